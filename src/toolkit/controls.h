@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QFont>
+#include <QIcon>
+#include <QRect>
+#include <QString>
+
+class QCheckBox;
+class QPushButton;
+class QWidget;
+
+namespace toolkit {
+
+// Tahoma 8.25 pt, regular: the font of every control of both windows.
+QFont standardFont();
+
+// Makes Tahoma available where the system has none installed, from a metric-compatible copy
+// (Debian's fonts-wine ships one outside the font path). Call once after the application exists.
+void ensureTahoma();
+
+// An icon drawn from a vector image, rendered at 1x and 2x so it stays crisp on scaled screens.
+QIcon svgIcon(const QString &resourcePath, int size);
+
+// A push button that shows a picture and no caption, with a tooltip.
+QPushButton *makePictureButton(QWidget *parent, const QRect &geometry, const QString &imagePath,
+                               int imageSize, const QString &toolTip);
+
+// A check box's value: 0 unchecked, 1 checked, 2 greyed. Only 1 counts as on.
+int checkValue(const QCheckBox *box);
+void setCheckValue(QCheckBox *box, int value);
+inline bool isChecked(const QCheckBox *box) { return checkValue(box) == 1; }
+
+// The width in pixels of a text drawn in a font.
+int textWidth(const QString &text, const QFont &font);
+
+} // namespace toolkit

@@ -1,0 +1,57 @@
+#include "messagebox.h"
+
+#include <QMessageBox>
+
+namespace toolkit {
+
+namespace {
+MessageAnswerer &answerer()
+{
+    static MessageAnswerer instance;
+    return instance;
+}
+} // namespace
+
+void setMessageAnswerer(MessageAnswerer answerer_)
+{
+    answerer() = std::move(answerer_);
+}
+
+int MsgBox(const QString &text, int style, const QString &title, QWidget *parent)
+{
+    if (answerer())
+        return answerer()(MessageRecord{text, style, title});
+
+    QMessageBox box(parent);
+    box.setWindowTitle(title);
+    // Texts carry Windows line ends; a label shows a lone line feed per line break.
+    box.setText(QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+    box.setTextFormat(Qt::PlainText);
+    switch (style) {
+    case StyleCriticalYesNo:
+        box.setIcon(QMessageBox::Critical);
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        break;
+    case StyleInformation:
+        box.setIcon(QMessageBox::Information);
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case StyleCritical:
+    default:
+        box.setIcon(QMessageBox::Critical);
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return ResultYes;
+    case QMessageBox::No:
+        return ResultNo;
+    default:
+        // Closing a Yes/No box by its close command counts as No, never as Yes.
+        return style == StyleCriticalYesNo ? ResultNo : ResultOk;
+    }
+}
+
+} // namespace toolkit
