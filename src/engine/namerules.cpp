@@ -1,0 +1,58 @@
+#include "namerules.h"
+
+#include <bitset>
+#include <limits>
+
+qint32 NextNumber = 0;
+
+QString StripExtension(const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : name.left(dot);
+}
+
+QString CutFilename(const QString &name, qint32 maxLength)
+{
+    if (maxLength <= 0)
+        return QString();
+    return name.left(maxLength);
+}
+
+QString RemoveSpecial(const QString &name, const QString &allowed)
+{
+    // A character repeated in the allowed string keeps the name's character once: appending it
+    // once per repeat would double letters in the new name. Characters below 256 (all that the
+    // allowed-characters dialog offers) are looked up in a table, the rest in the string itself.
+    std::bitset<256> low;
+    bool anyHigh = false;
+    for (const QChar c : allowed) {
+        if (c.unicode() < 256)
+            low.set(c.unicode());
+        else
+            anyHigh = true;
+    }
+    QString result;
+    result.reserve(name.size());
+    for (const QChar c : name) {
+        const bool keep = c.unicode() < 256 ? low.test(c.unicode())
+                                            : anyHigh && allowed.contains(c);
+        if (keep)
+            result.append(c);
+    }
+    return result;
+}
+
+QString NumberFilename(const QString &pattern)
+{
+    const QString number = QString::number(NextNumber);
+    // The number stops at the largest value instead of overflowing; no list comes near it.
+    if (NextNumber < std::numeric_limits<qint32>::max())
+        ++NextNumber;
+    const qsizetype at = pattern.indexOf(QLatin1String("%#"));
+    if (at < 0)
+        return number + pattern;
+    QString result;
+    result.reserve(pattern.size() + number.size());
+    result.append(QStringView(pattern).left(at)).append(number).append(QStringView(pattern).mid(at + 2));
+    return result;
+}
