@@ -1,0 +1,1 @@
+kappwerk_add_test(test_specialselect SOURCES test_specialselect.cpp LIBS specialselect)
