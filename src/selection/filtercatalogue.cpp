@@ -1,0 +1,75 @@
+#include "filtercatalogue.h"
+
+#include <array>
+
+namespace {
+
+struct Category
+{
+    QString header;
+    QStringList extensions;
+};
+
+const std::array<Category, 4> &categories()
+{
+    // The sound header has five hyphens on each side, the others six.
+    static const std::array<Category, 4> list = {{
+        {QStringLiteral("------Bilddateien------"),
+         {QStringLiteral("bmp"), QStringLiteral("gif"), QStringLiteral("jpg"), QStringLiteral("jpeg"),
+          QStringLiteral("png")}},
+        {QStringLiteral("-----Sounddateien-----"),
+         {QStringLiteral("aac"), QStringLiteral("amr"), QStringLiteral("mid"), QStringLiteral("mp3"),
+          QStringLiteral("wav")}},
+        {QStringLiteral("------Textdateien------"),
+         {QStringLiteral("doc"), QStringLiteral("pdf"), QStringLiteral("txt")}},
+        {QStringLiteral("------Videodateien------"),
+         {QStringLiteral("3gp"), QStringLiteral("3gpp"), QStringLiteral("avi"), QStringLiteral("mp4"),
+          QStringLiteral("mpg"), QStringLiteral("mpeg")}},
+    }};
+    return list;
+}
+
+const QString &separatorLine()
+{
+    static const QString line(32, QLatin1Char('-'));
+    return line;
+}
+
+const QString &allFiles()
+{
+    static const QString pattern = QStringLiteral("*.*");
+    return pattern;
+}
+
+QStringList buildCatalogue()
+{
+    QStringList entries;
+    for (const Category &category : categories()) {
+        entries << category.header;
+        for (const QString &extension : category.extensions)
+            entries << QStringLiteral("*.") + extension;
+    }
+    entries << separatorLine() << allFiles();
+    return entries;
+}
+
+} // namespace
+
+const QStringList &extensionCatalogue()
+{
+    static const QStringList entries = buildCatalogue();
+    return entries;
+}
+
+bool matchesFilter(const QString &filterText, const QString &extension)
+{
+    const QString lower = extension.toLower();
+    for (const Category &category : categories()) {
+        if (filterText == category.header)
+            return category.extensions.contains(lower);
+    }
+    if (filterText == allFiles() || filterText == separatorLine())
+        return true;
+    return filterText.size() == lower.size() + 2 && filterText.startsWith(QLatin1String("*."))
+        && QStringView(filterText).mid(2) == lower;
+}

@@ -1,0 +1,98 @@
+#include "folderpicker.h"
+
+#include "platformdir.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QUrl>
+
+namespace {
+
+FolderChooser &injectedChooser()
+{
+    static FolderChooser chooser;
+    return chooser;
+}
+
+bool isInside(const QString &path, const QString &root)
+{
+    const QString cleanPath = QDir::cleanPath(path);
+    const QString cleanRoot = QDir::cleanPath(root);
+    return cleanPath == cleanRoot
+        || cleanPath.startsWith(cleanRoot.endsWith(QLatin1Char('/')) ? cleanRoot : cleanRoot + QLatin1Char('/'));
+}
+
+// Keeps the dialog inside the root folder: entering a folder outside it goes back to the root.
+void confineTo(QFileDialog &dialog, const QString &root)
+{
+    dialog.setSidebarUrls({QUrl::fromLocalFile(root)});
+    QObject::connect(&dialog, &QFileDialog::directoryEntered, &dialog, [&dialog, root](const QString &folder) {
+        if (!isInside(folder, root))
+            dialog.setDirectory(root);
+    });
+}
+
+QString runFolderDialog(const BrowseRequest &request)
+{
+    QFileDialog dialog(request.owner, request.prompt);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setOption(QFileDialog::ShowDirsOnly, !request.showFiles);
+    dialog.setWindowModality(request.owner ? Qt::WindowModal : Qt::ApplicationModal);
+
+    const bool hasRoot = !request.rootFolder.isEmpty() && QFileInfo(request.rootFolder).isDir();
+    // The platform's own dialog cannot be confined to a root, and the old style is Qt's own.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, hasRoot || !request.newStyle);
+
+    // A start folder that does not exist is passed over without a word, as the shell does.
+    const bool startExists = !request.startFolder.isEmpty() && QFileInfo(request.startFolder).isDir();
+    if (hasRoot) {
+        confineTo(dialog, request.rootFolder);
+        const bool startInside = startExists && isInside(request.startFolder, request.rootFolder);
+        dialog.setDirectory(startInside ? request.startFolder : request.rootFolder);
+    } else if (startExists) {
+        dialog.setDirectory(request.startFolder);
+    }
+
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? QString() : chosen.first();
+}
+
+} // namespace
+
+void setFolderChooser(FolderChooser chooser)
+{
+    injectedChooser() = std::move(chooser);
+}
+
+QString BrowseForFolder(const QString &prompt, const QString &startFolder, QWidget *owner,
+                        bool statusLine, const QString &rootFolder, bool newStyle, bool showFiles)
+{
+    BrowseRequest request;
+    // "$" marks the status line of the shell's dialog, so it is never shown as a prompt there.
+    request.prompt = (statusLine && prompt == QLatin1String("$")) ? QString() : prompt;
+    request.startFolder = startFolder;
+    request.owner = owner;
+    request.statusLine = statusLine;
+    request.rootFolder = rootFolder;
+    request.newStyle = newStyle;
+    request.showFiles = showFiles;
+
+    const FolderChooser &chooser = injectedChooser();
+    const QString chosen = chooser ? chooser(request) : runFolderDialog(request);
+    if (chosen.isEmpty())
+        return QString();
+    return folderWithoutSeparator(chosen);
+}
+
+QString defaultStartFolder()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("C:\\");
+#else
+    return QDir::homePath();
+#endif
+}

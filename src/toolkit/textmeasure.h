@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <QStringList>
+
+namespace toolkit {
+
+// The exact maximum of QFontMetrics(font).horizontalAdvance(text + suffix) over all texts,
+// 0 for none. Shapes only the texts that can still be the widest, so a list of 100,000 file
+// names is measured in a few milliseconds.
+int widestTextWidth(const QStringList &texts, const QFont &font, const QString &suffix);
+
+} // namespace toolkit
