@@ -6,6 +6,8 @@
 
 namespace {
 
+std::function<void(const NativeName &)> beforePublish;
+
 NativeName folderOf(const NativeName &path)
 {
     qsizetype cut = path.lastIndexOf('/');
@@ -34,6 +36,8 @@ bool copyOpenFile(FileHandle source, const FileFacts &facts, const NativeName &t
     if (ok)
         applyFileFacts(copy, facts);
     ok = closeFile(copy) && ok;
+    if (ok && beforePublish)
+        beforePublish(target);
     if (ok)
         ok = overwrite ? renameReplace(temporary, target) : renameNoReplace(temporary, target);
     if (!ok)
@@ -52,4 +56,9 @@ bool CopyFileTo(const NativeName &source, const NativeName &target, bool overwri
     const bool ok = copyOpenFile(file, facts, target, overwrite);
     closeFile(file);
     return ok;
+}
+
+void setBeforePublishForTest(std::function<void(const NativeName &target)> hook)
+{
+    beforePublish = std::move(hook);
 }
