@@ -1,0 +1,98 @@
+#pragma once
+
+#include "selection/filelist.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QSettings;
+class SpecialSelect;
+struct RenameOptions;
+
+namespace toolkit {
+class CheckList;
+class ProgressBar;
+} // namespace toolkit
+
+// The program's one main window: the file list with its filter, the naming and saving
+// options, and the four action buttons. Options are restored from the settings store when
+// the window is made and written back when it unloads.
+class Main : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit Main(QSettings &settings, QWidget *parent = nullptr);
+    ~Main() override;
+
+    QString folderPath() const { return m_folderPath; }
+    const FileListData &files() const { return m_files; }
+    QString specialListe() const { return m_specialListe; }
+    // The allowed-characters dialog, once it has been opened (for tests).
+    SpecialSelect *specialSelect() const { return m_specialSelect.get(); }
+
+signals:
+    // The window has stored its options and the program is to end now.
+    void unloaded();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createFileFrame();
+    void createOptionsFrame();
+    void createActionsFrame();
+    void setTabOrder();
+    void connectEvents();
+    void centreOnScreen();
+
+    void load();
+    void unload();
+
+    void openClick();
+    void extensionClick();
+    void cutClick();
+    void aboutClick();
+    void selectSpecialClick();
+    void maxFileLengthChange(const QString &text);
+    void overwriteClick();
+
+    void refillFileList(bool askForFolder);
+    void setFileListExtent();
+    RenameOptions renameOptions() const;
+    void showProgress(float value);
+
+    QSettings &m_settings;
+    QString m_folderPath;
+    FileListData m_files;      // index for index with the list: extensions and native names
+    QString m_specialListe;    // the allowed-character string
+    std::unique_ptr<SpecialSelect> m_specialSelect;
+    bool m_running = false;
+    bool m_closeRequested = false;
+    bool m_unloaded = false;
+    qint64 m_lastRepaint = 0;
+
+    toolkit::CheckList *m_fileList = nullptr;
+    QPushButton *m_allFiles = nullptr;
+    QPushButton *m_noFiles = nullptr;
+    QComboBox *m_extension = nullptr;
+    QRadioButton *m_cutAfterLength = nullptr;
+    QLineEdit *m_maxFileLength = nullptr;
+    QRadioButton *m_rename = nullptr;
+    QLineEdit *m_newFilename = nullptr;
+    QCheckBox *m_overwrite = nullptr;
+    QCheckBox *m_subdirectory = nullptr;
+    QCheckBox *m_special = nullptr;
+    QPushButton *m_selectSpecial = nullptr;
+    toolkit::ProgressBar *m_progress = nullptr;
+    QPushButton *m_open = nullptr;
+    QPushButton *m_cut = nullptr;
+    QPushButton *m_about = nullptr;
+    QPushButton *m_close = nullptr;
+};

@@ -5,11 +5,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
-#include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
 
 #include "toolkit/controls.h"
+#include "toolkit/frame.h"
 #include "toolkit/messagebox.h"
 
 namespace {
@@ -28,26 +28,6 @@ QPushButton *makeButton(QWidget *parent, const QString &name, const QString &cap
     button->setGeometry(geometry);
     return button;
 }
-
-// The grid's boxes are only 33 pixels wide. Styles that put a wide gap between the tick mark and
-// the caption clip the widest characters ("‰", "Œ", "—"); the gap of the classic Windows check
-// box keeps every caption whole.
-class NarrowCheckBoxStyle : public QProxyStyle
-{
-public:
-    explicit NarrowCheckBoxStyle(QObject *owner) : QProxyStyle(QApplication::style()->name())
-    {
-        setParent(owner);
-    }
-
-    int pixelMetric(PixelMetric metric, const QStyleOption *option,
-                    const QWidget *widget) const override
-    {
-        if (metric == PM_CheckBoxLabelSpacing)
-            return 3;
-        return QProxyStyle::pixelMetric(metric, option, widget);
-    }
-};
 
 QString rangeToolTip(const QString &caption)
 {
@@ -71,6 +51,8 @@ SpecialSelect::SpecialSelect(ReadList readList, WriteList writeList)
     // The main window alone decides when the program ends; an open dialog never keeps it alive.
     setAttribute(Qt::WA_QuitOnClose, false);
     createControls();
+    // The grid boxes are only 33 pixels wide: "‰", "Œ" and "—" need the narrow caption gap.
+    toolkit::useCompactLabels(this);
 }
 
 QCheckBox *SpecialSelect::box(int k) const
@@ -80,14 +62,12 @@ QCheckBox *SpecialSelect::box(int k) const
 
 void SpecialSelect::createControls()
 {
-    auto *frame = new QGroupBox(QStringLiteral("zugelassene Zeichen:"), this);
+    auto *frame = new toolkit::Frame(QStringLiteral("zugelassene Zeichen:"), this);
     frame->setObjectName(QStringLiteral("Frame1"));
     frame->setGeometry(8, 8, 409, 489);
 
-    auto *boxStyle = new NarrowCheckBoxStyle(this);
     for (int k = 0; k < charactertable::codeCount; ++k) {
         auto *check = new QCheckBox(frame);
-        check->setStyle(boxStyle);
         check->setObjectName(QStringLiteral("CheckSpecial(%1)").arg(k));
         check->setGeometry(8 + 40 * (k / boxRows), 24 + 16 * (k % boxRows), 33, 17);
         // toggled fires for the user's click and for every state set by code alike, so the

@@ -1,0 +1,188 @@
+#include "checklist.h"
+
+#include <QKeyEvent>
+#include <QScrollBar>
+
+#include <algorithm>
+
+namespace toolkit {
+
+int CheckListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_texts.size());
+}
+
+QVariant CheckListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_texts.size())
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return m_texts.at(index.row());
+    case Qt::CheckStateRole:
+        return m_checked[size_t(index.row())] ? Qt::Checked : Qt::Unchecked;
+    default:
+        return {};
+    }
+}
+
+bool CheckListModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (!index.isValid() || role != Qt::CheckStateRole)
+        return false;
+    setChecked(index.row(), value.toInt() == Qt::Checked);
+    return true;
+}
+
+Qt::ItemFlags CheckListModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable
+        | Qt::ItemNeverHasChildren;
+}
+
+void CheckListModel::clear()
+{
+    if (m_texts.isEmpty())
+        return;
+    beginResetModel();
+    m_texts.clear();
+    m_checked.clear();
+    endResetModel();
+}
+
+void CheckListModel::append(const QString &text)
+{
+    const int row = int(m_texts.size());
+    beginInsertRows(QModelIndex(), row, row);
+    m_texts.append(text);
+    m_checked.push_back(0);
+    endInsertRows();
+}
+
+void CheckListModel::setTexts(const QStringList &texts)
+{
+    beginResetModel();
+    m_texts = texts;
+    m_checked.assign(size_t(texts.size()), 0);
+    endResetModel();
+}
+
+void CheckListModel::setChecked(int row, bool checked)
+{
+    if (row < 0 || row >= m_texts.size() || bool(m_checked[size_t(row)]) == checked)
+        return;
+    m_checked[size_t(row)] = checked;
+    const QModelIndex changed = index(row);
+    emit dataChanged(changed, changed, {Qt::CheckStateRole});
+}
+
+void CheckListModel::setAllChecked(bool checked)
+{
+    if (m_texts.isEmpty())
+        return;
+    std::fill(m_checked.begin(), m_checked.end(), char(checked));
+    emit dataChanged(index(0), index(int(m_texts.size()) - 1), {Qt::CheckStateRole});
+}
+
+CheckList::CheckList(QWidget *parent)
+    : QListView(parent)
+    , m_model(new CheckListModel(this))
+{
+    // One row height for all entries: the view never asks each entry for its size, which
+    // keeps filling and scrolling fast for folders of 100,000 files.
+    setUniformItemSizes(true);
+    setModel(m_model);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTextElideMode(Qt::ElideNone);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+}
+
+void CheckList::clear()
+{
+    m_model->clear();
+}
+
+void CheckList::addItem(const QString &text)
+{
+    m_model->append(text);
+}
+
+void CheckList::setItems(const QStringList &texts)
+{
+    m_model->setTexts(texts);
+}
+
+int CheckList::count() const
+{
+    return m_model->rowCount();
+}
+
+QString CheckList::text(int index) const
+{
+    return m_model->texts().at(index);
+}
+
+const QStringList &CheckList::texts() const
+{
+    return m_model->texts();
+}
+
+bool CheckList::isSelected(int index) const
+{
+    return m_model->isChecked(index);
+}
+
+void CheckList::setSelected(int index, bool selected)
+{
+    m_model->setChecked(index, selected);
+}
+
+void CheckList::setAllSelected(bool selected)
+{
+    m_model->setAllChecked(selected);
+}
+
+bool CheckList::anySelected() const
+{
+    for (int i = 0, n = count(); i < n; ++i) {
+        if (m_model->isChecked(i))
+            return true;
+    }
+    return false;
+}
+
+void CheckList::setHorizontalExtent(int pixels)
+{
+    m_extent = std::max(0, pixels);
+    updateGeometries();
+}
+
+void CheckList::updateGeometries()
+{
+    QListView::updateGeometries();
+    // The list scrolls sideways exactly as far as the extent it was given, like a list box
+    // whose horizontal extent is set, whatever the entries' own widths are.
+    const int range = std::max(0, m_extent - viewport()->width());
+    horizontalScrollBar()->setRange(0, range);
+    horizontalScrollBar()->setPageStep(viewport()->width());
+    horizontalScrollBar()->setSingleStep(8);
+    horizontalScrollBar()->setVisible(range > 0);
+}
+
+void CheckList::keyPressEvent(QKeyEvent *event)
+{
+    // Space ticks or clears the current entry, as in a check-box list box.
+    if (event->key() == Qt::Key_Space && currentIndex().isValid()) {
+        const int row = currentIndex().row();
+        setSelected(row, !isSelected(row));
+        event->accept();
+        return;
+    }
+    QListView::keyPressEvent(event);
+}
+
+} // namespace toolkit

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QListView>
+#include <QStringList>
+
+#include <vector>
+
+namespace toolkit {
+
+// Texts and tick states of a checkable list, kept in plain arrays so that a folder of
+// 100,000 files fills in one step instead of one item object per entry.
+class CheckListModel : public QAbstractListModel
+{
+    Q_OBJECT
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+    void clear();
+    void append(const QString &text);
+    void setTexts(const QStringList &texts);
+    const QStringList &texts() const { return m_texts; }
+    bool isChecked(int row) const { return m_checked[size_t(row)] != 0; }
+    void setChecked(int row, bool checked);
+    void setAllChecked(bool checked);
+
+    // The width every row reports, so the view's sideways scroll range is this extent.
+    void setRowWidth(int width);
+
+private:
+    QStringList m_texts;
+    std::vector<char> m_checked;
+    int m_rowWidth = 0;
+};
+
+// A list with a check box in front of each entry; an entry's tick is its selected flag.
+class CheckList : public QListView
+{
+    Q_OBJECT
+public:
+    explicit CheckList(QWidget *parent = nullptr);
+
+    void clear();                          // remove all entries
+    void addItem(const QString &text);     // append one entry at the end
+    void setItems(const QStringList &texts); // replace all entries at once, none ticked
+    int count() const;
+    QString text(int index) const;
+    const QStringList &texts() const;
+    bool isSelected(int index) const;      // the entry's tick
+    void setSelected(int index, bool selected);
+    void setAllSelected(bool selected);
+    bool anySelected() const;
+
+    // How far the list scrolls sideways, in pixels; 0 removes sideways scrolling.
+    void setHorizontalExtent(int pixels);
+    int horizontalExtent() const { return m_extent; }
+
+    CheckListModel *listModel() const { return m_model; }
+
+protected:
+    void updateGeometries() override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    CheckListModel *m_model;
+    int m_extent = 0;
+};
+
+} // namespace toolkit

@@ -1,6 +1,10 @@
 #include "controls.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QProxyStyle>
+#include <QRadioButton>
+#include <QStyle>
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -10,6 +14,34 @@
 #include <QSvgRenderer>
 
 namespace toolkit {
+
+namespace {
+class CompactLabelStyle : public QProxyStyle
+{
+public:
+    explicit CompactLabelStyle(QObject *owner)
+        : QProxyStyle(QApplication::style()->name())
+    {
+        setParent(owner);
+    }
+
+    int pixelMetric(PixelMetric metric, const QStyleOption *option, const QWidget *widget) const override
+    {
+        if (metric == PM_CheckBoxLabelSpacing || metric == PM_RadioButtonLabelSpacing)
+            return 3;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
+} // namespace
+
+void useCompactLabels(QWidget *window)
+{
+    auto *style = new CompactLabelStyle(window);
+    for (QCheckBox *box : window->findChildren<QCheckBox *>())
+        box->setStyle(style);
+    for (QRadioButton *button : window->findChildren<QRadioButton *>())
+        button->setStyle(style);
+}
 
 QFont standardFont()
 {

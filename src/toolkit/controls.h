@@ -34,3 +34,12 @@ inline bool isChecked(const QCheckBox *box) { return checkValue(box) == 1; }
 int textWidth(const QString &text, const QFont &font);
 
 } // namespace toolkit
+
+namespace toolkit {
+
+// Gives every check box and option button below the window the narrow gap between mark and
+// caption of the classic Windows controls. The fixed layouts leave only that much room; wider
+// gaps of other styles clip the ends of captions.
+void useCompactLabels(QWidget *window);
+
+} // namespace toolkit

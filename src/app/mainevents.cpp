@@ -1,0 +1,232 @@
+// The main window's event handling: loading and unloading, the file list's buttons, the
+// batch run, the length check and the other option controls.
+#include "app/mainwindow.h"
+
+#include "app/specialselect.h"
+#include "engine/batchrun.h"
+#include "selection/filtercatalogue.h"
+#include "selection/folderpicker.h"
+#include "settings/lengthtext.h"
+#include "settings/optionsstore.h"
+#include "toolkit/checklist.h"
+#include "toolkit/controls.h"
+#include "toolkit/messagebox.h"
+#include "toolkit/progressbar.h"
+#include "toolkit/textmeasure.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+
+namespace {
+const QString LengthMessage = QStringLiteral("Bitte eine Länge zwischen 1 und 99 Zeichen verwenden.");
+const QString NothingSelectedMessage =
+    QStringLiteral("Keine Dateien ausgewählt. Wählen Sie zuerst Ordner öffnen.");
+const QString AboutMessage = QStringLiteral(
+    "Kappwerk v0.3b by Ostwerk.\r\n\r\nHerzlichen Dank an Ombrel für die Tests, Hinweise und Vorschläge.");
+const QString FolderPrompt = QStringLiteral("Bitte wählen Sie den Ordner mit den Dateien aus.");
+// The window repaints at most this often during a batch run, not once per file.
+constexpr qint64 RepaintIntervalMs = 33;
+} // namespace
+
+void Main::connectEvents()
+{
+    connect(m_open, &QPushButton::clicked, this, &Main::openClick);
+    connect(m_cut, &QPushButton::clicked, this, &Main::cutClick);
+    connect(m_about, &QPushButton::clicked, this, &Main::aboutClick);
+    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_allFiles, &QPushButton::clicked, this, [this] { m_fileList->setAllSelected(true); });
+    connect(m_noFiles, &QPushButton::clicked, this, [this] { m_fileList->setAllSelected(false); });
+    connect(m_selectSpecial, &QPushButton::clicked, this, &Main::selectSpecialClick);
+    // Changes made by the program raise these as the user's do, which loading relies on.
+    connect(m_extension, &QComboBox::currentIndexChanged, this, &Main::extensionClick);
+    connect(m_maxFileLength, &QLineEdit::textChanged, this, &Main::maxFileLengthChange);
+    connect(m_overwrite, &QCheckBox::stateChanged, this, &Main::overwriteClick);
+}
+
+void Main::load()
+{
+    for (const QString &entry : extensionCatalogue())
+        m_extension->addItem(entry);
+    m_progress->setProgress(toolkit::ProgressBar::Maximum);
+
+    const StoredOptions options = readOptions(m_settings);
+    m_extension->setCurrentIndex(options.extensionIndex);
+    m_specialListe = options.specialListe;
+    m_cutAfterLength->setChecked(options.cutAfterLength);
+    m_rename->setChecked(options.rename);
+    m_maxFileLength->setText(options.maxFileLength);
+    m_newFilename->setText(options.newFilename);
+    toolkit::setCheckValue(m_overwrite, options.overwrite);
+    toolkit::setCheckValue(m_subdirectory, options.subdirectory);
+    m_subdirectory->setEnabled(options.subdirectoryEnabled);
+    toolkit::setCheckValue(m_special, options.special);
+}
+
+void Main::unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    StoredOptions options;
+    options.extensionIndex = m_extension->currentIndex();
+    options.specialListe = m_specialListe;
+    options.cutAfterLength = m_cutAfterLength->isChecked();
+    options.rename = m_rename->isChecked();
+    options.maxFileLength = m_maxFileLength->text();
+    options.newFilename = m_newFilename->text();
+    options.overwrite = toolkit::checkValue(m_overwrite);
+    options.subdirectory = toolkit::checkValue(m_subdirectory);
+    options.subdirectoryEnabled = m_subdirectory->isEnabled();
+    options.special = toolkit::checkValue(m_special);
+    writeOptions(m_settings, options);
+
+    // An open allowed-characters dialog goes with the program without writing back.
+    m_specialSelect.reset();
+    emit unloaded();
+}
+
+void Main::openClick()
+{
+    m_fileList->clear();
+    m_files.clear();
+    refillFileList(true);
+}
+
+void Main::extensionClick()
+{
+    if (m_folderPath.isEmpty())
+        return;
+    refillFileList(false);
+}
+
+void Main::refillFileList(bool askForFolder)
+{
+    m_fileList->clear();
+    m_folderPath = FillFileList(m_files, m_extension->currentText(), askForFolder, m_folderPath,
+                                [this] {
+                                    return BrowseForFolder(FolderPrompt, defaultStartFolder(), this,
+                                                           true, QString(), true, false);
+                                });
+    m_fileList->setItems(m_files.entries);
+    setFileListExtent();
+}
+
+void Main::setFileListExtent()
+{
+    // The list scrolls sideways as far as its widest entry plus six spaces.
+    m_fileList->setHorizontalExtent(
+        toolkit::widestTextWidth(m_fileList->texts(), m_fileList->font(), QStringLiteral("      ")));
+}
+
+RenameOptions Main::renameOptions() const
+{
+    RenameOptions options;
+    options.CutAfterLength = m_cutAfterLength->isChecked();
+    options.Rename = m_rename->isChecked();
+    options.MaxFileLength = readLengthText(m_maxFileLength->text()).value;
+    options.NewFilename = m_newFilename->text();
+    options.Special = toolkit::isChecked(m_special);
+    options.SpecialListe = m_specialListe;
+    options.Subdirectory = toolkit::isChecked(m_subdirectory);
+    options.Overwrite = toolkit::isChecked(m_overwrite);
+    return options;
+}
+
+void Main::cutClick()
+{
+    if (m_running)
+        return;
+    if (!m_fileList->anySelected()) {
+        toolkit::MsgBox(NothingSelectedMessage, toolkit::StyleCritical, QStringLiteral("Fehler"), this);
+        return;
+    }
+    // The length check keeps the field valid; should it hold anything else now, nothing is
+    // renamed with a length the user did not mean.
+    if (readLengthText(m_maxFileLength->text()).kind != LengthKind::Valid) {
+        toolkit::MsgBox(LengthMessage, toolkit::StyleCritical, QStringLiteral("Achtung"), this);
+        return;
+    }
+    const RenameOptions options = renameOptions();
+
+    std::vector<BatchEntry> entries;
+    entries.reserve(size_t(m_files.count()));
+    for (int i = 0; i < m_files.count(); ++i) {
+        entries.push_back(BatchEntry{m_files.entries.at(i), m_files.extensions.at(i),
+                                     m_files.nativeNames.at(i), m_fileList->isSelected(i)});
+    }
+
+    m_running = true;
+    m_lastRepaint = 0;
+    CutFiles(entries, options, m_folderPath, [this](float value) { showProgress(value); });
+    refillFileList(false);
+    m_running = false;
+    m_progress->repaint();
+
+    if (m_closeRequested)
+        close();
+}
+
+void Main::showProgress(float value)
+{
+    m_progress->setProgress(value);
+    // Let the window repaint now and then, so the bar moves and the desktop never takes the
+    // window for hung; user input waits until the run is over.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now - m_lastRepaint >= RepaintIntervalMs) {
+        m_lastRepaint = now;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+}
+
+void Main::aboutClick()
+{
+    toolkit::MsgBox(AboutMessage, toolkit::StyleInformation, QStringLiteral("About"), this);
+}
+
+void Main::selectSpecialClick()
+{
+    if (!m_specialSelect) {
+        m_specialSelect = std::make_unique<SpecialSelect>(
+            [this] { return m_specialListe; },
+            [this](const QString &list) { m_specialListe = list; });
+    }
+    m_specialSelect->showDialog();
+}
+
+void Main::maxFileLengthChange(const QString &text)
+{
+    const LengthValue length = readLengthText(text);
+    switch (length.kind) {
+    case LengthKind::Empty:
+        // Setting the text runs this check again, on "1", which passes.
+        m_maxFileLength->setText(QStringLiteral("1"));
+        return;
+    case LengthKind::NotNumeric: {
+        // Take back the character just typed: the one before the cursor. The removal is
+        // itself a change and runs this check again.
+        const int cursor = m_maxFileLength->cursorPosition();
+        const int at = cursor > 0 ? cursor - 1 : 0;
+        m_maxFileLength->setText(QString(text).remove(at, 1));
+        m_maxFileLength->setCursorPosition(std::min<int>(at, int(m_maxFileLength->text().size())));
+        return;
+    }
+    case LengthKind::OutOfRange:
+        toolkit::MsgBox(LengthMessage, toolkit::StyleCritical, QStringLiteral("Achtung"), this);
+        m_maxFileLength->setText(QString::fromLatin1(DefaultLengthText));
+        return;
+    case LengthKind::Valid:
+        return;
+    }
+}
+
+void Main::overwriteClick()
+{
+    // Renaming the originals makes the subfolder option meaningless; grey it, keep its tick.
+    m_subdirectory->setEnabled(toolkit::checkValue(m_overwrite) != 1);
+}
