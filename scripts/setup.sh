@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-svg-dev qt6-translations-l10n qt6-l10n-tools
   libgl-dev libgtest-dev libbenchmark-dev
   fonts-wine fonts-dejavu-core
-  xvfb xauth
+  xvfb xauth xdotool imagemagick
   desktop-file-utils appstream
 )
 

@@ -1,7 +1,6 @@
 #include "checklist.h"
 
 #include <QKeyEvent>
-#include <QScrollBar>
 
 #include <algorithm>
 
@@ -86,14 +85,24 @@ void CheckListModel::setAllChecked(bool checked)
     emit dataChanged(index(0), index(int(m_texts.size()) - 1), {Qt::CheckStateRole});
 }
 
+QSize RowWidthDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    if (m_rowWidth > 0)
+        size.setWidth(m_rowWidth);
+    return size;
+}
+
 CheckList::CheckList(QWidget *parent)
     : QListView(parent)
     , m_model(new CheckListModel(this))
+    , m_delegate(new RowWidthDelegate(this))
 {
     // One row height for all entries: the view never asks each entry for its size, which
     // keeps filling and scrolling fast for folders of 100,000 files.
     setUniformItemSizes(true);
     setModel(m_model);
+    setItemDelegate(m_delegate);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setTextElideMode(Qt::ElideNone);
@@ -158,19 +167,10 @@ bool CheckList::anySelected() const
 void CheckList::setHorizontalExtent(int pixels)
 {
     m_extent = std::max(0, pixels);
-    updateGeometries();
-}
-
-void CheckList::updateGeometries()
-{
-    QListView::updateGeometries();
-    // The list scrolls sideways exactly as far as the extent it was given, like a list box
-    // whose horizontal extent is set, whatever the entries' own widths are.
-    const int range = std::max(0, m_extent - viewport()->width());
-    horizontalScrollBar()->setRange(0, range);
-    horizontalScrollBar()->setPageStep(viewport()->width());
-    horizontalScrollBar()->setSingleStep(8);
-    horizontalScrollBar()->setVisible(range > 0);
+    m_delegate->setRowWidth(m_extent);
+    // Every row is as wide as the extent, so the view's own sideways scroll range ends
+    // exactly there, like a list box whose horizontal extent is set.
+    scheduleDelayedItemsLayout();
 }
 
 void CheckList::keyPressEvent(QKeyEvent *event)

@@ -2,6 +2,7 @@
 
 #include <QAbstractListModel>
 #include <QListView>
+#include <QStyledItemDelegate>
 #include <QStringList>
 
 #include <vector>
@@ -29,12 +30,21 @@ public:
     void setChecked(int row, bool checked);
     void setAllChecked(bool checked);
 
-    // The width every row reports, so the view's sideways scroll range is this extent.
-    void setRowWidth(int width);
-
 private:
     QStringList m_texts;
     std::vector<char> m_checked;
+};
+
+// Gives every row one width, so that the list scrolls sideways exactly that far.
+class RowWidthDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void setRowWidth(int width) { m_rowWidth = width; }
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+
+private:
     int m_rowWidth = 0;
 };
 
@@ -63,11 +73,11 @@ public:
     CheckListModel *listModel() const { return m_model; }
 
 protected:
-    void updateGeometries() override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
     CheckListModel *m_model;
+    RowWidthDelegate *m_delegate;
     int m_extent = 0;
 };
 
