@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStyle>
@@ -49,6 +50,7 @@ private slots:
     void closeTakesTheUnloadPath();
     void openAndFilter_data();
     void openAndFilter();
+    void listScrollsSidewaysToItsWidestEntry();
     void cutWithNothingTicked();
     void cutRunsTheBatchAndRelists();
     void specialSelectIsOneModelessDialog();
@@ -350,6 +352,25 @@ void TestMainWindow::openAndFilter()
     QCOMPARE(list->count(), 0);
     QCOMPARE(m_window->folderPath(), QString());
     QCOMPARE(list->horizontalExtent(), 0);
+}
+
+void TestMainWindow::listScrollsSidewaysToItsWidestEntry()
+{
+    const QString wide = QStringLiteral("03 - Über den Wolken (Live in Düsseldorf 1975).mp3");
+    makeFile(QStringLiteral("a.mp3"));
+    makeFile(wide);
+    chooseFolder(m_folder->path());
+    auto *list = control<toolkit::CheckList>("FileList");
+    const int extent = list->fontMetrics().horizontalAdvance(wide + QStringLiteral("      "));
+    QCOMPARE(list->horizontalExtent(), extent);
+    QTRY_COMPARE(list->horizontalScrollBar()->maximum(), extent - list->viewport()->width());
+    QVERIFY(list->horizontalScrollBar()->isVisible());
+
+    // A short entry alone needs no sideways scrolling.
+    QVERIFY(QFile::remove(m_folder->filePath(wide)));
+    control<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.*"));
+    QCOMPARE(list->count(), 1);
+    QTRY_COMPARE(list->horizontalScrollBar()->maximum(), 0);
 }
 
 void TestMainWindow::cutWithNothingTicked()
