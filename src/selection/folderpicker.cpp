@@ -55,10 +55,17 @@ QString runFolderDialog(const BrowseRequest &request)
         dialog.setDirectory(request.startFolder);
     }
 
-    if (dialog.exec() != QDialog::Accepted)
-        return QString();
-    const QStringList chosen = dialog.selectedFiles();
-    return chosen.isEmpty() ? QString() : chosen.first();
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted)
+            return QString();
+        const QStringList chosen = dialog.selectedFiles();
+        if (chosen.isEmpty())
+            return QString();
+        // A folder typed into the name field bypasses the navigation guard.
+        if (!hasRoot || isInside(chosen.first(), request.rootFolder))
+            return chosen.first();
+        dialog.setDirectory(request.rootFolder);
+    }
 }
 
 } // namespace
