@@ -1,0 +1,1 @@
+kappwerk_add_benchmark(bench_filelist SOURCES bench_filelist.cpp LIBS selection toolkit)
