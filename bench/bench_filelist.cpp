@@ -28,7 +28,8 @@ QString folderWith(int count)
     if (!folder) {
         folder = std::make_unique<QTemporaryDir>();
         for (int i = 1; i <= count; ++i) {
-            QFile file(folder->filePath(QStringLiteral("Track %1 - Ein langer Titel.mp3").arg(i, 5, 10, QLatin1Char('0'))));
+            QFile file(folder->filePath(
+                QStringLiteral("Track %1 - Ein langer Titel.mp3").arg(i, 5, 10, QLatin1Char('0'))));
             if (!file.open(QIODevice::WriteOnly))
                 qFatal("cannot create the benchmark folder");
         }

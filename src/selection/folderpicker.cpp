@@ -20,17 +20,19 @@ bool isInside(const QString &path, const QString &root)
     const QString cleanPath = QDir::cleanPath(path);
     const QString cleanRoot = QDir::cleanPath(root);
     return cleanPath == cleanRoot
-        || cleanPath.startsWith(cleanRoot.endsWith(QLatin1Char('/')) ? cleanRoot : cleanRoot + QLatin1Char('/'));
+        || cleanPath.startsWith(cleanRoot.endsWith(QLatin1Char('/')) ? cleanRoot
+                                                                     : cleanRoot + QLatin1Char('/'));
 }
 
 // Keeps the dialog inside the root folder: entering a folder outside it goes back to the root.
 void confineTo(QFileDialog &dialog, const QString &root)
 {
     dialog.setSidebarUrls({QUrl::fromLocalFile(root)});
-    QObject::connect(&dialog, &QFileDialog::directoryEntered, &dialog, [&dialog, root](const QString &folder) {
-        if (!isInside(folder, root))
-            dialog.setDirectory(root);
-    });
+    QObject::connect(&dialog, &QFileDialog::directoryEntered, &dialog,
+                     [&dialog, root](const QString &folder) {
+                         if (!isInside(folder, root))
+                             dialog.setDirectory(root);
+                     });
 }
 
 QString runFolderDialog(const BrowseRequest &request)
@@ -75,8 +77,8 @@ void setFolderChooser(FolderChooser chooser)
     injectedChooser() = std::move(chooser);
 }
 
-QString BrowseForFolder(const QString &prompt, const QString &startFolder, QWidget *owner,
-                        bool statusLine, const QString &rootFolder, bool newStyle, bool showFiles)
+QString BrowseForFolder(const QString &prompt, const QString &startFolder, QWidget *owner, bool statusLine,
+                        const QString &rootFolder, bool newStyle, bool showFiles)
 {
     BrowseRequest request;
     // "$" marks the status line of the shell's dialog, so it is never shown as a prompt there.

@@ -18,10 +18,10 @@ namespace {
 
 // Shaping a text (itemizing, choosing fonts, running the shaper) costs microseconds per name.
 // For the simple scripts a shaped width is the sum of the characters' advances plus a kerning
-// term per neighbouring pair, each measured once and cached. Widths are multiples of 1/64
-// pixel, so these sums are exact in integer 1/64 units, and a text needs shaping only when its sum says it
-// can beat the widest found so far. Texts the sums cannot describe (marks, controls, surrogate
-// pairs, scripts that shape in context, letters the font joins into a ligature) are shaped.
+// term per neighbouring pair, each measured once and cached. Widths are whole 1/64 pixels, so
+// these sums are exact, and a text needs shaping only when its sum says it can beat the widest
+// found so far. Texts the sums cannot describe (marks, controls, surrogate pairs, scripts that
+// shape in context, letters the font joins into a ligature) are always shaped.
 class PairModel
 {
 public:
@@ -197,7 +197,8 @@ bool PairModel::holdsForFont()
         QStringLiteral("AVATAR To Ty Wa Yo LT 11 - 1.mp3"),
         QStringLiteral("\"Titel\" (2024) [Live] 1/2 10:30 n\u00b0 \u2013 \u2026"),
         QStringLiteral("\u00c4rger \u00fcber \u00d6l, \u00df \u00e9t\u00e9 \u0160koda"),
-        QStringLiteral("\u0391\u03b8\u03ae\u03bd\u03b1 \u041c\u043e\u0441\u043a\u0432\u0430 \u0434\u0435\u043d\u044c"),
+        QStringLiteral(
+            "\u0391\u03b8\u03ae\u03bd\u03b1 \u041c\u043e\u0441\u043a\u0432\u0430 \u0434\u0435\u043d\u044c"),
     };
     const QString suffix = m_suffix;
     const qint64 suffixWidth = m_suffixWidth;
