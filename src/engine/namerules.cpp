@@ -1,6 +1,5 @@
 #include "namerules.h"
 
-#include <bitset>
 #include <limits>
 
 qint32 NextNumber = 0;
@@ -23,22 +22,21 @@ QString RemoveSpecial(const QString &name, const QString &allowed)
     // A character repeated in the allowed string keeps the name's character once: appending it
     // once per repeat would double letters in the new name. Characters below 256 (all that the
     // allowed-characters dialog offers) are looked up in a table, the rest in the string itself.
-    std::bitset<256> low;
+    bool low[256] = {};
     bool anyHigh = false;
     for (const QChar c : allowed) {
         if (c.unicode() < 256)
-            low.set(c.unicode());
+            low[c.unicode()] = true;
         else
             anyHigh = true;
     }
-    QString result;
-    result.reserve(name.size());
+    QString result(name.size(), Qt::Uninitialized);
+    QChar *out = result.data();
     for (const QChar c : name) {
-        const bool keep = c.unicode() < 256 ? low.test(c.unicode())
-                                            : anyHigh && allowed.contains(c);
-        if (keep)
-            result.append(c);
+        if (c.unicode() < 256 ? low[c.unicode()] : anyHigh && allowed.contains(c))
+            *out++ = c;
     }
+    result.truncate(out - result.constData());
     return result;
 }
 
