@@ -6,17 +6,17 @@
 // (/tmp when unset), which picks the file system measured.
 #include <benchmark/benchmark.h>
 
-#include <QByteArray>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-
-#include <vector>
-
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <vector>
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include "engine/batchrun.h"
 

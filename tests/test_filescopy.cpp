@@ -1,13 +1,13 @@
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <sys/mount.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "engine/filescopy.h"
 #include "engine/platformfs.h"

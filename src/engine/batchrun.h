@@ -1,11 +1,11 @@
 #pragma once
 
-#include "engine/nativename.h"
-
 #include <functional>
 #include <vector>
 
 #include <QString>
+
+#include "engine/nativename.h"
 
 // The options of one batch run, read from the main window when the run starts.
 struct RenameOptions {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "engine/nativename.h"
-
 #include <functional>
+
+#include "engine/nativename.h"
 
 // Copies source to target atomically: the bytes go to a hidden temporary file in the target's
 // folder, which takes the source's permissions and times and is published under the target

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "engine/nativename.h"
-
 #include <QtGlobal>
+
+#include "engine/nativename.h"
 
 // The few file-system calls of the renaming engine that differ between operating systems.
 // Every path is a native name; every function reports failure by its result and never throws.
