@@ -160,11 +160,12 @@ FileHandle openRegularFile(const NativeName &path, FileFacts *facts)
     facts->modifyTime[0] = qint64((quint64(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime);
     return reinterpret_cast<FileHandle>(file);
 #else
+    // O_NONBLOCK keeps a pipe from blocking the open; on a regular file it changes nothing.
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return noFileHandle;
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::fcntl(fd, F_SETFL, 0) != 0) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return noFileHandle;
     }
