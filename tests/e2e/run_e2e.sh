@@ -24,6 +24,8 @@ printf 'greetings' > "$music/Grüße.MP3"
 head -c 300000 /dev/urandom > "$music/a.wav"
 printf 'long title' > "$music/Ein sehr langer Titel mit vielen Worten.mp3"
 printf 'not a sound' > "$music/notes.txt"
+# A name that is not valid UTF-8 (Latin-1 "ä"): listed as "Lied \uFFFD.mp3", copied by its own bytes.
+printf 'latin one' > "$music/$(printf 'Lied \xe4.mp3')"
 (cd "$music" && sha256sum -- * > "$work/before.sha")
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -74,9 +76,10 @@ expect_copy() { # original, copy name
 expect_copy "Schubert - Ständchen.mp3" "Schubert - Stndchen.mp3"
 expect_copy "Grüße.MP3" "Gre.MP3"
 expect_copy "a.wav" "a.wav"
+expect_copy "$(printf 'Lied \xe4.mp3')" "Lied .mp3"
 expect_copy "Ein sehr langer Titel mit vielen Worten.mp3" "Ein sehr langer Titel mit viel.mp3"
 count=$(find "$music/MOBIX" -mindepth 1 | wc -l)
-[ "$count" -eq 4 ] || fail "MOBIX holds $count entries, expected 4"
+[ "$count" -eq 5 ] || fail "MOBIX holds $count entries, expected 5"
 
 conf="$XDG_CONFIG_HOME/Kappwerk/Kappwerk.conf"
 [ -f "$conf" ] || fail "no settings file at $conf"
