@@ -37,7 +37,6 @@ private slots:
     void lengthCheck_data();
     void lengthCheck();
     void aboutAndOverwrite();
-    void closeTakesTheUnloadPath_data();
     void closeTakesTheUnloadPath();
     void fileList();
     void cut();
@@ -56,6 +55,14 @@ private:
     {
         setFolderChooser([path](const BrowseRequest &) { return path; });
         click("Open");
+    }
+
+    void expectMessage(const char *text, int style, const char *title) const
+    {
+        const toolkit::MessageRecord &record = m_messages.records().last();
+        QCOMPARE(record.text, QString::fromUtf8(text));
+        QCOMPARE(record.style, style);
+        QCOMPARE(record.title, QString::fromUtf8(title));
     }
 
     std::unique_ptr<QTemporaryDir> m_folder;
@@ -163,21 +170,16 @@ void TestMainWindow::lengthCheck()
     }
     QCOMPARE(field->text(), expected);
     QCOMPARE(m_messages.count(), messages);
-    for (const toolkit::MessageRecord &record : m_messages.records()) {
-        QCOMPARE(record.text, QStringLiteral("Bitte eine Länge zwischen 1 und 99 Zeichen verwenden."));
-        QCOMPARE(record.style, 16);
-        QCOMPARE(record.title, QStringLiteral("Achtung"));
-    }
+    if (messages > 0)
+        expectMessage("Bitte eine Länge zwischen 1 und 99 Zeichen verwenden.", 16, "Achtung");
 }
 
 void TestMainWindow::aboutAndOverwrite()
 {
     click("About");
     QCOMPARE(m_messages.count(), 1);
-    QCOMPARE(m_messages.records().first().text, QStringLiteral("Kappwerk v0.3b by Ostwerk.\r\n\r\n"
-                                                              "Herzlichen Dank an Ombrel für die Tests, Hinweise und Vorschläge."));
-    QCOMPARE(m_messages.records().first().style, 64);
-    QCOMPARE(m_messages.records().first().title, QStringLiteral("About"));
+    expectMessage("Kappwerk v0.3b by Ostwerk.\r\n\r\nHerzlichen Dank an Ombrel für die Tests, Hinweise und Vorschläge.",
+                  64, "About");
 
     // Overwrite greys the subfolder option, by the user's click or the program's change,
     // and never changes its tick.
@@ -191,26 +193,22 @@ void TestMainWindow::aboutAndOverwrite()
     }
 }
 
-void TestMainWindow::closeTakesTheUnloadPath_data()
-{
-    QTest::addColumn<bool>("byButton");
-    QTest::newRow("Close button") << true;
-    QTest::newRow("close box") << false;
-}
-
 void TestMainWindow::closeTakesTheUnloadPath()
 {
-    QFETCH(bool, byButton);
-    QSignalSpy unloaded(m_window.get(), &Main::unloaded);
-    c<QLineEdit>("MaxFileLength")->setText(QStringLiteral("17"));
-    if (byButton)
-        click("Close");
-    else
-        m_window->windowHandle()->close();
-    QCOMPARE(unloaded.count(), 1);
-    QVERIFY(!m_window->isVisible());
-    QCOMPARE(QSettings(m_settings->fileName(), QSettings::IniFormat).value("Optionen/MaxFileLength.Text").toString(),
-             QStringLiteral("17"));
+    // The Close button and the window's close box store the options and end alike.
+    for (bool byButton : {true, false}) {
+        init();
+        QSignalSpy unloaded(m_window.get(), &Main::unloaded);
+        c<QLineEdit>("MaxFileLength")->setText(byButton ? QStringLiteral("17") : QStringLiteral("18"));
+        if (byButton)
+            click("Close");
+        else
+            m_window->windowHandle()->close();
+        QCOMPARE(unloaded.count(), 1);
+        QVERIFY(!m_window->isVisible());
+        const QSettings stored(m_settings->fileName(), QSettings::IniFormat);
+        QCOMPARE(stored.value("Optionen/MaxFileLength.Text").toString(), byButton ? "17" : "18");
+    }
 }
 
 void TestMainWindow::fileList()
@@ -254,9 +252,7 @@ void TestMainWindow::cut()
     open(m_folder->path());
     click("Cut");
     QCOMPARE(m_messages.count(), 1);
-    QCOMPARE(m_messages.records().first().text, QStringLiteral("Keine Dateien ausgewählt. Wählen Sie zuerst Ordner öffnen."));
-    QCOMPARE(m_messages.records().first().style, 16);
-    QCOMPARE(m_messages.records().first().title, QStringLiteral("Fehler"));
+    expectMessage("Keine Dateien ausgewählt. Wählen Sie zuerst Ordner öffnen.", 16, "Fehler");
 
     c<QLineEdit>("MaxFileLength")->setText(QStringLiteral("8"));
     c<QCheckBox>("Subdirectory")->setChecked(false);
