@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes the README's screenshots under Xvfb: docs/mainwindow.png (a folder listed, some files
-# ticked) and docs/specialselect.png (the allowed-characters dialog). Needs a build in build/.
+# ticked). Needs a build in build/ and ImageMagick (apt-get install imagemagick).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ -z "${KAPPWERK_SHOTS_INNER:-}" ]; then

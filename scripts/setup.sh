@@ -4,11 +4,11 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make
   qt6-base-dev qt6-svg-dev qt6-translations-l10n qt6-l10n-tools
   libgl-dev libgtest-dev libbenchmark-dev
   fonts-wine fonts-dejavu-core
-  xvfb xauth xdotool imagemagick
+  xvfb xauth xdotool
   desktop-file-utils appstream
 )
 
