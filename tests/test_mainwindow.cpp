@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -254,11 +255,20 @@ void TestMainWindow::cut()
     QCOMPARE(m_messages.count(), 1);
     expectMessage("Keine Dateien ausgewählt. Wählen Sie zuerst Ordner öffnen.", 16, "Fehler");
 
+    // A length the check has not corrected yet refuses the run; nothing is touched.
+    list()->setSelected(1, true);
+    c("MaxFileLength")->blockSignals(true);
+    c<QLineEdit>("MaxFileLength")->setText(QStringLiteral("0"));
+    c("MaxFileLength")->blockSignals(false);
+    click("Cut");
+    expectMessage("Bitte eine Länge zwischen 1 und 99 Zeichen verwenden.", 16, "Achtung");
+    QCOMPARE(QDir(m_folder->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 2);
+
+    m_messages.clear();
     c<QLineEdit>("MaxFileLength")->setText(QStringLiteral("8"));
     c<QCheckBox>("Subdirectory")->setChecked(false);
-    list()->setSelected(1, true);
     click("Cut");
-    QCOMPARE(m_messages.count(), 1);
+    QCOMPARE(m_messages.count(), 0);
     QCOMPARE(list()->texts(), (QStringList{"other.mp3", "Schubert - Ständchen.mp3", "Schubert.mp3"}));
     QVERIFY(!list()->anySelected());
     QFile copy(m_folder->filePath(QStringLiteral("Schubert.mp3")));

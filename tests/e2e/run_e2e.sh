@@ -89,4 +89,7 @@ for line in 'Extension.ListIndex=6' 'CutAfterLength.Value=true' 'Rename.Value=fa
             'Subdirectory.Enabled=true' 'Special.Value=1'; do
   grep -qxF "$line" "$conf" || fail "settings file lacks $line"
 done
+grep -q '^SpecialListe.Text=ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 -_.$' "$conf" \
+  || fail "settings file lacks SpecialListe.Text"
+grep -q '^NewFilename.Text=%# - Dateiname$' "$conf" || fail "settings file lacks NewFilename.Text"
 echo "1 passed, 0 failed"
