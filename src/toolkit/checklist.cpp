@@ -51,15 +51,6 @@ void CheckListModel::clear()
     endResetModel();
 }
 
-void CheckListModel::append(const QString &text)
-{
-    const int row = int(m_texts.size());
-    beginInsertRows(QModelIndex(), row, row);
-    m_texts.append(text);
-    m_checked.push_back(0);
-    endInsertRows();
-}
-
 void CheckListModel::setTexts(const QStringList &texts)
 {
     beginResetModel();
@@ -113,11 +104,6 @@ CheckList::CheckList(QWidget *parent)
 void CheckList::clear()
 {
     m_model->clear();
-}
-
-void CheckList::addItem(const QString &text)
-{
-    m_model->append(text);
 }
 
 void CheckList::setItems(const QStringList &texts)

@@ -23,7 +23,6 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     void clear();
-    void append(const QString &text);
     void setTexts(const QStringList &texts);
     const QStringList &texts() const { return m_texts; }
     bool isChecked(int row) const { return m_checked[size_t(row)] != 0; }
@@ -56,7 +55,6 @@ public:
     explicit CheckList(QWidget *parent = nullptr);
 
     void clear();                          // remove all entries
-    void addItem(const QString &text);     // append one entry at the end
     void setItems(const QStringList &texts); // replace all entries at once, none ticked
     int count() const;
     QString text(int index) const;

@@ -7,7 +7,6 @@
 #include <QStyle>
 #include <QFile>
 #include <QFontDatabase>
-#include <QFontMetrics>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
@@ -114,11 +113,6 @@ void setCheckValue(QCheckBox *box, int value)
     if (value == 2)
         box->setTristate(true);
     box->setCheckState(value == 1 ? Qt::Checked : value == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
-}
-
-int textWidth(const QString &text, const QFont &font)
-{
-    return QFontMetrics(font).horizontalAdvance(text);
 }
 
 } // namespace toolkit

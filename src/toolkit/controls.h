@@ -30,9 +30,6 @@ int checkValue(const QCheckBox *box);
 void setCheckValue(QCheckBox *box, int value);
 inline bool isChecked(const QCheckBox *box) { return checkValue(box) == 1; }
 
-// The width in pixels of a text drawn in a font.
-int textWidth(const QString &text, const QFont &font);
-
 } // namespace toolkit
 
 namespace toolkit {
