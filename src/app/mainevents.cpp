@@ -17,7 +17,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -93,8 +92,6 @@ void Main::unload()
 
 void Main::openClick()
 {
-    m_fileList->clear();
-    m_files.clear();
     refillFileList(true);
 }
 
@@ -107,6 +104,7 @@ void Main::extensionClick()
 
 void Main::refillFileList(bool askForFolder)
 {
+    // Both lists are empty before the folder dialog shows: FillFileList empties the data first.
     m_fileList->clear();
     m_folderPath = FillFileList(m_files, m_extension->currentText(), askForFolder, m_folderPath,
                                 [this] {
@@ -162,7 +160,7 @@ void Main::cutClick()
     }
 
     m_running = true;
-    m_lastRepaint = 0;
+    m_sinceRepaint.start();
     CutFiles(entries, options, m_folderPath, [this](float value) { showProgress(value); });
     refillFileList(false);
     m_running = false;
@@ -177,10 +175,9 @@ void Main::showProgress(float value)
     m_progress->setProgress(value);
     // Let the window repaint now and then, so the bar moves and the desktop never takes the
     // window for hung; user input waits until the run is over.
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (now - m_lastRepaint >= RepaintIntervalMs) {
-        m_lastRepaint = now;
+    if (m_sinceRepaint.hasExpired(RepaintIntervalMs)) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        m_sinceRepaint.restart();
     }
 }
 

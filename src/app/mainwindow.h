@@ -2,6 +2,7 @@
 
 #include "selection/filelist.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 
@@ -76,7 +77,7 @@ private:
     bool m_running = false;
     bool m_closeRequested = false;
     bool m_unloaded = false;
-    qint64 m_lastRepaint = 0;
+    QElapsedTimer m_sinceRepaint;  // throttles repainting during a batch run
 
     toolkit::CheckList *m_fileList = nullptr;
     QPushButton *m_allFiles = nullptr;
