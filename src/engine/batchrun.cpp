@@ -3,6 +3,7 @@
 #include "engine/filescopy.h"
 #include "engine/namerules.h"
 #include "engine/platformfs.h"
+#include "engine/run.h"
 
 namespace {
 
@@ -63,14 +64,41 @@ bool isPlainFileName(const QString &name)
     return true;
 }
 
+namespace {
+// Hands the bar values of a run to the old-style progress function.
+class ProgressAdapter : public RunObserver
+{
+public:
+    explicit ProgressAdapter(const ProgressFunction &progress) : m_progress(progress) {}
+    void progress(const RunProgress &state) override
+    {
+        if (m_progress && state.bytesTotal == 0)
+            m_progress(state.barValue());
+    }
+
+private:
+    const ProgressFunction &m_progress;
+};
+} // namespace
+
 void CutFiles(const std::vector<BatchEntry> &entries, const RenameOptions &options,
               const QString &folderPath, const ProgressFunction &progress)
 {
+    ProgressAdapter adapter(progress);
+    RunBatch(entries, options, folderPath, &adapter);
+}
+
+RunReport RunBatch(const std::vector<BatchEntry> &entries, const RenameOptions &options,
+                   const QString &folderPath, RunObserver *observer)
+{
+    RunReport report;
     if (entries.empty())
-        return;
+        return report;
     NextNumber = 1;
-    if (progress)
-        progress(0.0001f);
+    RunProgress state;
+    state.entryCount = entries.size();
+    if (observer)
+        observer->progress(state);
 
     // Without a folder every name would be taken relative to the working directory.
     const bool haveFolder = folderPath.endsWith(separator);
@@ -82,25 +110,36 @@ void CutFiles(const std::vector<BatchEntry> &entries, const RenameOptions &optio
     for (size_t i = 0; i < count; ++i) {
         const BatchEntry &entry = entries[i];
         if (entry.selected) {
+            EntryResult result;
+            result.index = i;
             // The name is computed first, so a skipped entry still uses up its number.
-            const QString name = newFileName(entry, options);
-            if (haveFolder && isPlainFileName(name)) {
+            result.newName = newFileName(entry, options);
+            bool ok = false;
+            if (haveFolder && isPlainFileName(result.newName)) {
                 // The source is the name read from the folder, never the shown text re-encoded.
                 const NativeName source = folder + entry.nativeName;
-                const NativeName target = encodeNativeName(name);
+                const NativeName target = encodeNativeName(result.newName);
                 if (options.Overwrite)
-                    renameNoReplace(source, folder + target);
+                    ok = renameNoReplace(source, folder + target);
                 else if (options.Subdirectory) {
                     // Refreshing copies in MOBIX replaces older ones there; beside the
                     // originals a copy never replaces the user's own files.
                     if (ensureFolder(mobix))
-                        CopyFileTo(source, mobixPrefix + target, true);
+                        ok = CopyFileTo(source, mobixPrefix + target, true);
                 } else
-                    CopyFileTo(source, folder + target, false);
-            }
+                    ok = CopyFileTo(source, folder + target, false);
+                if (ok)
+                    result.outcome = options.Overwrite ? Outcome::Renamed : Outcome::Copied;
+                else
+                    result.reason = SkipReason::OtherError;
+            } else
+                result.reason = SkipReason::NameNotAllowed;
+            report.results.push_back(result);
         }
         // The bar moves for unticked entries too.
-        if (progress)
-            progress(float(double(i + 1) / double(count) * 100.0));
+        state.entriesDone = i + 1;
+        if (observer)
+            observer->progress(state);
     }
+    return report;
 }

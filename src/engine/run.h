@@ -1,0 +1,102 @@
+#pragma once
+
+#include <vector>
+
+#include <QString>
+
+#include "engine/batchrun.h"
+#include "engine/platformfs.h"
+
+// The one interface to a batch run, for the window and the command line alike. It knows no
+// threads: a caller that wants the run off its own thread runs RunBatch on a worker thread and
+// passes an observer whose methods may be called from that thread.
+
+// Why a ticked entry was not done.
+enum class SkipReason {
+    None,
+    NameTaken,      // a file of that name exists, or this run already gave the name to another entry
+    NameNotAllowed, // empty, ".", "..", or a path
+    NameTooLong,    // longer than the target file system allows
+    SourceGone,     // the listed file is gone or is no longer a regular file
+    NoSpace,
+    NoPermission,
+    MobixUnusable,  // "MOBIX" is a file, a link or cannot be made
+    Cancelled,
+    OtherError,     // see EntryResult::error
+};
+
+enum class Outcome { Renamed, Copied, Skipped };
+
+// What happened to one ticked entry.
+struct EntryResult {
+    size_t index = 0;           // the entry's index in the list given to the run
+    QString newName;            // the name it got or would have got
+    Outcome outcome = Outcome::Skipped;
+    SkipReason reason = SkipReason::None;
+    int error = 0;              // the system's error number behind the reason, when there was one
+    bool replacedOlder = false; // a copy into "MOBIX" that replaced an older file of that name
+};
+
+// Where a run stands. The bar value follows entries (ticked or not) and, inside one file, the
+// bytes copied of it.
+struct RunProgress {
+    size_t entriesDone = 0;
+    size_t entryCount = 0;
+    qint64 bytesDone = 0;  // of the file being copied now
+    qint64 bytesTotal = 0;
+    bool flushing = false; // the copies are being written out to the device
+
+    // 0.0001 at the start, i / n x 100 after entry i, in between while a file is copied, just
+    // below 100 while flushing and 100 when everything is on the device.
+    float barValue() const;
+};
+
+// One file operation about to be published, for the run's journal: written before the
+// operation, so that a run killed midway can still be taken back.
+struct JournalStep {
+    enum Kind { Rename, Copy } kind = Rename;
+    bool intoMobix = false;     // the target folder is "MOBIX" inside the listed folder
+    NativeName oldName;         // the listed file's name in the listed folder
+    NativeName newName;         // the name in the target folder
+    FileIdentity identity;      // the renamed file, or the finished copy
+    qint64 size = 0;            // for copies: the copy's size and modification time
+    qint64 modifyTime[2] = {0, 0};
+    bool replacesOlder = false; // a copy that replaces an older file of that name in "MOBIX"
+};
+
+class RunObserver
+{
+public:
+    virtual ~RunObserver() = default;
+    // Called at the start, after every entry and between the chunks of a large copy.
+    virtual void progress(const RunProgress &) {}
+    // Polled between entries and between chunks; true stops the run there.
+    virtual bool cancelRequested() { return false; }
+    // Called just before a rename or the publishing of a copy; done() follows with the outcome.
+    virtual void aboutToPublish(const JournalStep &) {}
+    virtual void published(const JournalStep &, bool) {}
+};
+
+struct RunReport {
+    std::vector<EntryResult> results; // one per ticked entry, in list order
+    bool cancelled = false;
+    bool folderUnusable = false;      // the listed folder could not be opened at all
+
+    int countDone() const;
+    int countSkipped() const;
+};
+
+// Renames or copies every ticked entry under its new name with every protection, and reports
+// per ticked entry what happened. folderPath is the listed folder with its trailing separator.
+// Sets NextNumber to 1 first, as every run does.
+RunReport RunBatch(const std::vector<BatchEntry> &entries, const RenameOptions &options,
+                   const QString &folderPath, RunObserver *observer);
+
+// The new names the run would give, one per entry ("" for an entry that is not ticked), with
+// the run's own rules and numbering from 1 for the ticked entries in list order. NextNumber is
+// left as it was.
+std::vector<QString> PlanNames(const std::vector<BatchEntry> &entries, const RenameOptions &options);
+
+// The reason in the program's language, as the report and the command line show it.
+QString skipReasonText(SkipReason reason, int error = 0);
+QString outcomeText(const EntryResult &result);
