@@ -42,6 +42,21 @@ std::vector<QString> PlanNames(const std::vector<BatchEntry> &entries, const Ren
     return names;
 }
 
+std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, const RenameOptions &options,
+                                     const QString &folderPath)
+{
+    Q_UNUSED(folderPath);
+    const std::vector<QString> names = PlanNames(entries, options);
+    std::vector<PlannedEntry> plan(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        plan[i].newName = names[i];
+        plan[i].unchanged = entries[i].selected && names[i] == entries[i].text;
+        if (entries[i].selected && !isPlainFileName(names[i]))
+            plan[i].problem = SkipReason::NameNotAllowed;
+    }
+    return plan;
+}
+
 QString skipReasonText(SkipReason reason, int error)
 {
     switch (reason) {

@@ -97,6 +97,19 @@ RunReport RunBatch(const std::vector<BatchEntry> &entries, const RenameOptions &
 // left as it was.
 std::vector<QString> PlanNames(const std::vector<BatchEntry> &entries, const RenameOptions &options);
 
+// What a run would do with one entry, worked out without changing anything: the preview, the
+// list's marks and the command line's dry run use it, and it follows the run's own rules.
+struct PlannedEntry {
+    QString newName;                       // "" for an entry that is not ticked
+    SkipReason problem = SkipReason::None; // why the run would skip it
+    size_t clashWith = size_t(-1);         // for a name another ticked entry gets first: its index
+    bool unchanged = false;                // the new name is the old one
+};
+
+// Reads the target folder once (the listed folder, or its "MOBIX") to find names in the way.
+std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, const RenameOptions &options,
+                                     const QString &folderPath);
+
 // The reason in the program's language, as the report and the command line show it.
 QString skipReasonText(SkipReason reason, int error = 0);
 QString outcomeText(const EntryResult &result);
