@@ -8,11 +8,12 @@
 #include <QHash>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include "engine/batchrun.h"
-#include "engine/filescopy.h"
 #include "engine/namerules.h"
 #include "engine/platformfs.h"
+#include "engine/run.h"
 
 Q_DECLARE_METATYPE(RenameOptions)
 
@@ -30,17 +31,17 @@ RenameOptions options(Mode mode, int length, const QString &pattern = {}, bool s
 
 // A folder laid out in list order: "name" is a listed file, "-name" is on disk but not listed,
 // "!name" is listed but gone, "|name" a listed pipe, "~name" listed under its Latin-1 bytes,
-// "a->b" a link and "a=>b" a hard link.
-struct Folder {
+// "/name" listed but now a folder, "a->b" a link and "a=>b" a hard link.
+struct TestFolder {
     QTemporaryDir dir;
     std::vector<BatchEntry> entries;
     QHash<QByteArray, QString> origins;
 
-    Folder(const QStringList &names, const QString &ticks)
+    TestFolder(const QStringList &names, const QString &ticks)
     {
         for (QString name : names) {
             const QChar kind = name.front();
-            if (QStringLiteral("-!|~").contains(kind))
+            if (QStringLiteral("-!|~/").contains(kind))
                 name.remove(0, 1);
             const bool hard = name.contains("=>");
             const QStringList parts = name.split(hard ? "=>" : "->");
@@ -52,6 +53,8 @@ struct Folder {
                               : ::symlink(QFile::encodeName(parts[1]).constData(), at.constData())) == 0);
             else if (kind == '|')
                 QVERIFY(::mkfifo(at.constData(), 0644) == 0);
+            else if (kind == '/')
+                QVERIFY(QDir().mkpath(path() + parts[0]));
             else if (kind != '!')
                 QVERIFY(write(at, parts[0]));
             if (kind != '-')
@@ -83,8 +86,9 @@ struct Folder {
             struct stat st = {};
             ::lstat(QFile::encodeName(path() + name).constData(), &st);
             QFile file(path() + name);
-            if (S_ISLNK(st.st_mode))
-                result << name + "->" + file.symLinkTarget().section('/', -1);
+            char link[256] = {};
+            if (S_ISLNK(st.st_mode) && ::readlink(QFile::encodeName(path() + name).constData(), link, 255) > 0)
+                result << name + "->" + QFile::decodeName(link);
             else if (S_ISDIR(st.st_mode))
                 result << name + '/' << state(name + '/');
             else if (S_ISREG(st.st_mode) && file.open(QIODevice::ReadOnly))
@@ -114,63 +118,99 @@ private slots:
 void TestBatchRun::cleanup()
 {
     setCopyWriteLimitForTest(-1);
-    setRenameByLinkForTest(false);
+    setPublishLimitForTest(PublishLimit::None);
+    setUnnamedTempsForTest(true);
     setBeforePublishForTest({});
     setCopyMethodForTest(CopyMethod::Fastest);
 }
 
+// Each row: the folder, the ticks, the options, the seams in force ("full" disk, no no-replace
+// rename ("link"), no hard links either ("nolink"), no unnamed temporary files ("named"), a
+// "late" file in the way, the folder "gone", no copy may start ("nocopy")), the folder after
+// the run, and per ticked entry what the run reports: r renamed, c copied, t name taken,
+// n not allowed, l too long, u unchanged, g source gone, s no space, m "MOBIX" unusable.
 void TestBatchRun::run_data()
 {
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<QString>("ticks");
     QTest::addColumn<RenameOptions>("options");
-    QTest::addColumn<QString>("seam"); // "full" disk, rename by "link", "late" file, folder "gone"
+    QTest::addColumn<QString>("seams");
     QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("outcomes");
     const QString s = "Schubert - Ständchen.mp3";
     const auto kept = [](const QString &name) { return name + '=' + name; };
     QTest::newRow("cut to 8 beside") << QStringList{s} << "x" << options(Beside, 8) << ""
-                                     << QStringList{kept(s), "Schubert.mp3=" + s};
+                                     << QStringList{kept(s), "Schubert.mp3=" + s} << "c";
     QTest::newRow("cut to 8 in place") << QStringList{s} << "x" << options(InPlace, 8) << ""
-                                       << QStringList{"Schubert.mp3=" + s};
+                                       << QStringList{"Schubert.mp3=" + s} << "r";
     QTest::newRow("cut to 8 into a new MOBIX") << QStringList{s} << "x" << options(IntoMobix, 8) << ""
-                                               << QStringList{"MOBIX/", "MOBIX/Schubert.mp3=" + s, kept(s)};
+                                               << QStringList{"MOBIX/", "MOBIX/Schubert.mp3=" + s, kept(s)} << "c";
     QTest::newRow("numbering skips unticked") << QStringList{"a.mp3", "x.mp3", "b.wav", "c.mp3"} << "x.xx"
         << options(InPlace, 30, "%# - Dateiname", true) << "" << QStringList{"1 - Dateiname.mp3=a.mp3",
-           "2 - Dateiname.wav=b.wav", "3 - Dateiname.mp3=c.mp3", kept("x.mp3")};
-    QTest::newRow("removal") << QStringList{"Grüße.MP3", "äöü.mp3"} << "xx" << options(InPlace, 30, {}, true)
-                             << "" << QStringList{"Gre.MP3=Grüße.MP3", ".mp3=äöü.mp3"};
+           "2 - Dateiname.wav=b.wav", "3 - Dateiname.mp3=c.mp3", kept("x.mp3")} << "rrr";
+    QTest::newRow("removal, unchanged") << QStringList{"Grüße.MP3", "äöü.mp3", "ok.mp3"} << "xxx"
+        << options(InPlace, 30, {}, true) << "" << QStringList{"Gre.MP3=Grüße.MP3", ".mp3=äöü.mp3", kept("ok.mp3")}
+        << "rru";
     QTest::newRow("only the last dot; no dot gets none") << QStringList{"live.at.home.mp3", "README"} << "xx"
-        << options(InPlace, 4) << "" << QStringList{"live.mp3=live.at.home.mp3", "READ=README"};
-    // A rename never replaces: not a file another ticked file got first, not a dangling link.
-    const QStringList taken{"ab 1.mp3", "ab 2.mp3", "-ab.wav->gone.wav", "ab 3.wav", "-real", "cd 1.mp3->real"};
+        << options(InPlace, 4) << "" << QStringList{"live.mp3=live.at.home.mp3", "READ=README"} << "rr";
+    QTest::newRow("a cut never splits a character") << QStringList{"\U0001F600\U0001F600 emoji.mp3"} << "x"
+        << options(InPlace, 3) << "" << QStringList{"\U0001F600.mp3=\U0001F600\U0001F600 emoji.mp3"} << "r";
+    // A rename never replaces: not a file another ticked file got first, not a dangling link;
+    // and it renames only a regular file, not a folder that took the listed name.
+    const QStringList taken{"ab 1.mp3", "ab 2.mp3", "-ab.wav->gone.wav", "ab 3.wav", "-real", "cd 1.mp3->real",
+                            "/ef 1.mp3"};
     const QStringList stays{"ab.mp3=ab 1.mp3", kept("ab 2.mp3"), "ab.wav->gone.wav", kept("ab 3.wav"),
-                            kept("real"), "cd.mp3->real"};
-    QTest::newRow("rename never replaces") << taken << "xxxx" << options(InPlace, 2) << "" << stays;
-    QTest::newRow("rename by link never replaces") << taken << "xxxx" << options(InPlace, 2) << "link" << stays;
+                            kept("real"), "cd.mp3->real", "ef 1.mp3/"};
+    QTest::newRow("rename never replaces") << taken << "xxxxx" << options(InPlace, 2) << "" << stays << "rttrg";
+    QTest::newRow("rename by link never replaces") << taken << "xxxxx" << options(InPlace, 2) << "link" << stays
+                                                   << "rttrg";
+    QTest::newRow("rename by reservation never replaces") << taken << "xxxxx" << options(InPlace, 2) << "nolink"
+                                                          << stays << "rttrg";
     // A copy beside the originals never replaces one, not even one that appears during the copy.
     QTest::newRow("beside onto a ticked file") << QStringList{"a - x.mp3", "a.mp3"} << "xx"
-        << options(Beside, 1) << "" << QStringList{kept("a - x.mp3"), kept("a.mp3")};
+        << options(Beside, 1) << "" << QStringList{kept("a - x.mp3"), kept("a.mp3")} << "tt";
     QTest::newRow("beside onto a late file") << QStringList{s} << "x" << options(Beside, 8) << "late"
-                                             << QStringList{kept(s), "Schubert.mp3=late"};
-    // A copy into MOBIX refreshes an older one there, and copies the file a link leads to.
+                                             << QStringList{kept(s), "Schubert.mp3=late"} << "t";
+    QTest::newRow("beside by reservation onto a late file") << QStringList{s} << "x" << options(Beside, 8)
+        << "late nolink named" << QStringList{kept(s), "Schubert.mp3=late"} << "t";
+    QTest::newRow("beside by reservation") << QStringList{s} << "x" << options(Beside, 8) << "nolink named"
+                                           << QStringList{kept(s), "Schubert.mp3=" + s} << "c";
+    // A copy into MOBIX refreshes an older one there, and copies the file a link leads to; two
+    // entries that get one name there: the first keeps it.
     QTest::newRow("MOBIX copy refreshes") << QStringList{s, "-MOBIX/Schubert.mp3", "-real", "cd 1.mp3->real"}
-        << "xx" << options(IntoMobix, 8) << "" << QStringList{"MOBIX/", "MOBIX/Schubert.mp3=" + s, kept(s),
-           "MOBIX/cd 1.mp3=real", "cd 1.mp3->real", kept("real")};
+        << "xx" << options(IntoMobix, 8) << "named" << QStringList{"MOBIX/", "MOBIX/Schubert.mp3=" + s, kept(s),
+           "MOBIX/cd 1.mp3=real", "cd 1.mp3->real", kept("real")} << "cc";
+    QTest::newRow("MOBIX names that collide") << QStringList{"Album - 01.mp3", "Album - 02.mp3", "Older one.mp3",
+                                                             "-MOBIX/Older.mp3"}
+        << "xxx" << options(IntoMobix, 5) << "" << QStringList{"MOBIX/", "MOBIX/Album.mp3=Album - 01.mp3",
+           "MOBIX/Older.mp3=Older one.mp3", kept("Album - 01.mp3"), kept("Album - 02.mp3"), kept("Older one.mp3")}
+        << "ctc";
     QTest::newRow("full disk keeps the older copy") << QStringList{s, "-MOBIX/Schubert.mp3"} << "x"
-        << options(IntoMobix, 8) << "full" << QStringList{"MOBIX/", kept("MOBIX/Schubert.mp3"), kept(s)};
+        << options(IntoMobix, 8) << "full" << QStringList{"MOBIX/", kept("MOBIX/Schubert.mp3"), kept(s)} << "s";
     QTest::newRow("never onto itself") << QStringList{"a.mp3", "-MOBIX/a.mp3=>a.mp3"} << "x"
-        << options(IntoMobix, 9) << "" << QStringList{"MOBIX/", "MOBIX/a.mp3==a.mp3", "a.mp3==a.mp3"};
+        << options(IntoMobix, 9) << "" << QStringList{"MOBIX/", "MOBIX/a.mp3==a.mp3", "a.mp3==a.mp3"} << "t";
     // "café" in Latin-1 is shown as "caf\uFFFD", whose UTF-8 names another file.
     QTest::newRow("source by its native name") << QStringList{"~café live.mp3", "-caf\uFFFD live.mp3"} << "x"
-        << options(InPlace, 3) << "" << QStringList{"caf.mp3=café live.mp3", kept("caf\uFFFD live.mp3")};
+        << options(InPlace, 3) << "" << QStringList{"caf.mp3=café live.mp3", kept("caf\uFFFD live.mp3")} << "r";
     QTest::newRow("a new name is never a path") << QStringList{"a.mp3", "-sub/keep"} << "x"
-        << options(InPlace, 3, "sub/%#") << "" << QStringList{kept("a.mp3"), "sub/", kept("sub/keep")};
-    QTest::newRow("failures skipped") << QStringList{"!gone", "|pipe", "ok.mp3"} << "xxx"
-        << options(IntoMobix, 1) << "" << QStringList{"MOBIX/", "MOBIX/o.mp3=ok.mp3", kept("ok.mp3"), "pipe|"};
+        << options(InPlace, 3, "sub/%#") << "" << QStringList{kept("a.mp3"), "sub/", kept("sub/keep")} << "n";
+    QTest::newRow("too long: no byte copied") << QStringList{"a.mp3"} << "x" << options(Beside, 3, QString(300, 'x'))
+                                              << "nocopy" << QStringList{kept("a.mp3")} << "l";
+    QTest::newRow("failures skipped") << QStringList{"!gone", "|pipe", "/dir", "ok.mp3"} << "xxxx"
+        << options(IntoMobix, 1) << "" << QStringList{"MOBIX/", "MOBIX/o.mp3=ok.mp3", kept("ok.mp3"), "pipe|", "dir/"}
+        << "gggc";
+    // "MOBIX" is only ever a real folder inside the listed one: never a file, never a link.
     QTest::newRow("MOBIX is a file") << QStringList{"a.mp3", "-MOBIX"} << "x" << options(IntoMobix, 30) << ""
-                                     << QStringList{kept("MOBIX"), kept("a.mp3")};
+                                     << QStringList{kept("MOBIX"), kept("a.mp3")} << "m";
+    QTest::newRow("MOBIX links to the folder") << QStringList{"a - b.mp3", "a.mp3", "-MOBIX->."} << "xx"
+        << options(IntoMobix, 1) << "" << QStringList{"MOBIX->.", kept("a - b.mp3"), kept("a.mp3")} << "mm";
+    QTest::newRow("MOBIX links elsewhere") << QStringList{"a.mp3", "-other/a.mp3", "-MOBIX->other"} << "x"
+        << options(IntoMobix, 30) << "" << QStringList{"MOBIX->other", "other/", kept("other/a.mp3"), kept("a.mp3")}
+        << "m";
+    QTest::newRow("MOBIX links to a file") << QStringList{"a.mp3", "-MOBIX->a.mp3"} << "x" << options(IntoMobix, 30)
+                                           << "" << QStringList{"MOBIX->a.mp3", kept("a.mp3")} << "m";
     QTest::newRow("folder gone") << QStringList{"a.mp3"} << "x" << options(IntoMobix, 1) << "gone"
-                                 << QStringList();
+                                 << QStringList() << "g";
 }
 
 void TestBatchRun::run()
@@ -178,23 +218,41 @@ void TestBatchRun::run()
     QFETCH(QStringList, names);
     QFETCH(QString, ticks);
     QFETCH(RenameOptions, options);
-    QFETCH(QString, seam);
+    QFETCH(QString, seams);
     QFETCH(QStringList, expected);
-    Folder folder(names, ticks);
-    setCopyWriteLimitForTest(seam == "full" ? 1000 : -1);
-    setRenameByLinkForTest(seam == "link");
-    if (seam == "late")
+    QFETCH(QString, outcomes);
+    TestFolder folder(names, ticks);
+    setCopyWriteLimitForTest(seams.contains("full") ? 1000 : -1);
+    setPublishLimitForTest(seams.contains("nolink") ? PublishLimit::NoLinks
+                           : seams.contains("link") ? PublishLimit::NoNoReplaceRename
+                                                    : PublishLimit::None);
+    setUnnamedTempsForTest(!seams.contains("named"));
+    if (seams.contains("late"))
         setBeforePublishForTest([&](const NativeName &target) { folder.write(target, "late"); });
-    if (seam == "gone")
+    if (seams.contains("nocopy"))
+        setCopyWriteLimitForTest(0);
+    if (seams.contains("gone"))
         QVERIFY(folder.dir.remove());
-    CutFiles(folder.entries, options, folder.path(), {});
+    // The run works on a thread of its own, as the window runs it.
+    RunReport report;
+    std::unique_ptr<QThread> worker(QThread::create([&] { report = RunBatch(folder.entries, options, folder.path(), nullptr); }));
+    worker->start();
+    QVERIFY(worker->wait(60000));
     expected.sort();
     QCOMPARE(folder.state(), expected);
+    QString got;
+    for (const EntryResult &result : report.results) {
+        static const char codes[] = "-tnlugspmxe";
+        got += result.outcome == Outcome::Renamed ? 'r'
+               : result.outcome == Outcome::Copied ? 'c'
+                                                   : codes[int(result.reason)];
+    }
+    QCOMPARE(got, outcomes);
 }
 
 void TestBatchRun::progressNumberingAndFacts()
 {
-    Folder folder({"a.mp3", "b.mp3", "c.mp3", "d.mp3"}, "...x");
+    TestFolder folder({"a.mp3", "b.mp3", "c.mp3", "d.mp3"}, "...x");
     const QByteArray last = QFile::encodeName(folder.path() + "d.mp3");
     const struct timespec times[2] = {{1000000000, 0}, {1200000000, 987654321}};
     QVERIFY(::chmod(last.constData(), 0640) == 0 && ::utimensat(AT_FDCWD, last.constData(), times, 0) == 0);

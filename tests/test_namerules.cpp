@@ -37,6 +37,8 @@ void TestNameRules::rules_data()
     row("cut", QStringLiteral("Schubert - Ständchen"), "8", "Schubert");
     row("cut", "abc", "30", "abc");
     row("cut", "abc", "-5", ""); // a negative length cuts everything
+    row("cut", QStringLiteral("\U0001F600\U0001F600 emoji"), "3", QStringLiteral("\U0001F600")); // never half a pair
+    row("cut", QStringLiteral("\U0001F600 emoji"), "1", "");
     row("remove", QStringLiteral("Grüße, Welt!"), defaultAllowed, "Gre Welt");
     row("remove", "ABCabc", "abc", "abc");
     row("remove", "%# - Dateiname", defaultAllowed, " - Dateiname");

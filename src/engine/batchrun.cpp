@@ -1,21 +1,7 @@
 #include "batchrun.h"
 
-#include "engine/filescopy.h"
 #include "engine/namerules.h"
-#include "engine/platformfs.h"
 #include "engine/run.h"
-
-namespace {
-
-const QString mobixName = QStringLiteral("MOBIX");
-
-#ifdef Q_OS_WIN
-const QString separator = QStringLiteral("\\");
-#else
-const QString separator = QStringLiteral("/");
-#endif
-
-} // namespace
 
 bool AnySelected(const std::vector<BatchEntry> &entries)
 {
@@ -72,7 +58,7 @@ public:
     explicit ProgressAdapter(const ProgressFunction &progress) : m_progress(progress) {}
     void progress(const RunProgress &state) override
     {
-        if (m_progress && state.bytesTotal == 0)
+        if (m_progress && state.bytesTotal == 0 && !state.flushing)
             m_progress(state.barValue());
     }
 
@@ -86,60 +72,4 @@ void CutFiles(const std::vector<BatchEntry> &entries, const RenameOptions &optio
 {
     ProgressAdapter adapter(progress);
     RunBatch(entries, options, folderPath, &adapter);
-}
-
-RunReport RunBatch(const std::vector<BatchEntry> &entries, const RenameOptions &options,
-                   const QString &folderPath, RunObserver *observer)
-{
-    RunReport report;
-    if (entries.empty())
-        return report;
-    NextNumber = 1;
-    RunProgress state;
-    state.entryCount = entries.size();
-    if (observer)
-        observer->progress(state);
-
-    // Without a folder every name would be taken relative to the working directory.
-    const bool haveFolder = folderPath.endsWith(separator);
-    const NativeName folder = encodeNativeName(folderPath);
-    const NativeName mobix = encodeNativeName(folderPath + mobixName);
-    const NativeName mobixPrefix = encodeNativeName(folderPath + mobixName + separator);
-
-    const size_t count = entries.size();
-    for (size_t i = 0; i < count; ++i) {
-        const BatchEntry &entry = entries[i];
-        if (entry.selected) {
-            EntryResult result;
-            result.index = i;
-            // The name is computed first, so a skipped entry still uses up its number.
-            result.newName = newFileName(entry, options);
-            bool ok = false;
-            if (haveFolder && isPlainFileName(result.newName)) {
-                // The source is the name read from the folder, never the shown text re-encoded.
-                const NativeName source = folder + entry.nativeName;
-                const NativeName target = encodeNativeName(result.newName);
-                if (options.Overwrite)
-                    ok = renameNoReplace(source, folder + target);
-                else if (options.Subdirectory) {
-                    // Refreshing copies in MOBIX replaces older ones there; beside the
-                    // originals a copy never replaces the user's own files.
-                    if (ensureFolder(mobix))
-                        ok = CopyFileTo(source, mobixPrefix + target, true);
-                } else
-                    ok = CopyFileTo(source, folder + target, false);
-                if (ok)
-                    result.outcome = options.Overwrite ? Outcome::Renamed : Outcome::Copied;
-                else
-                    result.reason = SkipReason::OtherError;
-            } else
-                result.reason = SkipReason::NameNotAllowed;
-            report.results.push_back(result);
-        }
-        // The bar moves for unticked entries too.
-        state.entriesDone = i + 1;
-        if (observer)
-            observer->progress(state);
-    }
-    return report;
 }

@@ -2,16 +2,22 @@
 
 #include <functional>
 
-#include "engine/nativename.h"
+#include "engine/platformfs.h"
 
-// Copies source to target atomically: the bytes go to a hidden temporary file in the target's
-// folder, which takes the source's permissions and times and is published under the target
-// name only when complete. overwrite true replaces an existing target in one step; false never
-// replaces anything, not even a file that appears during the copy. Only regular files are
-// copied (a link is followed), never onto themselves; any failure leaves no temporary file and
-// an existing target as it was.
-bool CopyFileTo(const NativeName &source, const NativeName &target, bool overwrite);
+// One finished copy, as the journal records it before it is published.
+struct CopiedFile {
+    FileIdentity identity;
+    qint64 size = 0;
+    qint64 modifyTime[2] = {0, 0};
+};
 
-// Test seam: runs after a copy is complete and before it is published, to let a test put a
-// file in the target's place as a concurrent program might.
-void setBeforePublishForTest(std::function<void(const NativeName &target)> hook);
+// Copies the open regular source atomically to target in folder: the bytes go to a temporary
+// file there, which takes the source's permissions and times and is published under the target
+// name only when complete and checked. replace true replaces an existing target in one step;
+// false never replaces anything, not even a file that appears during the copy. between is
+// called between chunks with the bytes done (false cancels: ECANCELED); beforePublish just
+// before the copy gets its name. Any failure leaves no temporary file and the target as it was.
+// Returns 0 or the error number.
+int copyOpenFile(FileHandle source, const FileFacts &facts, Folder &folder, const NativeName &target,
+                 bool replace, const std::function<bool(qint64 done)> &between,
+                 const std::function<void(const CopiedFile &)> &beforePublish);

@@ -14,6 +14,9 @@ QString CutFilename(const QString &name, qint32 maxLength)
 {
     if (maxLength <= 0)
         return QString();
+    // A character outside the basic plane takes two code units; a cut never splits it.
+    if (maxLength < name.size() && name.at(maxLength - 1).isHighSurrogate() && name.at(maxLength).isLowSurrogate())
+        --maxLength;
     return name.left(maxLength);
 }
 

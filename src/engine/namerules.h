@@ -8,7 +8,8 @@ extern qint32 NextNumber;
 
 // The name without its last "." and what follows it; a name without "." gives "".
 QString StripExtension(const QString &name);
-// The first maxLength UTF-16 code units of the name; a negative length gives "".
+// The first maxLength UTF-16 code units of the name, one fewer where the cut would split a
+// surrogate pair; a negative length gives "".
 QString CutFilename(const QString &name, qint32 maxLength);
 // The name with every character that is not in allowed removed (exact, case-sensitive).
 QString RemoveSpecial(const QString &name, const QString &allowed);

@@ -1,11 +1,15 @@
 #pragma once
 
+#include <functional>
+
 #include <QtGlobal>
 
 #include "engine/nativename.h"
 
-// The few file-system calls of the renaming engine that differ between operating systems.
-// Every path is a native name; every function reports failure by its result and never throws.
+// The file-system calls of the renaming engine that differ between operating systems. A run
+// opens its folders once and does every operation relative to them, so a folder swapped for a
+// link during the run cannot redirect anything. Functions return 0 or the system's error
+// number (errno values, also on Windows where they are mapped) and never throw.
 
 // Which file a name leads to: device and inode (volume serial and file index on Windows).
 struct FileIdentity {
@@ -14,8 +18,11 @@ struct FileIdentity {
     bool operator==(const FileIdentity &other) const = default;
 };
 
-// What a copy takes over from its source besides the bytes.
+enum class FileType { Missing, Regular, Directory, Link, Other };
+
+// What a copy takes over from its source besides the bytes, and what a journal records.
 struct FileFacts {
+    FileType type = FileType::Missing;
     FileIdentity identity;
     qint64 size = 0;
     quint32 permissions = 0;
@@ -26,35 +33,82 @@ struct FileFacts {
 using FileHandle = qintptr;
 constexpr FileHandle noFileHandle = -1;
 
-// Renames from to to, never replacing anything that has the name to, not even a dangling link.
-bool renameNoReplace(const NativeName &from, const NativeName &to);
-// Atomically puts from in the place of to; only for publishing a finished copy.
-bool renameReplace(const NativeName &from, const NativeName &to);
-bool removeFile(const NativeName &path);
-// True when anything has this name, a dangling link included.
-bool nameExists(const NativeName &path);
-// The identity of the file the name leads to, following links; false when there is none.
-bool fileIdentity(const NativeName &path, FileIdentity *identity);
-// True when path is a folder afterwards: creates it when the name is free. A file or a dangling
-// link of that name is left alone and gives false.
-bool ensureFolder(const NativeName &path);
+// How a file system lets a name be taken without replacing anything; found out once per folder.
+enum class PublishMethod { Unknown, NoReplaceRename, LinkUnlink, Reservation };
+
+// A folder opened for a run: a descriptor (the path on Windows, which has no relative calls).
+struct Folder {
+    FileHandle handle = noFileHandle;
+    NativeName path; // with its trailing separator
+    PublishMethod publish = PublishMethod::Unknown;
+    bool namedTempsOnly = false; // the file system refused an unnamed temporary file once
+    bool isOpen() const { return handle != noFileHandle; }
+};
+
+// Opens a folder by its path (a link to a folder is followed: the user chose that path).
+int openFolder(const NativeName &path, Folder *folder);
+// Opens the real folder name inside parent, creating it when create is true and the name is
+// free. A link (to anything), a file or any other kind of entry is refused (ENOTDIR).
+int openSubfolder(const Folder &parent, const NativeName &name, bool create, Folder *folder);
+void closeFolder(Folder *folder);
+
+// What name in folder is; followLinks false describes a link itself.
+int statAt(const Folder &folder, const NativeName &name, bool followLinks, FileFacts *facts);
+// Renames from (in fromFolder) to to (in toFolder), never replacing anything that has the name
+// to, not even a dangling link or, on file systems that ignore case, a name differing in case.
+// Uses the no-replace rename, else link and unlink, else a reservation of the name.
+int renameNoReplaceAt(Folder &fromFolder, const NativeName &from, Folder &toFolder, const NativeName &to);
+int removeAt(const Folder &folder, const NativeName &name);
+// Every name in the folder, as the system holds it.
+int listNames(const Folder &folder, const std::function<void(const char *name, qsizetype length)> &take);
+// The longest name the folder's file system takes, in the units it stores (bytes here).
+qint64 nameMaxAt(const Folder &folder);
+// Writes everything cached for the folder's file system out to the device.
+int flushFileSystem(const Folder &folder);
 
 // Opens a regular file for reading, never blocking on a pipe or device swapped in under its
-// name; noFileHandle for anything that is not a regular file.
-FileHandle openRegularFile(const NativeName &path, FileFacts *facts);
-// Creates a new hidden file with a unique name in folder (which ends in a separator).
-FileHandle createTempFile(const NativeName &folder, NativeName *path);
-// Copies from the current position of from to its end; false on any read or write error.
-bool copyFileData(FileHandle from, FileHandle to, qint64 expectedSize);
+// name; ENOENT-like errors for anything that is not a regular file.
+int openRegularFileAt(const Folder &folder, const NativeName &name, FileHandle *file, FileFacts *facts);
+
+// A copy under construction: unnamed where the file system allows it, so nothing is left behind
+// if the program dies; else a hidden name that marks it as ours, with host and process.
+struct TempFile {
+    FileHandle handle = noFileHandle;
+    NativeName name; // empty for an unnamed file
+};
+int createTempAt(Folder &folder, TempFile *temp);
+// Copies from the current position of from to its end in chunks; between chunks calls between
+// with the bytes done so far, which stops the copy with ECANCELED when it returns false.
+int copyFileData(FileHandle from, FileHandle to, qint64 expectedSize,
+                 const std::function<bool(qint64 done)> &between);
 // Gives the copy its source's permissions and times; best effort, as a file system may lack them.
 void applyFileFacts(FileHandle file, const FileFacts &facts);
-// False when the close reports a late write error.
-bool closeFile(FileHandle file);
+int fileFacts(FileHandle file, FileFacts *facts);
+// Reports a late write error of the copy (as a close would) while the file stays open.
+int checkWritten(FileHandle file);
+// Gives the finished copy the name target: never replacing anything unless replace is true.
+// Closes the temporary file in every case; on failure the temporary file is gone.
+int publishTemp(Folder &folder, TempFile *temp, const NativeName &target, bool replace);
+void discardTemp(const Folder &folder, TempFile *temp);
+int closeFile(FileHandle file);
+
+// True for the hidden names of this program's temporary files; they are never listed.
+bool isTemporaryName(const QString &name);
+// Removes temporary files in the folder whose process no longer runs (a run that was killed).
+void removeStaleTemps(const Folder &folder);
+// Lets SIGTERM, SIGINT and SIGHUP remove a named temporary file before the program ends.
+void removeTempsOnSignals();
 
 // Test seams: simulate a full disk after a number of written bytes (negative: no limit), pick
-// the slower copy methods that a file system may force, and rename the way file systems without
-// a no-replace rename allow (link, then unlink).
+// the slower ways that a file system may force, fail a write or the final check with an error,
+// and run a hook just before a finished copy is published.
 enum class CopyMethod { Fastest, SendFile, ReadWrite };
+enum class PublishLimit { None, NoNoReplaceRename, NoLinks };
 void setCopyWriteLimitForTest(qint64 bytes);
 void setCopyMethodForTest(CopyMethod method);
-void setRenameByLinkForTest(bool on);
+void setPublishLimitForTest(PublishLimit limit);
+void setUnnamedTempsForTest(bool allowed);
+void setWriteErrorForTest(int error, qint64 afterBytes);
+void setCheckErrorForTest(int error);
+void setCopyChunkForTest(qint64 bytes);
+void setBeforePublishForTest(std::function<void(const NativeName &target)> hook);

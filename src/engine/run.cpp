@@ -1,6 +1,10 @@
 #include "run.h"
 
+#include <cerrno>
 #include <cstring>
+
+#include <QHash>
+#include <QSet>
 
 #include "engine/namerules.h"
 
@@ -8,8 +12,9 @@ float RunProgress::barValue() const
 {
     if (entryCount == 0)
         return 100.0f;
+    // Just below 100, and above every value before it for lists of up to a million entries.
     if (flushing)
-        return 99.99f;
+        return 99.9999f;
     double value = double(entriesDone) / double(entryCount) * 100.0;
     if (bytesTotal > 0 && entriesDone < entryCount)
         value += double(bytesDone) / double(bytesTotal) / double(entryCount) * 100.0;
@@ -42,17 +47,96 @@ std::vector<QString> PlanNames(const std::vector<BatchEntry> &entries, const Ren
     return names;
 }
 
+namespace {
+
+// The names in a run's target folder, kept between previews while the folder is unchanged
+// (same folder, same modification time), so that typing in a field costs no folder reading.
+struct TargetNames {
+    NativeName path;
+    FileFacts facts;
+    QSet<NativeName> names;
+    qint64 nameMax = 255;
+    int error = 0;        // the listed folder cannot be opened
+    int mobixError = 0;   // "MOBIX" is there but no real folder
+};
+
+const TargetNames &readTargetNames(const QString &folderPath, bool intoMobix)
+{
+    static TargetNames cache;
+    Folder folder;
+    NativeName path = encodeNativeName(folderPath);
+    int error = folderPath.isEmpty() ? ENOENT : openFolder(path, &folder);
+    Folder mobix;
+    int mobixError = 0;
+    if (error == 0 && intoMobix) {
+        mobixError = openSubfolder(folder, encodeNativeName(QStringLiteral("MOBIX")), false, &mobix);
+        path += "/MOBIX";
+    }
+    const Folder &target = mobix.isOpen() ? mobix : folder;
+    FileFacts facts;
+    if (target.isOpen())
+        fileFacts(target.handle, &facts);
+    const bool same = cache.path == path && cache.error == error && cache.mobixError == mobixError
+        && cache.facts.identity == facts.identity && cache.facts.modifyTime[0] == facts.modifyTime[0]
+        && cache.facts.modifyTime[1] == facts.modifyTime[1];
+    if (!same) {
+        cache = TargetNames();
+        cache.path = path;
+        cache.facts = facts;
+        cache.error = error;
+        if (target.isOpen()) {
+            cache.nameMax = nameMaxAt(target);
+            listNames(target, [](const char *name, qsizetype length) { cache.names.insert(NativeName(name, length)); });
+        }
+        cache.mobixError = mobixError;
+    }
+    closeFolder(&mobix);
+    closeFolder(&folder);
+    return cache;
+}
+
+} // namespace
+
 std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, const RenameOptions &options,
                                      const QString &folderPath)
 {
-    Q_UNUSED(folderPath);
     const std::vector<QString> names = PlanNames(entries, options);
     std::vector<PlannedEntry> plan(entries.size());
+    const bool rename = options.Overwrite;
+    const bool intoMobix = !rename && options.Subdirectory;
+    const TargetNames &target = readTargetNames(folderPath, intoMobix);
+    // What the target folder holds as the run goes on; in "MOBIX" older copies are refreshed,
+    // so only the names this run gives count there.
+    QSet<NativeName> occupied = intoMobix ? QSet<NativeName>() : target.names;
+    QHash<NativeName, size_t> givenTo;
     for (size_t i = 0; i < entries.size(); ++i) {
-        plan[i].newName = names[i];
-        plan[i].unchanged = entries[i].selected && names[i] == entries[i].text;
-        if (entries[i].selected && !isPlainFileName(names[i]))
-            plan[i].problem = SkipReason::NameNotAllowed;
+        if (!entries[i].selected)
+            continue;
+        PlannedEntry &planned = plan[i];
+        planned.newName = names[i];
+        const NativeName native = encodeNativeName(names[i]);
+        planned.unchanged = native == entries[i].nativeName;
+        if (!isPlainFileName(names[i]))
+            planned.problem = SkipReason::NameNotAllowed;
+        else if (target.error != 0)
+            planned.problem = SkipReason::SourceGone;
+        else if (intoMobix && target.mobixError != 0 && target.mobixError != ENOENT)
+            planned.problem = SkipReason::MobixUnusable;
+        else if (qint64(native.size()) > target.nameMax)
+            planned.problem = SkipReason::NameTooLong;
+        else if (rename && planned.unchanged)
+            planned.problem = SkipReason::Unchanged;
+        else if (const auto first = givenTo.constFind(native); first != givenTo.constEnd()) {
+            planned.problem = SkipReason::NameTaken;
+            planned.clashWith = first.value();
+        } else if (occupied.contains(native))
+            planned.problem = SkipReason::NameTaken;
+        if (planned.problem != SkipReason::None)
+            continue;
+        givenTo.insert(native, i);
+        if (rename)
+            occupied.remove(entries[i].nativeName);
+        occupied.insert(native);
     }
     return plan;
 }
@@ -68,6 +152,8 @@ QString skipReasonText(SkipReason reason, int error)
         return QStringLiteral("Name nicht erlaubt");
     case SkipReason::NameTooLong:
         return QStringLiteral("Name zu lang");
+    case SkipReason::Unchanged:
+        return QStringLiteral("Name unverändert");
     case SkipReason::SourceGone:
         return QStringLiteral("Datei fehlt oder ist keine normale Datei");
     case SkipReason::NoSpace:

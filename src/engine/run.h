@@ -17,6 +17,7 @@ enum class SkipReason {
     NameTaken,      // a file of that name exists, or this run already gave the name to another entry
     NameNotAllowed, // empty, ".", "..", or a path
     NameTooLong,    // longer than the target file system allows
+    Unchanged,      // a rename to the name the file already has
     SourceGone,     // the listed file is gone or is no longer a regular file
     NoSpace,
     NoPermission,
@@ -72,7 +73,7 @@ public:
     virtual void progress(const RunProgress &) {}
     // Polled between entries and between chunks; true stops the run there.
     virtual bool cancelRequested() { return false; }
-    // Called just before a rename or the publishing of a copy; done() follows with the outcome.
+    // Called just before a rename or the publishing of a copy; published() follows with the outcome.
     virtual void aboutToPublish(const JournalStep &) {}
     virtual void published(const JournalStep &, bool) {}
 };

@@ -86,6 +86,16 @@ QString GetFileFolder(const QString &filePath)
     return filePath.left(lastSeparator(filePath) + 1);
 }
 
+bool isRepresentableFolder(const QString &folderPath)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(folderPath);
+    return true;
+#else
+    return !folderPath.contains(QChar::ReplacementCharacter);
+#endif
+}
+
 QString FillFileList(FileListData &lists, const QString &filterText, bool askForFolder,
                      const QString &folderPath, const BrowseFunction &browse)
 {
@@ -94,8 +104,10 @@ QString FillFileList(FileListData &lists, const QString &filterText, bool askFor
     if (askForFolder)
         folder = browse ? browse() : QString();
 
+    // A path shown with U+FFFD cannot be turned back into the bytes of the folder the user
+    // chose; encoded again it could name another folder, so nothing is listed.
     std::vector<FolderFile> files;
-    if (!readFolderFiles(folder, files) || files.empty())
+    if (!isRepresentableFolder(folder) || !readFolderFiles(folder, files) || files.empty())
         return QString();
 
     // Filtering first keeps the sort to the files that will be shown.

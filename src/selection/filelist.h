@@ -28,6 +28,10 @@ QString GetFileBaseName(const QString &fileName);
 // The folder part of a path, up to and including its last separator ("" when it has none).
 QString GetFileFolder(const QString &filePath);
 
+// False for a folder path that cannot name the folder it was read from: a name that is not
+// valid in the system's encoding is shown with U+FFFD and cannot be encoded back.
+bool isRepresentableFolder(const QString &folderPath);
+
 // Asks the user for a folder; returns "" when the user cancels.
 using BrowseFunction = std::function<QString()>;
 
@@ -35,6 +39,6 @@ using BrowseFunction = std::function<QString()>;
 // the folder's files that pass the filter, in name order (case-insensitive, digit runs compared
 // as numbers). Returns the folder's path with one trailing separator when the folder holds at
 // least one file, matching or not; "" for a cancelled choice, an unreadable or vanished folder,
-// or a folder without files.
+// or a folder without files, and for a path that isRepresentableFolder refuses.
 QString FillFileList(FileListData &lists, const QString &filterText, bool askForFolder,
                      const QString &folderPath, const BrowseFunction &browse);

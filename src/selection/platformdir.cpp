@@ -1,5 +1,7 @@
 #include "platformdir.h"
 
+#include "engine/platformfs.h"
+
 #ifdef Q_OS_WIN
 #include <QDir>
 #include <QDirIterator>
@@ -84,7 +86,7 @@ bool readFolderFiles(const QString &folder, std::vector<FolderFile> &files)
     QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System);
     while (it.hasNext()) {
         it.next();
-        if (it.fileInfo().isFile())
+        if (it.fileInfo().isFile() && !isTemporaryName(it.fileName()))
             files.push_back({it.fileName(), it.fileName()});
     }
     return true;
@@ -111,6 +113,9 @@ bool readFolderFiles(const QString &folder, std::vector<FolderFile> &files)
             continue;
         QByteArray native(entry->d_name, qsizetype(std::strlen(entry->d_name)));
         QString name = QFile::decodeName(native);
+        // A copy under construction, or left behind by a run that was killed, is never listed.
+        if (isTemporaryName(name))
+            continue;
         files.push_back({std::move(native), std::move(name)});
     }
     closedir(dir);

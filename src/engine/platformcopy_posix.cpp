@@ -1,0 +1,309 @@
+// Copies on POSIX systems: temporary files that leave nothing behind, the data in chunks, and
+// publishing under the new name.
+#include "platformfs.h"
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#ifdef Q_OS_LINUX
+#include <sys/sendfile.h>
+#endif
+
+#include <QByteArray>
+#include <QRandomGenerator>
+
+#include "engine/platformseams.h"
+
+namespace {
+
+constexpr qint64 copyChunk = qint64(16) << 20;
+constexpr qint64 bufferSize = qint64(1) << 20;
+const QByteArray tempPrefix = QByteArrayLiteral(".kappwerk-");
+const QByteArray tempSuffix = QByteArrayLiteral(".tmp");
+
+// The named temporary file being written, for the signal handler: its folder's descriptor
+// (-1 for none) and its name. Set before the file exists and cleared after it is gone.
+std::atomic<int> signalTempFolder{-1};
+char signalTempName[256];
+
+void removeTempAndEnd(int signalNumber)
+{
+    const int folder = signalTempFolder.exchange(-1);
+    if (folder >= 0)
+        ::unlinkat(folder, signalTempName, 0);
+    ::signal(signalNumber, SIG_DFL);
+    ::raise(signalNumber);
+}
+
+void setSignalTemp(int folder, const QByteArray &name)
+{
+    signalTempFolder.store(-1);
+    if (name.size() < qsizetype(sizeof signalTempName)) {
+        std::memcpy(signalTempName, name.constData(), size_t(name.size()) + 1);
+        signalTempFolder.store(folder);
+    }
+}
+
+// The host part of a temporary name: a share may be written by several machines at once.
+QByteArray hostTag()
+{
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    QByteArray tag;
+    for (const char *c = host; *c && tag.size() < 24; ++c) {
+        if ((*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9'))
+            tag += *c;
+    }
+    return tag.isEmpty() ? QByteArrayLiteral("host") : tag;
+}
+
+QByteArray tempName()
+{
+    static const QByteArray host = hostTag();
+    return tempPrefix + host + '-' + QByteArray::number(qint64(::getpid())) + '-'
+        + QByteArray::number(QRandomGenerator::global()->generate64(), 36) + tempSuffix;
+}
+
+// The process that made a temporary file of this host, or 0 when the name is not such a one.
+qint64 tempOwner(const QByteArray &name)
+{
+    static const QByteArray host = hostTag();
+    const QByteArray start = tempPrefix + host + '-';
+    if (!name.startsWith(start) || !name.endsWith(tempSuffix))
+        return 0;
+    const qsizetype dash = name.indexOf('-', start.size());
+    bool ok = false;
+    const qint64 pid = name.mid(start.size(), dash - start.size()).toLongLong(&ok);
+    return ok && pid > 0 ? pid : 0;
+}
+
+// Copies one step with the given method; the count copied, 0 at the source's end, -1 on error.
+qint64 copyStep(CopyMethod method, int from, int to, qint64 length, std::unique_ptr<char[]> &buffer,
+                qint64 copiedBefore)
+{
+#ifdef Q_OS_LINUX
+    if (method == CopyMethod::Fastest)
+        return ::copy_file_range(from, nullptr, to, nullptr, size_t(length), 0);
+    if (method == CopyMethod::SendFile)
+        return ::sendfile(to, from, nullptr, size_t(length));
+#else
+    Q_UNUSED(method);
+#endif
+    if (!buffer)
+        buffer.reset(new char[bufferSize]);
+    qint64 got;
+    do {
+        got = ::read(from, buffer.get(), size_t(std::min(length, bufferSize)));
+    } while (got < 0 && errno == EINTR);
+    const PlatformSeams &seams = platformSeams();
+    for (qint64 done = 0; done < got;) {
+        qint64 want = got - done;
+        const qint64 written = copiedBefore + done;
+        // The seam writes short up to its limit, then fails, as a full or broken device does.
+        if (seams.writeError != 0 && written + want > seams.writeErrorAfter) {
+            if (written >= seams.writeErrorAfter) {
+                errno = seams.writeError;
+                return -1;
+            }
+            want = seams.writeErrorAfter - written;
+        }
+        const qint64 put = ::write(to, buffer.get() + done, size_t(want));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put < 0)
+            return -1;
+        if (put == 0) {
+            errno = ENOSPC;
+            return -1;
+        }
+        done += put;
+    }
+    return got;
+}
+
+} // namespace
+
+int createTempAt(Folder &folder, TempFile *temp)
+{
+    *temp = TempFile();
+    const int dir = int(folder.handle);
+#ifdef O_TMPFILE
+    if (!folder.namedTempsOnly && platformSeams().unnamedTemps) {
+        const int handle = ::openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (handle >= 0) {
+            temp->handle = handle;
+            return 0;
+        }
+        folder.namedTempsOnly = true;
+    }
+#endif
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QByteArray name = tempName();
+        setSignalTemp(dir, name);
+        const int handle = ::openat(dir, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (handle >= 0) {
+            temp->handle = handle;
+            temp->name = name;
+            return 0;
+        }
+        const int error = errno;
+        signalTempFolder.store(-1);
+        if (error != EEXIST)
+            return error;
+    }
+    return EEXIST;
+}
+
+int copyFileData(FileHandle from, FileHandle to, qint64 expectedSize, const std::function<bool(qint64)> &between)
+{
+    const PlatformSeams &seams = platformSeams();
+    CopyMethod method = seams.copyMethod;
+    const qint64 chunk = seams.copyChunk > 0 ? seams.copyChunk : copyChunk;
+    std::unique_ptr<char[]> buffer;
+    qint64 copied = 0;
+    qint64 inChunk = 0;
+    for (;;) {
+        // Under a simulated limit, ask for one byte more than may be written: a source that has
+        // more than that makes the copy fail like a full disk, one that ends there succeeds.
+        qint64 length = chunk - inChunk;
+        if (seams.copyWriteLimit >= 0)
+            length = std::min(length, seams.copyWriteLimit - copied + 1);
+        const qint64 count = copyStep(method, int(from), int(to), length, buffer, copied);
+        if (count < 0 && errno == EINTR)
+            continue;
+        // Across file systems, or where the kernel lacks the fast call, fall back one step; the
+        // file positions carry the copy on from where it stopped.
+        if (count < 0 && method != CopyMethod::ReadWrite
+            && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+            method = method == CopyMethod::Fastest ? CopyMethod::SendFile : CopyMethod::ReadWrite;
+            continue;
+        }
+        // Some virtual file systems answer the fast calls with 0 for files that have content.
+        if (count == 0 && copied == 0 && expectedSize > 0 && method != CopyMethod::ReadWrite) {
+            method = CopyMethod::ReadWrite;
+            continue;
+        }
+        if (count < 0)
+            return errno ? errno : EIO;
+        if (count == 0)
+            return 0;
+        copied += count;
+        inChunk += count;
+        if (seams.copyWriteLimit >= 0 && copied > seams.copyWriteLimit)
+            return ENOSPC;
+        if (inChunk >= chunk) {
+            inChunk = 0;
+            if (between && !between(copied))
+                return ECANCELED;
+        }
+    }
+}
+
+void applyFileFacts(FileHandle file, const FileFacts &facts)
+{
+    ::fchmod(int(file), mode_t(facts.permissions & 0777));
+    const struct timespec times[2] = {{time_t(facts.accessTime[0]), long(facts.accessTime[1])},
+                                      {time_t(facts.modifyTime[0]), long(facts.modifyTime[1])}};
+    ::futimens(int(file), times);
+}
+
+int checkWritten(FileHandle file)
+{
+    if (platformSeams().checkError != 0)
+        return platformSeams().checkError;
+    // Closing a duplicate reports what a close would (network file systems write back on every
+    // close) while the file itself stays open for publishing.
+    const int duplicate = ::dup(int(file));
+    if (duplicate < 0)
+        return errno;
+    return ::close(duplicate) == 0 ? 0 : errno;
+}
+
+int publishTemp(Folder &folder, TempFile *temp, const NativeName &target, bool replace)
+{
+    const int dir = int(folder.handle);
+    if (platformSeams().beforePublish)
+        platformSeams().beforePublish(folder.path + target);
+    int error = 0;
+    if (temp->name.isEmpty()) {
+        // An unnamed file gets its name by a link, which never replaces; a replacing publish
+        // links it under a hidden name first and renames that over the target.
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(qint64(temp->handle));
+        const QByteArray linkName = replace ? tempName() : target;
+        if (replace)
+            setSignalTemp(dir, linkName);
+        if (::linkat(AT_FDCWD, self.constData(), dir, linkName.constData(), AT_SYMLINK_FOLLOW) != 0)
+            error = errno;
+        else if (replace && ::renameat(dir, linkName.constData(), dir, target.constData()) != 0) {
+            error = errno;
+            ::unlinkat(dir, linkName.constData(), 0);
+        }
+        signalTempFolder.store(-1);
+        ::close(int(temp->handle));
+    } else {
+        if (::close(int(temp->handle)) != 0)
+            error = errno;
+        if (error == 0) {
+            if (replace)
+                error = ::renameat(dir, temp->name.constData(), dir, target.constData()) == 0 ? 0 : errno;
+            else
+                error = renameNoReplaceAt(folder, temp->name, folder, target);
+        }
+        if (error != 0)
+            ::unlinkat(dir, temp->name.constData(), 0);
+        signalTempFolder.store(-1);
+    }
+    *temp = TempFile();
+    return error;
+}
+
+void discardTemp(const Folder &folder, TempFile *temp)
+{
+    if (temp->handle != noFileHandle)
+        ::close(int(temp->handle));
+    if (!temp->name.isEmpty()) {
+        ::unlinkat(int(folder.handle), temp->name.constData(), 0);
+        signalTempFolder.store(-1);
+    }
+    *temp = TempFile();
+}
+
+bool isTemporaryName(const QString &name)
+{
+    return name.startsWith(QLatin1String(tempPrefix));
+}
+
+void removeStaleTemps(const Folder &folder)
+{
+    std::vector<QByteArray> stale;
+    listNames(folder, [&](const char *name, qsizetype length) {
+        if (length <= tempPrefix.size() || std::memcmp(name, tempPrefix.constData(), size_t(tempPrefix.size())) != 0)
+            return;
+        const QByteArray candidate(name, length);
+        const qint64 owner = tempOwner(candidate);
+        if (owner > 0 && ::kill(pid_t(owner), 0) != 0 && errno == ESRCH)
+            stale.push_back(candidate);
+    });
+    for (const QByteArray &name : stale) {
+        struct stat st;
+        if (::fstatat(int(folder.handle), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+            ::unlinkat(int(folder.handle), name.constData(), 0);
+    }
+}
+
+void removeTempsOnSignals()
+{
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        struct sigaction action = {};
+        action.sa_handler = removeTempAndEnd;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(signalNumber, &action, nullptr);
+    }
+}

@@ -1,0 +1,259 @@
+// Folders, names and renames on POSIX systems, all relative to descriptors of open folders.
+#include "platformfs.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#ifdef Q_OS_LINUX
+#include <sys/syscall.h>
+#endif
+
+#include "engine/platformseams.h"
+
+namespace {
+
+int fd(const Folder &folder)
+{
+    return int(folder.handle);
+}
+
+FileType typeOf(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return FileType::Regular;
+    if (S_ISDIR(mode))
+        return FileType::Directory;
+    if (S_ISLNK(mode))
+        return FileType::Link;
+    return FileType::Other;
+}
+
+// Errors that say a file system lacks a call or a flag, as opposed to refusing this one name.
+bool unsupported(int error)
+{
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == ENOTTY;
+}
+
+int renameNoReplaceCall(Folder &fromFolder, const NativeName &from, Folder &toFolder, const NativeName &to)
+{
+#ifdef Q_OS_LINUX
+    if (platformSeams().publishLimit != PublishLimit::None)
+        return EINVAL;
+    if (::renameat2(fd(fromFolder), from.constData(), fd(toFolder), to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    return errno;
+#else
+    Q_UNUSED(fromFolder);
+    Q_UNUSED(from);
+    Q_UNUSED(toFolder);
+    Q_UNUSED(to);
+    return ENOSYS;
+#endif
+}
+
+// linkat without AT_SYMLINK_FOLLOW links a symbolic link itself, as a rename moves it; the link
+// call never replaces an existing name.
+int renameByLink(Folder &fromFolder, const NativeName &from, Folder &toFolder, const NativeName &to)
+{
+    if (platformSeams().publishLimit == PublishLimit::NoLinks)
+        return EPERM;
+    if (::linkat(fd(fromFolder), from.constData(), fd(toFolder), to.constData(), 0) != 0)
+        return errno;
+    if (::unlinkat(fd(fromFolder), from.constData(), 0) == 0)
+        return 0;
+    const int error = errno;
+    ::unlinkat(fd(toFolder), to.constData(), 0);
+    return error;
+}
+
+// Takes the name with an exclusive create, which fails for any existing name (and, on file
+// systems that ignore case, for one that differs only in case), then renames onto that empty
+// file of our own. Never a check followed by a plain rename.
+int renameByReservation(Folder &fromFolder, const NativeName &from, Folder &toFolder, const NativeName &to)
+{
+    const int reserved = ::openat(fd(toFolder), to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (reserved < 0)
+        return errno;
+    ::close(reserved);
+    if (::renameat(fd(fromFolder), from.constData(), fd(toFolder), to.constData()) == 0)
+        return 0;
+    const int error = errno;
+    ::unlinkat(fd(toFolder), to.constData(), 0);
+    return error;
+}
+
+// A link refused for want of support, not because of the name: EPERM is what FAT and exFAT
+// through FUSE answer.
+bool linksUnsupported(int error)
+{
+    return unsupported(error) || error == EPERM || error == EMLINK;
+}
+
+} // namespace
+
+int openFolder(const NativeName &path, Folder *folder)
+{
+    closeFolder(folder);
+    const int handle = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (handle < 0)
+        return errno;
+    folder->handle = handle;
+    folder->path = path.endsWith('/') ? path : path + '/';
+    return 0;
+}
+
+int openSubfolder(const Folder &parent, const NativeName &name, bool create, Folder *folder)
+{
+    closeFolder(folder);
+    const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    int handle = ::openat(fd(parent), name.constData(), flags);
+    if (handle < 0 && errno == ENOENT && create) {
+        // mkdirat refuses a dangling link of that name (EEXIST) instead of creating its target.
+        if (::mkdirat(fd(parent), name.constData(), 0777) != 0 && errno != EEXIST)
+            return errno;
+        handle = ::openat(fd(parent), name.constData(), flags);
+    }
+    if (handle < 0)
+        return errno == ELOOP ? ENOTDIR : errno;
+    folder->handle = handle;
+    folder->path = parent.path + name + '/';
+    return 0;
+}
+
+void closeFolder(Folder *folder)
+{
+    if (folder->isOpen())
+        ::close(fd(*folder));
+    *folder = Folder();
+}
+
+int statAt(const Folder &folder, const NativeName &name, bool followLinks, FileFacts *facts)
+{
+    struct stat st;
+    if (::fstatat(fd(folder), name.constData(), &st, followLinks ? 0 : AT_SYMLINK_NOFOLLOW) != 0) {
+        *facts = FileFacts();
+        return errno;
+    }
+    facts->type = typeOf(st.st_mode);
+    facts->identity = {quint64(st.st_dev), quint64(st.st_ino)};
+    facts->size = st.st_size;
+    facts->permissions = st.st_mode & 07777;
+    facts->accessTime[0] = st.st_atim.tv_sec;
+    facts->accessTime[1] = st.st_atim.tv_nsec;
+    facts->modifyTime[0] = st.st_mtim.tv_sec;
+    facts->modifyTime[1] = st.st_mtim.tv_nsec;
+    return 0;
+}
+
+int renameNoReplaceAt(Folder &fromFolder, const NativeName &from, Folder &toFolder, const NativeName &to)
+{
+    // The method that worked for the target folder is kept, so a file system without the
+    // no-replace flag costs no failing call per file.
+    PublishMethod &method = toFolder.publish;
+    if (method == PublishMethod::Unknown || method == PublishMethod::NoReplaceRename) {
+        const int error = renameNoReplaceCall(fromFolder, from, toFolder, to);
+        if (!unsupported(error)) {
+            if (error == 0)
+                method = PublishMethod::NoReplaceRename;
+            return error;
+        }
+        method = PublishMethod::LinkUnlink;
+    }
+    if (method == PublishMethod::LinkUnlink) {
+        const int error = renameByLink(fromFolder, from, toFolder, to);
+        if (!linksUnsupported(error))
+            return error;
+        method = PublishMethod::Reservation;
+    }
+    return renameByReservation(fromFolder, from, toFolder, to);
+}
+
+int removeAt(const Folder &folder, const NativeName &name)
+{
+    return ::unlinkat(fd(folder), name.constData(), 0) == 0 ? 0 : errno;
+}
+
+int listNames(const Folder &folder, const std::function<void(const char *, qsizetype)> &take)
+{
+    // The listing gets a descriptor of its own: closedir closes it, and reading moves its offset.
+    const int handle = ::openat(fd(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (handle < 0)
+        return errno;
+    DIR *dir = ::fdopendir(handle);
+    if (!dir) {
+        const int error = errno;
+        ::close(handle);
+        return error;
+    }
+    int error = 0;
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir);
+        if (!entry) {
+            error = errno;
+            break;
+        }
+        const char *name = entry->d_name;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+            continue;
+        take(name, qsizetype(std::strlen(name)));
+    }
+    ::closedir(dir);
+    return error;
+}
+
+qint64 nameMaxAt(const Folder &folder)
+{
+    const long limit = ::fpathconf(fd(folder), _PC_NAME_MAX);
+    return limit > 0 ? qint64(limit) : qint64(255);
+}
+
+int flushFileSystem(const Folder &folder)
+{
+#ifdef Q_OS_LINUX
+    return ::syncfs(fd(folder)) == 0 ? 0 : errno;
+#else
+    ::sync();
+    Q_UNUSED(folder);
+    return 0;
+#endif
+}
+
+int openRegularFileAt(const Folder &folder, const NativeName &name, FileHandle *file, FileFacts *facts)
+{
+    // O_NONBLOCK keeps a pipe from blocking the open; on a regular file it changes nothing.
+    const int handle = ::openat(fd(folder), name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (handle < 0)
+        return errno;
+    const int error = fileFacts(handle, facts);
+    if (error != 0 || facts->type != FileType::Regular) {
+        ::close(handle);
+        return error != 0 ? error : ENOENT;
+    }
+    *file = handle;
+    return 0;
+}
+
+int fileFacts(FileHandle file, FileFacts *facts)
+{
+    struct stat st;
+    if (::fstat(int(file), &st) != 0)
+        return errno;
+    facts->type = typeOf(st.st_mode);
+    facts->identity = {quint64(st.st_dev), quint64(st.st_ino)};
+    facts->size = st.st_size;
+    facts->permissions = st.st_mode & 0777; // a copy never takes setuid or setgid
+    facts->accessTime[0] = st.st_atim.tv_sec;
+    facts->accessTime[1] = st.st_atim.tv_nsec;
+    facts->modifyTime[0] = st.st_mtim.tv_sec;
+    facts->modifyTime[1] = st.st_mtim.tv_nsec;
+    return 0;
+}
+
+int closeFile(FileHandle file)
+{
+    return ::close(int(file)) == 0 ? 0 : errno;
+}

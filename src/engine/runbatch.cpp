@@ -1,0 +1,285 @@
+// The batch run: every ticked entry renamed or copied under its new name, with every
+// protection, each outcome reported, and the copies on the device before the run ends.
+#include "run.h"
+
+#include <cerrno>
+
+#include <QSet>
+
+#include "engine/filescopy.h"
+#include "engine/namerules.h"
+
+namespace {
+
+const NativeName mobixName = encodeNativeName(QStringLiteral("MOBIX"));
+
+#ifdef Q_OS_WIN
+const QString separator = QStringLiteral("\\");
+#else
+const QString separator = QStringLiteral("/");
+#endif
+
+SkipReason reasonFor(int error)
+{
+    switch (error) {
+    case EEXIST:
+    case ENOTEMPTY:
+    case EISDIR:
+        return SkipReason::NameTaken;
+    case ENAMETOOLONG:
+        return SkipReason::NameTooLong;
+    case ENOENT:
+    case ENOTDIR:
+    case ELOOP:
+    case ENXIO:
+        return SkipReason::SourceGone;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return SkipReason::NoSpace;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return SkipReason::NoPermission;
+    case ECANCELED:
+        return SkipReason::Cancelled;
+    default:
+        return SkipReason::OtherError;
+    }
+}
+
+void skip(EntryResult &result, SkipReason reason, int error = 0)
+{
+    result.outcome = Outcome::Skipped;
+    result.reason = reason;
+    result.error = error;
+}
+
+class Run
+{
+public:
+    Run(const RenameOptions &options, RunObserver *observer) : m_options(options), m_observer(observer) {}
+    ~Run()
+    {
+        closeFolder(&m_folder);
+        closeFolder(&m_mobix);
+    }
+
+    RunReport go(const std::vector<BatchEntry> &entries, const QString &folderPath);
+
+private:
+    void handle(const BatchEntry &entry, EntryResult &result);
+    void rename(const BatchEntry &entry, const NativeName &target, EntryResult &result);
+    void copy(const BatchEntry &entry, Folder &into, const NativeName &target, EntryResult &result);
+    Folder *copyTarget(EntryResult &result);
+    bool cancelled()
+    {
+        if (!m_cancelled && m_observer && m_observer->cancelRequested())
+            m_cancelled = true;
+        return m_cancelled;
+    }
+    void tell()
+    {
+        if (m_observer)
+            m_observer->progress(m_state);
+    }
+
+    const RenameOptions &m_options;
+    RunObserver *m_observer;
+    RunProgress m_state;
+    Folder m_folder;
+    Folder m_mobix;
+    int m_mobixError = -1;           // -1 while "MOBIX" has not been opened yet
+    qint64 m_nameMax = 255;
+    QSet<NativeName> m_mobixBefore;  // the names in "MOBIX" when the run opened it
+    QSet<NativeName> m_published;    // the names this run gave copies
+    bool m_cancelled = false;
+    bool m_anyCopies = false;
+};
+
+RunReport Run::go(const std::vector<BatchEntry> &entries, const QString &folderPath)
+{
+    RunReport report;
+    m_state.entryCount = entries.size();
+    tell();
+
+    // Without a folder every name would be taken relative to the working directory.
+    const int folderError = folderPath.endsWith(separator) ? openFolder(encodeNativeName(folderPath), &m_folder)
+                                                           : ENOENT;
+    if (folderError == 0) {
+        removeStaleTemps(m_folder);
+        m_nameMax = nameMaxAt(m_folder);
+    }
+    report.folderUnusable = folderError != 0;
+
+    const size_t count = entries.size();
+    for (size_t i = 0; i < count; ++i) {
+        const BatchEntry &entry = entries[i];
+        if (entry.selected) {
+            EntryResult result;
+            result.index = i;
+            // The name is computed first, so a skipped entry still uses up its number.
+            result.newName = newFileName(entry, m_options);
+            if (cancelled())
+                skip(result, SkipReason::Cancelled);
+            else if (folderError != 0)
+                skip(result, reasonFor(folderError), folderError);
+            else
+                handle(entry, result);
+            if (result.reason == SkipReason::Cancelled)
+                m_cancelled = true;
+            report.results.push_back(result);
+        }
+        // The bar moves for unticked entries too; the last step waits for the flush.
+        m_state.entriesDone = i + 1;
+        m_state.bytesDone = m_state.bytesTotal = 0;
+        m_state.flushing = m_anyCopies && i + 1 == count;
+        tell();
+    }
+    if (m_anyCopies) {
+        // The copies count as made only when they are on the device, not in the cache.
+        flushFileSystem(m_mobix.isOpen() ? m_mobix : m_folder);
+        m_state.flushing = false;
+        tell();
+    }
+    report.cancelled = m_cancelled;
+    return report;
+}
+
+void Run::handle(const BatchEntry &entry, EntryResult &result)
+{
+    if (!isPlainFileName(result.newName))
+        return skip(result, SkipReason::NameNotAllowed);
+    const NativeName target = encodeNativeName(result.newName);
+    if (m_options.Overwrite)
+        return rename(entry, target, result);
+    Folder *into = m_options.Subdirectory ? copyTarget(result) : &m_folder;
+    if (into)
+        copy(entry, *into, target, result);
+}
+
+void Run::rename(const BatchEntry &entry, const NativeName &target, EntryResult &result)
+{
+    if (qint64(target.size()) > m_nameMax)
+        return skip(result, SkipReason::NameTooLong);
+    if (target == entry.nativeName)
+        return skip(result, SkipReason::Unchanged);
+    // Only a regular file (or a link to one, as listed) is renamed, never what took its name.
+    FileFacts facts;
+    const int statError = statAt(m_folder, entry.nativeName, true, &facts);
+    if (statError != 0 || facts.type != FileType::Regular)
+        return skip(result, SkipReason::SourceGone, statError);
+    JournalStep step;
+    step.kind = JournalStep::Rename;
+    step.oldName = entry.nativeName;
+    step.newName = target;
+    step.identity = facts.identity;
+    if (m_observer)
+        m_observer->aboutToPublish(step);
+    const int error = renameNoReplaceAt(m_folder, entry.nativeName, m_folder, target);
+    if (m_observer)
+        m_observer->published(step, error == 0);
+    if (error != 0)
+        return skip(result, reasonFor(error), error);
+    result.outcome = Outcome::Renamed;
+}
+
+Folder *Run::copyTarget(EntryResult &result)
+{
+    if (m_mobixError < 0) {
+        // Only a real folder inside the listed one; a link to anywhere is never followed.
+        m_mobixError = openSubfolder(m_folder, mobixName, true, &m_mobix);
+        if (m_mobixError == 0) {
+            removeStaleTemps(m_mobix);
+            m_nameMax = nameMaxAt(m_mobix);
+            listNames(m_mobix, [this](const char *name, qsizetype length) {
+                m_mobixBefore.insert(NativeName(name, length));
+            });
+        }
+    }
+    if (m_mobixError == 0)
+        return &m_mobix;
+    skip(result, SkipReason::MobixUnusable, m_mobixError);
+    return nullptr;
+}
+
+void Run::copy(const BatchEntry &entry, Folder &into, const NativeName &target, EntryResult &result)
+{
+    const bool replace = &into == &m_mobix;
+    if (qint64(target.size()) > m_nameMax)
+        return skip(result, SkipReason::NameTooLong);
+    // A copy never replaces one that this run made: the first entry in the list keeps the name.
+    if (m_published.contains(target))
+        return skip(result, SkipReason::NameTaken);
+
+    FileHandle source = noFileHandle;
+    FileFacts facts;
+    int error = openRegularFileAt(m_folder, entry.nativeName, &source, &facts);
+    if (error != 0)
+        return skip(result, error == EACCES || error == EPERM ? SkipReason::NoPermission : SkipReason::SourceGone, error);
+
+    FileFacts existing;
+    if (statAt(into, target, false, &existing) == 0) {
+        // Beside the originals nothing is replaced. In "MOBIX" an older copy of exactly this
+        // name is refreshed; a name that only differs in case (file systems that ignore case
+        // find it too), or that appeared during the run, is left alone, and so is the source.
+        FileFacts followed;
+        statAt(into, target, true, &followed);
+        if (!replace || !m_mobixBefore.contains(target) || followed.identity == facts.identity
+            || existing.type == FileType::Directory) {
+            closeFile(source);
+            return skip(result, SkipReason::NameTaken, EEXIST);
+        }
+        result.replacedOlder = true;
+    }
+
+    m_state.bytesDone = 0;
+    m_state.bytesTotal = facts.size;
+    const auto between = [this](qint64 done) {
+        m_state.bytesDone = done;
+        tell();
+        return !cancelled();
+    };
+    const auto beforePublish = [&](const CopiedFile &copied) {
+        JournalStep step;
+        step.kind = JournalStep::Copy;
+        step.intoMobix = replace;
+        step.oldName = entry.nativeName;
+        step.newName = target;
+        step.identity = copied.identity;
+        step.size = copied.size;
+        step.modifyTime[0] = copied.modifyTime[0];
+        step.modifyTime[1] = copied.modifyTime[1];
+        step.replacesOlder = result.replacedOlder;
+        if (m_observer)
+            m_observer->aboutToPublish(step);
+    };
+    error = copyOpenFile(source, facts, into, target, replace, between, beforePublish);
+    closeFile(source);
+    if (m_observer && error != ECANCELED) {
+        JournalStep step;
+        step.kind = JournalStep::Copy;
+        step.oldName = entry.nativeName;
+        step.newName = target;
+        m_observer->published(step, error == 0);
+    }
+    if (error != 0) {
+        result.replacedOlder = false;
+        return skip(result, reasonFor(error), error);
+    }
+    m_published.insert(target);
+    m_anyCopies = true;
+    result.outcome = Outcome::Copied;
+}
+
+} // namespace
+
+RunReport RunBatch(const std::vector<BatchEntry> &entries, const RenameOptions &options,
+                   const QString &folderPath, RunObserver *observer)
+{
+    if (entries.empty())
+        return RunReport();
+    NextNumber = 1;
+    Run run(options, observer);
+    return run.go(entries, folderPath);
+}
