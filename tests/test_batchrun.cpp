@@ -120,6 +120,8 @@ void TestBatchRun::cleanup()
     setCopyWriteLimitForTest(-1);
     setPublishLimitForTest(PublishLimit::None);
     setUnnamedTempsForTest(true);
+    setWriteErrorForTest(0, 0);
+    setCheckErrorForTest(0);
     setBeforePublishForTest({});
     setCopyMethodForTest(CopyMethod::Fastest);
 }
@@ -127,7 +129,8 @@ void TestBatchRun::cleanup()
 // Each row: the folder, the ticks, the options, the seams in force ("full" disk, no no-replace
 // rename ("link"), no hard links either ("nolink"), no unnamed temporary files ("named"), a
 // "late" file in the way, the folder "gone", no copy may start ("nocopy")), the folder after
-// the run, and per ticked entry what the run reports: r renamed, c copied, t name taken,
+// the run, a plain "readwrite" copy whose write fails ("writefail") or whose close reports an
+// error ("closefail"), and per ticked entry what the run reports: r renamed, c copied, t name taken,
 // n not allowed, l too long, u unchanged, g source gone, s no space, m "MOBIX" unusable.
 void TestBatchRun::run_data()
 {
@@ -187,6 +190,12 @@ void TestBatchRun::run_data()
         << "ctc";
     QTest::newRow("full disk keeps the older copy") << QStringList{s, "-MOBIX/Schubert.mp3"} << "x"
         << options(IntoMobix, 8) << "full" << QStringList{"MOBIX/", kept("MOBIX/Schubert.mp3"), kept(s)} << "s";
+    // The plain read/write copy: a failing or short write, or a late error on close, publishes
+    // nothing over the older copy.
+    QTest::newRow("write fails midway") << QStringList{s, "-MOBIX/Schubert.mp3"} << "x" << options(IntoMobix, 8)
+        << "readwrite writefail" << QStringList{"MOBIX/", kept("MOBIX/Schubert.mp3"), kept(s)} << "e";
+    QTest::newRow("late write error") << QStringList{s, "-MOBIX/Schubert.mp3"} << "x" << options(IntoMobix, 8)
+        << "readwrite closefail named" << QStringList{"MOBIX/", kept("MOBIX/Schubert.mp3"), kept(s)} << "e";
     QTest::newRow("never onto itself") << QStringList{"a.mp3", "-MOBIX/a.mp3=>a.mp3"} << "x"
         << options(IntoMobix, 9) << "" << QStringList{"MOBIX/", "MOBIX/a.mp3==a.mp3", "a.mp3==a.mp3"} << "t";
     // "café" in Latin-1 is shown as "caf\uFFFD", whose UTF-8 names another file.
@@ -229,6 +238,12 @@ void TestBatchRun::run()
     setUnnamedTempsForTest(!seams.contains("named"));
     if (seams.contains("late"))
         setBeforePublishForTest([&](const NativeName &target) { folder.write(target, "late"); });
+    if (seams.contains("readwrite"))
+        setCopyMethodForTest(CopyMethod::ReadWrite);
+    if (seams.contains("writefail"))
+        setWriteErrorForTest(EIO, 40000);
+    if (seams.contains("closefail"))
+        setCheckErrorForTest(EIO);
     if (seams.contains("nocopy"))
         setCopyWriteLimitForTest(0);
     if (seams.contains("gone"))
