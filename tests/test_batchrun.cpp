@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -111,6 +113,8 @@ private slots:
     void cleanup();
     void run_data();
     void run();
+    void progressAndCancel_data();
+    void progressAndCancel();
     void progressNumberingAndFacts();
     void newNameIsAName();
 };
@@ -124,6 +128,7 @@ void TestBatchRun::cleanup()
     setCheckErrorForTest(0);
     setBeforePublishForTest({});
     setCopyMethodForTest(CopyMethod::Fastest);
+    setCopyChunkForTest(0);
 }
 
 // Each row: the folder, the ticks, the options, the seams in force ("full" disk, no no-replace
@@ -263,6 +268,71 @@ void TestBatchRun::run()
                                                    : codes[int(result.reason)];
     }
     QCOMPARE(got, outcomes);
+}
+
+// A run reports its progress between the chunks of a file and stops where it is asked to:
+// between two files, or between two chunks of one, leaving no partial file.
+void TestBatchRun::progressAndCancel_data()
+{
+    QTest::addColumn<int>("stopAfter");  // entries done before the stop; -1 never
+    QTest::addColumn<bool>("midFile");   // stop in the middle of the next file
+    QTest::addColumn<bool>("named");     // named temporary files
+    QTest::addColumn<QString>("outcomes");
+    QTest::newRow("to the end") << -1 << false << false << "cccc";
+    QTest::newRow("between files") << 2 << false << false << "ccxx";
+    QTest::newRow("inside a file") << 2 << true << false << "ccxx";
+    QTest::newRow("inside a file, named temporary file") << 0 << true << true << "xxxx";
+}
+
+void TestBatchRun::progressAndCancel()
+{
+    QFETCH(int, stopAfter);
+    QFETCH(bool, midFile);
+    QFETCH(bool, named);
+    QFETCH(QString, outcomes);
+    struct Recorder : RunObserver {
+        int stopAfter = -1;
+        bool midFile = false;
+        QList<float> values;
+        void progress(const RunProgress &state) override { values << state.barValue(); }
+        bool cancelRequested() override
+        {
+            return stopAfter >= 0 && values.size() > 1 && int(m_last.entriesDone) >= stopAfter
+                   && (!midFile || m_last.bytesDone > 0);
+        }
+        RunProgress m_last;
+    };
+    struct Tracking : Recorder {
+        void progress(const RunProgress &state) override { m_last = state; Recorder::progress(state); }
+    } observer;
+    observer.stopAfter = stopAfter;
+    observer.midFile = midFile;
+    TestFolder folder({"a.mp3", "b.mp3", "c.mp3", "d.mp3"}, "xxxx");
+    setCopyChunkForTest(4096); // each file takes several chunks
+    setUnnamedTempsForTest(!named);
+    const RunReport report = RunBatch(folder.entries, options(IntoMobix, 30), folder.path(), &observer);
+    QString got;
+    for (const EntryResult &result : report.results)
+        got += result.outcome == Outcome::Copied ? 'c' : result.reason == SkipReason::Cancelled ? 'x' : '?';
+    QCOMPARE(got, outcomes);
+    QCOMPARE(report.cancelled, stopAfter >= 0);
+    // Only whole copies, nothing hidden left behind.
+    QStringList expected{"MOBIX/"};
+    for (const BatchEntry &entry : folder.entries) {
+        expected << entry.text + '=' + entry.text;
+        if (expected.size() <= 2 * (stopAfter < 0 ? 4 : stopAfter))
+            expected << "MOBIX/" + entry.text + '=' + entry.text;
+    }
+    expected.sort();
+    QCOMPARE(folder.state(), expected);
+    // The bar never goes back, moves inside files, and shows 100 only after the flush.
+    QVERIFY(std::is_sorted(observer.values.begin(), observer.values.end()));
+    QVERIFY(std::any_of(observer.values.begin(), observer.values.end(),
+                        [](float v) { return v > 0.0001f && v < 25; }));
+    QCOMPARE(observer.values.first(), 0.0001f);
+    QCOMPARE(observer.values.last(), 100.0f);
+    if (stopAfter != 0)
+        QCOMPARE(observer.values.at(observer.values.size() - 2), 99.9999f);
 }
 
 void TestBatchRun::progressNumberingAndFacts()

@@ -2,6 +2,7 @@
 // batch run as the user starts it, on real folders.
 #include "app/mainwindow.h"
 #include "app/specialselect.h"
+#include "engine/platformfs.h"
 #include "selection/folderpicker.h"
 #include "testsupport.h"
 #include "toolkit/checklist.h"
@@ -22,7 +23,9 @@
 #include <QSignalSpy>
 #include <QStyleOptionButton>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QTest>
+#include <QThread>
 #include <QWindow>
 
 #include <memory>
@@ -41,6 +44,8 @@ private slots:
     void closeTakesTheUnloadPath();
     void fileList();
     void cut();
+    void runOnWorker_data();
+    void runOnWorker();
     void specialSelect();
 
 private:
@@ -279,6 +284,68 @@ void TestMainWindow::cut()
     open(QString());
     QCOMPARE(list()->count(), 0);
     QCOMPARE(m_window->folderPath(), QString());
+}
+
+// The run works on a worker thread: meanwhile the window keeps its controls locked and takes
+// only the request to stop, which asks first.
+void TestMainWindow::runOnWorker_data()
+{
+    QTest::addColumn<QString>("request"); // how the user asks to stop
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("copies");
+    QTest::newRow("close box, no: the run goes on") << "close" << int(toolkit::ResultNo) << 3;
+    QTest::newRow("Escape, yes: stops after the file") << "escape" << int(toolkit::ResultYes) << 1;
+    QTest::newRow("Programm beenden, yes: stops and closes") << "button" << int(toolkit::ResultYes) << 1;
+}
+
+void TestMainWindow::runOnWorker()
+{
+    QFETCH(QString, request);
+    QFETCH(int, answer);
+    QFETCH(int, copies);
+    for (const char *name : {"a.mp3", "b.mp3", "c.mp3"})
+        makeFile(QString::fromLatin1(name), QByteArray(4 << 20, name[0]));
+    open(m_folder->path());
+    click("AllFiles");
+    m_messages.setAnswer(answer);
+    m_messages.clear();
+    QStringList locked;
+    const auto ask = [&] {
+        QVERIFY(m_window->isBusy());
+        for (QWidget *control : m_window->findChildren<QWidget *>())
+            if (!control->isEnabled() && qobject_cast<QGroupBox *>(control->parentWidget()))
+                locked << control->objectName();
+        QVERIFY(c("Close")->isEnabled());
+        if (request == "escape")
+            QTest::keyClick(m_window.get(), Qt::Key_Escape);
+        else if (request == "button")
+            click("Close");
+        else
+            m_window->windowHandle()->close();
+    };
+    // The request comes while the first copy is about to be published; the worker waits a
+    // moment there, so the window answers first.
+    setBeforePublishForTest([&, first = true](const NativeName &) mutable {
+        if (!std::exchange(first, false))
+            return;
+        QMetaObject::invokeMethod(m_window.get(), ask, Qt::QueuedConnection);
+        QThread::msleep(300);
+    });
+    const auto restore = qScopeGuard([] { setBeforePublishForTest({}); });
+    QSignalSpy unloaded(m_window.get(), &Main::unloaded);
+    click("Cut");
+    locked.sort();
+    QCOMPARE(locked, (QStringList{"About", "AllFiles", "Cut", "CutAfterLength", "Extension", "FileList", "MaxFileLength",
+                                  "NewFilename", "NoFiles", "Open", "Overwrite", "Rename", "SelectSpecial", "Special",
+                                  "Subdirectory"}));
+    QCOMPARE(m_messages.count(), 1);
+    expectMessage("Lauf abbrechen?", toolkit::StyleQuestionYesNoDefaultNo, "Kappwerk");
+    QCOMPARE(QDir(m_folder->filePath("MOBIX")).entryList(QDir::Files | QDir::Hidden).size(), copies);
+    QCOMPARE(m_window->lastRun().cancelled, copies < 3);
+    QCOMPARE(unloaded.count(), request == "button" ? 1 : 0);
+    QCOMPARE(m_window->isVisible(), request != "button");
+    QVERIFY(c("Cut")->isEnabled() && c("Subdirectory")->isEnabled());
+    QCOMPARE(list()->count(), 3);
 }
 
 void TestMainWindow::specialSelect()

@@ -2,8 +2,9 @@
 // batch run, the length check and the other option controls.
 #include "app/mainwindow.h"
 
+#include "app/backgroundwork.h"
+#include "app/messages.h"
 #include "app/specialselect.h"
-#include "engine/batchrun.h"
 #include "selection/filtercatalogue.h"
 #include "selection/folderpicker.h"
 #include "settings/lengthtext.h"
@@ -23,14 +24,12 @@
 #include <QSettings>
 
 namespace {
-const QString LengthMessage = QStringLiteral("Bitte eine Länge zwischen 1 und 99 Zeichen verwenden.");
-const QString NothingSelectedMessage =
-    QStringLiteral("Keine Dateien ausgewählt. Wählen Sie zuerst Ordner öffnen.");
 const QString AboutMessage = QStringLiteral(
     "Kappwerk v0.3b by Ostwerk.\r\n\r\nHerzlichen Dank an Ombrel für die Tests, Hinweise und Vorschläge.");
 const QString FolderPrompt = QStringLiteral("Bitte wählen Sie den Ordner mit den Dateien aus.");
-// The window repaints at most this often during a batch run, not once per file.
-constexpr qint64 RepaintIntervalMs = 33;
+const QString UnrepresentableFolderMessage = QStringLiteral(
+    "Der Name dieses Ordners enthält Zeichen, die Kappwerk nicht darstellen kann. Bitte benennen Sie den "
+    "Ordner um oder wählen Sie einen anderen.");
 } // namespace
 
 void Main::connectEvents()
@@ -104,15 +103,31 @@ void Main::extensionClick()
 
 void Main::refillFileList(bool askForFolder)
 {
-    // Both lists are empty before the folder dialog shows: FillFileList empties the data first.
+    // Both lists are empty before the folder dialog shows.
     m_fileList->clear();
-    m_folderPath = FillFileList(m_files, m_extension->currentText(), askForFolder, m_folderPath,
-                                [this] {
-                                    return BrowseForFolder(FolderPrompt, defaultStartFolder(), this,
-                                                           true, QString(), true, false);
-                                });
+    m_files.clear();
+    QString folder = m_folderPath;
+    if (askForFolder)
+        folder = BrowseForFolder(FolderPrompt, defaultStartFolder(), this, true, QString(), true, false);
+    if (!isRepresentableFolder(folder)) {
+        m_folderPath.clear();
+        toolkit::MsgBox(UnrepresentableFolderMessage, toolkit::StyleCritical, QStringLiteral("Fehler"), this);
+        return;
+    }
+    // Reading a folder on a slow card or share can take seconds: it is read on a worker thread
+    // while the window repaints and its controls stay locked.
+    const QString filter = m_extension->currentText();
+    FileListData files;
+    QString path;
+    const bool wasBusy = m_busy;
+    lockControls(true);
+    runInBackground([&] { path = FillFileList(files, filter, false, folder, {}); });
+    m_files = std::move(files);
+    m_folderPath = path;
     m_fileList->setItems(m_files.entries);
     setFileListExtent();
+    if (!wasBusy)
+        lockControls(false);
 }
 
 void Main::setFileListExtent()
@@ -120,65 +135,6 @@ void Main::setFileListExtent()
     // The list scrolls sideways as far as its widest entry plus six spaces.
     m_fileList->setHorizontalExtent(
         toolkit::widestTextWidth(m_fileList->texts(), m_fileList->font(), QStringLiteral("      ")));
-}
-
-RenameOptions Main::renameOptions() const
-{
-    RenameOptions options;
-    options.CutAfterLength = m_cutAfterLength->isChecked();
-    options.Rename = m_rename->isChecked();
-    options.MaxFileLength = readLengthText(m_maxFileLength->text()).value;
-    options.NewFilename = m_newFilename->text();
-    options.Special = toolkit::isChecked(m_special);
-    options.SpecialListe = m_specialListe;
-    options.Subdirectory = toolkit::isChecked(m_subdirectory);
-    options.Overwrite = toolkit::isChecked(m_overwrite);
-    return options;
-}
-
-void Main::cutClick()
-{
-    if (m_running)
-        return;
-    if (!m_fileList->anySelected()) {
-        toolkit::MsgBox(NothingSelectedMessage, toolkit::StyleCritical, QStringLiteral("Fehler"), this);
-        return;
-    }
-    // The length check keeps the field valid; should it hold anything else now, nothing is
-    // renamed with a length the user did not mean.
-    if (readLengthText(m_maxFileLength->text()).kind != LengthKind::Valid) {
-        toolkit::MsgBox(LengthMessage, toolkit::StyleCritical, QStringLiteral("Achtung"), this);
-        return;
-    }
-    const RenameOptions options = renameOptions();
-
-    std::vector<BatchEntry> entries;
-    entries.reserve(size_t(m_files.count()));
-    for (int i = 0; i < m_files.count(); ++i) {
-        entries.push_back(BatchEntry{m_files.entries.at(i), m_files.extensions.at(i),
-                                     m_files.nativeNames.at(i), m_fileList->isSelected(i)});
-    }
-
-    m_running = true;
-    m_sinceRepaint.start();
-    CutFiles(entries, options, m_folderPath, [this](float value) { showProgress(value); });
-    refillFileList(false);
-    m_running = false;
-    m_progress->repaint();
-
-    if (m_closeRequested)
-        close();
-}
-
-void Main::showProgress(float value)
-{
-    m_progress->setProgress(value);
-    // Let the window repaint now and then, so the bar moves and the desktop never takes the
-    // window for hung; user input waits until the run is over.
-    if (m_sinceRepaint.hasExpired(RepaintIntervalMs)) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        m_sinceRepaint.restart();
-    }
 }
 
 void Main::aboutClick()

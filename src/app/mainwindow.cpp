@@ -7,7 +7,6 @@
 #include "toolkit/progressbar.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
@@ -63,6 +62,7 @@ Main::Main(QSettings &settings, QWidget *parent)
     toolkit::useCompactLabels(this);
     setTabOrder();
     connectEvents();
+    createRunShortcuts();
     load();
     centreOnScreen();
 }
@@ -155,17 +155,4 @@ void Main::centreOnScreen()
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
-}
-
-void Main::closeEvent(QCloseEvent *event)
-{
-    // A close during a batch run (the window manager's close box still gets through while
-    // the window repaints) waits until the run and the refill are over; it is never refused.
-    if (m_running) {
-        m_closeRequested = true;
-        event->ignore();
-        return;
-    }
-    event->accept();
-    unload();
 }

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "engine/run.h"
 #include "selection/filelist.h"
 
-#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 
@@ -15,7 +15,7 @@ class QPushButton;
 class QRadioButton;
 class QSettings;
 class SpecialSelect;
-struct RenameOptions;
+class WindowRunObserver;
 
 namespace toolkit {
 class CheckList;
@@ -37,8 +37,14 @@ public:
     QString specialListe() const { return m_specialListe; }
     // The allowed-characters dialog, once it has been opened (for tests).
     SpecialSelect *specialSelect() const { return m_specialSelect.get(); }
+    // True while a folder is read or a batch runs: the controls are locked then.
+    bool isBusy() const { return m_busy; }
+    // What the last batch run did with each ticked entry.
+    const RunReport &lastRun() const { return m_lastRun; }
 
 signals:
+    // A batch run and the refill after it are over.
+    void runFinished();
     // The window has stored its options and the program is to end now.
     void unloaded();
 
@@ -51,6 +57,7 @@ private:
     void createActionsFrame();
     void setTabOrder();
     void connectEvents();
+    void createRunShortcuts();
     void centreOnScreen();
 
     void load();
@@ -67,17 +74,22 @@ private:
     void refillFileList(bool askForFolder);
     void setFileListExtent();
     RenameOptions renameOptions() const;
-    void showProgress(float value);
+    std::vector<BatchEntry> batchEntries() const;
+    void lockControls(bool locked);
+    bool askToStopRun();
 
     QSettings &m_settings;
     QString m_folderPath;
     FileListData m_files;      // index for index with the list: extensions and native names
     QString m_specialListe;    // the allowed-character string
     std::unique_ptr<SpecialSelect> m_specialSelect;
-    bool m_running = false;
+    bool m_busy = false;            // reading a folder or running a batch
+    bool m_running = false;         // running a batch
     bool m_closeRequested = false;
     bool m_unloaded = false;
-    QElapsedTimer m_sinceRepaint;  // throttles repainting during a batch run
+    bool m_subdirectoryEnabled = true; // the subfolder option's own state while locked
+    WindowRunObserver *m_observer = nullptr;
+    RunReport m_lastRun;
 
     toolkit::CheckList *m_fileList = nullptr;
     QPushButton *m_allFiles = nullptr;

@@ -33,6 +33,11 @@ int MsgBox(const QString &text, int style, const QString &title, QWidget *parent
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
         break;
+    case StyleQuestionYesNoDefaultNo:
+        box.setIcon(QMessageBox::Question);
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        break;
     case StyleInformation:
         box.setIcon(QMessageBox::Information);
         box.setStandardButtons(QMessageBox::Ok);
@@ -50,7 +55,7 @@ int MsgBox(const QString &text, int style, const QString &title, QWidget *parent
         return ResultNo;
     default:
         // Closing a Yes/No box by its close command counts as No, never as Yes.
-        return style == StyleCriticalYesNo ? ResultNo : ResultOk;
+        return style == StyleCriticalYesNo || style == StyleQuestionYesNoDefaultNo ? ResultNo : ResultOk;
     }
 }
 

@@ -13,6 +13,7 @@ enum MessageStyle {
     StyleCritical = 16,       // stop icon, OK
     StyleCriticalYesNo = 20,  // stop icon, Yes and No, Yes the default
     StyleInformation = 64,    // information icon, OK
+    StyleQuestionYesNoDefaultNo = 292, // question icon, Yes and No, No the default
 };
 
 // The button that closed a message box.
