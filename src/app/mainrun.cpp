@@ -4,7 +4,10 @@
 
 #include "app/backgroundwork.h"
 #include "app/messages.h"
+#include "engine/journal.h"
 #include "engine/run.h"
+#include "engine/undo.h"
+#include "selection/platformdir.h"
 #include "settings/lengthtext.h"
 #include "toolkit/checklist.h"
 #include "toolkit/controls.h"
@@ -14,6 +17,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -95,14 +99,54 @@ void Main::cutClick()
     m_observer = &observer;
     m_running = true;
     lockControls(true);
-    runInBackground([&] { m_lastRun = RunBatch(entries, options, folder, &observer); },
-                    [&] { m_progress->setProgress(observer.value()); });
+    runInBackground(
+        [&] {
+            // The journal is written before every operation, so the run can be taken back.
+            JournalObserver journal(folder, &observer);
+            m_lastRun = RunBatch(entries, options, folder, &journal);
+        },
+        [&] { m_progress->setProgress(observer.value()); });
     m_observer = nullptr;
     refillFileList(false);
     m_running = false;
     lockControls(false);
+
+    // Every ticked file done: no message, as always. Otherwise one message says what was not.
+    const QString skipped = skippedReportText(entries, m_lastRun);
+    if (!skipped.isEmpty() && !m_closeRequested)
+        toolkit::MsgBox(skipped, toolkit::StyleExclamation, QStringLiteral("Kappwerk"), this);
     emit runFinished();
 
+    if (m_closeRequested)
+        close();
+}
+
+bool Main::canUndo() const
+{
+    return !m_busy && hasJournal(m_folderPath);
+}
+
+void Main::undoLastRun()
+{
+    if (!canUndo())
+        return;
+    const QString folder = m_folderPath;
+    const QString question = QStringLiteral("Den letzten Lauf in %1 rückgängig machen?")
+                                 .arg(QDir::toNativeSeparators(folderWithoutSeparator(folder)));
+    if (toolkit::MsgBox(question, toolkit::StyleQuestionYesNo, QStringLiteral("Kappwerk"), this) != toolkit::ResultYes)
+        return;
+    UndoReport report;
+    m_running = true;
+    lockControls(true);
+    runInBackground([&] { report = UndoLastRun(folder); });
+    refillFileList(false);
+    m_running = false;
+    lockControls(false);
+    const QString problems = undoProblemsText(report);
+    if (!problems.isEmpty()) {
+        toolkit::MsgBox(QStringLiteral("Nicht alles ließ sich rückgängig machen:\n") + problems,
+                        toolkit::StyleExclamation, QStringLiteral("Kappwerk"), this);
+    }
     if (m_closeRequested)
         close();
 }

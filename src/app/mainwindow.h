@@ -39,6 +39,9 @@ public:
     SpecialSelect *specialSelect() const { return m_specialSelect.get(); }
     // True while a folder is read or a batch runs: the controls are locked then.
     bool isBusy() const { return m_busy; }
+    // Whether the last run in the listed folder can be taken back, and taking it back (asks).
+    bool canUndo() const;
+    void undoLastRun();
     // What the last batch run did with each ticked entry.
     const RunReport &lastRun() const { return m_lastRun; }
 

@@ -183,3 +183,26 @@ QString outcomeText(const EntryResult &result)
     }
     return QStringLiteral("übersprungen: ") + skipReasonText(result.reason, result.error);
 }
+
+QString skippedReportText(const std::vector<BatchEntry> &entries, const RunReport &report, int maxLines)
+{
+    const int skipped = report.countSkipped();
+    if (skipped == 0)
+        return QString();
+    QStringList lines;
+    lines << (report.countDone() == 0 ? QStringLiteral("Keine Datei wurde umbenannt oder kopiert:")
+                                      : QStringLiteral("%1 von %2 ausgewählten Dateien wurden übersprungen:")
+                                            .arg(skipped)
+                                            .arg(report.results.size()));
+    int listed = 0;
+    for (const EntryResult &result : report.results) {
+        if (result.outcome != Outcome::Skipped || ++listed > maxLines)
+            continue;
+        const QString old = result.index < entries.size() ? entries[result.index].text : QString();
+        lines << old + QStringLiteral(" → ") + result.newName + QStringLiteral(": ")
+                     + skipReasonText(result.reason, result.error);
+    }
+    if (listed > maxLines)
+        lines << QStringLiteral("… und %1 weitere").arg(listed - maxLines);
+    return lines.join(QLatin1Char('\n'));
+}

@@ -114,3 +114,7 @@ std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, con
 // The reason in the program's language, as the report and the command line show it.
 QString skipReasonText(SkipReason reason, int error = 0);
 QString outcomeText(const EntryResult &result);
+// The skipped entries of a run for the user, one line each ("old → new: reason"), at most
+// maxLines and then "… und N weitere", below a line that says how many were skipped or that
+// nothing was done; "" when every ticked entry was done.
+QString skippedReportText(const std::vector<BatchEntry> &entries, const RunReport &report, int maxLines = 20);

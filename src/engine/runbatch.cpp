@@ -240,7 +240,9 @@ void Run::copy(const BatchEntry &entry, Folder &into, const NativeName &target, 
         tell();
         return !cancelled();
     };
+    bool announced = false;
     const auto beforePublish = [&](const CopiedFile &copied) {
+        announced = true;
         JournalStep step;
         step.kind = JournalStep::Copy;
         step.intoMobix = replace;
@@ -256,7 +258,7 @@ void Run::copy(const BatchEntry &entry, Folder &into, const NativeName &target, 
     };
     error = copyOpenFile(source, facts, into, target, replace, between, beforePublish);
     closeFile(source);
-    if (m_observer && error != ECANCELED) {
+    if (m_observer && announced) {
         JournalStep step;
         step.kind = JournalStep::Copy;
         step.oldName = entry.nativeName;

@@ -33,6 +33,15 @@ int MsgBox(const QString &text, int style, const QString &title, QWidget *parent
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
         break;
+    case StyleQuestionYesNo:
+        box.setIcon(QMessageBox::Question);
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        break;
+    case StyleExclamation:
+        box.setIcon(QMessageBox::Warning);
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
     case StyleQuestionYesNoDefaultNo:
         box.setIcon(QMessageBox::Question);
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -55,7 +64,9 @@ int MsgBox(const QString &text, int style, const QString &title, QWidget *parent
         return ResultNo;
     default:
         // Closing a Yes/No box by its close command counts as No, never as Yes.
-        return style == StyleCriticalYesNo || style == StyleQuestionYesNoDefaultNo ? ResultNo : ResultOk;
+        return style == StyleCriticalYesNo || style == StyleQuestionYesNo || style == StyleQuestionYesNoDefaultNo
+                   ? ResultNo
+                   : ResultOk;
     }
 }
 

@@ -12,6 +12,8 @@ namespace toolkit {
 enum MessageStyle {
     StyleCritical = 16,       // stop icon, OK
     StyleCriticalYesNo = 20,  // stop icon, Yes and No, Yes the default
+    StyleQuestionYesNo = 36,  // question icon, Yes and No, Yes the default
+    StyleExclamation = 48,    // warning icon, OK
     StyleInformation = 64,    // information icon, OK
     StyleQuestionYesNoDefaultNo = 292, // question icon, Yes and No, No the default
 };

@@ -1,0 +1,178 @@
+#include "journal.h"
+
+#include <algorithm>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+
+const QByteArray magic = QByteArrayLiteral("Kappwerk-Journal 1");
+constexpr int keptJournals = 20;
+
+QByteArray encodeName(const NativeName &name)
+{
+#ifdef Q_OS_WIN
+    return name.toUtf8().toPercentEncoding();
+#else
+    return name.toPercentEncoding();
+#endif
+}
+
+NativeName decodeName(const QByteArray &text)
+{
+#ifdef Q_OS_WIN
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(text));
+#else
+    return QByteArray::fromPercentEncoding(text);
+#endif
+}
+
+QByteArray stepLine(const JournalStep &step)
+{
+    QByteArrayList fields;
+    fields << (step.kind == JournalStep::Rename ? "R" : step.intoMobix ? "M" : "B") << encodeName(step.oldName)
+           << encodeName(step.newName) << QByteArray::number(step.identity.device)
+           << QByteArray::number(step.identity.inode) << QByteArray::number(step.size)
+           << QByteArray::number(step.modifyTime[0]) << QByteArray::number(step.modifyTime[1])
+           << (step.replacesOlder ? "1" : "0");
+    return fields.join('\t') + '\n';
+}
+
+bool parseStep(const QByteArray &line, JournalStep *step)
+{
+    const QByteArrayList fields = line.split('\t');
+    if (fields.size() != 9 || fields[0].size() != 1 || !QByteArrayLiteral("RMB").contains(fields[0][0]))
+        return false;
+    step->kind = fields[0] == "R" ? JournalStep::Rename : JournalStep::Copy;
+    step->intoMobix = fields[0] == "M";
+    step->oldName = decodeName(fields[1]);
+    step->newName = decodeName(fields[2]);
+    step->identity = {fields[3].toULongLong(), fields[4].toULongLong()};
+    step->size = fields[5].toLongLong();
+    step->modifyTime[0] = fields[6].toLongLong();
+    step->modifyTime[1] = fields[7].toLongLong();
+    step->replacesOlder = fields[8] == "1";
+    return !step->oldName.isEmpty() && !step->newName.isEmpty();
+}
+
+// Keeps the newest journals; the oldest beyond the limit go.
+void pruneJournals(const QString &keep)
+{
+    QDir folder(journalFolder());
+    const QFileInfoList journals = folder.entryInfoList({QStringLiteral("*.journal")}, QDir::Files, QDir::Time);
+    for (qsizetype i = keptJournals; i < journals.size(); ++i) {
+        if (journals[i].absoluteFilePath() != keep)
+            QFile::remove(journals[i].absoluteFilePath());
+    }
+}
+
+} // namespace
+
+QString journalFolder()
+{
+#ifdef Q_OS_WIN
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Kappwerk");
+#else
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (state.isEmpty() || !QDir::isAbsolutePath(state))
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    return state + QStringLiteral("/Kappwerk");
+#endif
+}
+
+QString journalPath(const QString &folderPath)
+{
+    const QByteArray hash = QCryptographicHash::hash(encodeNativeName(folderPath), QCryptographicHash::Sha1).toHex();
+    return journalFolder() + QLatin1Char('/') + QString::fromLatin1(hash.left(24)) + QStringLiteral(".journal");
+}
+
+bool hasJournal(const QString &folderPath)
+{
+    return !folderPath.isEmpty() && QFileInfo::exists(journalPath(folderPath));
+}
+
+bool readJournal(const QString &folderPath, std::vector<JournalRecord> *records)
+{
+    records->clear();
+    QFile file(journalPath(folderPath));
+    if (folderPath.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArrayList lines = file.readAll().split('\n');
+    // The first line names the folder, so a hash that two folders share never mixes them up.
+    if (lines.isEmpty() || lines[0] != magic + '\t' + encodeName(encodeNativeName(folderPath)))
+        return false;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray &line = lines[i];
+        JournalStep step;
+        if ((line == "+" || line == "-") && !records->empty())
+            records->back().done = line == "+" ? 1 : 0;
+        else if (parseStep(line, &step))
+            records->push_back({step, -1});
+    }
+    return true;
+}
+
+void removeJournal(const QString &folderPath)
+{
+    QFile::remove(journalPath(folderPath));
+}
+
+JournalObserver::JournalObserver(const QString &folderPath, RunObserver *next)
+    : m_folderPath(folderPath)
+    , m_next(next)
+{
+}
+
+JournalObserver::~JournalObserver()
+{
+    if (!m_pending.isEmpty())
+        write(QByteArray());
+}
+
+void JournalObserver::progress(const RunProgress &state)
+{
+    if (m_next)
+        m_next->progress(state);
+}
+
+bool JournalObserver::cancelRequested()
+{
+    return m_next && m_next->cancelRequested();
+}
+
+void JournalObserver::aboutToPublish(const JournalStep &step)
+{
+    if (!m_file.isOpen() && !m_failed) {
+        // A new run in the folder replaces the journal of the one before.
+        QDir().mkpath(journalFolder());
+        m_file.setFileName(journalPath(m_folderPath));
+        m_failed = !m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
+        if (!m_failed) {
+            write(magic + '\t' + encodeName(encodeNativeName(m_folderPath)) + '\n');
+            pruneJournals(m_file.fileName());
+        }
+    }
+    // One write per operation: the outcome of the one before goes with it.
+    write(stepLine(step));
+    if (m_next)
+        m_next->aboutToPublish(step);
+}
+
+void JournalObserver::published(const JournalStep &step, bool ok)
+{
+    m_pending = ok ? "+\n" : "-\n";
+    if (m_next)
+        m_next->published(step, ok);
+}
+
+void JournalObserver::write(const QByteArray &line)
+{
+    if (m_failed || !m_file.isOpen())
+        return;
+    const QByteArray bytes = m_pending + line;
+    m_pending.clear();
+    m_file.write(bytes);
+}
