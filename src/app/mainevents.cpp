@@ -108,7 +108,7 @@ void Main::refillFileList(bool askForFolder)
     m_fileList->clear();
     m_folderPath = FillFileList(m_files, m_extension->currentText(), askForFolder, m_folderPath,
                                 [this] {
-                                    return BrowseForFolder(FolderPrompt, defaultStartFolder(), this,
+                                    return BrowseForFolder(FolderPrompt, browseStartFolder(), this,
                                                            true, QString(), true, false);
                                 });
     m_fileList->setItems(m_files.entries);

@@ -63,6 +63,7 @@ Main::Main(QSettings &settings, QWidget *parent)
     toolkit::useCompactLabels(this);
     setTabOrder();
     connectEvents();
+    setUpDesktopEntry();
     load();
     centreOnScreen();
 }

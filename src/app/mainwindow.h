@@ -37,6 +37,9 @@ public:
     QString specialListe() const { return m_specialListe; }
     // The allowed-characters dialog, once it has been opened (for tests).
     SpecialSelect *specialSelect() const { return m_specialSelect.get(); }
+    // Lists a folder given from outside (the command line, a drop) as if chosen with the
+    // folder button; a file lists the folder it is in.
+    void openFolder(const QString &path);
 
 signals:
     // The window has stored its options and the program is to end now.
@@ -44,6 +47,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void createFileFrame();
@@ -51,6 +56,7 @@ private:
     void createActionsFrame();
     void setTabOrder();
     void connectEvents();
+    void setUpDesktopEntry();
     void centreOnScreen();
 
     void load();
@@ -58,6 +64,7 @@ private:
 
     void openClick();
     void extensionClick();
+    void extensionActivated();
     void cutClick();
     void aboutClick();
     void selectSpecialClick();
@@ -65,6 +72,7 @@ private:
     void overwriteClick();
 
     void refillFileList(bool askForFolder);
+    QString browseStartFolder() const;
     void setFileListExtent();
     RenameOptions renameOptions() const;
     void showProgress(float value);
@@ -77,6 +85,7 @@ private:
     bool m_running = false;
     bool m_closeRequested = false;
     bool m_unloaded = false;
+    bool m_filterChanged = false;  // the filter entry changed just before it was activated
     QElapsedTimer m_sinceRepaint;  // throttles repainting during a batch run
 
     toolkit::CheckList *m_fileList = nullptr;
