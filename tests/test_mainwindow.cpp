@@ -7,6 +7,7 @@
 #include "toolkit/checklist.h"
 #include "toolkit/controls.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -15,6 +16,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -23,6 +25,7 @@
 #include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <QWindow>
 
 #include <memory>
@@ -42,6 +45,10 @@ private slots:
     void fileList();
     void cut();
     void specialSelect();
+    void folderFromOutside_data();
+    void folderFromOutside();
+    void keyboardAndRefresh();
+    void accessibleNames();
 
 private:
     template <typename T = QWidget> T *c(const char *name) const { return m_window->findChild<T *>(name); }
@@ -310,6 +317,116 @@ void TestMainWindow::specialSelect()
     dialog->box(1)->setChecked(false);
     m_window->close();
     QVERIFY(m_window->specialListe().endsWith(QLatin1Char('!')) && !m_window->specialSelect());
+}
+
+void TestMainWindow::folderFromOutside_data()
+{
+    QTest::addColumn<QString>("how");  // "argument" (`kappwerk PATH`) or "drop" (on the file list)
+    QTest::addColumn<QString>("path"); // in the test folder: "" the folder itself
+    QTest::addColumn<bool>("listed");  // the test folder is listed; otherwise the list is empty
+    QTest::addColumn<int>("messages");
+    QTest::newRow("argument: a folder") << "argument" << "" << true << 0;
+    QTest::newRow("argument: a file lists its folder") << "argument" << "b.mp3" << true << 0;
+    QTest::newRow("argument: no folder") << "argument" << "missing" << false << 1;
+    QTest::newRow("drop: a folder") << "drop" << "" << true << 0;
+    QTest::newRow("drop: a file lists its folder") << "drop" << "b.mp3" << true << 0;
+    QTest::newRow("drop: no folder") << "drop" << "missing" << false << 1;
+}
+
+void TestMainWindow::folderFromOutside()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, path);
+    QFETCH(bool, listed);
+    QFETCH(int, messages);
+    makeFile(QStringLiteral("b.mp3"));
+    makeFile(QStringLiteral("a.mp3"));
+    QTemporaryDir other;
+    QVERIFY(QFile(other.filePath(QStringLiteral("x.mp3"))).open(QIODevice::WriteOnly));
+    open(other.path());
+    QCOMPARE(list()->texts(), QStringList{"x.mp3"});
+
+    const QString target = path.isEmpty() ? m_folder->path() : m_folder->filePath(path);
+    if (how == QLatin1String("argument")) {
+        m_window->openFolder(target);
+    } else {
+        // Sent to the list, as the file manager's drag arrives under the pointer; Shift proposes
+        // a move, which must never be accepted.
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(target)});
+        const QPoint at = list()->viewport()->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ShiftModifier);
+        QApplication::sendEvent(list()->viewport(), &enter);
+        QVERIFY(enter.isAccepted() && enter.dropAction() == Qt::CopyAction);
+        QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ShiftModifier);
+        QApplication::sendEvent(list()->viewport(), &drop);
+        QVERIFY(drop.isAccepted() && drop.dropAction() == Qt::CopyAction);
+    }
+    QCOMPARE(list()->texts(), listed ? (QStringList{"a.mp3", "b.mp3"}) : QStringList());
+    QCOMPARE(m_window->folderPath(), listed ? m_folder->path() + QLatin1Char('/') : QString());
+    QCOMPARE(m_messages.count(), messages);
+    if (messages > 0) {
+        QCOMPARE(m_messages.records().last().text, QStringLiteral("„%1“ ist kein Ordner.").arg(target));
+        QCOMPARE(m_messages.records().last().title, QStringLiteral("Achtung"));
+    }
+}
+
+void TestMainWindow::keyboardAndRefresh()
+{
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    // Ctrl+O asks for a folder, starting at home until one is listed, then at the listed one.
+    QStringList startFolders;
+    const QString path = m_folder->path();
+    setFolderChooser([&](const BrowseRequest &request) {
+        startFolders << request.startFolder;
+        return path;
+    });
+    makeFile(QStringLiteral("a.mp3"));
+    QTest::keyClick(m_window.get(), Qt::Key_O, Qt::ControlModifier);
+    QTest::keyClick(m_window.get(), Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(startFolders, (QStringList{QDir::homePath(), path}));
+    QCOMPARE(list()->texts(), QStringList{"a.mp3"});
+
+    // F5, and the filter entry chosen again, list the folder again without asking.
+    setFolderChooser([](const BrowseRequest &) -> QString { qFatal("asked for a folder"); });
+    QSignalSpy refills(list()->model(), &QAbstractItemModel::modelReset);
+    makeFile(QStringLiteral("b.mp3"));
+    QTest::keyClick(m_window.get(), Qt::Key_F5);
+    QCOMPARE(list()->texts(), (QStringList{"a.mp3", "b.mp3"}));
+    const qsizetype resetsPerRefill = refills.count();
+    QVERIFY(resetsPerRefill > 0);
+    makeFile(QStringLiteral("c.mp3"));
+    auto *extension = c<QComboBox>("Extension");
+    extension->showPopup();
+    QTest::keyClick(extension->view(), Qt::Key_Return);
+    QCOMPARE(list()->texts(), (QStringList{"a.mp3", "b.mp3", "c.mp3"}));
+    // Another entry chosen with the keyboard lists once, as before, not a second time.
+    refills.clear();
+    QTest::keyClick(extension, Qt::Key_Down);
+    QCOMPARE(extension->currentText(), QStringLiteral("*.aac"));
+    QCOMPARE(refills.count(), resetsPerRefill);
+}
+
+void TestMainWindow::accessibleNames()
+{
+    // Read as a screen reader reads them: through the accessibility interface.
+    const auto name = [this](const char *object) {
+        QAccessibleInterface *face = QAccessible::queryAccessibleInterface(c(object));
+        return face ? face->text(QAccessible::Name) : QString();
+    };
+    for (QPushButton *button : m_window->findChildren<QPushButton *>()) {
+        if (button->text().isEmpty())
+            QVERIFY2(!name(qPrintable(button->objectName())).isEmpty(), qPrintable(button->objectName()));
+    }
+    const std::pair<const char *, const char *> expected[] = {
+        {"AllFiles", "Alle auswählen"}, {"NoFiles", "Keins auswählen"}, {"Open", "Ordner öffnen"},
+        {"Cut", "Dateinamen ändern"}, {"About", "Über Kappwerk"}, {"Close", "Programm beenden"},
+    };
+    for (const auto &[object, text] : expected)
+        QCOMPARE(name(object), QString::fromUtf8(text));
+    for (const char *field : {"FileList", "Extension", "MaxFileLength", "NewFilename"})
+        QVERIFY2(!name(field).isEmpty(), field);
 }
 
 QTEST_MAIN(TestMainWindow)
