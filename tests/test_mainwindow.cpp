@@ -321,16 +321,17 @@ void TestMainWindow::specialSelect()
 
 void TestMainWindow::folderFromOutside_data()
 {
-    QTest::addColumn<QString>("how");  // "argument" (`kappwerk PATH`) or "drop" (on the file list)
+    QTest::addColumn<QString>("how");  // "argument" (`kappwerk PATH`), or "drop" on that control
     QTest::addColumn<QString>("path"); // in the test folder: "" the folder itself
     QTest::addColumn<bool>("listed");  // the test folder is listed; otherwise the list is empty
     QTest::addColumn<int>("messages");
     QTest::newRow("argument: a folder") << "argument" << "" << true << 0;
     QTest::newRow("argument: a file lists its folder") << "argument" << "b.mp3" << true << 0;
     QTest::newRow("argument: no folder") << "argument" << "missing" << false << 1;
-    QTest::newRow("drop: a folder") << "drop" << "" << true << 0;
-    QTest::newRow("drop: a file lists its folder") << "drop" << "b.mp3" << true << 0;
-    QTest::newRow("drop: no folder") << "drop" << "missing" << false << 1;
+    QTest::newRow("drop: a folder") << "FileList" << "" << true << 0;
+    QTest::newRow("drop: a file lists its folder") << "FileList" << "b.mp3" << true << 0;
+    QTest::newRow("drop: no folder") << "FileList" << "missing" << false << 1;
+    QTest::newRow("drop on the pattern field") << "NewFilename" << "" << true << 0;
 }
 
 void TestMainWindow::folderFromOutside()
@@ -350,21 +351,24 @@ void TestMainWindow::folderFromOutside()
     if (how == QLatin1String("argument")) {
         m_window->openFolder(target);
     } else {
-        // Sent to the list, as the file manager's drag arrives under the pointer; Shift proposes
-        // a move, which must never be accepted.
+        // Sent to the control, as the file manager's drag arrives under the pointer, with the
+        // path as text too; Shift proposes a move, which must never be accepted.
+        QWidget *onto = how == QLatin1String("FileList") ? list()->viewport() : c(qPrintable(how));
         QMimeData mime;
         mime.setUrls({QUrl::fromLocalFile(target)});
-        const QPoint at = list()->viewport()->rect().center();
+        mime.setText(target);
+        const QPoint at = onto->rect().center();
         QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ShiftModifier);
-        QApplication::sendEvent(list()->viewport(), &enter);
+        QApplication::sendEvent(onto, &enter);
         QVERIFY(enter.isAccepted() && enter.dropAction() == Qt::CopyAction);
         QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ShiftModifier);
-        QApplication::sendEvent(list()->viewport(), &drop);
+        QApplication::sendEvent(onto, &drop);
         QVERIFY(drop.isAccepted() && drop.dropAction() == Qt::CopyAction);
     }
     QCOMPARE(list()->texts(), listed ? (QStringList{"a.mp3", "b.mp3"}) : QStringList());
     QCOMPARE(m_window->folderPath(), listed ? m_folder->path() + QLatin1Char('/') : QString());
     QCOMPARE(m_messages.count(), messages);
+    QCOMPARE(c<QLineEdit>("NewFilename")->text(), QStringLiteral("%# - Dateiname"));
     if (messages > 0) {
         QCOMPARE(m_messages.records().last().text, QStringLiteral("„%1“ ist kein Ordner.").arg(target));
         QCOMPARE(m_messages.records().last().title, QStringLiteral("Achtung"));

@@ -41,6 +41,9 @@ QString droppedPath(const QMimeData *mime)
 void Main::setUpDesktopEntry()
 {
     setAcceptDrops(true);
+    // A folder dropped on a field lists it too, instead of putting its path into the name pattern.
+    m_maxFileLength->setAcceptDrops(false);
+    m_newFilename->setAcceptDrops(false);
     connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, this, &Main::openClick);
     connect(new QShortcut(QKeySequence(Qt::Key_F5), this), &QShortcut::activated, this, &Main::extensionClick);
 
