@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 #include "cli/commandline.h"
+#include "cli/console.h"
 #include "toolkit/controls.h"
 #include "toolkit/translations.h"
 
@@ -24,6 +25,7 @@ int main(int argc, char *argv[])
     // The command line must work where there is no display, so it is chosen before any
     // window-system object exists.
     if (isCommandLineMode(argc, argv)) {
+        attachToParentConsole();
         QCoreApplication app(argc, argv);
         toolkit::installGermanTranslations(app);
         QTextStream out(stdout);
