@@ -82,11 +82,14 @@ private:
         meanwhile();
         QTest::mouseClick(window.findChild<QPushButton *>("AllFiles"), Qt::LeftButton);
         QTest::mouseClick(window.findChild<QPushButton *>("Cut"), Qt::LeftButton);
-        // Still answering: the list shows the folder as it is now, and About shows its box.
+        // Still answering: the list shows the folder as it is now, the skipped files were
+        // reported in one message, and About shows its box.
         QCOMPARE(window.findChild<toolkit::CheckList *>("FileList")->count(),
                  QDir(folder).entryList({"*.mp3"}, QDir::Files).size());
-        QTest::mouseClick(window.findChild<QPushButton *>("About"), Qt::LeftButton);
         QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.records().first().style, int(toolkit::StyleExclamation));
+        QTest::mouseClick(window.findChild<QPushButton *>("About"), Qt::LeftButton);
+        QCOMPARE(messages.count(), 2);
     }
 };
 

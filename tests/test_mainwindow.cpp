@@ -8,6 +8,7 @@
 #include "toolkit/checklist.h"
 #include "toolkit/controls.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -16,6 +17,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -26,6 +28,7 @@
 #include <QScopeGuard>
 #include <QTest>
 #include <QThread>
+#include <QUrl>
 #include <QWindow>
 
 #include <memory>
@@ -47,6 +50,10 @@ private slots:
     void runOnWorker_data();
     void runOnWorker();
     void specialSelect();
+    void folderFromOutside_data();
+    void folderFromOutside();
+    void keyboardAndRefresh();
+    void accessibleNames();
 
 private:
     template <typename T = QWidget> T *c(const char *name) const { return m_window->findChild<T *>(name); }
@@ -338,8 +345,13 @@ void TestMainWindow::runOnWorker()
     QCOMPARE(locked, (QStringList{"About", "AllFiles", "Cut", "CutAfterLength", "Extension", "FileList", "MaxFileLength",
                                   "NewFilename", "NoFiles", "Open", "Overwrite", "Rename", "SelectSpecial", "Special",
                                   "Subdirectory"}));
-    QCOMPARE(m_messages.count(), 1);
-    expectMessage("Lauf abbrechen?", toolkit::StyleQuestionYesNoDefaultNo, "Kappwerk");
+    // After a stop the skipped files are reported, unless the window is closing.
+    QCOMPARE(m_messages.count(), request == "escape" ? 2 : 1);
+    QCOMPARE(m_messages.records().first().text, QStringLiteral("Lauf abbrechen?"));
+    QCOMPARE(m_messages.records().first().style, int(toolkit::StyleQuestionYesNoDefaultNo));
+    if (request == "escape")
+        expectMessage("2 von 3 ausgewählten Dateien wurden übersprungen:\nb.mp3 → b.mp3: abgebrochen\n"
+                      "c.mp3 → c.mp3: abgebrochen", toolkit::StyleExclamation, "Kappwerk");
     QCOMPARE(QDir(m_folder->filePath("MOBIX")).entryList(QDir::Files | QDir::Hidden).size(), copies);
     QCOMPARE(m_window->lastRun().cancelled, copies < 3);
     QCOMPARE(unloaded.count(), request == "button" ? 1 : 0);
@@ -377,6 +389,120 @@ void TestMainWindow::specialSelect()
     dialog->box(1)->setChecked(false);
     m_window->close();
     QVERIFY(m_window->specialListe().endsWith(QLatin1Char('!')) && !m_window->specialSelect());
+}
+
+void TestMainWindow::folderFromOutside_data()
+{
+    QTest::addColumn<QString>("how");  // "argument" (`kappwerk PATH`), or "drop" on that control
+    QTest::addColumn<QString>("path"); // in the test folder: "" the folder itself
+    QTest::addColumn<bool>("listed");  // the test folder is listed; otherwise the list is empty
+    QTest::addColumn<int>("messages");
+    QTest::newRow("argument: a folder") << "argument" << "" << true << 0;
+    QTest::newRow("argument: a file lists its folder") << "argument" << "b.mp3" << true << 0;
+    QTest::newRow("argument: no folder") << "argument" << "missing" << false << 1;
+    QTest::newRow("drop: a folder") << "FileList" << "" << true << 0;
+    QTest::newRow("drop: a file lists its folder") << "FileList" << "b.mp3" << true << 0;
+    QTest::newRow("drop: no folder") << "FileList" << "missing" << false << 1;
+    QTest::newRow("drop on the pattern field") << "NewFilename" << "" << true << 0;
+}
+
+void TestMainWindow::folderFromOutside()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, path);
+    QFETCH(bool, listed);
+    QFETCH(int, messages);
+    makeFile(QStringLiteral("b.mp3"));
+    makeFile(QStringLiteral("a.mp3"));
+    QTemporaryDir other;
+    QVERIFY(QFile(other.filePath(QStringLiteral("x.mp3"))).open(QIODevice::WriteOnly));
+    open(other.path());
+    QCOMPARE(list()->texts(), QStringList{"x.mp3"});
+
+    const QString target = path.isEmpty() ? m_folder->path() : m_folder->filePath(path);
+    if (how == QLatin1String("argument")) {
+        m_window->openFolder(target);
+    } else {
+        // Sent to the control, as the file manager's drag arrives under the pointer, with the
+        // path as text too; Shift proposes a move, which must never be accepted.
+        QWidget *onto = how == QLatin1String("FileList") ? list()->viewport() : c(qPrintable(how));
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(target)});
+        mime.setText(target);
+        const QPoint at = onto->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ShiftModifier);
+        QApplication::sendEvent(onto, &enter);
+        QVERIFY(enter.isAccepted() && enter.dropAction() == Qt::CopyAction);
+        QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ShiftModifier);
+        QApplication::sendEvent(onto, &drop);
+        QVERIFY(drop.isAccepted() && drop.dropAction() == Qt::CopyAction);
+    }
+    QCOMPARE(list()->texts(), listed ? (QStringList{"a.mp3", "b.mp3"}) : QStringList());
+    QCOMPARE(m_window->folderPath(), listed ? m_folder->path() + QLatin1Char('/') : QString());
+    QCOMPARE(m_messages.count(), messages);
+    QCOMPARE(c<QLineEdit>("NewFilename")->text(), QStringLiteral("%# - Dateiname"));
+    if (messages > 0) {
+        QCOMPARE(m_messages.records().last().text, QStringLiteral("„%1“ ist kein Ordner.").arg(target));
+        QCOMPARE(m_messages.records().last().title, QStringLiteral("Achtung"));
+    }
+}
+
+void TestMainWindow::keyboardAndRefresh()
+{
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    // Ctrl+O asks for a folder, starting at home until one is listed, then at the listed one.
+    QStringList startFolders;
+    const QString path = m_folder->path();
+    setFolderChooser([&](const BrowseRequest &request) {
+        startFolders << request.startFolder;
+        return path;
+    });
+    makeFile(QStringLiteral("a.mp3"));
+    QTest::keyClick(m_window.get(), Qt::Key_O, Qt::ControlModifier);
+    QTest::keyClick(m_window.get(), Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(startFolders, (QStringList{QDir::homePath(), path}));
+    QCOMPARE(list()->texts(), QStringList{"a.mp3"});
+
+    // F5, and the filter entry chosen again, list the folder again without asking.
+    setFolderChooser([](const BrowseRequest &) -> QString { qFatal("asked for a folder"); });
+    QSignalSpy refills(list()->model(), &QAbstractItemModel::modelReset);
+    makeFile(QStringLiteral("b.mp3"));
+    QTest::keyClick(m_window.get(), Qt::Key_F5);
+    QCOMPARE(list()->texts(), (QStringList{"a.mp3", "b.mp3"}));
+    const qsizetype resetsPerRefill = refills.count();
+    QVERIFY(resetsPerRefill > 0);
+    makeFile(QStringLiteral("c.mp3"));
+    auto *extension = c<QComboBox>("Extension");
+    extension->showPopup();
+    QTest::keyClick(extension->view(), Qt::Key_Return);
+    QCOMPARE(list()->texts(), (QStringList{"a.mp3", "b.mp3", "c.mp3"}));
+    // Another entry chosen with the keyboard lists once, as before, not a second time.
+    refills.clear();
+    QTest::keyClick(extension, Qt::Key_Down);
+    QCOMPARE(extension->currentText(), QStringLiteral("*.aac"));
+    QCOMPARE(refills.count(), resetsPerRefill);
+}
+
+void TestMainWindow::accessibleNames()
+{
+    // Read as a screen reader reads them: through the accessibility interface.
+    const auto name = [this](const char *object) {
+        QAccessibleInterface *face = QAccessible::queryAccessibleInterface(c(object));
+        return face ? face->text(QAccessible::Name) : QString();
+    };
+    for (QPushButton *button : m_window->findChildren<QPushButton *>()) {
+        if (button->text().isEmpty())
+            QVERIFY2(!name(qPrintable(button->objectName())).isEmpty(), qPrintable(button->objectName()));
+    }
+    const std::pair<const char *, const char *> expected[] = {
+        {"AllFiles", "Alle auswählen"}, {"NoFiles", "Keins auswählen"}, {"Open", "Ordner öffnen"},
+        {"Cut", "Dateinamen ändern"}, {"About", "Über Kappwerk"}, {"Close", "Programm beenden"},
+    };
+    for (const auto &[object, text] : expected)
+        QCOMPARE(name(object), QString::fromUtf8(text));
+    for (const char *field : {"FileList", "Extension", "MaxFileLength", "NewFilename"})
+        QVERIFY2(!name(field).isEmpty(), field);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -1,9 +1,15 @@
 #include "app/mainwindow.h"
+#include "cli/commandline.h"
+#include "cli/console.h"
 #include "toolkit/controls.h"
 #include "toolkit/translations.h"
 
 #include <QApplication>
 #include <QSettings>
+#include <QTextStream>
+
+#include <cstdio>
+#include <memory>
 
 int main(int argc, char *argv[])
 {
@@ -11,16 +17,33 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Kappwerk"));
     QCoreApplication::setApplicationName(QStringLiteral("Kappwerk"));
     QGuiApplication::setDesktopFileName(QStringLiteral("de.kappwerk.Kappwerk"));
+    const auto openSettings = [] {
+        return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                           QStringLiteral("Kappwerk"), QStringLiteral("Kappwerk"));
+    };
+
+    // The command line must work where there is no display, so it is chosen before any
+    // window-system object exists.
+    if (isCommandLineMode(argc, argv)) {
+        attachToParentConsole();
+        QCoreApplication app(argc, argv);
+        toolkit::installGermanTranslations(app);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return runCommandLine(app.arguments(), *openSettings(), out, err);
+    }
 
     QApplication app(argc, argv);
     toolkit::installGermanTranslations(app);
     toolkit::ensureTahoma();
 
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
-                       QStringLiteral("Kappwerk"), QStringLiteral("Kappwerk"));
-    Main window(settings);
+    const std::unique_ptr<QSettings> settings = openSettings();
+    Main window(*settings);
     // Unloading the main window ends the program at once, whatever other window is open.
     QObject::connect(&window, &Main::unloaded, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     window.show();
+    // `kappwerk FOLDER`, as a file manager starts it: the folder is listed as if chosen.
+    if (const QString folder = windowFolderArgument(app.arguments()); !folder.isEmpty())
+        window.openFolder(folder);
     return app.exec();
 }

@@ -108,7 +108,7 @@ void Main::refillFileList(bool askForFolder)
     m_files.clear();
     QString folder = m_folderPath;
     if (askForFolder)
-        folder = BrowseForFolder(FolderPrompt, defaultStartFolder(), this, true, QString(), true, false);
+        folder = BrowseForFolder(FolderPrompt, browseStartFolder(), this, true, QString(), true, false);
     if (!isRepresentableFolder(folder)) {
         m_folderPath.clear();
         toolkit::MsgBox(UnrepresentableFolderMessage, toolkit::StyleCritical, QStringLiteral("Fehler"), this);

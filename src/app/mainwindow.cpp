@@ -63,6 +63,7 @@ Main::Main(QSettings &settings, QWidget *parent)
     setTabOrder();
     connectEvents();
     createRunShortcuts();
+    setUpDesktopEntry();
     load();
     centreOnScreen();
 }

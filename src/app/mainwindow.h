@@ -44,6 +44,9 @@ public:
     void undoLastRun();
     // What the last batch run did with each ticked entry.
     const RunReport &lastRun() const { return m_lastRun; }
+    // Lists a folder given from outside (the command line, a drop) as if chosen with the
+    // folder button; a file lists the folder it is in.
+    void openFolder(const QString &path);
 
 signals:
     // A batch run and the refill after it are over.
@@ -53,6 +56,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void createFileFrame();
@@ -61,6 +66,7 @@ private:
     void setTabOrder();
     void connectEvents();
     void createRunShortcuts();
+    void setUpDesktopEntry();
     void centreOnScreen();
 
     void load();
@@ -68,6 +74,7 @@ private:
 
     void openClick();
     void extensionClick();
+    void extensionActivated();
     void cutClick();
     void aboutClick();
     void selectSpecialClick();
@@ -75,6 +82,7 @@ private:
     void overwriteClick();
 
     void refillFileList(bool askForFolder);
+    QString browseStartFolder() const;
     void setFileListExtent();
     RenameOptions renameOptions() const;
     std::vector<BatchEntry> batchEntries() const;
@@ -93,6 +101,7 @@ private:
     bool m_subdirectoryEnabled = true; // the subfolder option's own state while locked
     WindowRunObserver *m_observer = nullptr;
     RunReport m_lastRun;
+    bool m_filterChanged = false;  // the filter entry changed just before it was activated
 
     toolkit::CheckList *m_fileList = nullptr;
     QPushButton *m_allFiles = nullptr;

@@ -83,9 +83,20 @@ QString journalFolder()
 #endif
 }
 
+// The folder as the journal knows it: without links in its path, so the window and the command
+// line find one journal whichever way the folder was reached.
+static QString journalKey(const QString &folderPath)
+{
+    const QString canonical = QFileInfo(folderPath).canonicalFilePath();
+    if (canonical.isEmpty())
+        return folderPath;
+    return canonical.endsWith(QLatin1Char('/')) ? canonical : canonical + QLatin1Char('/');
+}
+
 QString journalPath(const QString &folderPath)
 {
-    const QByteArray hash = QCryptographicHash::hash(encodeNativeName(folderPath), QCryptographicHash::Sha1).toHex();
+    const QByteArray key = encodeNativeName(journalKey(folderPath));
+    const QByteArray hash = QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex();
     return journalFolder() + QLatin1Char('/') + QString::fromLatin1(hash.left(24)) + QStringLiteral(".journal");
 }
 
@@ -102,7 +113,7 @@ bool readJournal(const QString &folderPath, std::vector<JournalRecord> *records)
         return false;
     const QByteArrayList lines = file.readAll().split('\n');
     // The first line names the folder, so a hash that two folders share never mixes them up.
-    if (lines.isEmpty() || lines[0] != magic + '\t' + encodeName(encodeNativeName(folderPath)))
+    if (lines.isEmpty() || lines[0] != magic + '\t' + encodeName(encodeNativeName(journalKey(folderPath))))
         return false;
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QByteArray &line = lines[i];
@@ -151,7 +162,7 @@ void JournalObserver::aboutToPublish(const JournalStep &step)
         m_file.setFileName(journalPath(m_folderPath));
         m_failed = !m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
         if (!m_failed) {
-            write(magic + '\t' + encodeName(encodeNativeName(m_folderPath)) + '\n');
+            write(magic + '\t' + encodeName(encodeNativeName(journalKey(m_folderPath))) + '\n');
             pruneJournals(m_file.fileName());
         }
     }

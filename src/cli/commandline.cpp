@@ -1,0 +1,291 @@
+#include "cli/commandline.h"
+
+#include "cli/cliresult.h"
+#include "cli/undocommand.h"
+#include "engine/journal.h"
+#include "engine/batchrun.h"
+#include "engine/run.h"
+#include "selection/filelist.h"
+#include "selection/filtercatalogue.h"
+#include "settings/lengthtext.h"
+#include "settings/optionsstore.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTextStream>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+enum ExitStatus { AllDone = 0, SomeSkipped = 1, BadUsage = 2 };
+
+// The long names of the command line's options; any of them on the command line chooses it.
+const char *const OptionNames[] = {
+    "dry-run", "run", "undo", "cut", "number", "remove", "keep", "allowed", "rename", "mobix",
+    "beside", "filter", "settings", "help", "help-all", "h", "?", "version", "v",
+};
+
+const QString Description = QStringLiteral(
+    "Gibt Mediendateien kurze, saubere Namen.\n"
+    "\n"
+    "Ohne Optionen öffnet sich das Fenster, mit einem ORDNER gleich mit diesem Ordner.\n"
+    "--dry-run zeigt, was ein Lauf täte, und ändert nichts; --run benennt um oder kopiert.\n"
+    "Jede Datei, die der Filter auflistet, wird in der Reihenfolge der Liste behandelt; je Datei\n"
+    "eine Zeile: alter Name, neuer Name, Ergebnis, durch Tabulatoren getrennt. Ein Ordner ohne\n"
+    "passende Dateien ergibt keine Zeile. Nicht angegebene Optionen haben die Vorgaben eines\n"
+    "ersten Starts, mit --settings die gespeicherten Optionen des Fensters (die nie geändert\n"
+    "werden).\n"
+    "\n"
+    "Endestatus: 0 alle Dateien erledigt, 1 einige übersprungen, 2 falscher Aufruf oder ein\n"
+    "Ordner, der sich nicht auflisten lässt.");
+
+struct Parser {
+    QCommandLineParser parser;
+    QCommandLineOption dryRun{QStringLiteral("dry-run"), QStringLiteral("Zeigt, was ein Lauf täte, und ändert nichts.")};
+    QCommandLineOption run{QStringLiteral("run"), QStringLiteral("Benennt um oder kopiert, mit allen Schutzregeln des Fensters.")};
+    QCommandLineOption undo{QStringLiteral("undo"), QStringLiteral("Macht den letzten Lauf im ORDNER rückgängig.")};
+    QCommandLineOption cut{QStringLiteral("cut"), QStringLiteral("Kürzt den Namen nach N Zeichen (1 bis 99, Vorgabe 30)."),
+                           QStringLiteral("N")};
+    QCommandLineOption number{QStringLiteral("number"),
+                              QStringLiteral("Nummerierte Namen nach MUSTER; %# ist die laufende Nummer."),
+                              QStringLiteral("MUSTER")};
+    QCommandLineOption remove{QStringLiteral("remove"), QStringLiteral("Entfernt nicht erlaubte Zeichen (Vorgabe).")};
+    QCommandLineOption keep{QStringLiteral("keep"), QStringLiteral("Behält alle Zeichen.")};
+    QCommandLineOption allowed{QStringLiteral("allowed"),
+                               QStringLiteral("Die erlaubten Zeichen (Vorgabe: A-Z, a-z, 0-9, Leerzeichen und -_.)."),
+                               QStringLiteral("ZEICHEN")};
+    QCommandLineOption rename{QStringLiteral("rename"), QStringLiteral("Benennt die Originale um.")};
+    QCommandLineOption mobix{QStringLiteral("mobix"), QStringLiteral("Kopiert in den Unterordner MOBIX (Vorgabe).")};
+    QCommandLineOption beside{QStringLiteral("beside"), QStringLiteral("Kopiert neben die Originale.")};
+    QCommandLineOption filter{QStringLiteral("filter"),
+                              QStringLiteral("Ein Eintrag der Filterliste des Fensters, z. B. \"*.mp3\" "
+                                             "(Vorgabe: \"-----Sounddateien-----\")."),
+                              QStringLiteral("EINTRAG")};
+    QCommandLineOption settings{QStringLiteral("settings"),
+                                QStringLiteral("Nimmt jede nicht angegebene Option aus den gespeicherten "
+                                               "Optionen des Fensters.")};
+
+    Parser()
+    {
+        parser.setApplicationDescription(Description);
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addOptions({dryRun, run, undo, cut, number, remove, keep, allowed, rename, mobix, beside,
+                           filter, settings});
+        parser.addPositionalArgument(QStringLiteral("ORDNER"), QStringLiteral("Der Ordner mit den Dateien."));
+    }
+
+    int countSet(std::initializer_list<const QCommandLineOption *> options) const
+    {
+        int count = 0;
+        for (const QCommandLineOption *option : options)
+            count += parser.isSet(*option);
+        return count;
+    }
+};
+
+QString quoted(const QString &text)
+{
+    return QStringLiteral("„") + text + QStringLiteral("“");
+}
+
+int badUsage(QTextStream &err, const QString &message)
+{
+    err << message << Qt::endl << QStringLiteral("Hilfe: kappwerk --help") << Qt::endl;
+    return BadUsage;
+}
+
+// The options a run takes from the window's controls, read the way the window reads them.
+RenameOptions renameOptionsFrom(const StoredOptions &stored)
+{
+    RenameOptions options;
+    options.CutAfterLength = stored.cutAfterLength;
+    options.Rename = stored.rename;
+    // The window's length check turns a stored length it cannot use into the default.
+    const LengthValue length = readLengthText(stored.maxFileLength);
+    options.MaxFileLength = length.kind == LengthKind::Valid
+        ? length.value : readLengthText(QString::fromLatin1(DefaultLengthText)).value;
+    options.NewFilename = stored.newFilename;
+    options.Special = stored.special == 1;
+    options.SpecialListe = stored.specialListe;
+    options.Subdirectory = stored.subdirectory == 1;
+    options.Overwrite = stored.overwrite == 1;
+    return options;
+}
+
+// Lays the given options over the stored or default ones. Returns false, with the message
+// written, for a length or a filter entry that the window would not take.
+bool applyOptions(const Parser &p, RenameOptions &options, QString &filterText, QTextStream &err)
+{
+    const QCommandLineParser &parser = p.parser;
+    if (parser.isSet(p.cut)) {
+        const QString text = parser.value(p.cut);
+        const LengthValue length = readLengthText(text);
+        if (length.kind != LengthKind::Valid) {
+            badUsage(err, QStringLiteral("Ungültige Länge %1: bitte eine Länge zwischen %2 und %3 Zeichen verwenden.")
+                              .arg(quoted(text)).arg(MinimumLength).arg(MaximumLength));
+            return false;
+        }
+        options.CutAfterLength = true;
+        options.Rename = false;
+        options.MaxFileLength = length.value;
+    }
+    if (parser.isSet(p.number)) {
+        options.CutAfterLength = false;
+        options.Rename = true;
+        options.NewFilename = parser.value(p.number);
+    }
+    if (parser.isSet(p.remove) || parser.isSet(p.keep))
+        options.Special = parser.isSet(p.remove);
+    if (parser.isSet(p.allowed))
+        options.SpecialListe = parser.value(p.allowed);
+    if (parser.isSet(p.rename))
+        options.Overwrite = true;
+    if (parser.isSet(p.mobix) || parser.isSet(p.beside)) {
+        options.Overwrite = false;
+        options.Subdirectory = parser.isSet(p.mobix);
+    }
+    if (parser.isSet(p.filter)) {
+        filterText = parser.value(p.filter);
+        if (!extensionCatalogue().contains(filterText)) {
+            QStringList entries;
+            for (const QString &entry : extensionCatalogue())
+                entries << quoted(entry);
+            badUsage(err, QStringLiteral("Unbekannter Filter %1. Erlaubt sind die Einträge der Filterliste: %2.")
+                              .arg(quoted(filterText), entries.join(QStringLiteral(", "))));
+            return false;
+        }
+    }
+    return true;
+}
+
+// Lists the folder as the window would, every listed file ticked. Returns false, with the
+// message written, when the folder cannot be listed; an empty folder lists nothing.
+bool listFolder(const QString &argument, const QString &filterText, std::vector<BatchEntry> &entries,
+                QString &folderPath, QTextStream &err)
+{
+    const QFileInfo info(argument);
+    if (!info.isDir()) {
+        err << QStringLiteral("%1 ist kein Ordner.").arg(quoted(argument)) << Qt::endl;
+        return false;
+    }
+    FileListData files;
+    folderPath = FillFileList(files, filterText, false, info.absoluteFilePath(), {});
+    // FillFileList answers "" both for a folder without files and for one it cannot read.
+    if (folderPath.isEmpty() && !QDir(info.absoluteFilePath()).isReadable()) {
+        err << QStringLiteral("Der Ordner %1 lässt sich nicht auflisten.").arg(quoted(argument)) << Qt::endl;
+        return false;
+    }
+    for (int i = 0; i < files.count(); ++i)
+        entries.push_back(BatchEntry{files.entries.at(i), files.extensions.at(i), files.nativeNames.at(i), true});
+    return true;
+}
+
+} // namespace
+
+bool isCommandLineMode(int argc, const char *const *argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const char *argument = argv[i];
+        if (std::strcmp(argument, "--") == 0)
+            break;
+        if (argument[0] != '-')
+            continue;
+        const char *name = argument + (argument[1] == '-' ? 2 : 1);
+        const size_t length = std::strcspn(name, "=");
+        for (const char *option : OptionNames) {
+            if (std::strlen(option) == length && std::strncmp(option, name, length) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+QString windowFolderArgument(const QStringList &arguments)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments.at(i) == QLatin1String("--"))
+            return i + 1 < arguments.size() ? arguments.at(i + 1) : QString();
+        if (!arguments.at(i).startsWith(QLatin1Char('-')))
+            return arguments.at(i);
+    }
+    return QString();
+}
+
+int runCommandLine(const QStringList &arguments, QSettings &settings, QTextStream &out, QTextStream &err)
+{
+    Parser p;
+    QCommandLineParser &parser = p.parser;
+    if (!parser.parse(arguments))
+        return badUsage(err, parser.errorText());
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+        out << parser.helpText() << Qt::flush;
+        return AllDone;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        out << QStringLiteral("Kappwerk %1").arg(QStringLiteral(KAPPWERK_VERSION)) << Qt::endl;
+        return AllDone;
+    }
+
+    if (p.countSet({&p.dryRun, &p.run, &p.undo}) != 1)
+        return badUsage(err, QStringLiteral("Bitte genau eine der Optionen --dry-run, --run oder --undo angeben."));
+    if (parser.positionalArguments().size() != 1)
+        return badUsage(err, QStringLiteral("Bitte genau einen ORDNER angeben."));
+    const QString folder = parser.positionalArguments().constFirst();
+    const int naming = p.countSet({&p.cut, &p.number, &p.remove, &p.keep, &p.allowed, &p.rename, &p.mobix,
+                                   &p.beside, &p.filter, &p.settings});
+    if (parser.isSet(p.undo)) {
+        if (naming > 0)
+            return badUsage(err, QStringLiteral("--undo nimmt außer dem ORDNER keine Optionen."));
+        return runUndoCommand(folder, out, err);
+    }
+    if (p.countSet({&p.cut, &p.number}) > 1)
+        return badUsage(err, QStringLiteral("--cut und --number schließen einander aus."));
+    if (p.countSet({&p.remove, &p.keep}) > 1)
+        return badUsage(err, QStringLiteral("--remove und --keep schließen einander aus."));
+    if (p.countSet({&p.rename, &p.mobix, &p.beside}) > 1)
+        return badUsage(err, QStringLiteral("Bitte nur eine der Optionen --rename, --mobix oder --beside angeben."));
+
+    // Without --settings every machine starts from the first-run defaults, so a script does
+    // the same everywhere.
+    const StoredOptions stored = parser.isSet(p.settings) ? readOptions(settings) : StoredOptions();
+    RenameOptions options = renameOptionsFrom(stored);
+    QString filterText = extensionCatalogue().value(stored.extensionIndex,
+                                                    extensionCatalogue().at(DefaultExtensionIndex));
+    if (!applyOptions(p, options, filterText, err))
+        return BadUsage;
+
+    std::vector<BatchEntry> entries;
+    QString folderPath;
+    if (!listFolder(folder, filterText, entries, folderPath, err))
+        return BadUsage;
+    if (entries.empty())
+        return AllDone;
+
+    int skipped = 0;
+    if (parser.isSet(p.dryRun)) {
+        const std::vector<PlannedEntry> plan = PreviewRun(entries, options, folderPath);
+        for (size_t i = 0; i < plan.size(); ++i) {
+            const EntryResult result = plannedResult(i, plan[i], options);
+            skipped += result.outcome == Outcome::Skipped;
+            out << resultLine(entries[i], result) << '\n';
+        }
+    } else {
+        // The same journal as the window's, so either can take the run back.
+        JournalObserver journal(folderPath, nullptr);
+        const RunReport report = RunBatch(entries, options, folderPath, &journal);
+        if (report.folderUnusable) {
+            err << QStringLiteral("Der Ordner %1 lässt sich nicht öffnen.").arg(quoted(folder)) << Qt::endl;
+            return BadUsage;
+        }
+        for (const EntryResult &result : report.results)
+            out << resultLine(entries.at(result.index), result) << '\n';
+        skipped = report.countSkipped();
+    }
+    out.flush();
+    return skipped > 0 ? SomeSkipped : AllDone;
+}

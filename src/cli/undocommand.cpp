@@ -1,0 +1,35 @@
+#include "cli/undocommand.h"
+
+#include <QFileInfo>
+#include <QString>
+#include <QTextStream>
+
+#include "engine/undo.h"
+#include "selection/platformdir.h"
+
+int runUndoCommand(const QString &folder, QTextStream &out, QTextStream &err)
+{
+    const QFileInfo info(folder);
+    if (!info.isDir()) {
+        err << QStringLiteral("„%1“ ist kein Ordner.").arg(folder) << Qt::endl;
+        return 2;
+    }
+    const UndoReport report = UndoLastRun(folderWithSeparator(info.absoluteFilePath()));
+    if (!report.hadJournal) {
+        err << QStringLiteral("Für „%1“ ist kein Lauf verzeichnet, der sich rückgängig machen lässt.").arg(folder)
+            << Qt::endl;
+        return 2;
+    }
+    // One line per operation taken back or refused: the name the run gave, the old name, what
+    // became of it.
+    for (const UndoResult &result : report.results) {
+        const QString name = result.intoMobix ? QStringLiteral("MOBIX/") + result.name : result.name;
+        QString outcome = result.done ? (result.copy ? QStringLiteral("entfernt") : QStringLiteral("zurückbenannt"))
+                                      : QStringLiteral("nicht rückgängig");
+        if (!result.reason.isEmpty())
+            outcome += QStringLiteral(": ") + result.reason;
+        out << name << '\t' << result.oldName << '\t' << outcome << '\n';
+    }
+    out.flush();
+    return report.countProblems() > 0 ? 1 : 0;
+}
