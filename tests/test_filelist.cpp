@@ -138,6 +138,25 @@ private slots:
         QCOMPARE(again.count() + again.nativeNames.size(), 0);
     }
 
+#ifndef Q_OS_WIN
+    // A folder named in Latin-1 is shown with U+FFFD, whose UTF-8 names the sibling here: the
+    // list stays empty, typed in or chosen, and never shows the sibling's files.
+    void folderNotUtf8()
+    {
+        QTemporaryDir temp;
+        const auto removeAll = qScopeGuard([&] { fs::remove_all(nativePath(temp.path())); });
+        const QByteArray parent = QFile::encodeName(temp.path()) + '/';
+        populate(nativePath(parent + "Mus\xe4k"), "chosen.mp3");
+        populate(nativePath(parent + "Mus\xef\xbf\xbdk"), "sibling.mp3");
+        const QString shown = QFile::decodeName(parent + "Mus\xe4k");
+        QVERIFY(shown.contains(QChar::ReplacementCharacter));
+        FileListData lists;
+        QCOMPARE(FillFileList(lists, "*.*", false, shown, {}), QString());
+        QCOMPARE(FillFileList(lists, "*.*", true, QString(), [&] { return shown; }), QString());
+        QCOMPARE(lists.count() + lists.nativeNames.size(), 0);
+    }
+#endif
+
     void nameParts()
     {
         // Name parts come from the file's own name, whatever the folders are called.

@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "cli/commandline.h"
 #include "cli/console.h"
+#include "engine/platformfs.h"
 #include "toolkit/controls.h"
 #include "toolkit/translations.h"
 
@@ -13,6 +14,7 @@
 
 int main(int argc, char *argv[])
 {
+    removeTempsOnSignals(); // SIGTERM, SIGINT and SIGHUP remove a half-written copy first
     // The settings store and the desktop integration read these names, so they come first.
     QCoreApplication::setOrganizationName(QStringLiteral("Kappwerk"));
     QCoreApplication::setApplicationName(QStringLiteral("Kappwerk"));

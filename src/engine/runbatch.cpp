@@ -205,7 +205,7 @@ Folder *Run::copyTarget(EntryResult &result)
 
 void Run::copy(const BatchEntry &entry, Folder &into, const NativeName &target, EntryResult &result)
 {
-    const bool replace = &into == &m_mobix;
+    const bool intoMobix = &into == &m_mobix;
     if (qint64(target.size()) > m_nameMax)
         return skip(result, SkipReason::NameTooLong);
     // A copy never replaces one that this run made: the first entry in the list keeps the name.
@@ -225,7 +225,7 @@ void Run::copy(const BatchEntry &entry, Folder &into, const NativeName &target, 
         // find it too), or that appeared during the run, is left alone, and so is the source.
         FileFacts followed;
         statAt(into, target, true, &followed);
-        if (!replace || !m_mobixBefore.contains(target) || followed.identity == facts.identity
+        if (!intoMobix || !m_mobixBefore.contains(target) || followed.identity == facts.identity
             || existing.type == FileType::Directory) {
             closeFile(source);
             return skip(result, SkipReason::NameTaken, EEXIST);
@@ -245,7 +245,7 @@ void Run::copy(const BatchEntry &entry, Folder &into, const NativeName &target, 
         announced = true;
         JournalStep step;
         step.kind = JournalStep::Copy;
-        step.intoMobix = replace;
+        step.intoMobix = intoMobix;
         step.oldName = entry.nativeName;
         step.newName = target;
         step.identity = copied.identity;
@@ -256,7 +256,9 @@ void Run::copy(const BatchEntry &entry, Folder &into, const NativeName &target, 
         if (m_observer)
             m_observer->aboutToPublish(step);
     };
-    error = copyOpenFile(source, facts, into, target, replace, between, beforePublish);
+    // Only the older copy seen above is replaced; a name that was free is taken without
+    // replacing, so a file that appears there during the copy is left alone.
+    error = copyOpenFile(source, facts, into, target, result.replacedOlder, between, beforePublish);
     closeFile(source);
     if (m_observer && announced) {
         JournalStep step;

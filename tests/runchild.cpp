@@ -1,0 +1,56 @@
+// A batch run in a process of its own, for the drills that kill a run midway: runs RunBatch
+// with the default options on every file of a folder and says "copying" on stdout once the
+// first chunk of a copy is written, then keeps each later chunk waiting a little so that the
+// copy is surely under way when the signal comes.
+// Usage: runchild FOLDER inplace|beside|mobix [named]
+#include <cstdio>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include "engine/run.h"
+
+namespace {
+
+class SlowObserver : public RunObserver
+{
+public:
+    void progress(const RunProgress &state) override
+    {
+        if (state.bytesDone == 0)
+            return;
+        if (!m_said) {
+            std::puts("copying");
+            std::fflush(stdout);
+            m_said = true;
+        }
+        QThread::msleep(200);
+    }
+
+private:
+    bool m_said = false;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // As the program's main() does: a signal removes the named temporary file first.
+    removeTempsOnSignals();
+    if (argc < 3)
+        return 2;
+    const QString folder = QFile::decodeName(argv[1]) + QLatin1Char('/');
+    const QByteArray mode = argv[2];
+    setUnnamedTempsForTest(!(argc > 3 && QByteArray(argv[3]) == "named"));
+    RenameOptions options;
+    options.Overwrite = mode == "inplace";
+    options.Subdirectory = mode == "mobix";
+    std::vector<BatchEntry> entries;
+    for (const QString &name : QDir(folder).entryList(QDir::Files, QDir::Name))
+        entries.push_back({name, QFileInfo(name).suffix(), QFile::encodeName(name), true});
+    SlowObserver observer;
+    const RunReport report = RunBatch(entries, options, folder, &observer);
+    return report.countDone() == int(entries.size()) ? 0 : 1;
+}

@@ -1,0 +1,329 @@
+// Batch runs on the media the program is made for, mounted inside the test: FAT and exFAT
+// through FUSE (no no-replace rename, no hard links, no unnamed temporary files, names that
+// ignore case), with tmpfs and ext4 beside them; and runs killed in the middle of a large copy.
+#include <csignal>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "engine/platformfs.h"
+#include "engine/run.h"
+#include "selection/filelist.h"
+
+Q_DECLARE_METATYPE(RenameOptions)
+
+namespace {
+
+enum Mode { InPlace, Beside, IntoMobix };
+
+RenameOptions cutOptions(Mode mode, int length)
+{
+    return {.MaxFileLength = length, .Special = false, .Subdirectory = mode == IntoMobix, .Overwrite = mode == InPlace};
+}
+
+// Runs a helper with a short timeout: "" on success, else why it failed.
+QString runTool(const QString &tool, const QStringList &args, QByteArray *out = nullptr)
+{
+    const QString program = QStandardPaths::findExecutable(tool, {"/usr/sbin", "/usr/bin", "/sbin", "/bin"});
+    if (program.isEmpty())
+        return tool + " is not installed";
+    QProcess process;
+    process.start(program, args);
+    if (!process.waitForFinished(20000)) {
+        process.kill();
+        process.waitForFinished(2000);
+        return tool + " did not finish";
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return tool + " failed: " + QString::fromLocal8Bit(process.readAllStandardError().trimmed());
+    if (out)
+        *out = process.readAllStandardOutput().trimmed();
+    return {};
+}
+
+// A small file system of the given kind mounted on point; device is a loop device to detach.
+struct Medium {
+    QString point, device;
+    bool mounted = false;
+};
+
+QString mountMedium(const QString &kind, const QString &dir, Medium *medium)
+{
+    if (::geteuid() != 0)
+        return "mounting needs root";
+    const bool fuse = kind == "fat" || kind == "exfat";
+    if (fuse && !QFile::exists("/dev/fuse"))
+        return "no /dev/fuse";
+    medium->point = dir + "/mnt";
+    const QString image = dir + "/image";
+    QFile file(image);
+    if (!QDir().mkpath(medium->point) || !file.open(QIODevice::WriteOnly) || !file.resize(qint64(32) << 20))
+        return "cannot make the image";
+    file.close();
+    QString why;
+    if (kind == "tmpfs")
+        why = runTool("mount", {"-t", "tmpfs", "-o", "size=32m", "tmpfs", medium->point});
+    else if (kind == "ext4" && (why = runTool("mkfs.ext4", {"-q", "-F", image})).isEmpty())
+        why = runTool("mount", {"-o", "loop", image, medium->point});
+    else if (kind == "fat" && (why = runTool("mkfs.vfat", {image})).isEmpty())
+        why = runTool("fusefat", {"-o", "rw+", image, medium->point});
+    else if (kind == "exfat" && (why = runTool("mkfs.exfat", {image})).isEmpty()) {
+        QByteArray device;
+        why = runTool("losetup", {"-f", "--show", image}, &device);
+        medium->device = QString::fromLocal8Bit(device);
+        if (why.isEmpty())
+            why = runTool("mount.exfat-fuse", {medium->device, medium->point});
+    }
+    medium->mounted = why.isEmpty();
+    QDir(medium->point).rmdir("lost+found"); // ext4's, which no other kind has
+    return why;
+}
+
+void unmountMedium(const Medium &medium)
+{
+    if (medium.mounted && !runTool("umount", {medium.point}).isEmpty())
+        runTool("umount", {"-l", medium.point});
+    if (!medium.device.isEmpty())
+        runTool("losetup", {"-d", medium.device});
+}
+
+// Bytes that tell which original a file holds.
+QByteArray bytesOf(const QString &origin)
+{
+    return (origin.toUtf8() + '\n').repeated(2000);
+}
+
+bool writeFile(const QString &path, const QString &origin)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytesOf(origin)) == bytesOf(origin).size() && file.flush();
+}
+
+// Every name in the folder and below, with the original whose bytes it holds; hidden ones too,
+// so a temporary file left behind shows.
+QStringList state(const QString &folder, const QStringList &origins, const QString &sub = {})
+{
+    QStringList result;
+    const auto filter = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+    for (const QString &entry : QDir(folder + sub).entryList(filter)) {
+        const QString name = sub + entry;
+        QFile file(folder + name);
+        if (QFileInfo(file).isDir()) {
+            result << name + '/' << state(folder, origins, name + '/');
+            continue;
+        }
+        const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        const auto origin = std::find_if(origins.begin(), origins.end(),
+                                         [&](const QString &o) { return bytesOf(o) == bytes; });
+        result << name + '=' + (origin != origins.end() ? *origin : "?");
+    }
+    result.sort();
+    return result;
+}
+
+void addMediaRows(const char *kind, bool caseless)
+{
+    // Cut after 4: "Song - live.mp3" clashes with "SONG.MP3" only where case is ignored, "Take.mp3"
+    // in MOBIX is an older copy to refresh, and the two "Wald" files get one name.
+    const QStringList names{"Song - live.mp3", "Take - one.mp3", "Wald - Lied.wav", "Wald - Weg.wav"};
+    const QStringList before{"SONG.MP3", "MOBIX/SONG.MP3", "MOBIX/Take.mp3"};
+    QStringList kept{"MOBIX/"};
+    for (const QString &name : names + before)
+        kept << name + '=' + name;
+    for (const Mode mode : {InPlace, Beside, IntoMobix}) {
+        QStringList expected = kept;
+        const QString to = mode == IntoMobix ? "MOBIX/" : "";
+        if (!caseless)
+            expected << to + "Song.mp3=Song - live.mp3";
+        expected << to + "Wald.wav=Wald - Lied.wav" << to + "Take.mp3=Take - one.mp3";
+        if (mode == InPlace)
+            for (const char *moved : {"Take - one.mp3", "Wald - Lied.wav", caseless ? "" : "Song - live.mp3"})
+                expected.removeAll(QString(moved) + "=" + moved);
+        if (mode == IntoMobix)
+            expected.removeAll("MOBIX/Take.mp3=MOBIX/Take.mp3");
+        const QString done = mode == InPlace ? "r" : "c";
+        QTest::addRow("%s, %s", kind, mode == InPlace ? "in place" : mode == Beside ? "beside" : "into MOBIX")
+            << QString(kind) << names << before << cutOptions(mode, 4) << QString() << expected
+            << (caseless ? "t" : done) + done + done + "t";
+    }
+    // A file that appears under the new name (differing in case where case is ignored) while
+    // the copy is written is never replaced, in MOBIX neither; the copy before it has found
+    // out how the file system publishes.
+    const QString late = caseless ? "WALD.WAV" : "Wald.wav";
+    for (const Mode mode : {Beside, IntoMobix}) {
+        const QString to = mode == IntoMobix ? "MOBIX/" : "";
+        QTest::addRow("%s, late file %s", kind, mode == Beside ? "beside" : "in MOBIX")
+            << QString(kind) << names.mid(1, 2) << QStringList{"MOBIX/SONG.MP3"} << cutOptions(mode, 4) << late
+            << QStringList{"MOBIX/", "MOBIX/SONG.MP3=MOBIX/SONG.MP3", "Take - one.mp3=Take - one.mp3",
+                           "Wald - Lied.wav=Wald - Lied.wav", to + "Take.mp3=Take - one.mp3", to + late + "=late"}
+            << "ct";
+    }
+}
+
+// A file of some hundred MB, written quickly, for copies that are surely under way.
+const QString bigName = QStringLiteral("Ein recht langer Titel eines Liedes.mp3");
+const QString bigNewName = QStringLiteral("Ein recht langer Titel eines L.mp3");
+constexpr qint64 bigSize = qint64(300) << 20;
+
+const QByteArray &bigPattern()
+{
+    static const QByteArray pattern = QByteArray("Kappwerk ").repeated(1 << 17).left(1 << 20);
+    return pattern;
+}
+
+QStringList hiddenTemps(const QString &folder)
+{
+    return QDir(folder).entryList({".kappwerk-*"}, QDir::Files | QDir::Hidden | QDir::System);
+}
+
+} // namespace
+
+class TestRealMedia : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup()
+    {
+        setBeforePublishForTest({});
+        setUnnamedTempsForTest(true);
+    }
+    void media_data();
+    void media();
+    void killed_data();
+    void killed();
+
+private:
+    QTemporaryDir m_pool; // holds the large file, linked into the folder of every kill drill
+};
+
+// Each row: the file system, the listed files (all ticked), files that are there before, the
+// options, a file that appears just before a copy is published, the folders afterwards, and
+// per ticked entry what the run reports (r renamed, c copied, t name taken).
+void TestRealMedia::media_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<RenameOptions>("options");
+    QTest::addColumn<QString>("late");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("outcomes");
+    addMediaRows("fat", true);
+    addMediaRows("exfat", true);
+    addMediaRows("tmpfs", false);
+    addMediaRows("ext4", false);
+}
+
+void TestRealMedia::media()
+{
+    QFETCH(QString, kind);
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, before);
+    QFETCH(RenameOptions, options);
+    QFETCH(QString, late);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, outcomes);
+    QTemporaryDir dir;
+    Medium medium; // unmounted and detached whatever happens
+    const auto unmount = qScopeGuard([&] { unmountMedium(medium); });
+    const QString why = mountMedium(kind, dir.path(), &medium);
+    if (!why.isEmpty())
+        QSKIP(qPrintable(kind + ": " + why));
+    const QString folder = medium.point + '/';
+    QVERIFY(QDir(folder).mkdir("MOBIX"));
+    std::vector<BatchEntry> entries;
+    for (const QString &name : names + before) {
+        QVERIFY2(writeFile(folder + name, name), qPrintable(name));
+        if (names.contains(name))
+            entries.push_back({name, QFileInfo(name).suffix(), QFile::encodeName(name), true});
+    }
+    if (!late.isEmpty())
+        setBeforePublishForTest([&](const NativeName &target) {
+            const QFileInfo info(QFile::decodeName(target));
+            if (info.fileName().compare(late, Qt::CaseInsensitive) == 0)
+                writeFile(info.path() + '/' + late, "late");
+        });
+    const RunReport report = RunBatch(entries, options, folder, nullptr);
+    expected.sort();
+    QCOMPARE(state(folder, names + before + QStringList{"late"}), expected);
+    QString got;
+    for (const EntryResult &result : report.results)
+        got += result.outcome == Outcome::Renamed ? 'r' : result.outcome == Outcome::Copied ? 'c'
+             : result.reason == SkipReason::NameTaken ? 't' : '?';
+    QCOMPARE(got, outcomes);
+}
+
+void TestRealMedia::killed_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("named");
+    QTest::addColumn<QString>("mode");
+    QTest::newRow("SIGKILL, unnamed temporary file, MOBIX") << int(SIGKILL) << false << "mobix";
+    QTest::newRow("SIGTERM, unnamed temporary file, beside") << int(SIGTERM) << false << "beside";
+    QTest::newRow("SIGKILL, named temporary file, beside") << int(SIGKILL) << true << "beside";
+    QTest::newRow("SIGKILL, named temporary file, MOBIX") << int(SIGKILL) << true << "mobix";
+    QTest::newRow("SIGTERM, named temporary file, beside") << int(SIGTERM) << true << "beside";
+    QTest::newRow("SIGTERM, named temporary file, MOBIX") << int(SIGTERM) << true << "mobix";
+}
+
+// A run killed in the middle of a large copy leaves no partial file under the new name; an
+// unnamed temporary file leaves nothing at all, a named one is removed on SIGTERM, and after
+// SIGKILL it is never listed and the next run in that folder removes it.
+void TestRealMedia::killed()
+{
+    QFETCH(int, signal);
+    QFETCH(bool, named);
+    QFETCH(QString, mode);
+    const QString big = m_pool.filePath(bigName);
+    if (!QFile::exists(big)) {
+        QFile file(big);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        for (qint64 written = 0; written < bigSize; written += bigPattern().size())
+            QVERIFY(file.write(bigPattern()) == bigPattern().size());
+    }
+    QTemporaryDir dir(m_pool.filePath("drill-XXXXXX"));
+    const QString folder = dir.path() + '/';
+    QVERIFY(::link(QFile::encodeName(big).constData(), QFile::encodeName(folder + bigName).constData()) == 0);
+    const QString target = mode == "mobix" ? folder + "MOBIX/" : folder;
+
+    QProcess child;
+    child.start(RUNCHILD, {dir.path(), mode, named ? "named" : ""});
+    const auto stop = qScopeGuard([&] { child.kill(); child.waitForFinished(5000); });
+    while (!child.readAllStandardOutput().contains("copying"))
+        QVERIFY2(child.waitForReadyRead(30000), "the child never started copying");
+    QCOMPARE(hiddenTemps(target).size(), named ? 1 : 0);
+    QVERIFY(::kill(pid_t(child.processId()), signal) == 0);
+    QVERIFY(child.waitForFinished(10000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+    // Nothing under the new name; nothing at all but what SIGKILL leaves of a named file.
+    const auto all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+    QCOMPARE(QDir(target).entryList(all).size(), (target == folder ? 1 : 0) + (named && signal == SIGKILL ? 1 : 0));
+    QCOMPARE(hiddenTemps(target).size(), named && signal == SIGKILL ? 1 : 0);
+    FileListData lists;
+    FillFileList(lists, "*.*", false, dir.path(), {});
+    QCOMPARE(lists.entries, QStringList{bigName});
+    QCOMPARE(FillFileList(lists, "*.*", false, target, {}).isEmpty(), target != folder);
+
+    // The next run removes what the killed one left and makes the whole copy.
+    setUnnamedTempsForTest(!named);
+    std::vector<BatchEntry> entries{{bigName, "mp3", QFile::encodeName(bigName), true}};
+    const RenameOptions defaults{.Subdirectory = mode == "mobix"};
+    const RunReport report = RunBatch(entries, defaults, folder, nullptr);
+    QCOMPARE(report.countDone(), 1);
+    QCOMPARE(hiddenTemps(target), QStringList());
+    QCOMPARE(QFileInfo(target + bigNewName).size(), bigSize);
+    QFile copy(target + bigNewName);
+    QVERIFY(copy.open(QIODevice::ReadOnly) && copy.seek(bigSize - bigPattern().size()));
+    QVERIFY(copy.readAll() == bigPattern());
+}
+
+QTEST_GUILESS_MAIN(TestRealMedia)
+#include "test_realmedia.moc"
