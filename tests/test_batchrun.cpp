@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -15,7 +16,9 @@
 #include "engine/batchrun.h"
 #include "engine/namerules.h"
 #include "engine/platformfs.h"
+#include "engine/journal.h"
 #include "engine/run.h"
+#include "engine/undo.h"
 
 Q_DECLARE_METATYPE(RenameOptions)
 
@@ -116,6 +119,8 @@ private slots:
     void progressAndCancel_data();
     void progressAndCancel();
     void progressNumberingAndFacts();
+    void undo_data();
+    void undo();
     void newNameIsAName();
 };
 
@@ -357,6 +362,70 @@ void TestBatchRun::progressNumberingAndFacts()
     CutFiles(folder.entries, numbered, folder.path(), {});
     QCOMPARE(folder.state(), (QStringList{"MOBIX/", "MOBIX/1.mp3=a.mp3", "MOBIX/2.mp3=d.mp3", "a.mp3=a.mp3",
                                           "b.mp3=b.mp3", "c.mp3=c.mp3", "d.mp3=d.mp3"}));
+}
+
+// Undo takes the last run back from its journal: renames back and copies removed, but only
+// what is still as the run left it, and never replacing anything.
+void TestBatchRun::undo_data()
+{
+    QTest::addColumn<RenameOptions>("options");
+    QTest::addColumn<QString>("meanwhile"); // what happens between the run and the undo
+    QTest::addColumn<QStringList>("left");   // what stays of the run's work, or of the meantime
+    QTest::addColumn<QString>("problems");
+    QTest::newRow("numbered rename in place") << options(InPlace, 30, "%# - Dateiname") << "" << QStringList() << "";
+    QTest::newRow("copies into MOBIX") << options(IntoMobix, 4) << "" << QStringList{"MOBIX/"} << "";
+    QTest::newRow("copies beside") << options(Beside, 4) << "" << QStringList() << "";
+    QTest::newRow("a copy changed, another replaced") << options(Beside, 4) << "change 0002.mp3, replace 0003.mp3"
+        << QStringList{"0002.mp3=?", "0003.mp3=other"}
+        << "0003.mp3: Datei wurde seither geändert oder ersetzt\n0002.mp3: Datei wurde seither geändert oder ersetzt";
+    QTest::newRow("an old name taken again") << options(InPlace, 30, "%#") << "take 0004 Lied.mp3"
+        << QStringList{"4.mp3=0004 Lied.mp3", "0004 Lied.mp3=other"} << "4.mp3 → 0004 Lied.mp3: alter Name ist wieder vergeben";
+    QTest::newRow("a refreshed copy in MOBIX") << options(IntoMobix, 4) << "" << QStringList{"MOBIX/"}
+        << "MOBIX/0001.mp3: die ältere Datei in MOBIX lässt sich nicht wiederherstellen";
+}
+
+void TestBatchRun::undo()
+{
+    QFETCH(RenameOptions, options);
+    QFETCH(QString, meanwhile);
+    QFETCH(QStringList, left);
+    QFETCH(QString, problems);
+    QTemporaryDir state;
+    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+    // A thousand renames; copies are fewer, as each run ends by writing them out to the disk.
+    const int count = options.Overwrite ? 1000 : 20;
+    QStringList names;
+    for (int i = 1; i <= count; ++i)
+        names << QStringLiteral("%1 Lied.mp3").arg(i, 4, 10, QChar('0'));
+    if (problems.contains("ältere"))
+        names << "-MOBIX/0001.mp3";
+    TestFolder folder(names, QString(count, 'x'));
+    const QStringList before = folder.state();
+    JournalObserver journal(folder.path(), nullptr);
+    QCOMPARE(RunBatch(folder.entries, options, folder.path(), &journal).countDone(), count);
+    QVERIFY(hasJournal(folder.path()));
+    for (const QString &step : meanwhile.split(", ", Qt::SkipEmptyParts)) {
+        const QString path = folder.path() + step.section(' ', 1);
+        if (step.startsWith("change"))
+            QVERIFY(QFile(path).resize(5));
+        else if (step.startsWith("replace"))
+            QVERIFY(QFile::remove(path) && folder.write(QFile::encodeName(path), "other"));
+        else
+            QVERIFY(folder.write(QFile::encodeName(path), "other"));
+    }
+    const UndoReport report = UndoLastRun(folder.path());
+    QVERIFY(report.hadJournal && !hasJournal(folder.path()));
+    QCOMPARE(undoProblemsText(report, 1000), problems);
+    // Everything else is as before the run: the same names with the same bytes.
+    QStringList now = folder.state();
+    for (const QString &entry : left)
+        QVERIFY2(now.removeOne(entry), qPrintable(entry));
+    QStringList expected = before;
+    expected.removeAll("MOBIX/");
+    expected.removeAll("MOBIX/0001.mp3=MOBIX/0001.mp3");
+    for (const QString &entry : left)
+        expected.removeAll(entry.section('=', 0, 0) + '=' + entry.section('=', 0, 0));
+    QCOMPARE(now, expected);
 }
 
 void TestBatchRun::newNameIsAName()
