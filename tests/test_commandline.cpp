@@ -42,6 +42,8 @@ private slots:
     void dryRunMatchesRun();
     void exitStatus_data();
     void exitStatus();
+    void undo_data();
+    void undo();
 
 private:
     QString folder() const { return m_home->filePath(QStringLiteral("music")); }
@@ -238,6 +240,35 @@ void TestCommandLine::exitStatus()
     QCOMPARE(result.errors.isEmpty(), error.isEmpty());
     if (status != 0)
         QCOMPARE(state(), before);
+}
+
+// --undo takes back the last --run in the folder: the old names and bytes come back, copies go,
+// and a second --undo finds nothing to take back.
+void TestCommandLine::undo_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("renamed in place") << QStringList{"--rename", "--cut", "4"}
+        << QStringList{"Lied.mp3\tLied zwei.mp3\tzurückbenannt", "Alte.mp3\tAlte Lieder.mp3\tzurückbenannt"};
+    QTest::newRow("copies into MOBIX") << QStringList{"--cut", "4"}
+        << QStringList{"MOBIX/Lied.mp3\tLied zwei.mp3\tentfernt", "MOBIX/Alte.mp3\tAlte Lieder.mp3\tentfernt"};
+}
+
+void TestCommandLine::undo()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, lines);
+    makeFiles({"Alte Lieder.mp3", "Lied zwei.mp3"});
+    const QStringList before = state();
+    QCOMPARE(kappwerk(QStringList{"--run"} + options + QStringList{folder()}).status, 0);
+    QVERIFY(state() != before);
+    const Result undone = kappwerk({"--undo", folder()});
+    QCOMPARE(undone.lines, lines);
+    QCOMPARE(undone.status, 0);
+    QStringList after = state();
+    after.removeAll(QStringLiteral("MOBIX/"));
+    QCOMPARE(after, before);
+    QCOMPARE(kappwerk({"--undo", folder()}).status, 2);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)
