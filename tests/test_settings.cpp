@@ -135,11 +135,14 @@ void TestSettings::storedValues_data()
     QTest::newRow("check state 3") << "Special.Value" << "3" << "Special" << "1" << 0;
     QTest::newRow("greyed check state") << "Special.Value" << "2" << "Special" << "2" << 0;
     QTest::newRow("enabled as a number") << "Subdirectory.Enabled" << "0" << "Subdirectory" << "1 greyed" << 0;
-    QTest::newRow("boolean any case") << "Rename.Value" << "TRUE" << "Rename" << "off" << 0;
+    QTest::newRow("boolean any case") << "Rename.Value" << "TRUE" << "Rename" << "on" << 0;
     QTest::newRow("'no' is no boolean") << "Subdirectory.Enabled" << "no" << "Subdirectory" << "1" << 0;
-    QTest::newRow("decimal zero is false") << "CutAfterLength.Value" << "0.0" << "Rename" << "off" << 0;
+    QTest::newRow("decimal zero is false") << "Subdirectory.Enabled" << "0.0" << "Subdirectory" << "1 greyed" << 0;
+    // Both modes stored on: the numbering option, stored later, wins; neither on gives the cut mode.
+    QTest::newRow("both modes on") << "CutAfterLength.Value,Rename.Value" << "1" << "Rename" << "on" << 0;
+    QTest::newRow("both modes off") << "CutAfterLength.Value,Rename.Value" << "false" << "CutAfterLength" << "on" << 0;
     QTest::newRow("length no number") << "MaxFileLength.Text" << "zwölf" << "MaxFileLength" << "30" << 0;
-    QTest::newRow("length empty") << "MaxFileLength.Text" << "" << "MaxFileLength" << "30" << 0;
+    QTest::newRow("length empty gives 1") << "MaxFileLength.Text" << "" << "MaxFileLength" << "1" << 0;
     QTest::newRow("length 150 warns") << "MaxFileLength.Text" << "150" << "MaxFileLength" << "30" << 1;
 }
 
@@ -150,7 +153,8 @@ void TestSettings::storedValues()
     QFETCH(QString, control);
     QFETCH(QString, expected);
     QFETCH(int, messages);
-    store(key, value);
+    for (const QString &each : key.split(QLatin1Char(',')))
+        store(each, value);
     start();
     QCOMPARE(shown(control), expected);
     QCOMPARE(m_messages.count(), messages);
