@@ -86,6 +86,9 @@ private slots:
         QTest::addColumn<bool>("kept");
         const char *musik = "a.JPG|b.jpeg|c.txt|archive.tar.gz";
         addRow("one pattern", musik, "*.jpg", "a.JPG");
+        // A pattern matches the whole extension, never a suffix of it or of a dotless name.
+        addRow("pattern, suffixes and no dot", "mp3|xmp3|x.p3|x.amp3|x.mp|x.Mp3", "*.mp3", "x.Mp3");
+        addRow("header, suffixes and no dot", "3gp|x.gpp|x.3gppp|x.peg|x.3GPP", "------Videodateien------", "x.3GPP");
         addRow("image header", musik, "------Bilddateien------", "a.JPG|b.jpeg");
         addRow("all files", musik, "*.*", "a.JPG|archive.tar.gz|b.jpeg|c.txt");
         addRow("separator line", musik, QString(32, QLatin1Char('-')), "a.JPG|archive.tar.gz|b.jpeg|c.txt");
@@ -136,6 +139,15 @@ private slots:
         // Without a way to ask, asking counts as a cancel.
         QCOMPARE(FillFileList(again, filter, true, folder, {}), QString());
         QCOMPARE(again.count() + again.nativeNames.size(), 0);
+    }
+
+    void catalogue()
+    {
+        QCOMPARE(extensionCatalogue(),
+                 (QStringList{"------Bilddateien------", "*.bmp", "*.gif", "*.jpg", "*.jpeg", "*.png", soundHeader,
+                              "*.aac", "*.amr", "*.mid", "*.mp3", "*.wav", "------Textdateien------", "*.doc",
+                              "*.pdf", "*.txt", "------Videodateien------", "*.3gp", "*.3gpp", "*.avi", "*.mp4",
+                              "*.mpg", "*.mpeg", QString(32, QLatin1Char('-')), "*.*"}));
     }
 
     void nameParts()
