@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -41,6 +42,8 @@ private slots:
     void closeTakesTheUnloadPath();
     void fileList();
     void cut();
+    void runOptions_data();
+    void runOptions();
     void specialSelect();
 
 private:
@@ -279,6 +282,58 @@ void TestMainWindow::cut()
     open(QString());
     QCOMPARE(list()->count(), 0);
     QCOMPARE(m_window->folderPath(), QString());
+}
+
+void TestMainWindow::runOptions_data()
+{
+    QTest::addColumn<QList<int>>("boxes"); // Overwrite, Subdirectory, Special: 0, 1 or 2 (greyed)
+    QTest::addColumn<QString>("pattern"); // the numbering pattern; empty for the cut mode
+    QTest::addColumn<QString>("length");
+    QTest::addColumn<QString>("folder"); // afterwards, sorted
+    const QString original = QStringLiteral("Schubert - Ständchen.mp3");
+    QTest::newRow("defaults") << QList{0, 1, 1} << "" << "30" << "MOBIX/Schubert - Stndchen.mp3|" + original;
+    QTest::newRow("greyed Overwrite copies, MOBIX stays operable")
+        << QList{2, 1, 1} << "" << "30" << "MOBIX/Schubert - Stndchen.mp3|" + original;
+    QTest::newRow("Overwrite renames beside MOBIX's greyed tick") << QList{1, 1, 1} << "" << "30" << "Schubert - Stndchen.mp3";
+    QTest::newRow("greyed MOBIX copies beside") << QList{0, 2, 1} << "" << "30" << "Schubert - Stndchen.mp3|" + original;
+    QTest::newRow("greyed Special keeps all") << QList{0, 1, 2} << "" << "30" << "MOBIX/" + original + "|" + original;
+    // "%" and "#" go with the umlauts, so the number comes first.
+    QTest::newRow("numbering pattern loses its umlauts") << QList{0, 0, 1} << "Grüße %#" << "30" << "1Gre .mp3|" + original;
+    QTest::newRow("2,5 cuts to 2, half to even") << QList{0, 0, 1} << "" << "2,5" << "Sc.mp3|" + original;
+    QTest::newRow("1,5 cuts to 2") << QList{0, 0, 1} << "" << "1,5" << "Sc.mp3|" + original;
+    QTest::newRow("0,5 is refused") << QList{0, 0, 1} << "" << "0,5" << original;
+}
+
+// A run started through the window with check boxes in any of their three states, and
+// lengths the check lets through: only a real tick counts, and greying Overwrite greys nothing.
+void TestMainWindow::runOptions()
+{
+    QFETCH(QList<int>, boxes);
+    QFETCH(QString, pattern);
+    QFETCH(QString, length);
+    QFETCH(QString, folder);
+    makeFile(QStringLiteral("Schubert - Ständchen.mp3"), "serenade");
+    open(m_folder->path());
+    list()->setSelected(0, true);
+    toolkit::setCheckValue(c<QCheckBox>("Overwrite"), boxes[0]);
+    toolkit::setCheckValue(c<QCheckBox>("Subdirectory"), boxes[1]);
+    toolkit::setCheckValue(c<QCheckBox>("Special"), boxes[2]);
+    QCOMPARE(c("Subdirectory")->isEnabled(), boxes[0] != 1);
+    c<QRadioButton>(pattern.isEmpty() ? "CutAfterLength" : "Rename")->setChecked(true);
+    c<QLineEdit>("NewFilename")->setText(pattern);
+    c("MaxFileLength")->blockSignals(true); // as the check may leave a text it has not seen yet
+    c<QLineEdit>("MaxFileLength")->setText(length);
+    c("MaxFileLength")->blockSignals(false);
+    click("Cut");
+    QStringList found;
+    for (QDirIterator it(m_folder->path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+        found << QDir(m_folder->path()).relativeFilePath(it.next());
+    found.sort();
+    QCOMPARE(found.join(u'|'), folder);
+    // Only a refused run leaves the folder as it was, and it says why.
+    QCOMPARE(m_messages.count(), int(folder == QStringLiteral("Schubert - Ständchen.mp3")));
+    if (m_messages.count())
+        expectMessage("Bitte eine Länge zwischen 1 und 99 Zeichen verwenden.", 16, "Achtung");
 }
 
 void TestMainWindow::specialSelect()
