@@ -16,12 +16,15 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
@@ -35,6 +38,7 @@ private slots:
     void initTestCase() { toolkit::ensureTahoma(); }
     void init();
     void cleanup();
+    void layout_data();
     void layout();
     void lengthCheck_data();
     void lengthCheck();
@@ -69,6 +73,18 @@ private:
         QCOMPARE(record.title, QString::fromUtf8(title));
     }
 
+    // The bounds of the dark pixels (text, marks) of an area of an image, or of a widget as rendered.
+    static QRect ink(QWidget *widget, const QRect &area) { return ink(widget->grab().toImage(), area); }
+    static QRect ink(const QImage &image, const QRect &area)
+    {
+        QRect bounds;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                if (qGray(image.pixel(x, y)) < 128)
+                    bounds |= QRect(x, y, 1, 1);
+        return bounds;
+    }
+
     std::unique_ptr<QTemporaryDir> m_folder;
     std::unique_ptr<QSettings> m_settings;
     MessageRecorder m_messages;
@@ -91,12 +107,37 @@ void TestMainWindow::cleanup()
     m_window.reset();
 }
 
+void TestMainWindow::layout_data()
+{
+    QTest::addColumn<bool>("tahoma");
+    QTest::newRow("Tahoma") << true;
+    QTest::newRow("Tahoma missing") << false; // as on a system without fonts-wine
+}
+
 void TestMainWindow::layout()
 {
+    QFETCH(bool, tahoma);
+    toolkit::hideTahomaForTest(!tahoma);
+    const auto restore = qScopeGuard([] { toolkit::hideTahomaForTest(false); });
+    init();
     QCOMPARE(m_window->size(), QSize(433, 345));
     QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
     QVERIFY(!m_window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
-    QCOMPARE(QFontInfo(m_window->font()).family(), QStringLiteral("Tahoma"));
+    QCOMPARE(QFontInfo(m_window->font()).family() == QStringLiteral("Tahoma"), tahoma);
+    // The closed drop-down list shows its default entry whole, left of its arrow.
+    auto *extension = c<QComboBox>("Extension");
+    QStyleOptionComboBox box;
+    box.initFrom(extension);
+    const QRect arrow = extension->style()->subControlRect(QStyle::CC_ComboBox, &box, QStyle::SC_ComboBoxArrow, extension);
+    const QRect shown = ink(extension, QRect(0, 3, arrow.left(), extension->height() - 6));
+    QCOMPARE(extension->currentText(), QStringLiteral("-----Sounddateien-----"));
+    QImage whole(300, 40, QImage::Format_RGB32);
+    whole.fill(Qt::white);
+    QPainter painter(&whole);
+    painter.setFont(extension->font());
+    painter.drawText(10, 25, extension->currentText());
+    painter.end();
+    QCOMPARE(shown.width(), ink(whole, whole.rect()).width());
     for (QGroupBox *frame : m_window->findChildren<QGroupBox *>()) {
         const auto children = frame->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
         for (QWidget *a : children) {
