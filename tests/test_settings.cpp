@@ -10,8 +10,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -30,6 +32,7 @@ private slots:
     void storedValues_data();
     void storedValues();
     void corruptFileAndUnwritableFolder();
+    void warningBoxIsCentred();
 
 private:
     QString path() const { return m_dir->filePath(QStringLiteral("Kappwerk/Kappwerk.conf")); }
@@ -188,6 +191,24 @@ void TestSettings::corruptFileAndUnwritableFolder()
     QCOMPARE(unloaded.count(), 1);
     QVERIFY(!QFile::exists(path()));
     QCOMPARE(m_messages.count(), 0);
+}
+
+// The length warning appears centred on the screen while the window loads, and centred over
+// the window once it is shown.
+void TestSettings::warningBoxIsCentred()
+{
+    store(QStringLiteral("MaxFileLength.Text"), QStringLiteral("150"));
+    QList<QRect> boxes = m_messages.realBoxes([this] { start(); });
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY(qAbs(boxes[0].center().x() - QGuiApplication::primaryScreen()->availableGeometry().center().x()) <= 1);
+    QVERIFY(qAbs(boxes[0].center().y() - QGuiApplication::primaryScreen()->availableGeometry().center().y()) <= 1);
+    m_window->show();
+    m_window->move(40, 50);
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    boxes = m_messages.realBoxes([this] { m_window->findChild<QLineEdit *>("MaxFileLength")->setText("0"); });
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY(qAbs(boxes[0].center().x() - m_window->frameGeometry().center().x()) <= 1);
+    QVERIFY(qAbs(boxes[0].center().y() - m_window->frameGeometry().center().y()) <= 1);
 }
 
 QTEST_MAIN(TestSettings)
