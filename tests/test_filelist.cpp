@@ -8,11 +8,15 @@
 #include <filesystem>
 #include <fstream>
 
+#include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QTreeView>
 #include <QWidget>
 
 namespace {
@@ -187,6 +191,30 @@ private slots:
             QCOMPARE(asked.startFolder, QStringLiteral("/fehlt"));
             QCOMPARE(asked.owner, &owner);
         }
+    }
+
+    // The real dialog, as the main window opens it: its date column is German.
+    void dialogDates()
+    {
+        QTemporaryDir temp;
+        QVERIFY(QDir(temp.path()).mkdir(QStringLiteral("Alben")));
+        QString shown;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            const auto *view = dialog ? dialog->findChild<QTreeView *>() : nullptr;
+            for (int row = 0; view && row < view->model()->rowCount(view->rootIndex()); ++row) {
+                const QModelIndex name = view->model()->index(row, 0, view->rootIndex());
+                if (name.data() == QStringLiteral("Alben") && !name.siblingAtColumn(3).data().toString().isEmpty()) {
+                    shown = name.siblingAtColumn(3).data().toString();
+                    dialog->reject();
+                }
+            }
+        });
+        poll.start(20);
+        QCOMPARE(BrowseForFolder(QStringLiteral("Ordner"), temp.path(), nullptr, true), QString());
+        QCOMPARE(shown, QLocale(QLocale::German, QLocale::Germany)
+                            .toString(QFileInfo(temp.filePath("Alben")).lastModified(), QLocale::ShortFormat));
     }
 
     void widestText_data()
