@@ -203,13 +203,9 @@ private slots:
         connect(&poll, &QTimer::timeout, [&] {
             auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
             const auto *view = dialog ? dialog->findChild<QTreeView *>() : nullptr;
-            for (int row = 0; view && row < view->model()->rowCount(view->rootIndex()); ++row) {
-                const QModelIndex name = view->model()->index(row, 0, view->rootIndex());
-                if (name.data() == QStringLiteral("Alben") && !name.siblingAtColumn(3).data().toString().isEmpty()) {
-                    shown = name.siblingAtColumn(3).data().toString();
-                    dialog->reject();
-                }
-            }
+            const QModelIndex folder = view ? view->model()->index(0, 3, view->rootIndex()) : QModelIndex();
+            if ((shown = folder.data().toString()).size())
+                dialog->reject();
         });
         poll.start(20);
         QCOMPARE(BrowseForFolder(QStringLiteral("Ordner"), temp.path(), nullptr, true), QString());
