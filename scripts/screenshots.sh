@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Makes the README's screenshots under Xvfb: docs/mainwindow.png (a folder listed, some files
-# ticked). Needs a build in build/ and ImageMagick (apt-get install imagemagick).
+# Makes the README's screenshots under Xvfb from the current build in build/: docs/mainwindow.png
+# (a folder listed, some files ticked) and docs/specialselect.png (the allowed-characters dialog).
+# Needs xvfb-run, xdotool and ImageMagick (apt-get install imagemagick).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ -z "${KAPPWERK_SHOTS_INNER:-}" ]; then
@@ -41,3 +42,11 @@ sleep 0.3
 eval "$(xdotool getwindowgeometry --shell "$win")"
 import -window root -crop "433x345+${X}+${Y}" +repage docs/mainwindow.png
 echo "wrote docs/mainwindow.png"
+
+# "suchen" opens the allowed-characters dialog; its caption is a single space.
+click 392 218
+special=$(xdotool search --sync --onlyvisible --name '^ $' | head -n 1)
+sleep 0.5
+eval "$(xdotool getwindowgeometry --shell "$special")"
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage docs/specialselect.png
+echo "wrote docs/specialselect.png"

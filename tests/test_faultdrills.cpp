@@ -99,7 +99,8 @@ void TestFaultDrills::batchUnderFaults_data()
     QTest::newRow("copies into MOBIX") << int(Subfolder);
     QTest::newRow("MOBIX replaced by a file") << int(SubfolderIsAFile);
     QTest::newRow("copies beside the originals") << int(Beside);
-    QTest::newRow("originals renamed") << int(Rename);
+    // "orginal Dateien ersetzen" ticked greys "Im Unterordner MOBIX speichern" with its tick kept.
+    QTest::newRow("originals renamed, MOBIX greyed but ticked") << int(Rename);
 }
 
 void TestFaultDrills::batchUnderFaults()
@@ -165,6 +166,13 @@ void TestFaultDrills::batchUnderFaults()
         if (!deleted.contains(it.key()) && it.key() != big && !(mode == Beside && inTheWay.contains(newName(it.key()))))
             QCOMPARE(copies.value(newName(it.key())), it.value());
     }
+    // Every original that could be renamed was renamed in place, and nothing went to MOBIX.
+    for (auto it = originals.cbegin(); it != originals.cend() && mode == Rename; ++it) {
+        if (!deleted.contains(it.key()) && !inTheWay.contains(newName(it.key())))
+            QVERIFY2(!now.contains(it.key()), qPrintable("not renamed: " + it.key()));
+    }
+    if (mode == Rename)
+        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/MOBIX")));
     if (mode == SubfolderIsAFile)
         QCOMPARE(now.value(QStringLiteral("MOBIX")), QByteArray("not a folder"));
 }

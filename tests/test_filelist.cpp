@@ -8,11 +8,15 @@
 #include <filesystem>
 #include <fstream>
 
+#include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QTreeView>
 #include <QWidget>
 
 namespace {
@@ -86,6 +90,9 @@ private slots:
         QTest::addColumn<bool>("kept");
         const char *musik = "a.JPG|b.jpeg|c.txt|archive.tar.gz";
         addRow("one pattern", musik, "*.jpg", "a.JPG");
+        // A pattern matches the whole extension, never a suffix of it or of a dotless name.
+        addRow("pattern, suffixes and no dot", "mp3|xmp3|x.p3|x.amp3|x.mp|x.Mp3", "*.mp3", "x.Mp3");
+        addRow("header, suffixes and no dot", "3gp|x.gpp|x.3gppp|x.peg|x.3GPP", "------Videodateien------", "x.3GPP");
         addRow("image header", musik, "------Bilddateien------", "a.JPG|b.jpeg");
         addRow("all files", musik, "*.*", "a.JPG|archive.tar.gz|b.jpeg|c.txt");
         addRow("separator line", musik, QString(32, QLatin1Char('-')), "a.JPG|archive.tar.gz|b.jpeg|c.txt");
@@ -157,6 +164,15 @@ private slots:
     }
 #endif
 
+    void catalogue()
+    {
+        QCOMPARE(extensionCatalogue(),
+                 (QStringList{"------Bilddateien------", "*.bmp", "*.gif", "*.jpg", "*.jpeg", "*.png", soundHeader,
+                              "*.aac", "*.amr", "*.mid", "*.mp3", "*.wav", "------Textdateien------", "*.doc",
+                              "*.pdf", "*.txt", "------Videodateien------", "*.3gp", "*.3gpp", "*.avi", "*.mp4",
+                              "*.mpg", "*.mpeg", QString(32, QLatin1Char('-')), "*.*"}));
+    }
+
     void nameParts()
     {
         // Name parts come from the file's own name, whatever the folders are called.
@@ -194,6 +210,26 @@ private slots:
             QCOMPARE(asked.startFolder, QStringLiteral("/fehlt"));
             QCOMPARE(asked.owner, &owner);
         }
+    }
+
+    // The real dialog, as the main window opens it: its date column is German.
+    void dialogDates()
+    {
+        QTemporaryDir temp;
+        QVERIFY(QDir(temp.path()).mkdir(QStringLiteral("Alben")));
+        QString shown;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            const auto *view = dialog ? dialog->findChild<QTreeView *>() : nullptr;
+            const QModelIndex folder = view ? view->model()->index(0, 3, view->rootIndex()) : QModelIndex();
+            if ((shown = folder.data().toString()).size())
+                dialog->reject();
+        });
+        poll.start(20);
+        QCOMPARE(BrowseForFolder(QStringLiteral("Ordner"), temp.path(), nullptr, true), QString());
+        QCOMPARE(shown, QLocale(QLocale::German, QLocale::Germany)
+                            .toString(QFileInfo(temp.filePath("Alben")).lastModified(), QLocale::ShortFormat));
     }
 
     void widestText_data()

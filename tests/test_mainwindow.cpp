@@ -13,19 +13,22 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
 #include <QTemporaryDir>
-#include <QScopeGuard>
 #include <QTest>
 #include <QThread>
 #include <QUrl>
@@ -40,6 +43,7 @@ private slots:
     void initTestCase() { toolkit::ensureTahoma(); }
     void init();
     void cleanup();
+    void layout_data();
     void layout();
     void lengthCheck_data();
     void lengthCheck();
@@ -49,6 +53,8 @@ private slots:
     void cut();
     void runOnWorker_data();
     void runOnWorker();
+    void runOptions_data();
+    void runOptions();
     void specialSelect();
     void folderFromOutside_data();
     void folderFromOutside();
@@ -78,6 +84,19 @@ private:
         QCOMPARE(record.title, QString::fromUtf8(title));
     }
 
+    // The bounds of the dark pixels (text, marks) of an area of a widget as rendered.
+    static QRect ink(QWidget *widget, const QRect &area)
+    {
+        const QImage image = widget->grab().toImage();
+        QRect bounds;
+        const QRect inside = area & image.rect();
+        for (int y = inside.top(); y <= inside.bottom(); ++y)
+            for (int x = inside.left(); x <= inside.right(); ++x)
+                if (qGray(image.pixel(x, y)) < 128)
+                    bounds |= QRect(x, y, 1, 1);
+        return bounds;
+    }
+
     std::unique_ptr<QTemporaryDir> m_folder;
     std::unique_ptr<QSettings> m_settings;
     MessageRecorder m_messages;
@@ -100,12 +119,33 @@ void TestMainWindow::cleanup()
     m_window.reset();
 }
 
+void TestMainWindow::layout_data()
+{
+    QTest::addColumn<bool>("tahoma");
+    QTest::newRow("Tahoma") << true;
+    QTest::newRow("Tahoma missing") << false; // as on a system without fonts-wine
+}
+
 void TestMainWindow::layout()
 {
+    QFETCH(bool, tahoma);
+    toolkit::hideTahomaForTest(!tahoma);
+    const auto restore = qScopeGuard([] { toolkit::hideTahomaForTest(false); });
+    init();
     QCOMPARE(m_window->size(), QSize(433, 345));
     QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
     QVERIFY(!m_window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
-    QCOMPARE(QFontInfo(m_window->font()).family(), QStringLiteral("Tahoma"));
+    QCOMPARE(QFontInfo(m_window->font()).family() == QStringLiteral("Tahoma"), tahoma);
+    // The closed drop-down list shows its default entry whole, left of its arrow.
+    auto *extension = c<QComboBox>("Extension");
+    QStyleOptionComboBox box;
+    box.initFrom(extension);
+    const QRect arrow = extension->style()->subControlRect(QStyle::CC_ComboBox, &box, QStyle::SC_ComboBoxArrow, extension);
+    const QRect shown = ink(extension, QRect(0, 3, arrow.left(), extension->height() - 6));
+    QCOMPARE(extension->currentText(), QStringLiteral("-----Sounddateien-----"));
+    QLabel whole(extension->currentText());
+    whole.setFont(extension->font());
+    QCOMPARE(shown.width(), ink(&whole, whole.rect()).width());
     for (QGroupBox *frame : m_window->findChildren<QGroupBox *>()) {
         const auto children = frame->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
         for (QWidget *a : children) {
@@ -237,9 +277,14 @@ void TestMainWindow::fileList()
     QCOMPARE(list()->texts(), (QStringList{wide, "Track 10.MP3"}));
     QCOMPARE(m_window->folderPath(), m_folder->path() + QLatin1Char('/'));
 
-    // The list scrolls sideways exactly as far as its widest entry plus six spaces.
-    const int extent = list()->fontMetrics().horizontalAdvance(wide + QStringLiteral("      "));
-    QTRY_COMPARE(list()->horizontalScrollBar()->maximum(), extent - list()->viewport()->width());
+    // Scrolled fully sideways, the widest entry ends whole, about six spaces before the edge.
+    QScrollBar *sideways = list()->horizontalScrollBar();
+    QTRY_VERIFY(sideways->maximum() > 0);
+    sideways->setValue(sideways->maximum());
+    const QRect row = list()->visualRect(list()->model()->index(0, 0));
+    const int end = ink(list()->viewport(), QRect(0, row.top() + 1, row.width(), row.height() - 2)).right();
+    const int gap = list()->viewport()->width() - 1 - end, spaces = list()->fontMetrics().horizontalAdvance("      ");
+    QVERIFY2(gap >= spaces - 1 && gap <= spaces + 6, qPrintable(QString("%1 %2").arg(gap).arg(spaces)));
     click("AllFiles");
     QVERIFY(list()->isSelected(0) && list()->isSelected(1));
     click("NoFiles");
@@ -267,15 +312,7 @@ void TestMainWindow::cut()
     QCOMPARE(m_messages.count(), 1);
     expectMessage("Keine Dateien ausgewählt. Wählen Sie zuerst Ordner öffnen.", 16, "Fehler");
 
-    // A length the check has not corrected yet refuses the run; nothing is touched.
     list()->setSelected(1, true);
-    c("MaxFileLength")->blockSignals(true);
-    c<QLineEdit>("MaxFileLength")->setText(QStringLiteral("0"));
-    c("MaxFileLength")->blockSignals(false);
-    click("Cut");
-    expectMessage("Bitte eine Länge zwischen 1 und 99 Zeichen verwenden.", 16, "Achtung");
-    QCOMPARE(QDir(m_folder->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 2);
-
     m_messages.clear();
     c<QLineEdit>("MaxFileLength")->setText(QStringLiteral("8"));
     c<QCheckBox>("Subdirectory")->setChecked(false);
@@ -358,6 +395,56 @@ void TestMainWindow::runOnWorker()
     QCOMPARE(m_window->isVisible(), request != "button");
     QVERIFY(c("Cut")->isEnabled() && c("Subdirectory")->isEnabled());
     QCOMPARE(list()->count(), 3);
+}
+
+void TestMainWindow::runOptions_data()
+{
+    QTest::addColumn<QList<int>>("boxes"); // Overwrite, Subdirectory, Special: 0, 1 or 2 (greyed)
+    QTest::addColumn<QString>("pattern"); // the numbering pattern; empty for the cut mode
+    QTest::addColumn<QString>("length");
+    QTest::addColumn<QString>("folder"); // afterwards, sorted
+    const QString original = QStringLiteral("Schubert - Ständchen.mp3");
+    QTest::newRow("greyed Overwrite copies, MOBIX stays operable")
+        << QList{2, 1, 1} << "" << "30" << "MOBIX/Schubert - Stndchen.mp3|" + original;
+    QTest::newRow("Overwrite renames beside MOBIX's greyed tick") << QList{1, 1, 1} << "" << "30" << "Schubert - Stndchen.mp3";
+    QTest::newRow("greyed MOBIX copies beside") << QList{0, 2, 1} << "" << "30" << "Schubert - Stndchen.mp3|" + original;
+    QTest::newRow("greyed Special keeps all") << QList{0, 1, 2} << "" << "30" << "MOBIX/" + original + "|" + original;
+    // "%" and "#" go with the umlauts, so the number comes first.
+    QTest::newRow("numbering pattern loses its umlauts") << QList{0, 0, 1} << "Grüße %#" << "30" << "1Gre .mp3|" + original;
+    QTest::newRow("2,5 cuts to 2, half to even") << QList{0, 0, 1} << "" << "2,5" << "Sc.mp3|" + original;
+    QTest::newRow("1,5 cuts to 2") << QList{0, 0, 1} << "" << "1,5" << "Sc.mp3|" + original;
+    QTest::newRow("0,5 is refused") << QList{0, 0, 1} << "" << "0,5" << original;
+}
+
+// A run started through the window with check boxes in any of their three states, and
+// lengths the check lets through: only a real tick counts, and greying Overwrite greys nothing.
+void TestMainWindow::runOptions()
+{
+    QFETCH(QList<int>, boxes);
+    QFETCH(QString, pattern);
+    QFETCH(QString, length);
+    QFETCH(QString, folder);
+    makeFile(QStringLiteral("Schubert - Ständchen.mp3"), "serenade");
+    open(m_folder->path());
+    list()->setSelected(0, true);
+    toolkit::setCheckValue(c<QCheckBox>("Overwrite"), boxes[0]);
+    toolkit::setCheckValue(c<QCheckBox>("Subdirectory"), boxes[1]);
+    toolkit::setCheckValue(c<QCheckBox>("Special"), boxes[2]);
+    QCOMPARE(c("Subdirectory")->isEnabled(), boxes[0] != 1);
+    c<QRadioButton>(pattern.isEmpty() ? "CutAfterLength" : "Rename")->setChecked(true);
+    c<QLineEdit>("NewFilename")->setText(pattern);
+    const QSignalBlocker unchecked(c("MaxFileLength")); // a text the check has not seen yet
+    c<QLineEdit>("MaxFileLength")->setText(length);
+    click("Cut");
+    QStringList found;
+    for (QDirIterator it(m_folder->path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+        found << QDir(m_folder->path()).relativeFilePath(it.next());
+    found.sort();
+    QCOMPARE(found.join(u'|'), folder);
+    // Only a refused run leaves the folder as it was, and it says why.
+    QCOMPARE(m_messages.count(), int(folder == QStringLiteral("Schubert - Ständchen.mp3")));
+    if (m_messages.count())
+        expectMessage("Bitte eine Länge zwischen 1 und 99 Zeichen verwenden.", 16, "Achtung");
 }
 
 void TestMainWindow::specialSelect()

@@ -10,8 +10,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -30,6 +32,7 @@ private slots:
     void storedValues_data();
     void storedValues();
     void corruptFileAndUnwritableFolder();
+    void warningBoxIsCentred();
 
 private:
     QString path() const { return m_dir->filePath(QStringLiteral("Kappwerk/Kappwerk.conf")); }
@@ -135,11 +138,14 @@ void TestSettings::storedValues_data()
     QTest::newRow("check state 3") << "Special.Value" << "3" << "Special" << "1" << 0;
     QTest::newRow("greyed check state") << "Special.Value" << "2" << "Special" << "2" << 0;
     QTest::newRow("enabled as a number") << "Subdirectory.Enabled" << "0" << "Subdirectory" << "1 greyed" << 0;
-    QTest::newRow("boolean any case") << "Rename.Value" << "TRUE" << "Rename" << "off" << 0;
+    QTest::newRow("boolean any case") << "Rename.Value" << "TRUE" << "Rename" << "on" << 0;
     QTest::newRow("'no' is no boolean") << "Subdirectory.Enabled" << "no" << "Subdirectory" << "1" << 0;
-    QTest::newRow("decimal zero is false") << "CutAfterLength.Value" << "0.0" << "Rename" << "off" << 0;
+    QTest::newRow("decimal zero is false") << "Subdirectory.Enabled" << "0.0" << "Subdirectory" << "1 greyed" << 0;
+    // Both modes stored on: the numbering option, stored later, wins; neither on gives the cut mode.
+    QTest::newRow("both modes on") << "CutAfterLength.Value,Rename.Value" << "1" << "Rename" << "on" << 0;
+    QTest::newRow("both modes off") << "CutAfterLength.Value,Rename.Value" << "false" << "CutAfterLength" << "on" << 0;
     QTest::newRow("length no number") << "MaxFileLength.Text" << "zwölf" << "MaxFileLength" << "30" << 0;
-    QTest::newRow("length empty") << "MaxFileLength.Text" << "" << "MaxFileLength" << "30" << 0;
+    QTest::newRow("length empty gives 1") << "MaxFileLength.Text" << "" << "MaxFileLength" << "1" << 0;
     QTest::newRow("length 150 warns") << "MaxFileLength.Text" << "150" << "MaxFileLength" << "30" << 1;
 }
 
@@ -150,7 +156,8 @@ void TestSettings::storedValues()
     QFETCH(QString, control);
     QFETCH(QString, expected);
     QFETCH(int, messages);
-    store(key, value);
+    for (const QString &each : key.split(QLatin1Char(',')))
+        store(each, value);
     start();
     QCOMPARE(shown(control), expected);
     QCOMPARE(m_messages.count(), messages);
@@ -184,6 +191,22 @@ void TestSettings::corruptFileAndUnwritableFolder()
     QCOMPARE(unloaded.count(), 1);
     QVERIFY(!QFile::exists(path()));
     QCOMPARE(m_messages.count(), 0);
+}
+
+// The length warning appears centred on the screen while the window loads, and centred over
+// the window once it is shown.
+void TestSettings::warningBoxIsCentred()
+{
+    store(QStringLiteral("MaxFileLength.Text"), QStringLiteral("150"));
+    QList<QRect> boxes = m_messages.realBoxes([this] { start(); });
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY((boxes[0].center() - QGuiApplication::primaryScreen()->availableGeometry().center()).manhattanLength() <= 2);
+    m_window->show();
+    m_window->move(40, 50);
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    boxes = m_messages.realBoxes([this] { m_window->findChild<QLineEdit *>("MaxFileLength")->setText("0"); });
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY((boxes[0].center() - m_window->frameGeometry().center()).manhattanLength() <= 2);
 }
 
 QTEST_MAIN(TestSettings)

@@ -23,6 +23,7 @@ struct FakeMain {
     {
         toolkit::setMessageAnswerer([this](const toolkit::MessageRecord &record) {
             messages << record.title + u' ' + QString::number(record.style);
+            lastText = record.text;
             return answer;
         });
         dialog.showDialog();
@@ -37,6 +38,8 @@ struct FakeMain {
             dialog.showDialog();
         else if (name == u"close")
             dialog.close();
+        else if (name == u"Escape")
+            QTest::keyClick(&dialog, Qt::Key_Escape);
         else
             QTest::mouseClick(name.size() == 1 ? dialog.box(name[0].unicode() - 32)
                                                : dialog.findChild<QWidget *>(name), Qt::LeftButton);
@@ -45,6 +48,7 @@ struct FakeMain {
     QString liste;
     QStringList writes;
     QStringList messages; // title and style of each
+    QString lastText;
     int answer = toolkit::ResultNo;
     SpecialSelect dialog{[this] { return liste; }, [this](const QString &text) { writes << (liste = text); }};
 };
@@ -111,6 +115,7 @@ void TestSpecialSelect::steps_data()
     // A confirmed close in an earlier opening must not make a later one save.
     QTest::newRow("Abbrechen") << a26 << "OK show NoSigns Abort" << "" << QStringList{a26} << 0;
     QTest::newRow("close box") << a26 << "OK show NoSigns close" << "" << QStringList{a26} << 0;
+    QTest::newRow("Escape") << a26 << "OK show NoSigns Escape" << "" << QStringList{a26} << 0;
 }
 
 void TestSpecialSelect::steps()
@@ -129,8 +134,13 @@ void TestSpecialSelect::steps()
         QCOMPARE(main.dialog.box(k)->isChecked(), copy.contains(charactertable::boxCharacter(k)));
     QCOMPARE(main.writes, writes);
     QCOMPARE(main.messages, QStringList(warnings, QStringLiteral("Achtung 20")));
-    // Only a write-back, Abbrechen or the close box ends the dialog.
-    const bool ended = !writes.isEmpty() || steps.endsWith(u"Abort") || steps.endsWith(u"close");
+    if (warnings > 0)
+        QCOMPARE(main.lastText, u"Sie wollen weniger als 26 Zeichen zulassen, dies kann zu Fehlern in der Bearbeitung "
+                                u"führen. Es ist empfohlen mindestens alle Buchstaben zuzulassen. Wollen Sie trotzdem "
+                                u"fortsetzen?"_qs);
+    // Only a write-back, Abbrechen, Escape or the close box ends the dialog.
+    const bool ended = !writes.isEmpty() || steps.endsWith(u"Abort") || steps.endsWith(u"close")
+        || steps.endsWith(u"Escape");
     QCOMPARE(main.dialog.isVisible(), !ended);
 }
 

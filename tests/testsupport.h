@@ -2,8 +2,12 @@
 
 #include "toolkit/messagebox.h"
 
+#include <QApplication>
 #include <QList>
+#include <QMessageBox>
+#include <QRect>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 
@@ -14,6 +18,10 @@ public:
     explicit MessageRecorder(int answer = toolkit::ResultOk)
     {
         m_answer = answer;
+        install();
+    }
+    void install()
+    {
         toolkit::setMessageAnswerer([this](const toolkit::MessageRecord &record) {
             m_records.append(record);
             return m_answer;
@@ -27,6 +35,24 @@ public:
     const QList<toolkit::MessageRecord> &records() const { return m_records; }
     int count() const { return int(m_records.size()); }
     void clear() { m_records.clear(); }
+
+    // Lets the real boxes that trigger shows appear, closes each and returns where it was.
+    QList<QRect> realBoxes(const std::function<void()> &trigger)
+    {
+        toolkit::setMessageAnswerer({});
+        QList<QRect> shown;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&shown] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                shown << box->frameGeometry();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        poll.start(10);
+        trigger();
+        install();
+        return shown;
+    }
 
 private:
     int m_answer;

@@ -5,6 +5,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
+#include <QLocale>
 #include <QUrl>
 
 namespace {
@@ -14,6 +17,26 @@ FolderChooser &injectedChooser()
     static FolderChooser chooser;
     return chooser;
 }
+
+// The file model writes dates in the system's language; the dialog's other texts are German,
+// so its date column is too.
+class GermanDates : public QIdentityProxyModel
+{
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        const auto *files = qobject_cast<const QFileSystemModel *>(sourceModel());
+        if (files && role == Qt::DisplayRole && index.column() == DateColumn) {
+            return QLocale(QLocale::German, QLocale::Germany)
+                .toString(files->lastModified(mapToSource(index)), QLocale::ShortFormat);
+        }
+        return QIdentityProxyModel::data(index, role);
+    }
+
+private:
+    static constexpr int DateColumn = 3;
+};
 
 bool isInside(const QString &path, const QString &root)
 {
@@ -42,6 +65,8 @@ QString runFolderDialog(const BrowseRequest &request)
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setOption(QFileDialog::ShowDirsOnly, !request.showFiles);
     dialog.setWindowModality(request.owner ? Qt::WindowModal : Qt::ApplicationModal);
+    dialog.setLocale(QLocale(QLocale::German, QLocale::Germany));
+    dialog.setProxyModel(new GermanDates(&dialog));
 
     const bool hasRoot = !request.rootFolder.isEmpty() && QFileInfo(request.rootFolder).isDir();
     // The platform's own dialog cannot be confined to a root, and the old style is Qt's own.

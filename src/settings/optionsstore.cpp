@@ -91,13 +91,12 @@ StoredOptions readOptions(QSettings &settings)
     options.specialListe = readText(settings, KeySpecialListe, defaults.specialListe);
     options.cutAfterLength = readBool(settings, KeyCutAfterLength, defaults.cutAfterLength);
     options.rename = readBool(settings, KeyRename, defaults.rename);
-    // The two modes are one group: exactly one of them is on, the cut mode when in doubt.
-    if (options.cutAfterLength == options.rename) {
-        options.cutAfterLength = true;
-        options.rename = false;
-    }
+    // The two modes are one group: exactly one of them is on. Selecting them in the stored
+    // order leaves the numbering option on when both say so; with neither, the cut mode.
+    options.cutAfterLength = !options.rename;
+    // An empty length passes on, so the length check turns it into "1" as for an emptied field.
     options.maxFileLength = readText(settings, KeyMaxFileLength, defaults.maxFileLength);
-    if (!parseNumericText(options.maxFileLength))
+    if (!options.maxFileLength.isEmpty() && !parseNumericText(options.maxFileLength))
         options.maxFileLength = defaults.maxFileLength;
     options.newFilename = readText(settings, KeyNewFilename, defaults.newFilename);
     options.overwrite = readInteger(settings, KeyOverwrite, defaults.overwrite, 0, 2);

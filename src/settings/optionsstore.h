@@ -26,8 +26,8 @@ inline constexpr const char *OptionsGroup = "Optionen";
 inline constexpr int ExtensionEntryCount = 25;
 
 // Reads the options. A missing key, or a stored value that cannot be converted or that its
-// control cannot take, gives that option's default; a length that is a number is passed on
-// as stored, so that the window's length check can answer an out-of-range one.
+// control cannot take, gives that option's default; a length that is a number or empty is
+// passed on as stored, so that the window's length check can answer it.
 StoredOptions readOptions(QSettings &settings);
 
 // Writes all ten options in their fixed order and flushes them; false when the store could

@@ -1,6 +1,7 @@
 #include "checklist.h"
 
 #include <QKeyEvent>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -150,10 +151,23 @@ bool CheckList::anySelected() const
     return false;
 }
 
+int CheckList::textInset() const
+{
+    // Where the style puts an entry's text: behind the check box, with a margin on each side.
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.features |= QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+    option.rect = QRect(0, 0, 1000, fontMetrics().height());
+    option.text = QStringLiteral("x");
+    const QRect text = style()->subElementRect(QStyle::SE_ItemViewItemText, &option, this);
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, &option, this) + 1;
+    return text.left() + 2 * margin;
+}
+
 void CheckList::setHorizontalExtent(int pixels)
 {
     m_extent = std::max(0, pixels);
-    m_delegate->setRowWidth(m_extent);
+    m_delegate->setRowWidth(m_extent > 0 ? m_extent + textInset() : 0);
     // Every row is as wide as the extent, so the view's own sideways scroll range ends
     // exactly there, like a list box whose horizontal extent is set.
     scheduleDelayedItemsLayout();

@@ -64,7 +64,9 @@ public:
     void setAllSelected(bool selected);
     bool anySelected() const;
 
-    // How far the list scrolls sideways, in pixels; 0 removes sideways scrolling.
+    // How wide the widest text is, in pixels; the list scrolls sideways that far plus the
+    // room of the check box and the text margins, so the text's end can be seen. 0 removes
+    // sideways scrolling.
     void setHorizontalExtent(int pixels);
     int horizontalExtent() const { return m_extent; }
 
@@ -74,6 +76,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    int textInset() const;
+
     CheckListModel *m_model;
     RowWidthDelegate *m_delegate;
     int m_extent = 0;

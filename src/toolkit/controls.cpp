@@ -2,14 +2,18 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QProxyStyle>
-#include <QRadioButton>
-#include <QStyle>
+#include <QComboBox>
 #include <QFile>
 #include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPixmap>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStyle>
 #include <QSvgRenderer>
 
 namespace toolkit {
@@ -30,6 +34,22 @@ public:
             return 3;
         return QProxyStyle::pixelMetric(metric, option, widget);
     }
+
+    // A narrow arrow and a thin edge leave the closed drop-down list room for its entries at
+    // the fixed width of the classic control.
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex *option, SubControl part,
+                         const QWidget *widget) const override
+    {
+        if (control != CC_ComboBox || (part != SC_ComboBoxArrow && part != SC_ComboBoxEditField))
+            return QProxyStyle::subControlRect(control, option, part, widget);
+        constexpr int arrowWidth = 10, edge = 2;
+        const QRect all = option->rect;
+        const QRect arrow(all.right() - arrowWidth, all.top(), arrowWidth, all.height());
+        if (part == SC_ComboBoxArrow)
+            return arrow;
+        return QRect(all.left() + edge, all.top() + edge, arrow.left() - all.left() - edge,
+                     all.height() - 2 * edge);
+    }
 };
 } // namespace
 
@@ -40,14 +60,64 @@ void useCompactLabels(QWidget *window)
         box->setStyle(style);
     for (QRadioButton *button : window->findChildren<QRadioButton *>())
         button->setStyle(style);
+    for (QComboBox *list : window->findChildren<QComboBox *>())
+        list->setStyle(style);
+}
+
+namespace {
+bool &tahomaHidden()
+{
+    static bool hidden = false;
+    return hidden;
+}
+
+bool hasTahoma()
+{
+    return !tahomaHidden() && QFontDatabase::families().contains(QStringLiteral("Tahoma"), Qt::CaseInsensitive);
+}
+
+// The widest captions of the fixed layouts and their widths in Tahoma 8.25 pt at 96 dpi.
+struct CaptionWidth {
+    const char *text;
+    qreal tahoma;
+};
+constexpr CaptionWidth widestCaptions[] = {
+    {"Nach            Zeichen abschneiden", 166.4},
+    {"Im Unterordner MOBIX speichern", 161.6},
+    {"Sonderzeichen entfernen", 120.4},
+};
+
+bool fitsLikeTahoma(const QFont &font, qreal scale)
+{
+    const QFontMetricsF metrics(font);
+    for (const CaptionWidth &caption : widestCaptions) {
+        if (metrics.horizontalAdvance(QString::fromLatin1(caption.text)) > caption.tahoma * scale)
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+void hideTahomaForTest(bool hidden)
+{
+    tahomaHidden() = hidden;
 }
 
 QFont standardFont()
 {
-    QFont font(QStringLiteral("Tahoma"));
+    // Without Tahoma the system's sans-serif font stands in, made small enough that no caption
+    // is wider than in Tahoma, so the fixed layouts keep every caption whole.
+    const bool tahoma = hasTahoma();
+    QFont font(tahoma ? QStringLiteral("Tahoma") : QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
     font.setPointSizeF(8.25);
     font.setWeight(QFont::Normal);
     font.setStyleHint(QFont::SansSerif);
+    if (tahoma)
+        return font;
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const qreal scale = (screen ? screen->logicalDotsPerInchY() : 96.0) / 96.0;
+    while (font.pointSizeF() > 6.0 && !fitsLikeTahoma(font, scale))
+        font.setPointSizeF(font.pointSizeF() - 0.25);
     return font;
 }
 

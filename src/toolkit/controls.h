@@ -11,8 +11,11 @@ class QWidget;
 
 namespace toolkit {
 
-// Tahoma 8.25 pt, regular: the font of every control of both windows.
+// Tahoma 8.25 pt, regular: the font of every control of both windows. Where Tahoma is
+// missing, the system's sans-serif font at a size no wider than Tahoma for the captions.
 QFont standardFont();
+// Makes standardFont() behave as if Tahoma were missing (for tests).
+void hideTahomaForTest(bool hidden);
 
 // Makes Tahoma available where the system has none installed, from a metric-compatible copy
 // (Debian's fonts-wine ships one outside the font path). Call once after the application exists.
@@ -35,8 +38,8 @@ inline bool isChecked(const QCheckBox *box) { return checkValue(box) == 1; }
 namespace toolkit {
 
 // Gives every check box and option button below the window the narrow gap between mark and
-// caption of the classic Windows controls. The fixed layouts leave only that much room; wider
-// gaps of other styles clip the ends of captions.
+// caption of the classic Windows controls, and every drop-down list a narrow arrow. The fixed
+// layouts leave only that much room; wider gaps of other styles clip the ends of captions.
 void useCompactLabels(QWidget *window);
 
 } // namespace toolkit

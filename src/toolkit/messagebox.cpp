@@ -22,7 +22,9 @@ int MsgBox(const QString &text, int style, const QString &title, QWidget *parent
     if (answerer())
         return answerer()(MessageRecord{text, style, title});
 
-    QMessageBox box(parent);
+    // A box centres itself over its parent; a parent not yet shown has no place on the screen
+    // (a warning while the main window loads), so such a box centres on the screen instead.
+    QMessageBox box(parent && parent->window()->isVisible() ? parent : nullptr);
     box.setWindowTitle(title);
     // Texts carry Windows line ends; a label shows a lone line feed per line break.
     box.setText(QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")));
