@@ -2,7 +2,9 @@
 // with the default options on every file of a folder and says "copying" on stdout once the
 // first chunk of a copy is written, then keeps each later chunk waiting a little so that the
 // copy is surely under way when the signal comes.
-// Usage: runchild FOLDER inplace|beside|mobix [named]
+// With "journal" the run writes its journal, as the window's and the command line's do, and
+// renames in place say "copying" after the first file and then go slowly too.
+// Usage: runchild FOLDER inplace|beside|mobix [named|journal]
 #include <cstdio>
 
 #include <QDir>
@@ -10,6 +12,7 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include "engine/journal.h"
 #include "engine/run.h"
 
 namespace {
@@ -19,14 +22,14 @@ class SlowObserver : public RunObserver
 public:
     void progress(const RunProgress &state) override
     {
-        if (state.bytesDone == 0)
+        if (state.bytesDone == 0 && state.entriesDone == 0)
             return;
         if (!m_said) {
             std::puts("copying");
             std::fflush(stdout);
             m_said = true;
         }
-        QThread::msleep(200);
+        QThread::msleep(state.bytesDone > 0 ? 200 : 20);
     }
 
 private:
@@ -50,7 +53,9 @@ int main(int argc, char *argv[])
     std::vector<BatchEntry> entries;
     for (const QString &name : QDir(folder).entryList(QDir::Files, QDir::Name))
         entries.push_back({name, QFileInfo(name).suffix(), QFile::encodeName(name), true});
-    SlowObserver observer;
-    const RunReport report = RunBatch(entries, options, folder, &observer);
+    SlowObserver slow;
+    JournalObserver journal(folder, &slow);
+    const bool withJournal = argc > 3 && QByteArray(argv[3]) == "journal";
+    const RunReport report = RunBatch(entries, options, folder, withJournal ? static_cast<RunObserver *>(&journal) : &slow);
     return report.countDone() == int(entries.size()) ? 0 : 1;
 }

@@ -11,9 +11,11 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include "engine/platformfs.h"
 #include "engine/run.h"
+#include "engine/undo.h"
 #include "selection/filelist.h"
 
 Q_DECLARE_METATYPE(RenameOptions)
@@ -198,6 +200,7 @@ private slots:
     void media();
     void killed_data();
     void killed();
+    void undoAfterKill();
 
 private:
     QTemporaryDir m_pool; // holds the large file, linked into the folder of every kill drill
@@ -323,6 +326,42 @@ void TestRealMedia::killed()
     QFile copy(target + bigNewName);
     QVERIFY(copy.open(QIODevice::ReadOnly) && copy.seek(bigSize - bigPattern().size()));
     QVERIFY(copy.readAll() == bigPattern());
+}
+
+// A rename in place killed midway is taken back from its journal: every file has its old name
+// and its bytes again.
+void TestRealMedia::undoAfterKill()
+{
+    QTemporaryDir state;
+    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+    QTemporaryDir dir(m_pool.filePath("undo-XXXXXX"));
+    QStringList names;
+    for (int i = 1; i <= 200; ++i) {
+        names << QStringLiteral("Lied %1 - ein ziemlich langer Titel.mp3").arg(i, 3, 10, QChar('0'));
+        QFile file(dir.filePath(names.last()));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(names.last().toUtf8()) > 0);
+    }
+    QProcess child;
+    child.start(RUNCHILD, {dir.path(), "inplace", "journal"});
+    const auto stop = qScopeGuard([&] { child.kill(); child.waitForFinished(5000); });
+    while (!child.readAllStandardOutput().contains("copying"))
+        QVERIFY2(child.waitForReadyRead(30000), "the child never started renaming");
+    QThread::msleep(100);
+    QVERIFY(::kill(pid_t(child.processId()), SIGKILL) == 0);
+    QVERIFY(child.waitForFinished(10000));
+    const QStringList midway = QDir(dir.path()).entryList(QDir::Files);
+    QVERIFY(midway != names);
+    QVERIFY(midway.size() == names.size());
+
+    const UndoReport report = UndoLastRun(dir.path() + '/');
+    QVERIFY(report.hadJournal && report.countDone() > 0);
+    QCOMPARE(undoProblemsText(report), QString());
+    QStringList now = QDir(dir.path()).entryList(QDir::Files);
+    QCOMPARE(now, names);
+    for (const QString &name : names) {
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == name.toUtf8());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRealMedia)

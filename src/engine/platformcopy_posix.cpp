@@ -283,13 +283,12 @@ bool isTemporaryName(const QString &name)
 void removeStaleTemps(const Folder &folder)
 {
     std::vector<QByteArray> stale;
-    listNames(folder, [&](const char *name, qsizetype length) {
-        if (length <= tempPrefix.size() || std::memcmp(name, tempPrefix.constData(), size_t(tempPrefix.size())) != 0)
+    listNames(folder, [&](const NativeName &name) {
+        if (!name.startsWith(tempPrefix))
             return;
-        const QByteArray candidate(name, length);
-        const qint64 owner = tempOwner(candidate);
+        const qint64 owner = tempOwner(name);
         if (owner > 0 && ::kill(pid_t(owner), 0) != 0 && errno == ESRCH)
-            stale.push_back(candidate);
+            stale.push_back(name);
     });
     for (const QByteArray &name : stale) {
         struct stat st;

@@ -60,7 +60,7 @@ int statAt(const Folder &folder, const NativeName &name, bool followLinks, FileF
 int renameNoReplaceAt(Folder &fromFolder, const NativeName &from, Folder &toFolder, const NativeName &to);
 int removeAt(const Folder &folder, const NativeName &name);
 // Every name in the folder, as the system holds it.
-int listNames(const Folder &folder, const std::function<void(const char *name, qsizetype length)> &take);
+int listNames(const Folder &folder, const std::function<void(const NativeName &name)> &take);
 // The longest name the folder's file system takes, in the units it stores (bytes here).
 qint64 nameMaxAt(const Folder &folder);
 // Writes everything cached for the folder's file system out to the device.

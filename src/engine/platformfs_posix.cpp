@@ -176,7 +176,7 @@ int removeAt(const Folder &folder, const NativeName &name)
     return ::unlinkat(fd(folder), name.constData(), 0) == 0 ? 0 : errno;
 }
 
-int listNames(const Folder &folder, const std::function<void(const char *, qsizetype)> &take)
+int listNames(const Folder &folder, const std::function<void(const NativeName &)> &take)
 {
     // The listing gets a descriptor of its own: closedir closes it, and reading moves its offset.
     const int handle = ::openat(fd(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -199,7 +199,7 @@ int listNames(const Folder &folder, const std::function<void(const char *, qsize
         const char *name = entry->d_name;
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
             continue;
-        take(name, qsizetype(std::strlen(name)));
+        take(NativeName(name, qsizetype(std::strlen(name))));
     }
     ::closedir(dir);
     return error;

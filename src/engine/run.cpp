@@ -86,7 +86,7 @@ const TargetNames &readTargetNames(const QString &folderPath, bool intoMobix)
         cache.error = error;
         if (target.isOpen()) {
             cache.nameMax = nameMaxAt(target);
-            listNames(target, [](const char *name, qsizetype length) { cache.names.insert(NativeName(name, length)); });
+            listNames(target, [](const NativeName &name) { cache.names.insert(name); });
         }
         cache.mobixError = mobixError;
     }

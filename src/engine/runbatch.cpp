@@ -34,7 +34,9 @@ SkipReason reasonFor(int error)
     case ENXIO:
         return SkipReason::SourceGone;
     case ENOSPC:
+#ifdef EDQUOT
     case EDQUOT:
+#endif
     case EFBIG:
         return SkipReason::NoSpace;
     case EACCES:
@@ -192,9 +194,7 @@ Folder *Run::copyTarget(EntryResult &result)
         if (m_mobixError == 0) {
             removeStaleTemps(m_mobix);
             m_nameMax = nameMaxAt(m_mobix);
-            listNames(m_mobix, [this](const char *name, qsizetype length) {
-                m_mobixBefore.insert(NativeName(name, length));
-            });
+            listNames(m_mobix, [this](const NativeName &name) { m_mobixBefore.insert(name); });
         }
     }
     if (m_mobixError == 0)

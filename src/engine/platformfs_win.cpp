@@ -1,0 +1,367 @@
+// The engine's file calls on Windows. Windows has no calls relative to an open folder, so a
+// Folder keeps a handle that holds the folder in place (it cannot be renamed or removed while
+// open) and its path, and every call goes by path. Names are UTF-16 and round-trip as they are.
+#include "platformfs.h"
+
+#include <qt_windows.h>
+
+#include <atomic>
+#include <iterator>
+#include <memory>
+#include <vector>
+#include <cerrno>
+#include <csignal>
+
+#include <QRandomGenerator>
+
+#include "engine/platformseams.h"
+
+namespace {
+
+constexpr qint64 copyChunk = qint64(16) << 20;
+constexpr DWORD bufferSize = DWORD(1) << 20;
+const QString tempPrefix = QStringLiteral(".kappwerk-");
+const QString tempSuffix = QStringLiteral(".tmp");
+const DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+wchar_t signalTempPath[32768];
+std::atomic<bool> signalTempSet{false};
+
+const wchar_t *wide(const QString &name)
+{
+    return reinterpret_cast<const wchar_t *>(name.utf16());
+}
+
+HANDLE handleOf(FileHandle file)
+{
+    return reinterpret_cast<HANDLE>(file);
+}
+
+// The errno value for the last Windows error, so the run reports alike on every system.
+int lastError()
+{
+    switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+        return ENOENT;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return EEXIST;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+        return EACCES;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return ENOSPC;
+    case ERROR_FILENAME_EXCED_RANGE:
+        return ENAMETOOLONG;
+    case ERROR_DIRECTORY:
+        return ENOTDIR;
+    default:
+        return EIO;
+    }
+}
+
+void factsFrom(const BY_HANDLE_FILE_INFORMATION &info, FileFacts *facts)
+{
+    facts->type = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? FileType::Link
+                  : (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileType::Directory
+                                                                        : FileType::Regular;
+    facts->identity = {info.dwVolumeSerialNumber, (quint64(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    facts->size = qint64((quint64(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    facts->permissions = info.dwFileAttributes;
+    facts->accessTime[0] = qint64((quint64(info.ftLastAccessTime.dwHighDateTime) << 32) | info.ftLastAccessTime.dwLowDateTime);
+    facts->modifyTime[0] = qint64((quint64(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime);
+}
+
+QString tempName()
+{
+    return tempPrefix + QString::number(GetCurrentProcessId()) + QLatin1Char('-')
+        + QString::number(QRandomGenerator::global()->generate64(), 36) + tempSuffix;
+}
+
+void removeTempAndEnd(int signalNumber)
+{
+    if (signalTempSet.exchange(false))
+        DeleteFileW(signalTempPath);
+    std::signal(signalNumber, SIG_DFL);
+    std::raise(signalNumber);
+}
+
+void setSignalTemp(const QString &path)
+{
+    signalTempSet.store(false);
+    if (path.size() < qsizetype(std::size(signalTempPath))) {
+        path.toWCharArray(signalTempPath);
+        signalTempPath[path.size()] = 0;
+        signalTempSet.store(true);
+    }
+}
+
+} // namespace
+
+int openFolder(const NativeName &path, Folder *folder)
+{
+    closeFolder(folder);
+    const HANDLE handle = CreateFileW(wide(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return lastError();
+    folder->handle = reinterpret_cast<FileHandle>(handle);
+    folder->path = path.endsWith(QLatin1Char('\\')) || path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('\\');
+    return 0;
+}
+
+int openSubfolder(const Folder &parent, const NativeName &name, bool create, Folder *folder)
+{
+    closeFolder(folder);
+    const QString path = parent.path + name;
+    DWORD attributes = GetFileAttributesW(wide(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES && create && CreateDirectoryW(wide(path), nullptr))
+        attributes = GetFileAttributesW(wide(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return lastError();
+    // A junction or symbolic link is never followed, nor anything that is not a folder.
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return ENOTDIR;
+    const HANDLE handle = CreateFileW(wide(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return lastError();
+    folder->handle = reinterpret_cast<FileHandle>(handle);
+    folder->path = path + QLatin1Char('\\');
+    return 0;
+}
+
+void closeFolder(Folder *folder)
+{
+    if (folder->isOpen())
+        CloseHandle(handleOf(folder->handle));
+    *folder = Folder();
+}
+
+int statAt(const Folder &folder, const NativeName &name, bool followLinks, FileFacts *facts)
+{
+    *facts = FileFacts();
+    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+    const HANDLE file = CreateFileW(wide(folder.path + name), 0, shareAll, nullptr, OPEN_EXISTING, flags, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return lastError();
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool ok = GetFileInformationByHandle(file, &info) != 0;
+    const int error = ok ? 0 : lastError();
+    CloseHandle(file);
+    if (ok)
+        factsFrom(info, facts);
+    return error;
+}
+
+int renameNoReplaceAt(Folder &fromFolder, const NativeName &from, Folder &toFolder, const NativeName &to)
+{
+    // Without MOVEFILE_REPLACE_EXISTING the move fails for any existing name, in any case.
+    toFolder.publish = PublishMethod::NoReplaceRename;
+    return MoveFileExW(wide(fromFolder.path + from), wide(toFolder.path + to), 0) ? 0 : lastError();
+}
+
+int removeAt(const Folder &folder, const NativeName &name)
+{
+    return DeleteFileW(wide(folder.path + name)) ? 0 : lastError();
+}
+
+int listNames(const Folder &folder, const std::function<void(const NativeName &)> &take)
+{
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(wide(folder.path + QLatin1Char('*')), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return lastError();
+    do {
+        const QString name = QString::fromWCharArray(found.cFileName);
+        if (name != QLatin1String(".") && name != QLatin1String(".."))
+            take(name);
+    } while (FindNextFileW(search, &found));
+    const int error = GetLastError() == ERROR_NO_MORE_FILES ? 0 : lastError();
+    FindClose(search);
+    return error;
+}
+
+qint64 nameMaxAt(const Folder &folder)
+{
+    DWORD length = 0;
+    const QString root = folder.path.left(3);
+    if (!GetVolumeInformationW(wide(root), nullptr, 0, nullptr, &length, nullptr, nullptr, 0) || length == 0)
+        return 255;
+    return qint64(length);
+}
+
+int flushFileSystem(const Folder &folder)
+{
+    // Every copy was flushed on its own before it got its name (checkWritten).
+    Q_UNUSED(folder);
+    return 0;
+}
+
+int openRegularFileAt(const Folder &folder, const NativeName &name, FileHandle *file, FileFacts *facts)
+{
+    const HANDLE handle = CreateFileW(wide(folder.path + name), GENERIC_READ, shareAll, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return lastError();
+    const int error = GetFileType(handle) == FILE_TYPE_DISK ? fileFacts(reinterpret_cast<FileHandle>(handle), facts) : ENOENT;
+    if (error != 0 || facts->type != FileType::Regular) {
+        CloseHandle(handle);
+        return error != 0 ? error : ENOENT;
+    }
+    *file = reinterpret_cast<FileHandle>(handle);
+    return 0;
+}
+
+int createTempAt(Folder &folder, TempFile *temp)
+{
+    *temp = TempFile();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString name = tempName();
+        setSignalTemp(folder.path + name);
+        const HANDLE file = CreateFileW(wide(folder.path + name), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_HIDDEN, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            temp->handle = reinterpret_cast<FileHandle>(file);
+            temp->name = name;
+            return 0;
+        }
+        const int error = lastError();
+        signalTempSet.store(false);
+        if (error != EEXIST)
+            return error;
+    }
+    return EEXIST;
+}
+
+int copyFileData(FileHandle from, FileHandle to, qint64 expectedSize, const std::function<bool(qint64)> &between)
+{
+    Q_UNUSED(expectedSize);
+    const PlatformSeams &seams = platformSeams();
+    const qint64 chunk = seams.copyChunk > 0 ? seams.copyChunk : copyChunk;
+    std::unique_ptr<char[]> buffer(new char[bufferSize]);
+    qint64 copied = 0;
+    qint64 inChunk = 0;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(handleOf(from), buffer.get(), bufferSize, &got, nullptr))
+            return lastError();
+        if (got == 0)
+            return 0;
+        for (DWORD done = 0; done < got;) {
+            DWORD put = 0;
+            if (!WriteFile(handleOf(to), buffer.get() + done, got - done, &put, nullptr))
+                return lastError();
+            if (put == 0)
+                return ENOSPC;
+            done += put;
+        }
+        copied += got;
+        inChunk += got;
+        if (seams.copyWriteLimit >= 0 && copied > seams.copyWriteLimit)
+            return ENOSPC;
+        if (inChunk >= chunk) {
+            inChunk = 0;
+            if (between && !between(copied))
+                return ECANCELED;
+        }
+    }
+}
+
+void applyFileFacts(FileHandle file, const FileFacts &facts)
+{
+    FILE_BASIC_INFO info = {};
+    info.LastAccessTime.QuadPart = facts.accessTime[0];
+    info.LastWriteTime.QuadPart = facts.modifyTime[0];
+    info.FileAttributes = facts.permissions & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+    if (info.FileAttributes == 0)
+        info.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    SetFileInformationByHandle(handleOf(file), FileBasicInfo, &info, sizeof info);
+}
+
+int fileFacts(FileHandle file, FileFacts *facts)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handleOf(file), &info))
+        return lastError();
+    factsFrom(info, facts);
+    return 0;
+}
+
+int checkWritten(FileHandle file)
+{
+    if (platformSeams().checkError != 0)
+        return platformSeams().checkError;
+    // The copy is on the device before it gets its name.
+    return FlushFileBuffers(handleOf(file)) ? 0 : lastError();
+}
+
+int publishTemp(Folder &folder, TempFile *temp, const NativeName &target, bool replace)
+{
+    if (platformSeams().beforePublish)
+        platformSeams().beforePublish(folder.path + target);
+    int error = CloseHandle(handleOf(temp->handle)) ? 0 : lastError();
+    const QString from = folder.path + temp->name;
+    if (error == 0 && !MoveFileExW(wide(from), wide(folder.path + target), replace ? MOVEFILE_REPLACE_EXISTING : 0))
+        error = lastError();
+    if (error == 0) {
+        // The copy loses the hidden mark of its temporary name.
+        const DWORD attributes = GetFileAttributesW(wide(folder.path + target));
+        if (attributes != INVALID_FILE_ATTRIBUTES)
+            SetFileAttributesW(wide(folder.path + target), attributes & ~DWORD(FILE_ATTRIBUTE_HIDDEN));
+    } else
+        DeleteFileW(wide(from));
+    signalTempSet.store(false);
+    *temp = TempFile();
+    return error;
+}
+
+void discardTemp(const Folder &folder, TempFile *temp)
+{
+    if (temp->handle != noFileHandle)
+        CloseHandle(handleOf(temp->handle));
+    if (!temp->name.isEmpty())
+        DeleteFileW(wide(folder.path + temp->name));
+    signalTempSet.store(false);
+    *temp = TempFile();
+}
+
+int closeFile(FileHandle file)
+{
+    return CloseHandle(handleOf(file)) ? 0 : lastError();
+}
+
+bool isTemporaryName(const QString &name)
+{
+    return name.startsWith(tempPrefix);
+}
+
+void removeStaleTemps(const Folder &folder)
+{
+    std::vector<QString> stale;
+    listNames(folder, [&](const NativeName &name) {
+        if (!name.startsWith(tempPrefix) || !name.endsWith(tempSuffix))
+            return;
+        bool ok = false;
+        const DWORD pid = name.mid(tempPrefix.size()).section(QLatin1Char('-'), 0, 0).toULong(&ok);
+        if (!ok)
+            return;
+        const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+        if (process)
+            CloseHandle(process);
+        else if (GetLastError() == ERROR_INVALID_PARAMETER)
+            stale.push_back(name);
+    });
+    for (const QString &name : stale)
+        DeleteFileW(wide(folder.path + name));
+}
+
+void removeTempsOnSignals()
+{
+    for (const int signalNumber : {SIGTERM, SIGINT})
+        std::signal(signalNumber, removeTempAndEnd);
+}
