@@ -95,7 +95,7 @@ static QString journalKey(const QString &folderPath)
 
 QString journalPath(const QString &folderPath)
 {
-    const QByteArray key = encodeNativeName(journalKey(folderPath));
+    const QByteArray key = journalKey(folderPath).toUtf8();
     const QByteArray hash = QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex();
     return journalFolder() + QLatin1Char('/') + QString::fromLatin1(hash.left(24)) + QStringLiteral(".journal");
 }
