@@ -3,8 +3,19 @@
 #include <QKeyEvent>
 
 #include <algorithm>
+#include <utility>
 
 namespace toolkit {
+
+QBrush warningBrush(const QPalette &palette)
+{
+    const QColor base = palette.color(QPalette::Base);
+    const QColor warning(255, 140, 0);
+    constexpr double share = 0.4;
+    const auto mix = [](int a, int b) { return int(a * (1 - share) + b * share + 0.5); };
+    return QColor(mix(base.red(), warning.red()), mix(base.green(), warning.green()),
+                  mix(base.blue(), warning.blue()));
+}
 
 int CheckListModel::rowCount(const QModelIndex &parent) const
 {
@@ -20,6 +31,14 @@ QVariant CheckListModel::data(const QModelIndex &index, int role) const
         return m_texts.at(index.row());
     case Qt::CheckStateRole:
         return m_checked[size_t(index.row())] ? Qt::Checked : Qt::Unchecked;
+    case Qt::ToolTipRole:
+        if (index.row() < m_toolTips.size() && !m_toolTips.at(index.row()).isEmpty())
+            return m_toolTips.at(index.row());
+        return {};
+    case Qt::BackgroundRole:
+        if (isMarked(index.row()))
+            return m_markBrush;
+        return {};
     default:
         return {};
     }
@@ -48,6 +67,8 @@ void CheckListModel::clear()
     beginResetModel();
     m_texts.clear();
     m_checked.clear();
+    m_toolTips.clear();
+    m_marks.clear();
     endResetModel();
 }
 
@@ -56,6 +77,8 @@ void CheckListModel::setTexts(const QStringList &texts)
     beginResetModel();
     m_texts = texts;
     m_checked.assign(size_t(texts.size()), 0);
+    m_toolTips.clear();
+    m_marks.clear();
     endResetModel();
 }
 
@@ -74,6 +97,21 @@ void CheckListModel::setAllChecked(bool checked)
         return;
     std::fill(m_checked.begin(), m_checked.end(), char(checked));
     emit dataChanged(index(0), index(int(m_texts.size()) - 1), {Qt::CheckStateRole});
+}
+
+void CheckListModel::setRowHints(QStringList toolTips, std::vector<char> marks)
+{
+    m_toolTips = std::move(toolTips);
+    m_marks = std::move(marks);
+    if (!m_texts.isEmpty())
+        emit dataChanged(index(0), index(int(m_texts.size()) - 1), {Qt::ToolTipRole, Qt::BackgroundRole});
+}
+
+void CheckListModel::setMarkBrush(const QBrush &brush)
+{
+    m_markBrush = brush;
+    if (!m_marks.empty() && !m_texts.isEmpty())
+        emit dataChanged(index(0), index(int(m_texts.size()) - 1), {Qt::BackgroundRole});
 }
 
 QSize RowWidthDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
@@ -99,6 +137,7 @@ CheckList::CheckList(QWidget *parent)
     setTextElideMode(Qt::ElideNone);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    updateMarkBrush();
 }
 
 void CheckList::clear()
@@ -148,6 +187,28 @@ bool CheckList::anySelected() const
             return true;
     }
     return false;
+}
+
+void CheckList::setRowHints(QStringList toolTips, std::vector<char> marks)
+{
+    m_model->setRowHints(std::move(toolTips), std::move(marks));
+}
+
+bool CheckList::isMarked(int index) const
+{
+    return m_model->isMarked(index);
+}
+
+void CheckList::updateMarkBrush()
+{
+    m_model->setMarkBrush(warningBrush(palette()));
+}
+
+void CheckList::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        updateMarkBrush();
+    QListView::changeEvent(event);
 }
 
 void CheckList::setHorizontalExtent(int pixels)
