@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/previewmarks.h"
 #include "app/specialselect.h"
 #include "toolkit/checklist.h"
 #include "toolkit/controls.h"
@@ -63,6 +64,7 @@ Main::Main(QSettings &settings, QWidget *parent)
     toolkit::useCompactLabels(this);
     setTabOrder();
     connectEvents();
+    createPreview();
     load();
     centreOnScreen();
 }

@@ -14,7 +14,9 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QSettings;
+class PreviewWindow;
 class SpecialSelect;
+struct PreviewState;
 struct RenameOptions;
 
 namespace toolkit {
@@ -37,6 +39,11 @@ public:
     QString specialListe() const { return m_specialListe; }
     // The allowed-characters dialog, once it has been opened (for tests).
     SpecialSelect *specialSelect() const { return m_specialSelect.get(); }
+    // The preview window, once it has been opened (for tests).
+    PreviewWindow *previewWindow() const;
+    // Takes the last run in the listed folder back; offered only when canUndo() is true.
+    bool canUndo() const;
+    void undoLastRun();
 
 signals:
     // The window has stored its options and the program is to end now.
@@ -69,6 +76,14 @@ private:
     RenameOptions renameOptions() const;
     void showProgress(float value);
 
+    // The preview of the next run (previewmarks.cpp): every change of the options, ticks or
+    // list schedules one recomputation of the list's new-name tooltips and problem marks.
+    void createPreview();
+    void schedulePreview();
+    void updatePreview();
+    void showFileListMenu(const QPoint &at);
+    void showPreviewWindow();
+
     QSettings &m_settings;
     QString m_folderPath;
     FileListData m_files;      // index for index with the list: extensions and native names
@@ -78,6 +93,7 @@ private:
     bool m_closeRequested = false;
     bool m_unloaded = false;
     QElapsedTimer m_sinceRepaint;  // throttles repainting during a batch run
+    std::unique_ptr<PreviewState> m_preview;
 
     toolkit::CheckList *m_fileList = nullptr;
     QPushButton *m_allFiles = nullptr;
