@@ -81,7 +81,7 @@ private:
     void createPreview();
     void schedulePreview();
     void updatePreview();
-    void showFileListMenu(const QPoint &at);
+    void showFileListMenu(const QPoint &screenPosition);
     void showPreviewWindow();
 
     QSettings &m_settings;

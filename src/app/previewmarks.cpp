@@ -61,9 +61,7 @@ void Main::createPreview()
     addAction(preview.undoAction);
     preview.menu->addAction(preview.undoAction);
 
-    // A right click and the Menu key both ask for this.
-    m_fileList->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_fileList, &QWidget::customContextMenuRequested, this, &Main::showFileListMenu);
+    connect(m_fileList, &toolkit::CheckList::menuRequested, this, &Main::showFileListMenu);
 }
 
 void Main::schedulePreview()
@@ -99,10 +97,10 @@ void Main::updatePreview()
         preview.window->setPlan(preview.entries, preview.plan, preview.options);
 }
 
-void Main::showFileListMenu(const QPoint &at)
+void Main::showFileListMenu(const QPoint &screenPosition)
 {
     m_preview->undoAction->setEnabled(canUndo());
-    m_preview->menu->popup(m_fileList->viewport()->mapToGlobal(at));
+    m_preview->menu->popup(screenPosition);
 }
 
 void Main::showPreviewWindow()

@@ -1,5 +1,6 @@
 #include "checklist.h"
 
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 
 #include <algorithm>
@@ -202,6 +203,21 @@ bool CheckList::isMarked(int index) const
 void CheckList::updateMarkBrush()
 {
     m_model->setMarkBrush(warningBrush(palette()));
+}
+
+void CheckList::contextMenuEvent(QContextMenuEvent *event)
+{
+    // From the keyboard the menu opens under the current entry, not wherever the mouse is.
+    QPoint at = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        const QRect entry = visualRect(currentIndex());
+        const QPoint local = entry.isValid() && viewport()->rect().intersects(entry)
+            ? QPoint(std::max(entry.left(), 0) + 16, entry.bottom())
+            : viewport()->rect().center();
+        at = viewport()->mapToGlobal(local);
+    }
+    emit menuRequested(at);
+    event->accept();
 }
 
 void CheckList::changeEvent(QEvent *event)

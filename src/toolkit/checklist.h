@@ -88,8 +88,13 @@ public:
 
     CheckListModel *listModel() const { return m_model; }
 
+signals:
+    // The user asks for the list's menu, by a right click or the Menu key; at is on the screen.
+    void menuRequested(const QPoint &at);
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
