@@ -314,6 +314,8 @@ void TestPreview::marksFollowEveryChange()
     QTest::mouseClick(m_window->specialSelect()->findChild<QPushButton *>("OK"), Qt::LeftButton);
     QCOMPARE(tip(1), prefix + "Track 02!.mp3\nName unverändert");
     // A new filter lists afresh: nothing ticked, no tooltips until a tick.
+    list()->setSelected(0, true);
+    QCOMPARE(tip(0), prefix + "Track 01 .mp3");
     c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.wav"));
     QCOMPARE(list()->texts(), QStringList{"Zugabe.wav"});
     QCOMPARE(tip(0), QString());
@@ -386,7 +388,10 @@ void TestPreview::previewWindowAndMenu()
                                    "Andante - Track 2.mp3 | Andante.mp3 | wird umbenannt"}));
     QTest::mouseClick(preview->findChild<QCheckBox *>("ProblemsOnly"), Qt::LeftButton);
     QCOMPARE(table(), QStringList{"kurz.mp3 | kurz.mp3 | Name unverändert"});
-    list()->setSelected(2, false);
+    QTest::mouseClick(preview->findChild<QCheckBox *>("ProblemsOnly"), Qt::LeftButton);
+    // A relisting leaves nothing ticked, and nothing to show.
+    c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.mp3"));
+    QCOMPARE(list()->count(), 3);
     QCOMPARE(table(), QStringList());
 
     // Ctrl+Z with nothing to undo does nothing; Escape closes the preview; nothing changed.
