@@ -1,5 +1,7 @@
 #include "app/previewwindow.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -115,7 +117,7 @@ PreviewWindow::PreviewWindow()
     setModal(false);
     // The main window alone decides when the program ends.
     setAttribute(Qt::WA_QuitOnClose, false);
-    resize(560, 360);
+    resize(720, 380);
 
     m_model->setMarkBrush(toolkit::warningBrush(palette()));
     m_table->setObjectName(QStringLiteral("PreviewTable"));
@@ -123,12 +125,14 @@ PreviewWindow::PreviewWindow()
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setWordWrap(false);
+    // Problems come first, so a row number would not be the entry's place in the list.
+    m_table->verticalHeader()->hide();
     m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 4);
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->setColumnWidth(OldName, 200);
-    m_table->setColumnWidth(NewName, 170);
+    m_table->setColumnWidth(OldName, 220);
+    m_table->setColumnWidth(NewName, 190);
     m_problemsOnly->setObjectName(QStringLiteral("ProblemsOnly"));
     m_summary->setObjectName(QStringLiteral("Summary"));
     connect(m_problemsOnly, &QCheckBox::toggled, this, [this](bool only) {
@@ -150,6 +154,11 @@ PreviewWindow::PreviewWindow()
 void PreviewWindow::showWindow()
 {
     if (!isVisible()) {
+        // The name columns as wide as the names shown first, within reason; the status takes the rest.
+        for (int column : {OldName, NewName}) {
+            m_table->resizeColumnToContents(column);
+            m_table->setColumnWidth(column, std::clamp(m_table->columnWidth(column), 120, 260));
+        }
         // Centre on the screen the user works on: the one of the window that asked for it.
         QScreen *screen = QApplication::activeWindow() ? QApplication::activeWindow()->screen()
                                                        : QGuiApplication::primaryScreen();
