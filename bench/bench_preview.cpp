@@ -1,6 +1,7 @@
 // The preview of a run over 32,767 listed files, as the main window recomputes it after every
 // change: the entries gathered from the list, PreviewRun (which reads the target folder), the
-// tooltips and marks, and their hand-over to the list's model. Beside it the new names alone.
+// tooltips and marks, and their hand-over to the list's model. Beside it the parts alone: the
+// new names, PreviewRun, and the window's own share.
 #include "app/previewtexts.h"
 #include "engine/nativename.h"
 #include "engine/run.h"
@@ -94,6 +95,16 @@ void NewNamesOnly32k(benchmark::State &state)
         benchmark::DoNotOptimize(PlanNames(entries, chosen));
 }
 
+// The engine's share: the plan with every name and problem, the target folder read.
+void PreviewRunOnly32k(benchmark::State &state)
+{
+    const Listing &list = listing();
+    const RenameOptions chosen = options(int(state.range(0)));
+    const std::vector<BatchEntry> entries = gather(list);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(PreviewRun(entries, chosen, list.path()));
+}
+
 // The window's own share: the entries gathered, the tooltips and marks made and handed over.
 void HintsOnly32k(benchmark::State &state)
 {
@@ -115,6 +126,7 @@ void HintsOnly32k(benchmark::State &state)
 // 2: numbered in place.
 BENCHMARK(Preview32k)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(NewNamesOnly32k)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(PreviewRunOnly32k)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(HintsOnly32k)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char **argv)

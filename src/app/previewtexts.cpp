@@ -2,8 +2,11 @@
 
 #include <algorithm>
 
+#include <QStringBuilder>
+
 namespace {
 const QString newNamePrefix = QStringLiteral("neuer Name: ");
+const QString clashPrefix = QStringLiteral("\nName doppelt: auch für ");
 } // namespace
 
 PreviewProblem previewProblem(const PlannedEntry &planned, const RenameOptions &options)
@@ -35,7 +38,7 @@ QString problemText(const std::vector<BatchEntry> &entries, const std::vector<Pl
         return QString();
     case PreviewProblem::Clash: {
         const size_t other = plan[index].clashWith;
-        return QStringLiteral("Name doppelt: auch für ") + (other < entries.size() ? entries[other].text : QString());
+        return clashPrefix.mid(1) + (other < entries.size() ? entries[other].text : QString());
     }
     case PreviewProblem::Exists:
         return QStringLiteral("existiert schon");
@@ -73,13 +76,18 @@ PreviewHints previewHints(const std::vector<BatchEntry> &entries, const std::vec
             continue;
         }
         const PreviewProblem problem = previewProblem(plan[i], options);
-        QString tip = newNamePrefix + plan[i].newName;
-        if (problem != PreviewProblem::None) {
-            tip += QLatin1Char('\n') + problemText(entries, plan, i, problem);
-            hints.marks[i] = 1;
-            ++hints.problems;
+        if (problem == PreviewProblem::None) {
+            hints.toolTips.append(newNamePrefix % plan[i].newName);
+            continue;
         }
-        hints.toolTips.append(std::move(tip));
+        hints.marks[i] = 1;
+        ++hints.problems;
+        // One string per tooltip, built in one go: 32,767 clashing names must stay cheap.
+        if (problem == PreviewProblem::Clash && plan[i].clashWith < entries.size())
+            hints.toolTips.append(newNamePrefix % plan[i].newName % clashPrefix % entries[plan[i].clashWith].text);
+        else
+            hints.toolTips.append(newNamePrefix % plan[i].newName % QLatin1Char('\n')
+                                  % problemText(entries, plan, i, problem));
     }
     return hints;
 }
