@@ -370,6 +370,10 @@ void TestPreview::previewWindowAndMenu()
     QVERIFY(!preview->isVisible());
     QCOMPARE(m_messages.count(), 0);
     QCOMPARE(onDisk(m_folder->path()), before);
+    // Closing the main window takes the preview with it.
+    preview->showWindow();
+    m_window->close();
+    QVERIFY(!m_window->previewWindow());
 }
 
 QTEST_MAIN(TestPreview)

@@ -62,6 +62,8 @@ void Main::createPreview()
     preview.menu->addAction(preview.undoAction);
 
     connect(m_fileList, &toolkit::CheckList::menuRequested, this, &Main::showFileListMenu);
+    // The preview goes with the main window, like the allowed-characters dialog.
+    connect(this, &Main::unloaded, this, [this] { m_preview->window.reset(); });
 }
 
 void Main::schedulePreview()
