@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Makes the README's screenshots under Xvfb from the current build in build/: docs/mainwindow.png
-# (a folder listed, some files ticked) and docs/specialselect.png (the allowed-characters dialog).
-# Needs xvfb-run, xdotool and ImageMagick (apt-get install imagemagick).
+# Makes the README's screenshots under Xvfb from the current build in build/ (or KAPPWERK_BIN):
+# docs/mainwindow.png (a folder listed, some files ticked), docs/specialselect.png (the
+# allowed-characters dialog), docs/preview-marks.png (names that cut to one, marked, with a
+# tooltip shown) and docs/preview-window.png (the preview window). Needs xvfb-run, xdotool and
+# ImageMagick (apt-get install imagemagick).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ -z "${KAPPWERK_SHOTS_INNER:-}" ]; then
@@ -23,7 +25,8 @@ for name in "01 - Schubert - Ständchen (Leise flehen meine Lieder).mp3" "02 - G
   printf 'x' > "$music/$name"
 done
 
-./build/src/app/kappwerk & pid=$!
+bin=${KAPPWERK_BIN:-./build/src/app/kappwerk}
+"$bin" & pid=$!
 win=$(xdotool search --sync --onlyvisible --name '^Kappwerk$' | head -n 1)
 sleep 0.5
 click() { xdotool mousemove --window "$win" "$1" "$2" click 1; sleep 0.3; }
@@ -50,3 +53,47 @@ sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$special")"
 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage docs/specialselect.png
 echo "wrote docs/specialselect.png"
+xdotool key --window "$special" Escape
+sleep 0.3
+
+# The preview: an album whose titles all cut to the same 30 characters, every file ticked.
+album="$work/Album"
+mkdir -p "$album"
+for n in 01 02 03 04 05; do printf 'x' > "$album/Best of Classics Vol 1 - Track $n.mp3"; done
+for name in "Bolero.mp3" "Die Moldau.mp3" "Eine kleine Nachtmusik.mp3"; do printf 'x' > "$album/$name"; done
+click 244 308
+dialog=$(xdotool search --sync --onlyvisible --name '^Bitte wählen Sie den Ordner' | head -n 1)
+sleep 0.5
+xdotool mousemove --window "$dialog" 40 40
+xdotool key --clearmodifiers ctrl+a
+xdotool type --delay 10 "$album"
+xdotool key Return
+sleep 1
+click 28 316 # "Alle auswählen"
+# Rest the pointer on the last marked entry until its tooltip shows, then lay the window and the
+# tooltip on a plain background as a desktop would show them.
+xdotool mousemove --window "$win" 90 89 # rows are about 14 px high
+sleep 2
+eval "$(xdotool getwindowgeometry --shell "$win")"
+wx=$X wy=$Y
+import -window "$win" "$work/main.png"
+tip=""
+for w in $(xdotool search --onlyvisible --pid "$pid"); do
+  [ "$w" = "$win" ] || tip=$w
+done
+eval "$(xdotool getwindowgeometry --shell "$tip")"
+import -window "$tip" "$work/tip.png"
+right=$(( X - wx + WIDTH > 433 ? X - wx + WIDTH + 8 : 433 ))
+convert -size "${right}x345" xc:'#c8ccd2' "$work/main.png" -geometry +0+0 -composite \
+        "$work/tip.png" -geometry "+$((X - wx))+$((Y - wy))" -composite docs/preview-marks.png
+echo "wrote docs/preview-marks.png"
+
+# The list's menu by a right click, then its first entry.
+xdotool mousemove --window "$win" 90 $((33 + 6 * 17)) click 3
+sleep 0.5
+xdotool key Down Return
+preview=$(xdotool search --sync --onlyvisible --name '^Vorschau der neuen Namen$' | head -n 1)
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$preview")"
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage docs/preview-window.png
+echo "wrote docs/preview-window.png"

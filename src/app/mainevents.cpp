@@ -147,7 +147,10 @@ void Main::selectSpecialClick()
     if (!m_specialSelect) {
         m_specialSelect = std::make_unique<SpecialSelect>(
             [this] { return m_specialListe; },
-            [this](const QString &list) { m_specialListe = list; });
+            [this](const QString &list) {
+                m_specialListe = list;
+                schedulePreview();
+            });
     }
     m_specialSelect->showDialog();
 }

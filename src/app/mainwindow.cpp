@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/previewmarks.h"
 #include "app/specialselect.h"
 #include "toolkit/checklist.h"
 #include "toolkit/controls.h"
@@ -64,6 +65,7 @@ Main::Main(QSettings &settings, QWidget *parent)
     connectEvents();
     createRunShortcuts();
     setUpDesktopEntry();
+    createPreview();
     load();
     centreOnScreen();
 }

@@ -14,8 +14,11 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QSettings;
+class PreviewWindow;
 class SpecialSelect;
 class WindowRunObserver;
+struct PreviewState;
+struct RenameOptions;
 
 namespace toolkit {
 class CheckList;
@@ -47,6 +50,8 @@ public:
     // Lists a folder given from outside (the command line, a drop) as if chosen with the
     // folder button; a file lists the folder it is in.
     void openFolder(const QString &path);
+    // The preview window, once it has been opened (for tests).
+    PreviewWindow *previewWindow() const;
 
 signals:
     // A batch run and the refill after it are over.
@@ -89,6 +94,14 @@ private:
     void lockControls(bool locked);
     bool askToStopRun();
 
+    // The preview of the next run (previewmarks.cpp): every change of the options, ticks or
+    // list schedules one recomputation of the list's new-name tooltips and problem marks.
+    void createPreview();
+    void schedulePreview();
+    void updatePreview();
+    void showFileListMenu(const QPoint &screenPosition);
+    void showPreviewWindow();
+
     QSettings &m_settings;
     QString m_folderPath;
     FileListData m_files;      // index for index with the list: extensions and native names
@@ -102,6 +115,7 @@ private:
     WindowRunObserver *m_observer = nullptr;
     RunReport m_lastRun;
     bool m_filterChanged = false;  // the filter entry changed just before it was activated
+    std::unique_ptr<PreviewState> m_preview;
 
     toolkit::CheckList *m_fileList = nullptr;
     QPushButton *m_allFiles = nullptr;

@@ -1,11 +1,23 @@
 #include "checklist.h"
 
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QStyle>
 
 #include <algorithm>
+#include <utility>
 
 namespace toolkit {
+
+QBrush warningBrush(const QPalette &palette)
+{
+    const QColor base = palette.color(QPalette::Base);
+    const QColor warning(255, 140, 0);
+    constexpr double share = 0.4;
+    const auto mix = [](int a, int b) { return int(a * (1 - share) + b * share + 0.5); };
+    return QColor(mix(base.red(), warning.red()), mix(base.green(), warning.green()),
+                  mix(base.blue(), warning.blue()));
+}
 
 int CheckListModel::rowCount(const QModelIndex &parent) const
 {
@@ -21,6 +33,14 @@ QVariant CheckListModel::data(const QModelIndex &index, int role) const
         return m_texts.at(index.row());
     case Qt::CheckStateRole:
         return m_checked[size_t(index.row())] ? Qt::Checked : Qt::Unchecked;
+    case Qt::ToolTipRole:
+        if (index.row() < m_toolTips.size() && !m_toolTips.at(index.row()).isEmpty())
+            return m_toolTips.at(index.row());
+        return {};
+    case Qt::BackgroundRole:
+        if (isMarked(index.row()))
+            return m_markBrush;
+        return {};
     default:
         return {};
     }
@@ -49,6 +69,8 @@ void CheckListModel::clear()
     beginResetModel();
     m_texts.clear();
     m_checked.clear();
+    m_toolTips.clear();
+    m_marks.clear();
     endResetModel();
 }
 
@@ -57,6 +79,8 @@ void CheckListModel::setTexts(const QStringList &texts)
     beginResetModel();
     m_texts = texts;
     m_checked.assign(size_t(texts.size()), 0);
+    m_toolTips.clear();
+    m_marks.clear();
     endResetModel();
 }
 
@@ -75,6 +99,21 @@ void CheckListModel::setAllChecked(bool checked)
         return;
     std::fill(m_checked.begin(), m_checked.end(), char(checked));
     emit dataChanged(index(0), index(int(m_texts.size()) - 1), {Qt::CheckStateRole});
+}
+
+void CheckListModel::setRowHints(QStringList toolTips, std::vector<char> marks)
+{
+    m_toolTips = std::move(toolTips);
+    m_marks = std::move(marks);
+    if (!m_texts.isEmpty())
+        emit dataChanged(index(0), index(int(m_texts.size()) - 1), {Qt::ToolTipRole, Qt::BackgroundRole});
+}
+
+void CheckListModel::setMarkBrush(const QBrush &brush)
+{
+    m_markBrush = brush;
+    if (!m_marks.empty() && !m_texts.isEmpty())
+        emit dataChanged(index(0), index(int(m_texts.size()) - 1), {Qt::BackgroundRole});
 }
 
 QSize RowWidthDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
@@ -100,6 +139,7 @@ CheckList::CheckList(QWidget *parent)
     setTextElideMode(Qt::ElideNone);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    updateMarkBrush();
 }
 
 void CheckList::clear()
@@ -162,6 +202,43 @@ int CheckList::textInset() const
     const QRect text = style()->subElementRect(QStyle::SE_ItemViewItemText, &option, this);
     const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, &option, this) + 1;
     return text.left() + 2 * margin;
+}
+
+void CheckList::setRowHints(QStringList toolTips, std::vector<char> marks)
+{
+    m_model->setRowHints(std::move(toolTips), std::move(marks));
+}
+
+bool CheckList::isMarked(int index) const
+{
+    return m_model->isMarked(index);
+}
+
+void CheckList::updateMarkBrush()
+{
+    m_model->setMarkBrush(warningBrush(palette()));
+}
+
+void CheckList::contextMenuEvent(QContextMenuEvent *event)
+{
+    // From the keyboard the menu opens under the current entry, not wherever the mouse is.
+    QPoint at = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        const QRect entry = visualRect(currentIndex());
+        const QPoint local = entry.isValid() && viewport()->rect().intersects(entry)
+            ? QPoint(std::max(entry.left(), 0) + 16, entry.bottom())
+            : viewport()->rect().center();
+        at = viewport()->mapToGlobal(local);
+    }
+    emit menuRequested(at);
+    event->accept();
+}
+
+void CheckList::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        updateMarkBrush();
+    QListView::changeEvent(event);
 }
 
 void CheckList::setHorizontalExtent(int pixels)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QBrush>
 #include <QListView>
 #include <QStyledItemDelegate>
 #include <QStringList>
@@ -8,6 +9,10 @@
 #include <vector>
 
 namespace toolkit {
+
+// The background of a row that needs the user's attention: an amber tint of the palette's base
+// colour, light on a light palette and dark on a dark one, so the text colour stays legible.
+QBrush warningBrush(const QPalette &palette);
 
 // Texts and tick states of a checkable list, kept in plain arrays so that a folder of
 // 100,000 files fills in one step instead of one item object per entry.
@@ -29,9 +34,19 @@ public:
     void setChecked(int row, bool checked);
     void setAllChecked(bool checked);
 
+    // A tooltip and a warning mark per row, index for index with the texts; rows beyond the
+    // arrays have neither. A relisting (setTexts, clear) drops them. Emits one change for all rows.
+    void setRowHints(QStringList toolTips, std::vector<char> marks);
+    bool isMarked(int row) const { return size_t(row) < m_marks.size() && m_marks[size_t(row)]; }
+    // The background of a marked row (Qt::BackgroundRole); the list sets it from its palette.
+    void setMarkBrush(const QBrush &brush);
+
 private:
     QStringList m_texts;
     std::vector<char> m_checked;
+    QStringList m_toolTips;
+    std::vector<char> m_marks;
+    QBrush m_markBrush;
 };
 
 // Gives every row one width, so that the list scrolls sideways exactly that far.
@@ -63,6 +78,9 @@ public:
     void setSelected(int index, bool selected);
     void setAllSelected(bool selected);
     bool anySelected() const;
+    // Per entry a tooltip and whether it carries the warning mark (see CheckListModel).
+    void setRowHints(QStringList toolTips, std::vector<char> marks);
+    bool isMarked(int index) const;
 
     // How wide the widest text is, in pixels; the list scrolls sideways that far plus the
     // room of the check box and the text margins, so the text's end can be seen. 0 removes
@@ -72,11 +90,18 @@ public:
 
     CheckListModel *listModel() const { return m_model; }
 
+signals:
+    // The user asks for the list's menu, by a right click or the Menu key; at is on the screen.
+    void menuRequested(const QPoint &at);
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     int textInset() const;
+    void updateMarkBrush();
 
     CheckListModel *m_model;
     RowWidthDelegate *m_delegate;

@@ -1,0 +1,121 @@
+// The main window's preview of the next run: the new name of every ticked entry as its tooltip,
+// problems marked in the list, the preview window and the file list's context menu.
+#include "app/mainwindow.h"
+
+#include "app/previewmarks.h"
+#include "app/previewtexts.h"
+#include "settings/lengthtext.h"
+#include "toolkit/checklist.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QRadioButton>
+
+namespace {
+// While a run goes on the preview waits, and looks again this often.
+constexpr int RunningRetryMs = 100;
+} // namespace
+
+void Main::createPreview()
+{
+    m_preview = std::make_unique<PreviewState>();
+    PreviewState &preview = *m_preview;
+    preview.timer.setSingleShot(true);
+    connect(&preview.timer, &QTimer::timeout, this, &Main::updatePreview);
+
+    // Every option the run reads, and every change of the list or its ticks.
+    const auto schedule = [this] { schedulePreview(); };
+    connect(m_cutAfterLength, &QRadioButton::toggled, this, schedule);
+    connect(m_rename, &QRadioButton::toggled, this, schedule);
+    connect(m_maxFileLength, &QLineEdit::textChanged, this, schedule);
+    connect(m_newFilename, &QLineEdit::textChanged, this, schedule);
+    for (QCheckBox *box : {m_overwrite, m_subdirectory, m_special})
+        connect(box, &QCheckBox::stateChanged, this, schedule);
+    QAbstractItemModel *model = m_fileList->model();
+    connect(model, &QAbstractItemModel::modelReset, this, schedule);
+    connect(model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
+                // The marks themselves are a change of the list too; only ticks count.
+                if (roles.contains(Qt::CheckStateRole))
+                    schedulePreview();
+            });
+
+    preview.menu = new QMenu(this);
+    preview.menu->setObjectName(QStringLiteral("FileListMenu"));
+    QAction *show = preview.menu->addAction(QStringLiteral("Vorschau der neuen Namen…"));
+    show->setObjectName(QStringLiteral("PreviewAction"));
+    connect(show, &QAction::triggered, this, &Main::showPreviewWindow);
+    // The shortcut belongs to the window, so it works wherever the focus is; a text field
+    // keeps Ctrl+Z for its own typing.
+    preview.undoAction = new QAction(QStringLiteral("Letzten Lauf rückgängig machen"), this);
+    preview.undoAction->setObjectName(QStringLiteral("UndoAction"));
+    preview.undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    preview.undoAction->setShortcutContext(Qt::WindowShortcut);
+    preview.undoAction->setEnabled(false);
+    connect(preview.undoAction, &QAction::triggered, this, [this] {
+        if (canUndo())
+            undoLastRun();
+    });
+    addAction(preview.undoAction);
+    preview.menu->addAction(preview.undoAction);
+
+    connect(m_fileList, &toolkit::CheckList::menuRequested, this, &Main::showFileListMenu);
+    // The preview goes with the main window, like the allowed-characters dialog.
+    connect(this, &Main::unloaded, this, [this] { m_preview->window.reset(); });
+}
+
+void Main::schedulePreview()
+{
+    // A zero timer: the changes of one event cycle (a relisting, a typed character, all ticks
+    // at once) cost one recomputation after them.
+    m_preview->timer.start(0);
+}
+
+void Main::updatePreview()
+{
+    PreviewState &preview = *m_preview;
+    preview.undoAction->setEnabled(canUndo());
+    if (m_busy) {
+        preview.timer.start(RunningRetryMs);
+        return;
+    }
+    // A length on its way to being corrected is followed at once by the corrected one.
+    if (readLengthText(m_maxFileLength->text()).kind != LengthKind::Valid)
+        return;
+    preview.options = renameOptions();
+    preview.entries = batchEntries();
+    preview.plan = m_folderPath.isEmpty() ? std::vector<PlannedEntry>(preview.entries.size())
+                                          : PreviewRun(preview.entries, preview.options, m_folderPath);
+    PreviewHints hints = previewHints(preview.entries, preview.plan, preview.options);
+    m_fileList->setRowHints(std::move(hints.toolTips), std::move(hints.marks));
+    if (preview.window && preview.window->isVisible())
+        preview.window->setPlan(preview.entries, preview.plan, preview.options);
+}
+
+void Main::showFileListMenu(const QPoint &screenPosition)
+{
+    m_preview->undoAction->setEnabled(canUndo());
+    m_preview->menu->popup(screenPosition);
+}
+
+void Main::showPreviewWindow()
+{
+    PreviewState &preview = *m_preview;
+    if (!preview.window)
+        preview.window = std::make_unique<PreviewWindow>();
+    // A change still waiting for the timer is taken in first.
+    if (preview.timer.isActive() && !m_busy) {
+        preview.timer.stop();
+        updatePreview();
+    }
+    preview.window->setPlan(preview.entries, preview.plan, preview.options);
+    preview.window->showWindow();
+}
+
+PreviewWindow *Main::previewWindow() const
+{
+    return m_preview->window.get();
+}
+

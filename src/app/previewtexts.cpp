@@ -1,0 +1,93 @@
+#include "app/previewtexts.h"
+
+#include <algorithm>
+
+#include <QStringBuilder>
+
+namespace {
+const QString newNamePrefix = QStringLiteral("neuer Name: ");
+const QString clashPrefix = QStringLiteral("\nName doppelt: auch für ");
+} // namespace
+
+PreviewProblem previewProblem(const PlannedEntry &planned, const RenameOptions &options)
+{
+    const bool intoMobix = !options.Overwrite && options.Subdirectory;
+    // Renamed or copied beside onto itself, the run would find its own name taken; saying that
+    // the name stays as it is tells the user why.
+    if (planned.unchanged && !intoMobix && planned.problem != SkipReason::NameNotAllowed)
+        return PreviewProblem::Unchanged;
+    switch (planned.problem) {
+    case SkipReason::None:
+        return PreviewProblem::None;
+    case SkipReason::NameTaken:
+        return planned.clashWith != size_t(-1) ? PreviewProblem::Clash : PreviewProblem::Exists;
+    case SkipReason::NameTooLong:
+        return PreviewProblem::TooLong;
+    case SkipReason::NameNotAllowed:
+        return PreviewProblem::NotAllowed;
+    default:
+        return PreviewProblem::Other;
+    }
+}
+
+QString problemText(const std::vector<BatchEntry> &entries, const std::vector<PlannedEntry> &plan,
+                    size_t index, PreviewProblem problem)
+{
+    switch (problem) {
+    case PreviewProblem::None:
+        return QString();
+    case PreviewProblem::Clash: {
+        const size_t other = plan[index].clashWith;
+        return clashPrefix.mid(1) + (other < entries.size() ? entries[other].text : QString());
+    }
+    case PreviewProblem::Exists:
+        return QStringLiteral("existiert schon");
+    case PreviewProblem::NotAllowed:
+        return QStringLiteral("Name nicht erlaubt");
+    case PreviewProblem::TooLong:
+        return QStringLiteral("Name zu lang");
+    case PreviewProblem::Unchanged:
+        return QStringLiteral("Name unverändert");
+    case PreviewProblem::Other:
+        return skipReasonText(plan[index].problem);
+    }
+    return QString();
+}
+
+QString actionText(const RenameOptions &options)
+{
+    if (options.Overwrite)
+        return QStringLiteral("wird umbenannt");
+    if (options.Subdirectory)
+        return QStringLiteral("wird nach MOBIX kopiert");
+    return QStringLiteral("wird kopiert");
+}
+
+PreviewHints previewHints(const std::vector<BatchEntry> &entries, const std::vector<PlannedEntry> &plan,
+                          const RenameOptions &options)
+{
+    PreviewHints hints;
+    const size_t count = std::min(entries.size(), plan.size());
+    hints.toolTips.reserve(qsizetype(count));
+    hints.marks.assign(count, 0);
+    for (size_t i = 0; i < count; ++i) {
+        if (!entries[i].selected) {
+            hints.toolTips.append(QString());
+            continue;
+        }
+        const PreviewProblem problem = previewProblem(plan[i], options);
+        if (problem == PreviewProblem::None) {
+            hints.toolTips.append(newNamePrefix % plan[i].newName);
+            continue;
+        }
+        hints.marks[i] = 1;
+        ++hints.problems;
+        // One string per tooltip, built in one go: 32,767 clashing names must stay cheap.
+        if (problem == PreviewProblem::Clash && plan[i].clashWith < entries.size())
+            hints.toolTips.append(newNamePrefix % plan[i].newName % clashPrefix % entries[plan[i].clashWith].text);
+        else
+            hints.toolTips.append(newNamePrefix % plan[i].newName % QLatin1Char('\n')
+                                  % problemText(entries, plan, i, problem));
+    }
+    return hints;
+}

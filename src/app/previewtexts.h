@@ -1,0 +1,42 @@
+#pragma once
+
+#include <vector>
+
+#include <QString>
+#include <QStringList>
+
+#include "engine/run.h"
+
+// The texts and marks of the preview of a run, worked out from the engine's plan; shared by
+// the file list's marks and tooltips and by the preview window.
+
+enum class PreviewProblem {
+    None,
+    Clash,      // another ticked entry gets the name first
+    Exists,     // a file of that name is in the way and would not be replaced
+    NotAllowed, // empty, ".", "..", or a path
+    TooLong,    // longer than the file system allows
+    Unchanged,  // the run would leave the name as it is
+    Other,      // anything else the engine foresees ("MOBIX" unusable, …), in its own words
+};
+
+// What the run would do with an entry, as the user is to see it. Unchanged counts only where the
+// run would do nothing: a copy into "MOBIX" under the same name is the usual case, not a problem.
+PreviewProblem previewProblem(const PlannedEntry &planned, const RenameOptions &options);
+
+// "Name doppelt: auch für Track 02.mp3", "existiert schon", …; "" for no problem.
+QString problemText(const std::vector<BatchEntry> &entries, const std::vector<PlannedEntry> &plan,
+                    size_t index, PreviewProblem problem);
+
+// What the run would do with a ticked entry without a problem, for the preview window's status.
+QString actionText(const RenameOptions &options);
+
+// The file list's hints: per entry a tooltip (the new name and, below it, the problem) and a
+// mark for a problem; unticked entries get neither.
+struct PreviewHints {
+    QStringList toolTips;
+    std::vector<char> marks;
+    int problems = 0;
+};
+PreviewHints previewHints(const std::vector<BatchEntry> &entries, const std::vector<PlannedEntry> &plan,
+                          const RenameOptions &options);

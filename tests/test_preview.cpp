@@ -1,0 +1,377 @@
+// The preview of a run through the main window, on real folders: the new names in the file
+// list's tooltips and the preview window are the names the run then gives, every problem is
+// marked, and the marks and the window follow every change.
+#include "app/mainwindow.h"
+#include "app/previewwindow.h"
+#include "app/specialselect.h"
+#include "selection/folderpicker.h"
+#include "testsupport.h"
+#include "toolkit/checklist.h"
+#include "toolkit/controls.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
+
+#include <memory>
+
+namespace {
+enum Mode { InPlace, IntoMobix, Beside };
+const QString prefix = QStringLiteral("neuer Name: ");
+} // namespace
+
+class TestPreview : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { toolkit::ensureTahoma(); }
+    void init();
+    void cleanup();
+    void preview_data();
+    void preview();
+    void marksFollowEveryChange();
+    void previewWindowAndMenu();
+
+private:
+    template <typename T = QWidget> T *c(const char *name) const { return m_window->findChild<T *>(name); }
+    toolkit::CheckList *list() const { return c<toolkit::CheckList>("FileList"); }
+    QString tip(int row) const
+    {
+        QCoreApplication::processEvents(); // the coalesced recomputation runs here
+        return list()->model()->index(row, 0).data(Qt::ToolTipRole).toString();
+    }
+    static QStringList onDisk(const QString &folder)
+    {
+        QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        names.sort();
+        return names;
+    }
+    QStringList marked() const
+    {
+        QStringList rows;
+        for (int i = 0; i < list()->count(); ++i) {
+            if (list()->isMarked(i))
+                rows << list()->text(i);
+        }
+        return rows;
+    }
+    void type(const char *field, const QString &text)
+    {
+        auto *edit = c<QLineEdit>(field);
+        edit->setFocus();
+        edit->selectAll();
+        // Typed key by key; a character beyond ASCII comes in as an input method gives it.
+        for (const QChar ch : text) {
+            if (ch.unicode() < 128)
+                QTest::keyClick(edit, ch.toLatin1());
+            else
+                edit->insert(QString(ch));
+        }
+        QCOMPARE(edit->text(), text);
+    }
+    // Lists the folder with every file, ticks by "x", and sets the options as the user does.
+    void prepare(const QStringList &names, const QString &ticks, int mode, const QString &length,
+                 const QString &pattern, bool special);
+
+    QTemporaryDir m_config;
+    std::unique_ptr<QTemporaryDir> m_folder;
+    std::unique_ptr<QSettings> m_settings;
+    MessageRecorder m_messages;
+    std::unique_ptr<Main> m_window;
+};
+
+void TestPreview::init()
+{
+    m_folder = std::make_unique<QTemporaryDir>();
+    m_settings = std::make_unique<QSettings>(m_config.filePath(QStringLiteral("k.conf")), QSettings::IniFormat);
+    m_settings->clear();
+    m_messages.clear();
+    m_window = std::make_unique<Main>(*m_settings);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void TestPreview::cleanup()
+{
+    setFolderChooser({});
+    m_window.reset();
+}
+
+void TestPreview::prepare(const QStringList &names, const QString &ticks, int mode, const QString &length,
+                          const QString &pattern, bool special)
+{
+    for (const QString &name : names) {
+        QDir(m_folder->path()).mkpath(QFileInfo(m_folder->filePath(name)).path());
+        QFile file(m_folder->filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(name.toUtf8()) > 0);
+    }
+    c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.*"));
+    const QString path = m_folder->path();
+    setFolderChooser([path](const BrowseRequest &) { return path; });
+    QTest::mouseClick(c<QPushButton>("Open"), Qt::LeftButton);
+    for (int i = 0; i < ticks.size(); ++i)
+        list()->setSelected(i, ticks.at(i) == u'x');
+    c<QCheckBox>("Overwrite")->setChecked(mode == InPlace);
+    c<QCheckBox>("Subdirectory")->setChecked(mode == IntoMobix);
+    c<QCheckBox>("Special")->setChecked(special);
+    type("MaxFileLength", length);
+    if (!pattern.isEmpty()) {
+        QTest::mouseClick(c<QRadioButton>("Rename"), Qt::LeftButton, {}, QPoint(6, 12));
+        type("NewFilename", pattern);
+    }
+    QCOMPARE(c<QRadioButton>("Rename")->isChecked(), !pattern.isEmpty());
+}
+
+void TestPreview::preview_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QString>("ticks");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("length");
+    QTest::addColumn<QString>("pattern"); // "" cuts to length
+    QTest::addColumn<bool>("special");
+    QTest::addColumn<QString>("row");     // the one entry marked, "" for none (then the run follows)
+    QTest::addColumn<QString>("hint");    // its tooltip, or the first ticked entry's
+    const QStringList songs{"01 - Schubert - Ständchen.mp3", "02 - Grüße aus Köln.mp3", "Ça plane pour moi.wav",
+                            "live.at.home.mp3", "README"};
+    QTest::newRow("cut into MOBIX, removal") << songs << "xxxxx" << int(IntoMobix) << "9" << "" << true << ""
+                                             << prefix + "01 - Schu.mp3";
+    QTest::newRow("cut beside") << songs << "xx.x." << int(Beside) << "6" << "" << false << "" << prefix + "01 - S.mp3";
+    QTest::newRow("cut in place, removal") << songs << ".xxxx" << int(InPlace) << "4" << "" << true << ""
+                                           << prefix + "02 -.mp3";
+    QTest::newRow("numbered in place") << songs << "x.x.x" << int(InPlace) << "30" << "%# - Dateiname" << true
+                                       << "" << prefix + "1 - Dateiname.mp3";
+    QTest::newRow("numbered into MOBIX, removal") << songs << ".xxxx" << int(IntoMobix) << "30" << "Lied! %#" << true
+                                                  << "" << prefix + "1Lied .mp3";
+    QTest::newRow("numbered beside") << songs << ".xxx." << int(Beside) << "30" << "Grüße %#" << false << ""
+                                     << prefix + "Grüße 1.mp3";
+    QTest::newRow("dotless") << QStringList{"README", "Über uns"} << "xx" << int(InPlace) << "3" << "" << false
+                             << "" << prefix + "REA";
+    const QStringList tracks{"Track 01 - Allegro.mp3", "Track 01 - Andante.mp3"};
+    const QString clash = prefix + "Track 01.mp3\nName doppelt: auch für Track 01 - Allegro.mp3";
+    QTest::newRow("two cut to one name in MOBIX") << tracks << "xx" << int(IntoMobix) << "8" << "" << true
+                                                  << tracks[1] << clash;
+    QTest::newRow("two cut to one name in place") << tracks << "xx" << int(InPlace) << "8" << "" << true
+                                                  << tracks[1] << clash;
+    QTest::newRow("a file in the way beside") << QStringList{"Schubert - Ständchen.mp3", "Schubert.mp3"} << "x."
+        << int(Beside) << "8" << "" << true << "Schubert - Ständchen.mp3" << prefix + "Schubert.mp3\nexistiert schon";
+    QTest::newRow("a folder in the way") << QStringList{"ab/keep", "abcd"} << "x" << int(InPlace) << "2" << ""
+                                         << true << "abcd" << prefix + "ab\nexistiert schon";
+    QTest::newRow("a path") << QStringList{"a.mp3"} << "x" << int(InPlace) << "30" << "sub/%#" << false << "a.mp3"
+                            << prefix + "sub/1.mp3\nName nicht erlaubt";
+    QTest::newRow("empty") << QStringList{"Äö"} << "x" << int(IntoMobix) << "30" << "" << true << "Äö"
+                           << prefix + "\nName nicht erlaubt";
+    QTest::newRow("too long") << QStringList{"a.mp3"} << "x" << int(InPlace) << "30" << QString(260, u'x') + "%#"
+                              << false << "a.mp3" << prefix + QString(260, u'x') + "1.mp3\nName zu lang";
+    QTest::newRow("unchanged in place") << QStringList{"kurz.mp3"} << "x" << int(InPlace) << "30" << "" << true
+                                        << "kurz.mp3" << prefix + "kurz.mp3\nName unverändert";
+    QTest::newRow("unchanged beside") << QStringList{"kurz.mp3"} << "x" << int(Beside) << "30" << "" << true
+                                      << "kurz.mp3" << prefix + "kurz.mp3\nName unverändert";
+    QTest::newRow("same name into MOBIX") << QStringList{"kurz.mp3"} << "x" << int(IntoMobix) << "30" << "" << true
+                                          << "" << prefix + "kurz.mp3";
+}
+
+void TestPreview::preview()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QString, ticks);
+    QFETCH(int, mode);
+    QFETCH(QString, length);
+    QFETCH(QString, pattern);
+    QFETCH(bool, special);
+    QFETCH(QString, row);
+    QFETCH(QString, hint);
+    prepare(names, ticks, mode, length, pattern, special);
+    const QStringList before = onDisk(m_folder->path());
+    const int at = row.isEmpty() ? int(ticks.indexOf(u'x')) : int(list()->texts().indexOf(row));
+    QCOMPARE(tip(at), hint);
+    QCOMPARE(marked(), row.isEmpty() ? QStringList() : QStringList{row});
+    for (int i = 0; i < list()->count(); ++i) // the mark keeps the row's height
+        QCOMPARE(list()->visualRect(list()->model()->index(i, 0)).height(), list()->sizeHintForRow(0));
+
+    // The preview window shows each ticked entry's tooltip, the problems first; nothing changes.
+    QStringList expected, shown;
+    QMap<QString, QString> planned; // new name -> original
+    for (bool problems : {true, false}) {
+        for (int i = 0; i < list()->count(); ++i) {
+            if (!list()->isSelected(i) || list()->isMarked(i) != problems)
+                continue;
+            expected << list()->text(i) + " | " + tip(i).mid(prefix.size()).replace(u'\n', " | ");
+            planned.insert(tip(i).mid(prefix.size()).section(u'\n', 0, 0), list()->text(i));
+        }
+    }
+    emit list()->menuRequested(QPoint(5, 5));
+    c<QMenu>("FileListMenu")->findChild<QAction *>("PreviewAction")->trigger();
+    PreviewWindow *window = m_window->previewWindow();
+    for (int r = 0; r < window->rowCount(); ++r)
+        shown << window->cell(r, 0) + " | " + window->cell(r, 1) + (r < marked().size() ? " | " + window->cell(r, 2) : "");
+    QCOMPARE(shown, expected);
+    QCOMPARE(onDisk(m_folder->path()), before);
+    if (!row.isEmpty())
+        return;
+
+    // The run gives exactly these names, each with its original's bytes.
+    const QStringList listed = list()->texts();
+    QTest::mouseClick(c<QPushButton>("Cut"), Qt::LeftButton);
+    const QString target = mode == IntoMobix ? m_folder->filePath(QStringLiteral("MOBIX")) : m_folder->path();
+    expected = planned.keys();
+    for (int i = 0; i < ticks.size() && mode != IntoMobix; ++i) {
+        if (mode == Beside || ticks.at(i) != u'x')
+            expected << listed.at(i);
+    }
+    expected.sort();
+    QTRY_COMPARE(onDisk(target), expected); // the run may go on off the window's thread
+    QCOMPARE(m_messages.count(), 0);
+    for (auto it = planned.cbegin(); it != planned.cend(); ++it) {
+        QFile file(target + u'/' + it.key());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()), it.value());
+    }
+}
+
+void TestPreview::marksFollowEveryChange()
+{
+    prepare({"Track 01 - Allegro.mp3", "Track 02!.mp3", "Zugabe.wav"}, "...", IntoMobix, "30", "", true);
+    QCOMPARE(tip(0), QString());
+    // A tick by the keyboard, as the user gives it.
+    list()->setFocus();
+    list()->setCurrentIndex(list()->model()->index(0, 0));
+    QTest::keyClick(list(), Qt::Key_Space);
+    QCOMPARE(tip(0), prefix + "Track 01 - Allegro.mp3");
+    QTest::mouseClick(c<QCheckBox>("Overwrite"), Qt::LeftButton);
+    QCOMPARE(tip(0), prefix + "Track 01 - Allegro.mp3\nName unverändert");
+    QCOMPARE(marked(), QStringList{"Track 01 - Allegro.mp3"});
+    type("MaxFileLength", "8");
+    QCOMPARE(tip(0), prefix + "Track 01.mp3");
+    QVERIFY(marked().isEmpty());
+    QTest::mouseClick(c<QCheckBox>("Overwrite"), Qt::LeftButton);
+    c<QCheckBox>("Subdirectory")->setChecked(false);
+    QCOMPARE(tip(0), prefix + "Track 01.mp3");
+    c<QCheckBox>("Special")->setChecked(false);
+    QTest::mouseClick(c<QRadioButton>("Rename"), Qt::LeftButton, {}, QPoint(6, 12));
+    type("NewFilename", "Lied-%#");
+    QCOMPARE(tip(0), prefix + "Lied-1.mp3");
+    QTest::mouseClick(c<QPushButton>("AllFiles"), Qt::LeftButton);
+    QCOMPARE(tip(2), prefix + "Lied-3.wav");
+    list()->setSelected(0, false);
+    QCOMPARE(tip(0), QString());
+    QCOMPARE(tip(1), prefix + "Lied-1.mp3");
+    QTest::mouseClick(c<QRadioButton>("CutAfterLength"), Qt::LeftButton, {}, QPoint(6, 12));
+    type("MaxFileLength", "9");
+    QCOMPARE(tip(1), prefix + "Track 02!.mp3\nName unverändert");
+    c<QCheckBox>("Special")->setChecked(true);
+    QCOMPARE(tip(1), prefix + "Track 02.mp3");
+    // Allowed characters count once confirmed in their dialog.
+    QTest::mouseClick(c<QPushButton>("SelectSpecial"), Qt::LeftButton);
+    m_window->specialSelect()->box(1)->setChecked(true); // "!"
+    QCOMPARE(tip(1), prefix + "Track 02.mp3");
+    QTest::mouseClick(m_window->specialSelect()->findChild<QPushButton *>("OK"), Qt::LeftButton);
+    QCOMPARE(tip(1), prefix + "Track 02!.mp3\nName unverändert");
+    // A new filter lists afresh: nothing ticked, no tooltips until a tick.
+    list()->setSelected(0, true);
+    QCOMPARE(tip(0), prefix + "Track 01 .mp3");
+    c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.wav"));
+    QCOMPARE(list()->texts(), QStringList{"Zugabe.wav"});
+    QCOMPARE(tip(0), QString());
+    list()->setSelected(0, true);
+    QCOMPARE(tip(0), prefix + "Zugabe.wav\nName unverändert");
+
+    // The mark stands out from the list's background and keeps the text legible (WCAG contrast),
+    // in a light and in a dark palette.
+    const auto contrast = [](const QColor &a, const QColor &b) {
+        const auto lum = [](const QColor &c) {
+            const auto f = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+            return 0.2126 * f(c.redF()) + 0.7152 * f(c.greenF()) + 0.0722 * f(c.blueF()) + 0.05;
+        };
+        return std::max(lum(a), lum(b)) / std::min(lum(a), lum(b));
+    };
+    for (const auto &[base, text] : {std::pair{QColor(Qt::white), QColor(Qt::black)},
+                                     std::pair{QColor(0x1e, 0x1e, 0x1e), QColor(Qt::white)}}) {
+        QPalette palette = list()->palette();
+        palette.setColor(QPalette::Base, base);
+        palette.setColor(QPalette::Text, text);
+        list()->setPalette(palette);
+        const QColor mark = list()->model()->index(0, 0).data(Qt::BackgroundRole).value<QBrush>().color();
+        QVERIFY2(contrast(mark, text) >= 4.5 && contrast(mark, base) >= 1.3, qPrintable(mark.name()));
+    }
+}
+
+void TestPreview::previewWindowAndMenu()
+{
+    prepare({"Allegro - Track 1.mp3", "Andante - Track 2.mp3", "kurz.mp3"}, "xxx", InPlace, "30", "", true);
+    const QStringList before = onDisk(m_folder->path());
+
+    // A right click on the list opens its menu; undo is greyed while there is nothing to undo.
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20), list()->viewport()->mapToGlobal(QPoint(20, 20)));
+    QCoreApplication::sendEvent(list()->viewport(), &click);
+    auto *menu = c<QMenu>("FileListMenu");
+    QTRY_VERIFY(menu->isVisible());
+    QCOMPARE(menu->actions().size(), 2);
+    QCOMPARE(menu->actions()[0]->text(), QStringLiteral("Vorschau der neuen Namen…"));
+    QCOMPARE(menu->actions()[1]->text(), QStringLiteral("Letzten Lauf rückgängig machen"));
+    QCOMPARE(menu->actions()[1]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+    QVERIFY(menu->actions()[0]->isEnabled() && !menu->actions()[1]->isEnabled() && !m_window->canUndo());
+    menu->hide();
+    // The Menu key (the system turns it into a keyboard menu event) opens it under the current entry.
+    list()->setFocus();
+    list()->setCurrentIndex(list()->model()->index(2, 0));
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(100, 200), QPoint(900, 900));
+    QCoreApplication::sendEvent(list(), &key);
+    QTRY_VERIFY(menu->isVisible());
+    const QRect entry = list()->visualRect(list()->currentIndex());
+    QCOMPARE(menu->pos().y(), list()->viewport()->mapToGlobal(entry.bottomLeft()).y());
+    QTest::keyClick(menu, Qt::Key_Down);
+    QTest::keyClick(menu, Qt::Key_Return); // the first entry: the preview
+    PreviewWindow *preview = m_window->previewWindow();
+    QVERIFY(preview && preview->isVisible() && !preview->isModal() && !preview->parent());
+    QCOMPARE(QFontInfo(preview->font()).family(), QStringLiteral("Tahoma"));
+
+    // Problems first, then the rest in list order.
+    const auto table = [preview] {
+        QCoreApplication::processEvents();
+        QStringList rows;
+        for (int row = 0; row < preview->rowCount(); ++row)
+            rows << preview->cell(row, 0) + " | " + preview->cell(row, 1) + " | " + preview->cell(row, 2);
+        return rows;
+    };
+    QCOMPARE(table(), (QStringList{"Allegro - Track 1.mp3 | Allegro - Track 1.mp3 | Name unverändert",
+                                   "Andante - Track 2.mp3 | Andante - Track 2.mp3 | Name unverändert",
+                                   "kurz.mp3 | kurz.mp3 | Name unverändert"}));
+    type("MaxFileLength", "7");
+    QCOMPARE(table(), (QStringList{"kurz.mp3 | kurz.mp3 | Name unverändert",
+                                   "Allegro - Track 1.mp3 | Allegro.mp3 | wird umbenannt",
+                                   "Andante - Track 2.mp3 | Andante.mp3 | wird umbenannt"}));
+    QTest::mouseClick(preview->findChild<QCheckBox *>("ProblemsOnly"), Qt::LeftButton);
+    QCOMPARE(table(), QStringList{"kurz.mp3 | kurz.mp3 | Name unverändert"});
+    QTest::mouseClick(preview->findChild<QCheckBox *>("ProblemsOnly"), Qt::LeftButton);
+    // A relisting leaves nothing ticked, and nothing to show.
+    c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.mp3"));
+    QCOMPARE(list()->count(), 3);
+    QCOMPARE(table(), QStringList());
+
+    // Ctrl+Z with nothing to undo does nothing; Escape closes the preview; nothing changed.
+    QTest::keyClick(m_window->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+    preview->activateWindow();
+    QTest::keyClick(preview, Qt::Key_Escape);
+    QVERIFY(!preview->isVisible());
+    QCOMPARE(m_messages.count(), 0);
+    QCOMPARE(onDisk(m_folder->path()), before);
+    // Closing the main window takes the preview with it.
+    preview->showWindow();
+    m_window->close();
+    QVERIFY(!m_window->previewWindow());
+}
+
+QTEST_MAIN(TestPreview)
+#include "test_preview.moc"
