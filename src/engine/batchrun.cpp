@@ -19,10 +19,14 @@ QString newFileName(const BatchEntry &entry, const RenameOptions &options)
     QString base;
     bool named = false;
     if (options.CutAfterLength) {
-        base = hasDot ? StripExtension(entry.text) : entry.text;
+        // With removal the name is read in place, without a copy of its stem first.
         if (options.Special)
-            base = RemoveSpecial(base, options.SpecialListe);
-        base = CutFilename(base, options.MaxFileLength);
+            base = RemoveSpecial(hasDot ? QStringView(entry.text).first(entry.text.lastIndexOf(QLatin1Char('.')))
+                                        : QStringView(entry.text),
+                                 options.SpecialListe);
+        else
+            base = hasDot ? StripExtension(entry.text) : entry.text;
+        base = CutFilename(std::move(base), options.MaxFileLength);
         named = true;
     }
     if (options.Rename) {
@@ -33,7 +37,11 @@ QString newFileName(const BatchEntry &entry, const RenameOptions &options)
     }
     if (!named)
         return QString();
-    return hasDot ? base + QLatin1Char('.') + entry.extension : base;
+    if (hasDot) {
+        base.reserve(base.size() + 1 + entry.extension.size());
+        base.append(QLatin1Char('.')).append(entry.extension);
+    }
+    return base;
 }
 
 bool isPlainFileName(const QString &name)

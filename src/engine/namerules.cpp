@@ -10,17 +10,18 @@ QString StripExtension(const QString &name)
     return dot < 0 ? QString() : name.left(dot);
 }
 
-QString CutFilename(const QString &name, qint32 maxLength)
+QString CutFilename(QString name, qint32 maxLength)
 {
     if (maxLength <= 0)
         return QString();
     // A character outside the basic plane takes two code units; a cut never splits it.
     if (maxLength < name.size() && name.at(maxLength - 1).isHighSurrogate() && name.at(maxLength).isLowSurrogate())
         --maxLength;
-    return name.left(maxLength);
+    name.truncate(maxLength);
+    return name;
 }
 
-QString RemoveSpecial(const QString &name, const QString &allowed)
+QString RemoveSpecial(QStringView name, const QString &allowed)
 {
     // A character repeated in the allowed string keeps the name's character once: appending it
     // once per repeat would double letters in the new name. Characters below 256 (all that the

@@ -10,8 +10,8 @@ extern qint32 NextNumber;
 QString StripExtension(const QString &name);
 // The first maxLength UTF-16 code units of the name, one fewer where the cut would split a
 // surrogate pair; a negative length gives "".
-QString CutFilename(const QString &name, qint32 maxLength);
+QString CutFilename(QString name, qint32 maxLength);
 // The name with every character that is not in allowed removed (exact, case-sensitive).
-QString RemoveSpecial(const QString &name, const QString &allowed);
+QString RemoveSpecial(QStringView name, const QString &allowed);
 // The pattern with NextNumber at its first "%#" (in front when it has none); advances NextNumber.
 QString NumberFilename(const QString &pattern);

@@ -60,6 +60,30 @@ struct TargetNames {
     int mobixError = 0;   // "MOBIX" is there but no real folder
 };
 
+// The length of the name as the file system stores it: UTF-8 bytes, UTF-16 units on Windows.
+qint64 nativeLength(const QString &name)
+{
+#ifdef Q_OS_WIN
+    return name.size();
+#else
+    qint64 bytes = 0;
+    const qsizetype size = name.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = name.at(i).unicode();
+        if (c < 0x80)
+            bytes += 1;
+        else if (c < 0x800)
+            bytes += 2;
+        else if (QChar::isHighSurrogate(c) && i + 1 < size && name.at(i + 1).isLowSurrogate()) {
+            bytes += 4;
+            ++i;
+        } else
+            bytes += 3;
+    }
+    return bytes;
+#endif
+}
+
 const TargetNames &readTargetNames(const QString &folderPath, bool intoMobix)
 {
     static TargetNames cache;
@@ -105,38 +129,56 @@ std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, con
     const bool rename = options.Overwrite;
     const bool intoMobix = !rename && options.Subdirectory;
     const TargetNames &target = readTargetNames(folderPath, intoMobix);
-    // What the target folder holds as the run goes on; in "MOBIX" older copies are refreshed,
-    // so only the names this run gives count there.
-    QSet<NativeName> occupied = intoMobix ? QSet<NativeName>() : target.names;
-    QHash<NativeName, size_t> givenTo;
+    // What the target folder holds as the run goes on: the names found there, less those a
+    // rename frees, plus those the run gives. In "MOBIX" older copies are refreshed, so only the
+    // names this run gives count there.
+    const QSet<NativeName> &found = target.names;
+    QHash<QString, size_t> givenTo;
+    givenTo.reserve(qsizetype(entries.size()));
+    // A name found in the folder is free again when an earlier ticked entry had it and gets
+    // renamed; the index of old names is made only when a new name meets a found one.
+    QHash<NativeName, size_t> ticked;
+    const auto freedBefore = [&](const NativeName &native, size_t at) {
+        if (!rename)
+            return false;
+        if (ticked.isEmpty()) {
+            for (size_t k = 0; k < entries.size(); ++k) {
+                if (entries[k].selected)
+                    ticked.insert(entries[k].nativeName, k);
+            }
+        }
+        const auto it = ticked.constFind(native);
+        return it != ticked.constEnd() && it.value() < at && plan[it.value()].problem == SkipReason::None;
+    };
     for (size_t i = 0; i < entries.size(); ++i) {
         if (!entries[i].selected)
             continue;
         PlannedEntry &planned = plan[i];
-        planned.newName = names[i];
-        const NativeName native = encodeNativeName(names[i]);
-        planned.unchanged = native == entries[i].nativeName;
-        if (!isPlainFileName(names[i]))
+        const QString &name = names[i];
+        planned.newName = name;
+        // The native form is made only where names found in the folder count, or where the
+        // shown name (with U+FFFD) cannot stand for the bytes: typing stays fluent.
+        const bool lossy = name.contains(QChar::ReplacementCharacter);
+        const NativeName native = !intoMobix || lossy ? encodeNativeName(name) : NativeName();
+        planned.unchanged = lossy ? native == entries[i].nativeName : name == entries[i].text;
+        if (!isPlainFileName(name))
             planned.problem = SkipReason::NameNotAllowed;
         else if (target.error != 0)
             planned.problem = SkipReason::SourceGone;
         else if (intoMobix && target.mobixError != 0 && target.mobixError != ENOENT)
             planned.problem = SkipReason::MobixUnusable;
-        else if (qint64(native.size()) > target.nameMax)
+        else if (nativeLength(name) > target.nameMax)
             planned.problem = SkipReason::NameTooLong;
         else if (rename && planned.unchanged)
             planned.problem = SkipReason::Unchanged;
-        else if (const auto first = givenTo.constFind(native); first != givenTo.constEnd()) {
+        else if (const auto first = givenTo.constFind(name); first != givenTo.constEnd()) {
             planned.problem = SkipReason::NameTaken;
             planned.clashWith = first.value();
-        } else if (occupied.contains(native))
+        } else if (!intoMobix && found.contains(native) && !freedBefore(native, i))
             planned.problem = SkipReason::NameTaken;
         if (planned.problem != SkipReason::None)
             continue;
-        givenTo.insert(native, i);
-        if (rename)
-            occupied.remove(entries[i].nativeName);
-        occupied.insert(native);
+        givenTo.insert(name, i);
     }
     return plan;
 }
