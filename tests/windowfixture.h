@@ -1,0 +1,77 @@
+#pragma once
+
+// What the main window's test programs share: a window over a settings file in a temporary
+// folder, its message boxes answered, and small helpers to reach and drive its controls.
+#include "app/mainwindow.h"
+#include "selection/folderpicker.h"
+#include "testsupport.h"
+#include "toolkit/checklist.h"
+
+#include <QFile>
+#include <QImage>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+class WindowFixture
+{
+protected:
+    void setUp()
+    {
+        m_folder = std::make_unique<QTemporaryDir>();
+        m_settings = std::make_unique<QSettings>(m_folder->filePath(QStringLiteral(".k.conf")), QSettings::IniFormat);
+        m_messages.clear();
+        m_window = std::make_unique<Main>(*m_settings);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+    void tearDown()
+    {
+        setFolderChooser({});
+        m_window.reset();
+    }
+
+    template <typename T = QWidget> T *c(const char *name) const { return m_window->findChild<T *>(name); }
+    void click(const char *name) { QTest::mouseClick(c<QPushButton>(name), Qt::LeftButton); }
+    toolkit::CheckList *list() const { return c<toolkit::CheckList>("FileList"); }
+    void makeFile(const QString &name, const QByteArray &content = "data")
+    {
+        QFile file(m_folder->filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    }
+    void open(const QString &path)
+    {
+        setFolderChooser([path](const BrowseRequest &) { return path; });
+        click("Open");
+    }
+
+    void expectMessage(const char *text, int style, const char *title) const
+    {
+        QVERIFY2(m_messages.count() > 0, text);
+        const toolkit::MessageRecord &record = m_messages.records().last();
+        QCOMPARE(record.text, QString::fromUtf8(text));
+        QCOMPARE(record.style, style);
+        QCOMPARE(record.title, QString::fromUtf8(title));
+    }
+
+    // The bounds of the dark pixels (text, marks) of an area of a widget as rendered.
+    static QRect ink(QWidget *widget, const QRect &area)
+    {
+        const QImage image = widget->grab().toImage();
+        QRect bounds;
+        const QRect inside = area & image.rect();
+        for (int y = inside.top(); y <= inside.bottom(); ++y)
+            for (int x = inside.left(); x <= inside.right(); ++x)
+                if (qGray(image.pixel(x, y)) < 128)
+                    bounds |= QRect(x, y, 1, 1);
+        return bounds;
+    }
+
+    std::unique_ptr<QTemporaryDir> m_folder;
+    std::unique_ptr<QSettings> m_settings;
+    MessageRecorder m_messages;
+    std::unique_ptr<Main> m_window;
+};
