@@ -30,14 +30,18 @@ bin=${KAPPWERK_BIN:-./build/src/app/kappwerk}
 win=$(xdotool search --sync --onlyvisible --name '^Kappwerk$' | head -n 1)
 sleep 0.5
 click() { xdotool mousemove --window "$win" "$1" "$2" click 1; sleep 0.3; }
-click 244 308
-dialog=$(xdotool search --sync --onlyvisible --name '^Bitte wählen Sie den Ordner' | head -n 1)
-sleep 0.5
-xdotool mousemove --window "$dialog" 40 40
-xdotool key --clearmodifiers ctrl+a
-xdotool type --delay 10 "$music"
-xdotool key Return
-sleep 1
+# "Ordner öffnen", then the folder typed into the dialog.
+choose_folder() {
+  click 244 308
+  dialog=$(xdotool search --sync --onlyvisible --name '^Bitte wählen Sie den Ordner' | head -n 1)
+  sleep 0.5
+  xdotool mousemove --window "$dialog" 40 40
+  xdotool key --clearmodifiers ctrl+a
+  xdotool type --delay 10 "$1"
+  xdotool key Return
+  sleep 1
+}
+choose_folder "$music"
 # Tick three entries by their check boxes (list at 16,24 in the window, rows about 17 px high).
 for row in 0 2 3; do click 27 $((33 + row * 17)); done
 xdotool mousemove --window "$win" 300 330
@@ -53,7 +57,7 @@ sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$special")"
 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage docs/specialselect.png
 echo "wrote docs/specialselect.png"
-xdotool key --window "$special" Escape
+xdotool key Escape
 sleep 0.3
 
 # The preview: an album whose titles all cut to the same 30 characters, every file ticked.
@@ -61,14 +65,7 @@ album="$work/Album"
 mkdir -p "$album"
 for n in 01 02 03 04 05; do printf 'x' > "$album/Best of Classics Vol 1 - Track $n.mp3"; done
 for name in "Bolero.mp3" "Die Moldau.mp3" "Eine kleine Nachtmusik.mp3"; do printf 'x' > "$album/$name"; done
-click 244 308
-dialog=$(xdotool search --sync --onlyvisible --name '^Bitte wählen Sie den Ordner' | head -n 1)
-sleep 0.5
-xdotool mousemove --window "$dialog" 40 40
-xdotool key --clearmodifiers ctrl+a
-xdotool type --delay 10 "$album"
-xdotool key Return
-sleep 1
+choose_folder "$album"
 click 28 316 # "Alle auswählen"
 # Rest the pointer on the last marked entry until its tooltip shows, then lay the window and the
 # tooltip on a plain background as a desktop would show them.
