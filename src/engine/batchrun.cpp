@@ -12,6 +12,25 @@ bool AnySelected(const std::vector<BatchEntry> &entries)
     return false;
 }
 
+namespace {
+
+// The numbering pattern with the characters that are not allowed removed. Every entry of a run
+// uses the same pattern, so the last result is kept instead of being worked out per entry.
+QString cleanedPattern(const RenameOptions &options)
+{
+    thread_local QString pattern;
+    thread_local QString allowed;
+    thread_local QString cleaned = RemoveSpecial(pattern, allowed);
+    if (options.NewFilename != pattern || options.SpecialListe != allowed) {
+        pattern = options.NewFilename;
+        allowed = options.SpecialListe;
+        cleaned = RemoveSpecial(pattern, allowed);
+    }
+    return cleaned;
+}
+
+} // namespace
+
 QString newFileName(const BatchEntry &entry, const RenameOptions &options)
 {
     // A listed name without "." is its own base name and gets no "." appended.
@@ -30,9 +49,7 @@ QString newFileName(const BatchEntry &entry, const RenameOptions &options)
         named = true;
     }
     if (options.Rename) {
-        base = options.Special ? RemoveSpecial(options.NewFilename, options.SpecialListe)
-                               : options.NewFilename;
-        base = NumberFilename(base);
+        base = NumberFilename(options.Special ? cleanedPattern(options) : options.NewFilename);
         named = true;
     }
     if (!named)

@@ -55,6 +55,7 @@ struct TargetNames {
     NativeName path;
     FileFacts facts;
     QSet<NativeName> names;
+    QSet<QString> shownNames; // the names that decode without loss, as shown
     qint64 nameMax = 255;
     int error = 0;        // the listed folder cannot be opened
     int mobixError = 0;   // "MOBIX" is there but no real folder
@@ -110,7 +111,12 @@ const TargetNames &readTargetNames(const QString &folderPath, bool intoMobix)
         cache.error = error;
         if (target.isOpen()) {
             cache.nameMax = nameMaxAt(target);
-            listNames(target, [](const NativeName &name) { cache.names.insert(name); });
+            listNames(target, [](const NativeName &name) {
+                cache.names.insert(name);
+                const QString shown = decodeNativeName(name);
+                if (!shown.contains(QChar::ReplacementCharacter))
+                    cache.shownNames.insert(shown);
+            });
         }
         cache.mobixError = mobixError;
     }
@@ -156,10 +162,10 @@ std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, con
         PlannedEntry &planned = plan[i];
         const QString &name = names[i];
         planned.newName = name;
-        // The native form is made only where names found in the folder count, or where the
-        // shown name (with U+FFFD) cannot stand for the bytes: typing stays fluent.
+        // The native form is made only where the shown name (with U+FFFD) cannot stand for the
+        // bytes; other names are compared as shown, so typing stays fluent.
         const bool lossy = name.contains(QChar::ReplacementCharacter);
-        const NativeName native = !intoMobix || lossy ? encodeNativeName(name) : NativeName();
+        const NativeName native = lossy ? encodeNativeName(name) : NativeName();
         planned.unchanged = lossy ? native == entries[i].nativeName : name == entries[i].text;
         if (!isPlainFileName(name))
             planned.problem = SkipReason::NameNotAllowed;
@@ -174,7 +180,8 @@ std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, con
         else if (const auto first = givenTo.constFind(name); first != givenTo.constEnd()) {
             planned.problem = SkipReason::NameTaken;
             planned.clashWith = first.value();
-        } else if (!intoMobix && found.contains(native) && !freedBefore(native, i))
+        } else if (!intoMobix && (lossy ? found.contains(native) : target.shownNames.contains(name))
+                   && !freedBefore(lossy ? native : encodeNativeName(name), i))
             planned.problem = SkipReason::NameTaken;
         if (planned.problem != SkipReason::None)
             continue;
