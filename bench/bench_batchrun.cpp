@@ -1,13 +1,18 @@
 // The batch run beside the plain system loops it stands for, in one program so the ratios
-// come from one run: 10,000 renames in place against a raw no-replace rename loop, 1,000
-// copies of 256 KiB into MOBIX against a raw copy_file_range loop, and one 1 GiB copy
-// against the same loop. The 1 GiB pair is slow to set up; leave it out with
-// --benchmark_filter='^(Rename|Copy256K)'. Files live in a temporary folder under TMPDIR
-// (/tmp when unset), which picks the file system measured.
+// come from one run: 10,000 renames in place against a raw no-replace rename loop, without
+// and with the run's journal (as the window writes it); 1,000 copies of 256 KiB into MOBIX
+// against a raw copy_file_range loop, timed up to the run's final flush, and the same run
+// including the flush against `cp` of the same files followed by `sync -f` on MOBIX; one
+// 1 GiB copy against the raw loop, up to the flush. The 1 GiB pair is slow to set up; leave
+// it out with --benchmark_filter='^(Rename|Copy256K)'. Files, and the journal, live in
+// temporary folders under TMPDIR (/tmp when unset), which picks the file system measured.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
+#include <spawn.h>
 #include <stdio.h>
+#include <sys/vfs.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,10 +20,15 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include "engine/batchrun.h"
+#include "engine/journal.h"
+#include "engine/run.h"
+
+extern char **environ;
 
 namespace {
 
@@ -160,41 +170,145 @@ void copyRaw(benchmark::State &state, Batch &batch)
     state.SetBytesProcessed(state.iterations() * qint64(batch.entries.size()) * (&batch == &bigBatch() ? bigSize : smallSize));
 }
 
-void copyCutFiles(benchmark::State &state, Batch &batch)
+// Notes when the run begins to flush its copies to the device.
+class FlushClock : public RunObserver
 {
-    float progress = 0;
+public:
+    explicit FlushClock(const QElapsedTimer &clock) : m_clock(clock) {}
+    void progress(const RunProgress &state) override
+    {
+        if (state.flushing && m_flushStart < 0)
+            m_flushStart = m_clock.nsecsElapsed();
+    }
+    qint64 flushStart() const { return m_flushStart; }
+
+private:
+    const QElapsedTimer &m_clock;
+    qint64 m_flushStart = -1;
+};
+
+qint64 batchBytes(const Batch &batch)
+{
+    return qint64(batch.entries.size()) * (&batch == &bigBatch() ? bigSize : smallSize);
+}
+
+// The run's copies, timed up to the start of its final flush (the raw loop does not flush)
+// or, with flushed set, including it.
+void copyRun(benchmark::State &state, Batch &batch, bool flushed)
+{
     for (auto _ : state) {
-        CutFiles(batch.entries, cutTo11(false), batch.path(), [&](float value) { progress = value; });
-        state.PauseTiming();
+        QElapsedTimer clock;
+        FlushClock observer(clock);
+        clock.start();
+        RunBatch(batch.entries, cutTo11(false), batch.path(), &observer);
+        const qint64 end = clock.nsecsElapsed();
+        state.SetIterationTime(double(flushed || observer.flushStart() < 0 ? end : observer.flushStart()) / 1e9);
         struct stat st;
         if (::stat(batch.newPaths.back().constData(), &st) != 0 || st.st_size == 0)
-            state.SkipWithError("CutFiles copied nothing");
+            state.SkipWithError("the run copied nothing");
         batch.removeCopies();
+    }
+    state.SetBytesProcessed(state.iterations() * batchBytes(batch));
+}
+
+int spawnAndWait(std::vector<QByteArray> &args)
+{
+    std::vector<char *> argv;
+    for (QByteArray &arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    pid_t pid;
+    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return -1;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// `cp` of the same files into MOBIX (keeping mode and times, as the run does), then
+// `sync -f` on MOBIX.
+void Copy256KCpSync(benchmark::State &state)
+{
+    Batch &batch = copyBatch();
+    const QByteArray mobix = QFile::encodeName(batch.path() + "MOBIX");
+    ::mkdir(mobix.constData(), 0777);
+    std::vector<QByteArray> cp = {"cp", "--preserve=mode,timestamps", "-t", mobix};
+    cp.insert(cp.end(), batch.oldPaths.begin(), batch.oldPaths.end());
+    std::vector<QByteArray> sync = {"sync", "-f", mobix};
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        const bool ok = spawnAndWait(cp) == 0 && spawnAndWait(sync) == 0;
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+        if (!ok)
+            state.SkipWithError("cp or sync failed");
+        for (const QByteArray &path : batch.oldPaths)
+            ::unlink((mobix + path.mid(path.lastIndexOf('/'))).constData());
+        batch.settle();
+    }
+    state.SetBytesProcessed(state.iterations() * batchBytes(batch));
+}
+
+// The rename run with its journal, written before each rename as the window's run does.
+void RenameRunJournal(benchmark::State &state)
+{
+    Batch &batch = renameBatch();
+    for (auto _ : state) {
+        {
+            JournalObserver journal(batch.path(), nullptr);
+            RunBatch(batch.entries, cutTo11(true), batch.path(), &journal);
+        }
+        state.PauseTiming();
+        if (::access(batch.newPaths.back().constData(), F_OK) != 0)
+            state.SkipWithError("the run renamed nothing");
+        renameAll(batch.newPaths, batch.oldPaths);
+        batch.settle();
         state.ResumeTiming();
     }
-    benchmark::DoNotOptimize(progress);
-    state.SetBytesProcessed(state.iterations() * qint64(batch.entries.size()) * (&batch == &bigBatch() ? bigSize : smallSize));
+    state.SetItemsProcessed(state.iterations() * renameCount);
 }
 
 void Copy256KRaw(benchmark::State &state) { copyRaw(state, copyBatch()); }
-void Copy256KCutFiles(benchmark::State &state) { copyCutFiles(state, copyBatch()); }
+void Copy256KRun(benchmark::State &state) { copyRun(state, copyBatch(), false); }
+void Copy256KRunFlushed(benchmark::State &state) { copyRun(state, copyBatch(), true); }
 void Copy1GiBRaw(benchmark::State &state) { copyRaw(state, bigBatch()); }
-void Copy1GiBCutFiles(benchmark::State &state) { copyCutFiles(state, bigBatch()); }
+void Copy1GiBRun(benchmark::State &state) { copyRun(state, bigBatch(), false); }
+
+QString fileSystemOf(const QString &path)
+{
+    struct statfs info;
+    if (::statfs(QFile::encodeName(path).constData(), &info) != 0)
+        return QStringLiteral("?");
+    switch (quint32(info.f_type)) {
+    case 0xEF53: return QStringLiteral("ext2/3/4");
+    case 0x01021994: return QStringLiteral("tmpfs");
+    case 0x58465342: return QStringLiteral("xfs");
+    case 0x9123683E: return QStringLiteral("btrfs");
+    default: return QStringLiteral("0x") + QString::number(quint32(info.f_type), 16);
+    }
+}
 
 } // namespace
 
 BENCHMARK(RenameRaw)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)->Repetitions(9)->ReportAggregatesOnly(true);
 BENCHMARK(RenameCutFiles)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)->Repetitions(9)->ReportAggregatesOnly(true);
+BENCHMARK(RenameRunJournal)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)->Repetitions(9)->ReportAggregatesOnly(true);
 BENCHMARK(Copy256KRaw)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)->Repetitions(9)->ReportAggregatesOnly(true);
-BENCHMARK(Copy256KCutFiles)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)->Repetitions(9)->ReportAggregatesOnly(true);
+BENCHMARK(Copy256KRun)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3)->Repetitions(9)->ReportAggregatesOnly(true);
+BENCHMARK(Copy256KRunFlushed)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3)->Repetitions(9)->ReportAggregatesOnly(true);
+BENCHMARK(Copy256KCpSync)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3)->Repetitions(9)->ReportAggregatesOnly(true);
 BENCHMARK(Copy1GiBRaw)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(Copy1GiBCutFiles)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(Copy1GiBRun)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(2)->Repetitions(5)->ReportAggregatesOnly(true);
 
 // Repetitions of the different benchmarks run interleaved in random order, so a drift in the
 // file system's state over the run (journal, writeback) falls on our code and the raw loop
 // alike; a flag given on the command line still wins.
 int main(int argc, char **argv)
 {
+    // The journal goes to a temporary folder on the file system measured, not the real home.
+    QTemporaryDir journals(QDir::tempPath() + "/kappwerk-bench-state-XXXXXX");
+    qputenv("XDG_STATE_HOME", QFile::encodeName(journals.path()));
+    benchmark::AddCustomContext("TMPDIR file system", fileSystemOf(QDir::tempPath()).toStdString());
     std::vector<char *> args(argv, argv + argc);
     char interleave[] = "--benchmark_enable_random_interleaving=true";
     args.insert(args.begin() + 1, interleave);

@@ -115,26 +115,26 @@ void Main::refillFileList(bool askForFolder)
         return;
     }
     // Reading a folder on a slow card or share can take seconds: it is read on a worker thread
-    // while the window repaints and its controls stay locked.
+    // while the window repaints and its controls stay locked. The widest entry is measured
+    // there too, which takes tens of milliseconds for 100,000 files.
     const QString filter = m_extension->currentText();
+    const QFont listFont = m_fileList->font();
     FileListData files;
     QString path;
+    int extent = 0;
     const bool wasBusy = m_busy;
     lockControls(true);
-    runInBackground([&] { path = FillFileList(files, filter, false, folder, {}); });
+    runInBackground([&] {
+        path = FillFileList(files, filter, false, folder, {});
+        // The list scrolls sideways as far as its widest entry plus six spaces.
+        extent = toolkit::widestTextWidth(files.entries, listFont, QStringLiteral("      "));
+    });
     m_files = std::move(files);
     m_folderPath = path;
     m_fileList->setItems(m_files.entries);
-    setFileListExtent();
+    m_fileList->setHorizontalExtent(extent);
     if (!wasBusy)
         lockControls(false);
-}
-
-void Main::setFileListExtent()
-{
-    // The list scrolls sideways as far as its widest entry plus six spaces.
-    m_fileList->setHorizontalExtent(
-        toolkit::widestTextWidth(m_fileList->texts(), m_fileList->font(), QStringLiteral("      ")));
 }
 
 void Main::aboutClick()

@@ -88,7 +88,6 @@ private:
 
     void refillFileList(bool askForFolder);
     QString browseStartFolder() const;
-    void setFileListExtent();
     RenameOptions renameOptions() const;
     std::vector<BatchEntry> batchEntries() const;
     void lockControls(bool locked);

@@ -1,6 +1,7 @@
 #include "journal.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -30,15 +31,63 @@ NativeName decodeName(const QByteArray &text)
 #endif
 }
 
-QByteArray stepLine(const JournalStep &step)
+// Appends the name as QByteArray::toPercentEncoding() gives it: the unreserved characters
+// (letters, digits, "-", ".", "_", "~") as they are, every other byte as "%XX".
+void appendEncodedName(QByteArray &out, const NativeName &name)
 {
-    QByteArrayList fields;
-    fields << (step.kind == JournalStep::Rename ? "R" : step.intoMobix ? "M" : "B") << encodeName(step.oldName)
-           << encodeName(step.newName) << QByteArray::number(step.identity.device)
-           << QByteArray::number(step.identity.inode) << QByteArray::number(step.size)
-           << QByteArray::number(step.modifyTime[0]) << QByteArray::number(step.modifyTime[1])
-           << (step.replacesOlder ? "1" : "0");
-    return fields.join('\t') + '\n';
+#ifdef Q_OS_WIN
+    const QByteArray bytes = name.toUtf8();
+#else
+    const QByteArray &bytes = name;
+#endif
+    static const char hex[] = "0123456789ABCDEF";
+    const qsizetype start = out.size();
+    out.resize(start + 3 * bytes.size());
+    char *to = out.data() + start;
+    for (const char c : bytes) {
+        const uchar u = uchar(c);
+        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '-' || u == '.'
+            || u == '_' || u == '~') {
+            *to++ = c;
+        } else {
+            *to++ = '%';
+            *to++ = hex[u >> 4];
+            *to++ = hex[u & 15];
+        }
+    }
+    out.resize(to - out.constData());
+}
+
+template <typename Number>
+void appendNumber(QByteArray &out, Number value)
+{
+    char digits[24];
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, end.ptr - digits);
+}
+
+// Appends the step's line. Built in one buffer that keeps its capacity from step to step,
+// so the journal adds one write() and no allocation to each operation.
+void appendStepLine(QByteArray &out, const JournalStep &step)
+{
+    out += step.kind == JournalStep::Rename ? 'R' : step.intoMobix ? 'M' : 'B';
+    out += '\t';
+    appendEncodedName(out, step.oldName);
+    out += '\t';
+    appendEncodedName(out, step.newName);
+    out += '\t';
+    appendNumber(out, step.identity.device);
+    out += '\t';
+    appendNumber(out, step.identity.inode);
+    out += '\t';
+    appendNumber(out, step.size);
+    out += '\t';
+    appendNumber(out, step.modifyTime[0]);
+    out += '\t';
+    appendNumber(out, step.modifyTime[1]);
+    out += '\t';
+    out += step.replacesOlder ? '1' : '0';
+    out += '\n';
 }
 
 bool parseStep(const QByteArray &line, JournalStep *step)
@@ -139,8 +188,8 @@ JournalObserver::JournalObserver(const QString &folderPath, RunObserver *next)
 
 JournalObserver::~JournalObserver()
 {
-    if (!m_pending.isEmpty())
-        write(QByteArray());
+    if (m_pending)
+        write(nullptr);
 }
 
 void JournalObserver::progress(const RunProgress &state)
@@ -162,28 +211,37 @@ void JournalObserver::aboutToPublish(const JournalStep &step)
         m_file.setFileName(journalPath(m_folderPath));
         m_failed = !m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
         if (!m_failed) {
-            write(magic + '\t' + encodeName(encodeNativeName(journalKey(m_folderPath))) + '\n');
+            const QByteArray header = magic + '\t' + encodeName(encodeNativeName(journalKey(m_folderPath))) + '\n';
+            write(&header);
             pruneJournals(m_file.fileName());
         }
     }
     // One write per operation: the outcome of the one before goes with it.
-    write(stepLine(step));
+    write(nullptr, &step);
     if (m_next)
         m_next->aboutToPublish(step);
 }
 
 void JournalObserver::published(const JournalStep &step, bool ok)
 {
-    m_pending = ok ? "+\n" : "-\n";
+    m_pending = ok ? '+' : '-';
     if (m_next)
         m_next->published(step, ok);
 }
 
-void JournalObserver::write(const QByteArray &line)
+void JournalObserver::write(const QByteArray *text, const JournalStep *step)
 {
     if (m_failed || !m_file.isOpen())
         return;
-    const QByteArray bytes = m_pending + line;
-    m_pending.clear();
-    m_file.write(bytes);
+    m_line.resize(0);
+    if (m_pending) {
+        m_line += m_pending;
+        m_line += '\n';
+        m_pending = 0;
+    }
+    if (text)
+        m_line += *text;
+    if (step)
+        appendStepLine(m_line, *step);
+    m_file.write(m_line);
 }

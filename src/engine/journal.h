@@ -44,11 +44,13 @@ public:
     void published(const JournalStep &step, bool ok) override;
 
 private:
-    void write(const QByteArray &line);
+    // Writes the outcome of the step before, then the text or the step's line, in one write().
+    void write(const QByteArray *text, const JournalStep *step = nullptr);
 
     QString m_folderPath;
     RunObserver *m_next;
     QFile m_file;
-    QByteArray m_pending; // the outcome of the last step, written with the next line
+    char m_pending = 0;   // the outcome of the last step ('+' or '-'), written with the next line
+    QByteArray m_line;    // the bytes of one write, kept to reuse its capacity
     bool m_failed = false;
 };

@@ -242,12 +242,24 @@ int measureAll(const QStringList &texts, const QFontMetrics &metrics, const QStr
     return widest;
 }
 
+// The same font with data of its own: copies of a QFont share the engines they load, and the
+// measuring may run on a worker thread while the window paints with the original. A setting
+// changed and changed back detaches the copy (setting a value it already has would not).
+QFont unsharedCopy(const QFont &font)
+{
+    QFont copy(font);
+    copy.setKerning(!font.kerning());
+    copy.setKerning(font.kerning());
+    return copy;
+}
+
 } // namespace
 
-int widestTextWidth(const QStringList &texts, const QFont &font, const QString &suffix)
+int widestTextWidth(const QStringList &texts, const QFont &givenFont, const QString &suffix)
 {
     if (texts.isEmpty())
         return 0;
+    const QFont font = unsharedCopy(givenFont);
     const QFontMetrics metrics(font);
     PairModel model(font);
     if (!model.holdsForFont() || !model.setSuffix(suffix))

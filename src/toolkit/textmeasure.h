@@ -8,7 +8,8 @@ namespace toolkit {
 
 // The exact maximum of QFontMetrics(font).horizontalAdvance(text + suffix) over all texts,
 // 0 for none. Shapes only the texts that can still be the widest, so a list of 100,000 file
-// names is measured in a few milliseconds.
+// names is measured in a few milliseconds. May run on a worker thread: it measures with a
+// copy of the font that shares nothing with the font the caller's widgets paint with.
 int widestTextWidth(const QStringList &texts, const QFont &font, const QString &suffix);
 
 } // namespace toolkit

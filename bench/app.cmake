@@ -1,0 +1,1 @@
+kappwerk_add_benchmark(bench_responsiveness SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/bench_responsiveness.cpp LIBS mainwindow)
