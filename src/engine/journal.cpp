@@ -1,6 +1,7 @@
 #include "journal.h"
 
 #include <algorithm>
+#include <cstring>
 #include <charconv>
 
 #include <QCryptographicHash>
@@ -160,7 +161,11 @@ bool readJournal(const QString &folderPath, std::vector<JournalRecord> *records)
     QFile file(journalPath(folderPath));
     if (folderPath.isEmpty() || !file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArrayList lines = file.readAll().split('\n');
+    QByteArray text = file.readAll();
+    // A run that was killed leaves the rest of the file's reserved room as zero bytes.
+    if (const qsizetype end = text.indexOf('\0'); end >= 0)
+        text.truncate(end);
+    const QByteArrayList lines = text.split('\n');
     // The first line names the folder, so a hash that two folders share never mixes them up.
     if (lines.isEmpty() || lines[0] != magic + '\t' + encodeName(encodeNativeName(journalKey(folderPath))))
         return false;
@@ -190,6 +195,12 @@ JournalObserver::~JournalObserver()
 {
     if (m_pending)
         write(nullptr);
+    // The file ends where the lines end; a killed run leaves zero bytes after them instead,
+    // which the reader stops at.
+    if (m_map) {
+        m_file.unmap(m_map);
+        m_file.resize(m_used);
+    }
 }
 
 void JournalObserver::progress(const RunProgress &state)
@@ -209,14 +220,15 @@ void JournalObserver::aboutToPublish(const JournalStep &step)
         // A new run in the folder replaces the journal of the one before.
         QDir().mkpath(journalFolder());
         m_file.setFileName(journalPath(m_folderPath));
-        m_failed = !m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
+        m_failed = !m_file.open(QIODevice::ReadWrite | QIODevice::Truncate) || !reserve(64 * 1024);
         if (!m_failed) {
             const QByteArray header = magic + '\t' + encodeName(encodeNativeName(journalKey(m_folderPath))) + '\n';
             write(&header);
             pruneJournals(m_file.fileName());
         }
     }
-    // One write per operation: the outcome of the one before goes with it.
+    // Each operation's line is stored before it happens; the outcome of the one before goes
+    // with it.
     write(nullptr, &step);
     if (m_next)
         m_next->aboutToPublish(step);
@@ -229,9 +241,20 @@ void JournalObserver::published(const JournalStep &step, bool ok)
         m_next->published(step, ok);
 }
 
+bool JournalObserver::reserve(qint64 bytes)
+{
+    if (m_used + bytes <= m_capacity)
+        return true;
+    if (m_map)
+        m_file.unmap(m_map);
+    m_capacity = std::max(m_capacity * 4, m_used + bytes);
+    m_map = m_file.resize(m_capacity) ? m_file.map(0, m_capacity) : nullptr;
+    return m_map != nullptr;
+}
+
 void JournalObserver::write(const QByteArray *text, const JournalStep *step)
 {
-    if (m_failed || !m_file.isOpen())
+    if (m_failed || !m_map)
         return;
     m_line.resize(0);
     if (m_pending) {
@@ -243,5 +266,10 @@ void JournalObserver::write(const QByteArray *text, const JournalStep *step)
         m_line += *text;
     if (step)
         appendStepLine(m_line, *step);
-    m_file.write(m_line);
+    if (!reserve(m_line.size())) {
+        m_failed = true;
+        return;
+    }
+    std::memcpy(m_map + m_used, m_line.constData(), size_t(m_line.size()));
+    m_used += m_line.size();
 }

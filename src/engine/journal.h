@@ -49,8 +49,13 @@ private:
 
     QString m_folderPath;
     RunObserver *m_next;
+    bool reserve(qint64 bytes);
+
     QFile m_file;
+    uchar *m_map = nullptr; // the file mapped into memory: a line stored there is in the system's
+    qint64 m_capacity = 0;  // cache at once, so it outlives a killed program, without a call
+    qint64 m_used = 0;      // to the system per operation
     char m_pending = 0;   // the outcome of the last step ('+' or '-'), written with the next line
-    QByteArray m_line;    // the bytes of one write, kept to reuse its capacity
+    QByteArray m_line;    // the bytes of one line, kept to reuse its capacity
     bool m_failed = false;
 };
