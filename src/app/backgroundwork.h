@@ -2,8 +2,29 @@
 
 #include <functional>
 
+
 // Runs work on a worker thread and returns when it is done. Meanwhile the calling thread (the
 // user-interface thread) keeps processing events, so windows repaint and the few controls left
 // enabled answer; tick is called on the calling thread every tickMs until the work is done.
+#include <QObject>
+
+class QWidget;
+
+// Drops the user's input to one window (and everything in it) while it lives, and shows the
+// busy cursor: for short work, where greying every control would only flicker. The window
+// manager's close request still gets through.
+class InputBlocker : public QObject
+{
+public:
+    explicit InputBlocker(QWidget *window);
+    ~InputBlocker() override;
+
+protected:
+    bool eventFilter(QObject *object, QEvent *event) override;
+
+private:
+    QWidget *m_window;
+};
+
 void runInBackground(const std::function<void()> &work, const std::function<void()> &tick = {},
                      int tickMs = 33);

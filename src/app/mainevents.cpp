@@ -23,6 +23,8 @@
 #include <QRadioButton>
 #include <QSettings>
 
+#include <optional>
+
 namespace {
 const QString AboutMessage = QStringLiteral(
     "Kappwerk v0.3b by Ostwerk.\r\n\r\nHerzlichen Dank an Ombrel für die Tests, Hinweise und Vorschläge.");
@@ -122,8 +124,12 @@ void Main::refillFileList(bool askForFolder)
     FileListData files;
     QString path;
     int extent = 0;
+    // Input is held back without greying the controls: most folders are read in a blink.
     const bool wasBusy = m_busy;
-    lockControls(true);
+    std::optional<InputBlocker> blocker;
+    if (!wasBusy)
+        blocker.emplace(this);
+    m_busy = true;
     runInBackground([&] {
         path = FillFileList(files, filter, false, folder, {});
         // The list scrolls sideways as far as its widest entry plus six spaces.
@@ -133,8 +139,10 @@ void Main::refillFileList(bool askForFolder)
     m_folderPath = path;
     m_fileList->setItems(m_files.entries);
     m_fileList->setHorizontalExtent(extent);
-    if (!wasBusy)
-        lockControls(false);
+    m_busy = wasBusy;
+    // A close asked for while the folder was read takes effect now.
+    if (!wasBusy && m_closeRequested)
+        close();
 }
 
 void Main::aboutClick()

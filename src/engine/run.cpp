@@ -109,8 +109,10 @@ const TargetNames &readTargetNames(const QString &folderPath, bool intoMobix)
         cache.path = path;
         cache.facts = facts;
         cache.error = error;
-        if (target.isOpen()) {
+        if (target.isOpen())
             cache.nameMax = nameMaxAt(target);
+        // Only beside the originals and in place do the names found there count.
+        if (target.isOpen() && !intoMobix) {
             listNames(target, [](const NativeName &name) {
                 cache.names.insert(name);
                 const QString shown = decodeNativeName(name);
@@ -130,8 +132,10 @@ const TargetNames &readTargetNames(const QString &folderPath, bool intoMobix)
 std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, const RenameOptions &options,
                                      const QString &folderPath)
 {
-    const std::vector<QString> names = PlanNames(entries, options);
     std::vector<PlannedEntry> plan(entries.size());
+    if (!AnySelected(entries))
+        return plan;
+    const std::vector<QString> names = PlanNames(entries, options);
     const bool rename = options.Overwrite;
     const bool intoMobix = !rename && options.Subdirectory;
     const TargetNames &target = readTargetNames(folderPath, intoMobix);
