@@ -8,13 +8,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
 #include "engine/batchrun.h"
-#include "engine/namerules.h"
 #include "engine/platformfs.h"
 #include "engine/journal.h"
 #include "engine/run.h"
@@ -106,6 +104,14 @@ struct TestFolder {
     }
 };
 
+// Lists are separated by ","; in the folder afterwards "name=" holds its own bytes.
+void row(const char *name, const QString &names, const char *ticks, const RenameOptions &options, const char *seams,
+         const QString &expected, const char *outcomes)
+{
+    QTest::newRow(name) << names.split(',') << QString(ticks) << options << QString(seams) << expected
+                        << QString(outcomes);
+}
+
 } // namespace
 
 class TestBatchRun : public QObject
@@ -113,7 +119,17 @@ class TestBatchRun : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup();
+    void cleanup()
+    {
+        setCopyWriteLimitForTest(-1);
+        setPublishLimitForTest(PublishLimit::None);
+        setUnnamedTempsForTest(true);
+        setWriteErrorForTest(0, 0);
+        setCheckErrorForTest(0);
+        setBeforePublishForTest({});
+        setCopyMethodForTest(CopyMethod::Fastest);
+        setCopyChunkForTest(0);
+    }
     void run_data();
     void run();
     void progressAndCancel_data();
@@ -121,20 +137,13 @@ private slots:
     void progressNumberingAndFacts();
     void undo_data();
     void undo();
-    void newNameIsAName();
+    void newNameIsAName()
+    {
+        for (const QString &name : QStringList{"", ".", "..", "../a.mp3", QString("a") + QChar(0)})
+            QVERIFY2(!isPlainFileName(name), qPrintable(name));
+        QVERIFY(isPlainFileName(".mp3"));
+    }
 };
-
-void TestBatchRun::cleanup()
-{
-    setCopyWriteLimitForTest(-1);
-    setPublishLimitForTest(PublishLimit::None);
-    setUnnamedTempsForTest(true);
-    setWriteErrorForTest(0, 0);
-    setCheckErrorForTest(0);
-    setBeforePublishForTest({});
-    setCopyMethodForTest(CopyMethod::Fastest);
-    setCopyChunkForTest(0);
-}
 
 // Each row: the folder, the ticks, the options, the seams in force ("full" disk, no no-replace
 // rename ("link"), no hard links either ("nolink"), no unnamed temporary files ("named"), a
@@ -148,88 +157,65 @@ void TestBatchRun::run_data()
     QTest::addColumn<QString>("ticks");
     QTest::addColumn<RenameOptions>("options");
     QTest::addColumn<QString>("seams");
-    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("expected");
     QTest::addColumn<QString>("outcomes");
-    const QString s = "Schubert - Ständchen.mp3";
-    const auto kept = [](const QString &name) { return name + '=' + name; };
-    QTest::newRow("cut to 8 beside") << QStringList{s} << "x" << options(Beside, 8) << ""
-                                     << QStringList{kept(s), "Schubert.mp3=" + s} << "c";
-    QTest::newRow("cut to 8 in place") << QStringList{s} << "x" << options(InPlace, 8) << ""
-                                       << QStringList{"Schubert.mp3=" + s} << "r";
-    QTest::newRow("cut to 8 into a new MOBIX") << QStringList{s} << "x" << options(IntoMobix, 8) << ""
-                                               << QStringList{"MOBIX/", "MOBIX/Schubert.mp3=" + s, kept(s)} << "c";
-    QTest::newRow("numbering skips unticked") << QStringList{"a.mp3", "x.mp3", "b.wav", "c.mp3"} << "x.xx"
-        << options(InPlace, 30, "%# - Dateiname", true) << "" << QStringList{"1 - Dateiname.mp3=a.mp3",
-           "2 - Dateiname.wav=b.wav", "3 - Dateiname.mp3=c.mp3", kept("x.mp3")} << "rrr";
-    QTest::newRow("removal, unchanged") << QStringList{"Grüße.MP3", "äöü.mp3", "ok.mp3"} << "xxx"
-        << options(InPlace, 30, {}, true) << "" << QStringList{"Gre.MP3=Grüße.MP3", ".mp3=äöü.mp3", kept("ok.mp3")}
-        << "rru";
-    QTest::newRow("only the last dot; no dot gets none") << QStringList{"live.at.home.mp3", "README"} << "xx"
-        << options(InPlace, 4) << "" << QStringList{"live.mp3=live.at.home.mp3", "READ=README"} << "rr";
-    QTest::newRow("a cut never splits a character") << QStringList{"\U0001F600\U0001F600 emoji.mp3"} << "x"
-        << options(InPlace, 3) << "" << QStringList{"\U0001F600.mp3=\U0001F600\U0001F600 emoji.mp3"} << "r";
+    const QString s = "Schubert - Ständchen.mp3", older = s + ",-MOBIX/Schubert.mp3";
+    const QString olderKept = "MOBIX/,MOBIX/Schubert.mp3=," + s + '=';
+    row("cut to 8 beside", s, "x", options(Beside, 8), "", s + "=,Schubert.mp3=" + s, "c");
+    row("cut to 8 in place", s, "x", options(InPlace, 8), "", "Schubert.mp3=" + s, "r");
+    row("cut to 8 into a new MOBIX", s, "x", options(IntoMobix, 8), "", "MOBIX/,MOBIX/Schubert.mp3=" + s + ',' + s + '=',
+        "c");
+    row("numbering skips unticked", "a.mp3,x.mp3,b.wav,c.mp3", "x.xx", options(InPlace, 30, "%# - Dateiname", true), "",
+        "1 - Dateiname.mp3=a.mp3,2 - Dateiname.wav=b.wav,3 - Dateiname.mp3=c.mp3,x.mp3=", "rrr");
+    row("removal, unchanged", "Grüße.MP3,äöü.mp3,ok.mp3", "xxx", options(InPlace, 30, {}, true), "",
+        "Gre.MP3=Grüße.MP3,.mp3=äöü.mp3,ok.mp3=", "rru");
+    row("only the last dot; no dot gets none", "live.at.home.mp3,README", "xx", options(InPlace, 4), "",
+        "live.mp3=live.at.home.mp3,READ=README", "rr");
+    row("a cut never splits a character", "\U0001F600\U0001F600 emoji.mp3", "x", options(InPlace, 3), "",
+        "\U0001F600.mp3=\U0001F600\U0001F600 emoji.mp3", "r");
     // A rename never replaces: not a file another ticked file got first, not a dangling link;
     // and it renames only a regular file, not a folder that took the listed name.
-    const QStringList taken{"ab 1.mp3", "ab 2.mp3", "-ab.wav->gone.wav", "ab 3.wav", "-real", "cd 1.mp3->real",
-                            "/ef 1.mp3"};
-    const QStringList stays{"ab.mp3=ab 1.mp3", kept("ab 2.mp3"), "ab.wav->gone.wav", kept("ab 3.wav"),
-                            kept("real"), "cd.mp3->real", "ef 1.mp3/"};
-    QTest::newRow("rename never replaces") << taken << "xxxxx" << options(InPlace, 2) << "" << stays << "rttrg";
-    QTest::newRow("rename by link never replaces") << taken << "xxxxx" << options(InPlace, 2) << "link" << stays
-                                                   << "rttrg";
-    QTest::newRow("rename by reservation never replaces") << taken << "xxxxx" << options(InPlace, 2) << "nolink"
-                                                          << stays << "rttrg";
+    const QString taken = "ab 1.mp3,ab 2.mp3,-ab.wav->gone.wav,ab 3.wav,-real,cd 1.mp3->real,/ef 1.mp3";
+    const QString stays = "ab.mp3=ab 1.mp3,ab 2.mp3=,ab.wav->gone.wav,ab 3.wav=,real=,cd.mp3->real,ef 1.mp3/";
+    row("rename never replaces", taken, "xxxxx", options(InPlace, 2), "", stays, "rttrg");
+    row("rename by link never replaces", taken, "xxxxx", options(InPlace, 2), "link", stays, "rttrg");
+    row("rename by reservation never replaces", taken, "xxxxx", options(InPlace, 2), "nolink", stays, "rttrg");
     // A copy beside the originals never replaces one, not even one that appears during the copy.
-    QTest::newRow("beside onto a ticked file") << QStringList{"a - x.mp3", "a.mp3"} << "xx"
-        << options(Beside, 1) << "" << QStringList{kept("a - x.mp3"), kept("a.mp3")} << "tt";
-    QTest::newRow("beside onto a late file") << QStringList{s} << "x" << options(Beside, 8) << "late"
-                                             << QStringList{kept(s), "Schubert.mp3=late"} << "t";
-    QTest::newRow("beside by reservation onto a late file") << QStringList{s} << "x" << options(Beside, 8)
-        << "late nolink named" << QStringList{kept(s), "Schubert.mp3=late"} << "t";
-    QTest::newRow("beside by reservation") << QStringList{s} << "x" << options(Beside, 8) << "nolink named"
-                                           << QStringList{kept(s), "Schubert.mp3=" + s} << "c";
+    row("beside onto a ticked file", "a - x.mp3,a.mp3", "xx", options(Beside, 1), "", "a - x.mp3=,a.mp3=", "tt");
+    row("beside onto a late file", s, "x", options(Beside, 8), "late", s + "=,Schubert.mp3=late", "t");
+    row("beside by reservation onto a late file", s, "x", options(Beside, 8), "late nolink named",
+        s + "=,Schubert.mp3=late", "t");
+    row("beside by reservation", s, "x", options(Beside, 8), "nolink named", s + "=,Schubert.mp3=" + s, "c");
     // A copy into MOBIX refreshes an older one there, and copies the file a link leads to; two
     // entries that get one name there: the first keeps it.
-    QTest::newRow("MOBIX copy refreshes") << QStringList{s, "-MOBIX/Schubert.mp3", "-real", "cd 1.mp3->real"}
-        << "xx" << options(IntoMobix, 8) << "named" << QStringList{"MOBIX/", "MOBIX/Schubert.mp3=" + s, kept(s),
-           "MOBIX/cd 1.mp3=real", "cd 1.mp3->real", kept("real")} << "cc";
-    QTest::newRow("MOBIX names that collide") << QStringList{"Album - 01.mp3", "Album - 02.mp3", "Older one.mp3",
-                                                             "-MOBIX/Older.mp3"}
-        << "xxx" << options(IntoMobix, 5) << "" << QStringList{"MOBIX/", "MOBIX/Album.mp3=Album - 01.mp3",
-           "MOBIX/Older.mp3=Older one.mp3", kept("Album - 01.mp3"), kept("Album - 02.mp3"), kept("Older one.mp3")}
-        << "ctc";
-    QTest::newRow("full disk keeps the older copy") << QStringList{s, "-MOBIX/Schubert.mp3"} << "x"
-        << options(IntoMobix, 8) << "full" << QStringList{"MOBIX/", kept("MOBIX/Schubert.mp3"), kept(s)} << "s";
+    row("MOBIX copy refreshes", older + ",-real,cd 1.mp3->real", "xx", options(IntoMobix, 8), "named",
+        "MOBIX/,MOBIX/Schubert.mp3=" + s + ',' + s + "=,MOBIX/cd 1.mp3=real,cd 1.mp3->real,real=", "cc");
+    row("MOBIX names that collide", "Album - 01.mp3,Album - 02.mp3,Older one.mp3,-MOBIX/Older.mp3", "xxx",
+        options(IntoMobix, 5), "", "MOBIX/,MOBIX/Album.mp3=Album - 01.mp3,MOBIX/Older.mp3=Older one.mp3,"
+        "Album - 01.mp3=,Album - 02.mp3=,Older one.mp3=", "ctc");
+    row("full disk keeps the older copy", older, "x", options(IntoMobix, 8), "full", olderKept, "s");
     // The plain read/write copy: a failing or short write, or a late error on close, publishes
     // nothing over the older copy.
-    QTest::newRow("write fails midway") << QStringList{s, "-MOBIX/Schubert.mp3"} << "x" << options(IntoMobix, 8)
-        << "readwrite writefail" << QStringList{"MOBIX/", kept("MOBIX/Schubert.mp3"), kept(s)} << "e";
-    QTest::newRow("late write error") << QStringList{s, "-MOBIX/Schubert.mp3"} << "x" << options(IntoMobix, 8)
-        << "readwrite closefail named" << QStringList{"MOBIX/", kept("MOBIX/Schubert.mp3"), kept(s)} << "e";
-    QTest::newRow("never onto itself") << QStringList{"a.mp3", "-MOBIX/a.mp3=>a.mp3"} << "x"
-        << options(IntoMobix, 9) << "" << QStringList{"MOBIX/", "MOBIX/a.mp3==a.mp3", "a.mp3==a.mp3"} << "t";
+    row("write fails midway", older, "x", options(IntoMobix, 8), "readwrite writefail", olderKept, "e");
+    row("late write error", older, "x", options(IntoMobix, 8), "readwrite closefail named", olderKept, "e");
+    row("never onto itself", "a.mp3,-MOBIX/a.mp3=>a.mp3", "x", options(IntoMobix, 9), "",
+        "MOBIX/,MOBIX/a.mp3==a.mp3,a.mp3==a.mp3", "t");
     // "café" in Latin-1 is shown as "caf\uFFFD", whose UTF-8 names another file.
-    QTest::newRow("source by its native name") << QStringList{"~café live.mp3", "-caf\uFFFD live.mp3"} << "x"
-        << options(InPlace, 3) << "" << QStringList{"caf.mp3=café live.mp3", kept("caf\uFFFD live.mp3")} << "r";
-    QTest::newRow("a new name is never a path") << QStringList{"a.mp3", "-sub/keep"} << "x"
-        << options(InPlace, 3, "sub/%#") << "" << QStringList{kept("a.mp3"), "sub/", kept("sub/keep")} << "n";
-    QTest::newRow("too long: no byte copied") << QStringList{"a.mp3"} << "x" << options(Beside, 3, QString(300, 'x'))
-                                              << "nocopy" << QStringList{kept("a.mp3")} << "l";
-    QTest::newRow("failures skipped") << QStringList{"!gone", "|pipe", "/dir", "ok.mp3"} << "xxxx"
-        << options(IntoMobix, 1) << "" << QStringList{"MOBIX/", "MOBIX/o.mp3=ok.mp3", kept("ok.mp3"), "pipe|", "dir/"}
-        << "gggc";
+    row("source by its native name", "~café live.mp3,-caf\uFFFD live.mp3", "x", options(InPlace, 3), "",
+        "caf.mp3=café live.mp3,caf\uFFFD live.mp3=", "r");
+    row("a new name is never a path", "a.mp3,-sub/keep", "x", options(InPlace, 3, "sub/%#"), "", "a.mp3=,sub/,sub/keep=",
+        "n");
+    row("too long: no byte copied", "a.mp3", "x", options(Beside, 3, QString(300, 'x')), "nocopy", "a.mp3=", "l");
+    row("failures skipped", "!gone,|pipe,/dir,ok.mp3", "xxxx", options(IntoMobix, 1), "",
+        "MOBIX/,MOBIX/o.mp3=ok.mp3,ok.mp3=,pipe|,dir/", "gggc");
     // "MOBIX" is only ever a real folder inside the listed one: never a file, never a link.
-    QTest::newRow("MOBIX is a file") << QStringList{"a.mp3", "-MOBIX"} << "x" << options(IntoMobix, 30) << ""
-                                     << QStringList{kept("MOBIX"), kept("a.mp3")} << "m";
-    QTest::newRow("MOBIX links to the folder") << QStringList{"a - b.mp3", "a.mp3", "-MOBIX->."} << "xx"
-        << options(IntoMobix, 1) << "" << QStringList{"MOBIX->.", kept("a - b.mp3"), kept("a.mp3")} << "mm";
-    QTest::newRow("MOBIX links elsewhere") << QStringList{"a.mp3", "-other/a.mp3", "-MOBIX->other"} << "x"
-        << options(IntoMobix, 30) << "" << QStringList{"MOBIX->other", "other/", kept("other/a.mp3"), kept("a.mp3")}
-        << "m";
-    QTest::newRow("MOBIX links to a file") << QStringList{"a.mp3", "-MOBIX->a.mp3"} << "x" << options(IntoMobix, 30)
-                                           << "" << QStringList{"MOBIX->a.mp3", kept("a.mp3")} << "m";
-    QTest::newRow("folder gone") << QStringList{"a.mp3"} << "x" << options(IntoMobix, 1) << "gone"
-                                 << QStringList() << "g";
+    row("MOBIX is a file", "a.mp3,-MOBIX", "x", options(IntoMobix, 30), "", "MOBIX=,a.mp3=", "m");
+    row("MOBIX links to the folder", "a - b.mp3,a.mp3,-MOBIX->.", "xx", options(IntoMobix, 1), "",
+        "MOBIX->.,a - b.mp3=,a.mp3=", "mm");
+    row("MOBIX links elsewhere", "a.mp3,-other/a.mp3,-MOBIX->other", "x", options(IntoMobix, 30), "",
+        "MOBIX->other,other/,other/a.mp3=,a.mp3=", "m");
+    row("MOBIX links to a file", "a.mp3,-MOBIX->a.mp3", "x", options(IntoMobix, 30), "", "MOBIX->a.mp3,a.mp3=", "m");
+    row("folder gone", "a.mp3", "x", options(IntoMobix, 1), "gone", "", "g");
 }
 
 void TestBatchRun::run()
@@ -238,10 +224,10 @@ void TestBatchRun::run()
     QFETCH(QString, ticks);
     QFETCH(RenameOptions, options);
     QFETCH(QString, seams);
-    QFETCH(QStringList, expected);
+    QFETCH(QString, expected);
     QFETCH(QString, outcomes);
     TestFolder folder(names, ticks);
-    setCopyWriteLimitForTest(seams.contains("full") ? 1000 : -1);
+    setCopyWriteLimitForTest(seams.contains("full") ? 1000 : seams.contains("nocopy") ? 0 : -1);
     setPublishLimitForTest(seams.contains("nolink") ? PublishLimit::NoLinks
                            : seams.contains("link") ? PublishLimit::NoNoReplaceRename
                                                     : PublishLimit::None);
@@ -250,12 +236,8 @@ void TestBatchRun::run()
         setBeforePublishForTest([&](const NativeName &target) { folder.write(target, "late"); });
     if (seams.contains("readwrite"))
         setCopyMethodForTest(CopyMethod::ReadWrite);
-    if (seams.contains("writefail"))
-        setWriteErrorForTest(EIO, 40000);
-    if (seams.contains("closefail"))
-        setCheckErrorForTest(EIO);
-    if (seams.contains("nocopy"))
-        setCopyWriteLimitForTest(0);
+    setWriteErrorForTest(seams.contains("writefail") ? EIO : 0, 40000);
+    setCheckErrorForTest(seams.contains("closefail") ? EIO : 0);
     if (seams.contains("gone"))
         QVERIFY(folder.dir.remove());
     // The run works on a thread of its own, as the window runs it.
@@ -263,8 +245,11 @@ void TestBatchRun::run()
     std::unique_ptr<QThread> worker(QThread::create([&] { report = RunBatch(folder.entries, options, folder.path(), nullptr); }));
     worker->start();
     QVERIFY(worker->wait(60000));
-    expected.sort();
-    QCOMPARE(folder.state(), expected);
+    QStringList want = expected.split(',', Qt::SkipEmptyParts);
+    for (QString &entry : want)
+        entry += entry.endsWith('=') ? entry.chopped(1) : QString();
+    want.sort();
+    QCOMPARE(folder.state(), want);
     QString got;
     for (const EntryResult &result : report.results) {
         static const char codes[] = "-tnlugspmxe";
@@ -299,16 +284,13 @@ void TestBatchRun::progressAndCancel()
         int stopAfter = -1;
         bool midFile = false;
         QList<float> values;
-        void progress(const RunProgress &state) override { values << state.barValue(); }
+        RunProgress last;
+        void progress(const RunProgress &state) override { last = state; values << state.barValue(); }
         bool cancelRequested() override
         {
-            return stopAfter >= 0 && values.size() > 1 && int(m_last.entriesDone) >= stopAfter
-                   && (!midFile || m_last.bytesDone > 0);
+            return stopAfter >= 0 && values.size() > 1 && int(last.entriesDone) >= stopAfter
+                   && (!midFile || last.bytesDone > 0);
         }
-        RunProgress m_last;
-    };
-    struct Tracking : Recorder {
-        void progress(const RunProgress &state) override { m_last = state; Recorder::progress(state); }
     } observer;
     observer.stopAfter = stopAfter;
     observer.midFile = midFile;
@@ -426,13 +408,6 @@ void TestBatchRun::undo()
     for (const QString &entry : left)
         expected.removeAll(entry.section('=', 0, 0) + '=' + entry.section('=', 0, 0));
     QCOMPARE(now, expected);
-}
-
-void TestBatchRun::newNameIsAName()
-{
-    for (const QString &name : QStringList{"", ".", "..", "../a.mp3", QString("a") + QChar(0)})
-        QVERIFY2(!isPlainFileName(name), qPrintable(name));
-    QVERIFY(isPlainFileName(".mp3"));
 }
 
 QTEST_GUILESS_MAIN(TestBatchRun)
