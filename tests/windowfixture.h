@@ -7,6 +7,7 @@
 #include "testsupport.h"
 #include "toolkit/checklist.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QPushButton>
@@ -22,7 +23,8 @@ protected:
     void setUp()
     {
         m_folder = std::make_unique<QTemporaryDir>();
-        m_settings = std::make_unique<QSettings>(m_folder->filePath(QStringLiteral(".k.conf")), QSettings::IniFormat);
+        m_config = std::make_unique<QTemporaryDir>(); // outside the folder, whose every file may be listed
+        m_settings = std::make_unique<QSettings>(m_config->filePath(QStringLiteral("k.conf")), QSettings::IniFormat);
         m_messages.clear();
         m_window = std::make_unique<Main>(*m_settings);
         m_window->show();
@@ -39,6 +41,7 @@ protected:
     toolkit::CheckList *list() const { return c<toolkit::CheckList>("FileList"); }
     void makeFile(const QString &name, const QByteArray &content = "data")
     {
+        QDir(m_folder->path()).mkpath(QFileInfo(name).path());
         QFile file(m_folder->filePath(name));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
     }
@@ -70,7 +73,7 @@ protected:
         return bounds;
     }
 
-    std::unique_ptr<QTemporaryDir> m_folder;
+    std::unique_ptr<QTemporaryDir> m_folder, m_config;
     std::unique_ptr<QSettings> m_settings;
     MessageRecorder m_messages;
     std::unique_ptr<Main> m_window;
