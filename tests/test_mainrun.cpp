@@ -225,7 +225,7 @@ void TestMainRun::undo()
         QTest::keyClick(list(), Qt::Key_F5);
     } else {
         QTest::keyClick(m_window->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
-        expectMessage(qPrintable(QStringLiteral("Den letzten Lauf in %1 rückgängig machen?").arg(m_folder->path())),
+        expectMessage(QStringLiteral("Den letzten Lauf in %1 rückgängig machen?").arg(m_folder->path()),
                       toolkit::StyleQuestionYesNo, "Kappwerk");
     }
     QCOMPARE(list()->texts(), (QStringList{"Schubert - Ständchen.mp3", "Schubert.mp3", "Wanderer.mp3"}));

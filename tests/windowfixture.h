@@ -51,13 +51,13 @@ protected:
         click("Open");
     }
 
-    void expectMessage(const char *text, int style, const char *title) const
+    void expectMessage(const QString &text, int style, const QString &title) const
     {
-        QVERIFY2(m_messages.count() > 0, text);
+        QVERIFY2(m_messages.count() > 0, qPrintable(text));
         const toolkit::MessageRecord &record = m_messages.records().last();
-        QCOMPARE(record.text, QString::fromUtf8(text));
+        QCOMPARE(record.text, text);
         QCOMPARE(record.style, style);
-        QCOMPARE(record.title, QString::fromUtf8(title));
+        QCOMPARE(record.title, title);
     }
 
     // The bounds of the dark pixels (text, marks) of an area of a widget as rendered.
