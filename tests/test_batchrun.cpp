@@ -132,11 +132,133 @@ private slots:
     }
     void run_data();
     void run();
-    void progressAndCancel_data();
-    void progressAndCancel();
-    void progressNumberingAndFacts();
+    // A run reports its progress between the chunks of a file and stops where it is asked to:
+    // between two files, or between two chunks of one, leaving no partial file.
+    void progressAndCancel_data()
+    {
+        QTest::addColumn<int>("stopAfter");  // entries done before the stop; -1 never
+        QTest::addColumn<bool>("midFile");   // stop in the middle of the next file
+        QTest::addColumn<bool>("named");     // named temporary files
+        QTest::addColumn<QString>("outcomes");
+        QTest::newRow("to the end") << -1 << false << false << "cccc";
+        QTest::newRow("between files") << 2 << false << false << "ccxx";
+        QTest::newRow("inside a file") << 2 << true << false << "ccxx";
+        QTest::newRow("inside a file, named temporary file") << 0 << true << true << "xxxx";
+    }
+    void progressAndCancel()
+    {
+        QFETCH(int, stopAfter);
+        QFETCH(bool, midFile);
+        QFETCH(bool, named);
+        QFETCH(QString, outcomes);
+        struct Recorder : RunObserver {
+            int stopAfter = -1;
+            bool midFile = false;
+            QList<float> values;
+            RunProgress last;
+            void progress(const RunProgress &state) override { last = state; values << state.barValue(); }
+            bool cancelRequested() override
+            {
+                return stopAfter >= 0 && values.size() > 1 && int(last.entriesDone) >= stopAfter
+                       && (!midFile || last.bytesDone > 0);
+            }
+        } observer;
+        observer.stopAfter = stopAfter;
+        observer.midFile = midFile;
+        TestFolder folder({"a.mp3", "b.mp3", "c.mp3", "d.mp3"}, "xxxx");
+        setCopyChunkForTest(4096); // each file takes several chunks
+        setUnnamedTempsForTest(!named);
+        const RunReport report = RunBatch(folder.entries, options(IntoMobix, 30), folder.path(), &observer);
+        QString got;
+        for (const EntryResult &result : report.results)
+            got += result.outcome == Outcome::Copied ? 'c' : result.reason == SkipReason::Cancelled ? 'x' : '?';
+        QCOMPARE(got, outcomes);
+        QCOMPARE(report.cancelled, stopAfter >= 0);
+        // Only whole copies, nothing hidden left behind.
+        QStringList expected{"MOBIX/"};
+        for (const BatchEntry &entry : folder.entries) {
+            expected << entry.text + '=' + entry.text;
+            if (expected.size() <= 2 * (stopAfter < 0 ? 4 : stopAfter))
+                expected << "MOBIX/" + entry.text + '=' + entry.text;
+        }
+        expected.sort();
+        QCOMPARE(folder.state(), expected);
+        // The bar never goes back, moves inside files, and shows 100 only after the flush.
+        QVERIFY(std::is_sorted(observer.values.begin(), observer.values.end()));
+        QVERIFY(std::any_of(observer.values.begin(), observer.values.end(),
+                            [](float v) { return v > 0.0001f && v < 25; }));
+        QCOMPARE(observer.values.first(), 0.0001f);
+        QCOMPARE(observer.values.last(), 100.0f);
+        if (stopAfter != 0)
+            QCOMPARE(observer.values.at(observer.values.size() - 2), 99.9999f);
+    }
+    void progressNumberingAndFacts()
+    {
+        TestFolder folder({"a.mp3", "b.mp3", "c.mp3", "d.mp3"}, "...x");
+        const QByteArray last = QFile::encodeName(folder.path() + "d.mp3");
+        const struct timespec times[2] = {{1000000000, 0}, {1200000000, 987654321}};
+        QVERIFY(::chmod(last.constData(), 0640) == 0 && ::utimensat(AT_FDCWD, last.constData(), times, 0) == 0);
+        const RenameOptions numbered = options(IntoMobix, 30, "%#");
+        QList<float> values;
+        setCopyMethodForTest(CopyMethod::SendFile); // the slower ways a file system may force
+        CutFiles(folder.entries, numbered, folder.path(), [&](float value) { values << value; });
+        QCOMPARE(values, (QList<float>{0.0001f, 25, 50, 75, 100}));
+        QVERIFY(folder.state().contains("MOBIX/1.mp3=d.mp3"));
+        struct stat st = {};
+        QVERIFY(::stat(QFile::encodeName(folder.path() + "MOBIX/1.mp3").constData(), &st) == 0);
+        QCOMPARE(st.st_mode & 07777, 0640u);
+        QCOMPARE(st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec, 1200000000987654321LL);
+        // A second run numbers from 1 again.
+        folder.entries[0].selected = true;
+        setCopyMethodForTest(CopyMethod::ReadWrite);
+        CutFiles(folder.entries, numbered, folder.path(), {});
+        QCOMPARE(folder.state(), (QStringList{"MOBIX/", "MOBIX/1.mp3=a.mp3", "MOBIX/2.mp3=d.mp3", "a.mp3=a.mp3",
+                                              "b.mp3=b.mp3", "c.mp3=c.mp3", "d.mp3=d.mp3"}));
+    }
     void undo_data();
-    void undo();
+    void undo()
+    {
+        QFETCH(RenameOptions, options);
+        QFETCH(QString, meanwhile);
+        QFETCH(QStringList, left);
+        QFETCH(QString, problems);
+        QTemporaryDir state;
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+        // A thousand renames; copies are fewer, as each run ends by writing them out to the disk.
+        const int count = options.Overwrite ? 1000 : 20;
+        QStringList names;
+        for (int i = 1; i <= count; ++i)
+            names << QStringLiteral("%1 Lied.mp3").arg(i, 4, 10, QChar('0'));
+        if (problems.contains("ältere"))
+            names << "-MOBIX/0001.mp3";
+        TestFolder folder(names, QString(count, 'x'));
+        const QStringList before = folder.state();
+        JournalObserver journal(folder.path(), nullptr);
+        QCOMPARE(RunBatch(folder.entries, options, folder.path(), &journal).countDone(), count);
+        QVERIFY(hasJournal(folder.path()));
+        for (const QString &step : meanwhile.split(", ", Qt::SkipEmptyParts)) {
+            const QString path = folder.path() + step.section(' ', 1);
+            if (step.startsWith("change"))
+                QVERIFY(QFile(path).resize(5));
+            else if (step.startsWith("replace"))
+                QVERIFY(QFile::remove(path) && folder.write(QFile::encodeName(path), "other"));
+            else
+                QVERIFY(folder.write(QFile::encodeName(path), "other"));
+        }
+        const UndoReport report = UndoLastRun(folder.path());
+        QVERIFY(report.hadJournal && !hasJournal(folder.path()));
+        QCOMPARE(undoProblemsText(report, 1000), problems);
+        // Everything else is as before the run: the same names with the same bytes.
+        QStringList now = folder.state();
+        for (const QString &entry : left)
+            QVERIFY2(now.removeOne(entry), qPrintable(entry));
+        QStringList expected = before;
+        expected.removeAll("MOBIX/");
+        expected.removeAll("MOBIX/0001.mp3=MOBIX/0001.mp3");
+        for (const QString &entry : left)
+            expected.removeAll(entry.section('=', 0, 0) + '=' + entry.section('=', 0, 0));
+        QCOMPARE(now, expected);
+    }
     void newNameIsAName()
     {
         for (const QString &name : QStringList{"", ".", "..", "../a.mp3", QString("a") + QChar(0)})
@@ -260,92 +382,6 @@ void TestBatchRun::run()
     QCOMPARE(got, outcomes);
 }
 
-// A run reports its progress between the chunks of a file and stops where it is asked to:
-// between two files, or between two chunks of one, leaving no partial file.
-void TestBatchRun::progressAndCancel_data()
-{
-    QTest::addColumn<int>("stopAfter");  // entries done before the stop; -1 never
-    QTest::addColumn<bool>("midFile");   // stop in the middle of the next file
-    QTest::addColumn<bool>("named");     // named temporary files
-    QTest::addColumn<QString>("outcomes");
-    QTest::newRow("to the end") << -1 << false << false << "cccc";
-    QTest::newRow("between files") << 2 << false << false << "ccxx";
-    QTest::newRow("inside a file") << 2 << true << false << "ccxx";
-    QTest::newRow("inside a file, named temporary file") << 0 << true << true << "xxxx";
-}
-
-void TestBatchRun::progressAndCancel()
-{
-    QFETCH(int, stopAfter);
-    QFETCH(bool, midFile);
-    QFETCH(bool, named);
-    QFETCH(QString, outcomes);
-    struct Recorder : RunObserver {
-        int stopAfter = -1;
-        bool midFile = false;
-        QList<float> values;
-        RunProgress last;
-        void progress(const RunProgress &state) override { last = state; values << state.barValue(); }
-        bool cancelRequested() override
-        {
-            return stopAfter >= 0 && values.size() > 1 && int(last.entriesDone) >= stopAfter
-                   && (!midFile || last.bytesDone > 0);
-        }
-    } observer;
-    observer.stopAfter = stopAfter;
-    observer.midFile = midFile;
-    TestFolder folder({"a.mp3", "b.mp3", "c.mp3", "d.mp3"}, "xxxx");
-    setCopyChunkForTest(4096); // each file takes several chunks
-    setUnnamedTempsForTest(!named);
-    const RunReport report = RunBatch(folder.entries, options(IntoMobix, 30), folder.path(), &observer);
-    QString got;
-    for (const EntryResult &result : report.results)
-        got += result.outcome == Outcome::Copied ? 'c' : result.reason == SkipReason::Cancelled ? 'x' : '?';
-    QCOMPARE(got, outcomes);
-    QCOMPARE(report.cancelled, stopAfter >= 0);
-    // Only whole copies, nothing hidden left behind.
-    QStringList expected{"MOBIX/"};
-    for (const BatchEntry &entry : folder.entries) {
-        expected << entry.text + '=' + entry.text;
-        if (expected.size() <= 2 * (stopAfter < 0 ? 4 : stopAfter))
-            expected << "MOBIX/" + entry.text + '=' + entry.text;
-    }
-    expected.sort();
-    QCOMPARE(folder.state(), expected);
-    // The bar never goes back, moves inside files, and shows 100 only after the flush.
-    QVERIFY(std::is_sorted(observer.values.begin(), observer.values.end()));
-    QVERIFY(std::any_of(observer.values.begin(), observer.values.end(),
-                        [](float v) { return v > 0.0001f && v < 25; }));
-    QCOMPARE(observer.values.first(), 0.0001f);
-    QCOMPARE(observer.values.last(), 100.0f);
-    if (stopAfter != 0)
-        QCOMPARE(observer.values.at(observer.values.size() - 2), 99.9999f);
-}
-
-void TestBatchRun::progressNumberingAndFacts()
-{
-    TestFolder folder({"a.mp3", "b.mp3", "c.mp3", "d.mp3"}, "...x");
-    const QByteArray last = QFile::encodeName(folder.path() + "d.mp3");
-    const struct timespec times[2] = {{1000000000, 0}, {1200000000, 987654321}};
-    QVERIFY(::chmod(last.constData(), 0640) == 0 && ::utimensat(AT_FDCWD, last.constData(), times, 0) == 0);
-    const RenameOptions numbered = options(IntoMobix, 30, "%#");
-    QList<float> values;
-    setCopyMethodForTest(CopyMethod::SendFile); // the slower ways a file system may force
-    CutFiles(folder.entries, numbered, folder.path(), [&](float value) { values << value; });
-    QCOMPARE(values, (QList<float>{0.0001f, 25, 50, 75, 100}));
-    QVERIFY(folder.state().contains("MOBIX/1.mp3=d.mp3"));
-    struct stat st = {};
-    QVERIFY(::stat(QFile::encodeName(folder.path() + "MOBIX/1.mp3").constData(), &st) == 0);
-    QCOMPARE(st.st_mode & 07777, 0640u);
-    QCOMPARE(st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec, 1200000000987654321LL);
-    // A second run numbers from 1 again.
-    folder.entries[0].selected = true;
-    setCopyMethodForTest(CopyMethod::ReadWrite);
-    CutFiles(folder.entries, numbered, folder.path(), {});
-    QCOMPARE(folder.state(), (QStringList{"MOBIX/", "MOBIX/1.mp3=a.mp3", "MOBIX/2.mp3=d.mp3", "a.mp3=a.mp3",
-                                          "b.mp3=b.mp3", "c.mp3=c.mp3", "d.mp3=d.mp3"}));
-}
-
 // Undo takes the last run back from its journal: renames back and copies removed, but only
 // what is still as the run left it, and never replacing anything.
 void TestBatchRun::undo_data()
@@ -364,50 +400,6 @@ void TestBatchRun::undo_data()
         << QStringList{"4.mp3=0004 Lied.mp3", "0004 Lied.mp3=other"} << "4.mp3 → 0004 Lied.mp3: alter Name ist wieder vergeben";
     QTest::newRow("a refreshed copy in MOBIX") << options(IntoMobix, 4) << "" << QStringList{"MOBIX/"}
         << "MOBIX/0001.mp3: die ältere Datei in MOBIX lässt sich nicht wiederherstellen";
-}
-
-void TestBatchRun::undo()
-{
-    QFETCH(RenameOptions, options);
-    QFETCH(QString, meanwhile);
-    QFETCH(QStringList, left);
-    QFETCH(QString, problems);
-    QTemporaryDir state;
-    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
-    // A thousand renames; copies are fewer, as each run ends by writing them out to the disk.
-    const int count = options.Overwrite ? 1000 : 20;
-    QStringList names;
-    for (int i = 1; i <= count; ++i)
-        names << QStringLiteral("%1 Lied.mp3").arg(i, 4, 10, QChar('0'));
-    if (problems.contains("ältere"))
-        names << "-MOBIX/0001.mp3";
-    TestFolder folder(names, QString(count, 'x'));
-    const QStringList before = folder.state();
-    JournalObserver journal(folder.path(), nullptr);
-    QCOMPARE(RunBatch(folder.entries, options, folder.path(), &journal).countDone(), count);
-    QVERIFY(hasJournal(folder.path()));
-    for (const QString &step : meanwhile.split(", ", Qt::SkipEmptyParts)) {
-        const QString path = folder.path() + step.section(' ', 1);
-        if (step.startsWith("change"))
-            QVERIFY(QFile(path).resize(5));
-        else if (step.startsWith("replace"))
-            QVERIFY(QFile::remove(path) && folder.write(QFile::encodeName(path), "other"));
-        else
-            QVERIFY(folder.write(QFile::encodeName(path), "other"));
-    }
-    const UndoReport report = UndoLastRun(folder.path());
-    QVERIFY(report.hadJournal && !hasJournal(folder.path()));
-    QCOMPARE(undoProblemsText(report, 1000), problems);
-    // Everything else is as before the run: the same names with the same bytes.
-    QStringList now = folder.state();
-    for (const QString &entry : left)
-        QVERIFY2(now.removeOne(entry), qPrintable(entry));
-    QStringList expected = before;
-    expected.removeAll("MOBIX/");
-    expected.removeAll("MOBIX/0001.mp3=MOBIX/0001.mp3");
-    for (const QString &entry : left)
-        expected.removeAll(entry.section('=', 0, 0) + '=' + entry.section('=', 0, 0));
-    QCOMPARE(now, expected);
 }
 
 QTEST_GUILESS_MAIN(TestBatchRun)

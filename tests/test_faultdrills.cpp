@@ -62,9 +62,42 @@ class TestFaultDrills : public QObject
     Q_OBJECT
 private slots:
     void cleanup() { setCopyWriteLimitForTest(-1); setFolderChooser({}); }
-    void batchUnderFaults_data();
+    void batchUnderFaults_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("copies into MOBIX") << int(Subfolder);
+        QTest::newRow("MOBIX replaced by a file") << int(SubfolderIsAFile);
+        QTest::newRow("copies beside the originals") << int(Beside);
+        // "orginal Dateien ersetzen" ticked greys "Im Unterordner MOBIX speichern" with its tick kept.
+        QTest::newRow("originals renamed, MOBIX greyed but ticked") << int(Rename);
+    }
     void batchUnderFaults();
-    void realFullDisk();
+    void realFullDisk()
+    {
+    #ifdef Q_OS_LINUX
+        QTemporaryDir dir;
+        const QString folder = dir.path();
+        // A small file system of its own, so the disk really runs full (root only).
+        if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=3m") != 0)
+            QSKIP("cannot mount a small file system here");
+        const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(folder).constData(), MNT_DETACH); });
+        Files originals{{QStringLiteral("Groß.mp3"), QByteArray(1600 * 1024, 'G')}};
+        for (int i = 1; i <= 20; ++i)
+            originals.insert(QStringLiteral("Klein %1.mp3").arg(i), QByteArray(3000 + i, char('a' + i)));
+        writeFiles(folder, originals);
+        run(folder, Subfolder, [&] {
+            QVERIFY(QDir().mkpath(folder + QStringLiteral("/MOBIX")));
+            writeFiles(folder + QStringLiteral("/MOBIX"), {{QStringLiteral("Gro.mp3"), "older copy"}});
+        });
+        QCOMPARE(readFolder(folder), originals);
+        Files expected = originals;
+        expected.remove(QStringLiteral("Groß.mp3"));
+        expected.insert(QStringLiteral("Gro.mp3"), "older copy");
+        QCOMPARE(readFolder(folder + QStringLiteral("/MOBIX")), expected);
+    #else
+        QSKIP("needs a mountable small file system");
+    #endif
+    }
 
 private:
     // Lists the folder in a fresh window, lets the world change, ticks all and cuts.
@@ -92,16 +125,6 @@ private:
         QCOMPARE(messages.count(), 2);
     }
 };
-
-void TestFaultDrills::batchUnderFaults_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::newRow("copies into MOBIX") << int(Subfolder);
-    QTest::newRow("MOBIX replaced by a file") << int(SubfolderIsAFile);
-    QTest::newRow("copies beside the originals") << int(Beside);
-    // "orginal Dateien ersetzen" ticked greys "Im Unterordner MOBIX speichern" with its tick kept.
-    QTest::newRow("originals renamed, MOBIX greyed but ticked") << int(Rename);
-}
 
 void TestFaultDrills::batchUnderFaults()
 {
@@ -175,33 +198,6 @@ void TestFaultDrills::batchUnderFaults()
         QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/MOBIX")));
     if (mode == SubfolderIsAFile)
         QCOMPARE(now.value(QStringLiteral("MOBIX")), QByteArray("not a folder"));
-}
-
-void TestFaultDrills::realFullDisk()
-{
-#ifdef Q_OS_LINUX
-    QTemporaryDir dir;
-    const QString folder = dir.path();
-    // A small file system of its own, so the disk really runs full (root only).
-    if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=3m") != 0)
-        QSKIP("cannot mount a small file system here");
-    const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(folder).constData(), MNT_DETACH); });
-    Files originals{{QStringLiteral("Groß.mp3"), QByteArray(1600 * 1024, 'G')}};
-    for (int i = 1; i <= 20; ++i)
-        originals.insert(QStringLiteral("Klein %1.mp3").arg(i), QByteArray(3000 + i, char('a' + i)));
-    writeFiles(folder, originals);
-    run(folder, Subfolder, [&] {
-        QVERIFY(QDir().mkpath(folder + QStringLiteral("/MOBIX")));
-        writeFiles(folder + QStringLiteral("/MOBIX"), {{QStringLiteral("Gro.mp3"), "older copy"}});
-    });
-    QCOMPARE(readFolder(folder), originals);
-    Files expected = originals;
-    expected.remove(QStringLiteral("Groß.mp3"));
-    expected.insert(QStringLiteral("Gro.mp3"), "older copy");
-    QCOMPARE(readFolder(folder + QStringLiteral("/MOBIX")), expected);
-#else
-    QSKIP("needs a mountable small file system");
-#endif
 }
 
 QTEST_MAIN(TestFaultDrills)

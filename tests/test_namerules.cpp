@@ -13,7 +13,21 @@ class TestNameRules : public QObject
 
 private slots:
     void rules_data();
-    void rules();
+    void rules()
+    {
+        QFETCH(QString, rule);
+        QFETCH(QString, name);
+        QFETCH(QString, arg);
+        QFETCH(QString, expected);
+        NextNumber = arg.toInt();
+        for (const QString &want : expected.split(QLatin1Char('|'))) {
+            const QString got = rule == "strip"    ? StripExtension(name)
+                                : rule == "cut"    ? CutFilename(name, arg.toInt())
+                                : rule == "remove" ? RemoveSpecial(name, arg)
+                                                   : NumberFilename(name);
+            QCOMPARE(got, want);
+        }
+    }
 };
 
 // Each row applies one rule to a name or pattern. arg is the length, the allowed characters or
@@ -52,22 +66,6 @@ void TestNameRules::rules_data()
     row("number", "%#", "9", "9|10");
     row("number", " - Dateiname", "1", "1 - Dateiname");
     row("number", "%#", "2147483647", "2147483647|2147483647"); // stops instead of overflowing
-}
-
-void TestNameRules::rules()
-{
-    QFETCH(QString, rule);
-    QFETCH(QString, name);
-    QFETCH(QString, arg);
-    QFETCH(QString, expected);
-    NextNumber = arg.toInt();
-    for (const QString &want : expected.split(QLatin1Char('|'))) {
-        const QString got = rule == "strip"    ? StripExtension(name)
-                            : rule == "cut"    ? CutFilename(name, arg.toInt())
-                            : rule == "remove" ? RemoveSpecial(name, arg)
-                                               : NumberFilename(name);
-        QCOMPARE(got, want);
-    }
 }
 
 QTEST_GUILESS_MAIN(TestNameRules)

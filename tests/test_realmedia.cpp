@@ -196,173 +196,163 @@ private slots:
         setBeforePublishForTest({});
         setUnnamedTempsForTest(true);
     }
-    void media_data();
-    void media();
-    void killed_data();
-    void killed();
-    void undoAfterKill();
+    // Each row: the file system, the listed files (all ticked), files that are there before, the
+    // options, a file that appears just before a copy is published, the folders afterwards, and
+    // per ticked entry what the run reports (r renamed, c copied, t name taken).
+    void media_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<RenameOptions>("options");
+        QTest::addColumn<QString>("late");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<QString>("outcomes");
+        addMediaRows("fat", true);
+        addMediaRows("exfat", true);
+        addMediaRows("tmpfs", false);
+        addMediaRows("ext4", false);
+    }
+    void media()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, before);
+        QFETCH(RenameOptions, options);
+        QFETCH(QString, late);
+        QFETCH(QStringList, expected);
+        QFETCH(QString, outcomes);
+        QTemporaryDir dir;
+        Medium medium; // unmounted and detached whatever happens
+        const auto unmount = qScopeGuard([&] { unmountMedium(medium); });
+        const QString why = mountMedium(kind, dir.path(), &medium);
+        if (!why.isEmpty())
+            QSKIP(qPrintable(kind + ": " + why));
+        const QString folder = medium.point + '/';
+        QVERIFY(QDir(folder).mkdir("MOBIX"));
+        std::vector<BatchEntry> entries;
+        for (const QString &name : names + before) {
+            QVERIFY2(writeFile(folder + name, name), qPrintable(name));
+            if (names.contains(name))
+                entries.push_back({name, QFileInfo(name).suffix(), QFile::encodeName(name), true});
+        }
+        if (!late.isEmpty())
+            setBeforePublishForTest([&](const NativeName &target) {
+                const QFileInfo info(QFile::decodeName(target));
+                if (info.fileName().compare(late, Qt::CaseInsensitive) == 0)
+                    writeFile(info.path() + '/' + late, "late");
+            });
+        const RunReport report = RunBatch(entries, options, folder, nullptr);
+        expected.sort();
+        QCOMPARE(state(folder, names + before + QStringList{"late"}), expected);
+        QString got;
+        for (const EntryResult &result : report.results)
+            got += result.outcome == Outcome::Renamed ? 'r' : result.outcome == Outcome::Copied ? 'c'
+                 : result.reason == SkipReason::NameTaken ? 't' : '?';
+        QCOMPARE(got, outcomes);
+    }
+    void killed_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("named");
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("SIGKILL, unnamed temporary file, MOBIX") << int(SIGKILL) << false << "mobix";
+        QTest::newRow("SIGTERM, unnamed temporary file, beside") << int(SIGTERM) << false << "beside";
+        QTest::newRow("SIGKILL, named temporary file, beside") << int(SIGKILL) << true << "beside";
+        QTest::newRow("SIGKILL, named temporary file, MOBIX") << int(SIGKILL) << true << "mobix";
+        QTest::newRow("SIGTERM, named temporary file, beside") << int(SIGTERM) << true << "beside";
+        QTest::newRow("SIGTERM, named temporary file, MOBIX") << int(SIGTERM) << true << "mobix";
+    }
+    // A run killed in the middle of a large copy leaves no partial file under the new name; an
+    // unnamed temporary file leaves nothing at all, a named one is removed on SIGTERM, and after
+    // SIGKILL it is never listed and the next run in that folder removes it.
+    void killed()
+    {
+        QFETCH(int, signal);
+        QFETCH(bool, named);
+        QFETCH(QString, mode);
+        const QString big = m_pool.filePath(bigName);
+        if (!QFile::exists(big)) {
+            QFile file(big);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            for (qint64 written = 0; written < bigSize; written += bigPattern().size())
+                QVERIFY(file.write(bigPattern()) == bigPattern().size());
+        }
+        QTemporaryDir dir(m_pool.filePath("drill-XXXXXX"));
+        const QString folder = dir.path() + '/';
+        QVERIFY(::link(QFile::encodeName(big).constData(), QFile::encodeName(folder + bigName).constData()) == 0);
+        const QString target = mode == "mobix" ? folder + "MOBIX/" : folder;
+
+        QProcess child;
+        child.start(RUNCHILD, {dir.path(), mode, named ? "named" : ""});
+        const auto stop = qScopeGuard([&] { child.kill(); child.waitForFinished(5000); });
+        while (!child.readAllStandardOutput().contains("copying"))
+            QVERIFY2(child.waitForReadyRead(30000), "the child never started copying");
+        QCOMPARE(hiddenTemps(target).size(), named ? 1 : 0);
+        QVERIFY(::kill(pid_t(child.processId()), signal) == 0);
+        QVERIFY(child.waitForFinished(10000));
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+        // Nothing under the new name; nothing at all but what SIGKILL leaves of a named file.
+        const auto all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+        QCOMPARE(QDir(target).entryList(all).size(), (target == folder ? 1 : 0) + (named && signal == SIGKILL ? 1 : 0));
+        QCOMPARE(hiddenTemps(target).size(), named && signal == SIGKILL ? 1 : 0);
+        FileListData lists;
+        FillFileList(lists, "*.*", false, dir.path(), {});
+        QCOMPARE(lists.entries, QStringList{bigName});
+        QCOMPARE(FillFileList(lists, "*.*", false, target, {}).isEmpty(), target != folder);
+
+        // The next run removes what the killed one left and makes the whole copy.
+        setUnnamedTempsForTest(!named);
+        std::vector<BatchEntry> entries{{bigName, "mp3", QFile::encodeName(bigName), true}};
+        const RenameOptions defaults{.Subdirectory = mode == "mobix"};
+        const RunReport report = RunBatch(entries, defaults, folder, nullptr);
+        QCOMPARE(report.countDone(), 1);
+        QCOMPARE(hiddenTemps(target), QStringList());
+        QCOMPARE(QFileInfo(target + bigNewName).size(), bigSize);
+        QFile copy(target + bigNewName);
+        QVERIFY(copy.open(QIODevice::ReadOnly) && copy.seek(bigSize - bigPattern().size()));
+        QVERIFY(copy.readAll() == bigPattern());
+    }
+    // A rename in place killed midway is taken back from its journal: every file has its old name
+    // and its bytes again.
+    void undoAfterKill()
+    {
+        QTemporaryDir state;
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+        QTemporaryDir dir(m_pool.filePath("undo-XXXXXX"));
+        QStringList names;
+        for (int i = 1; i <= 200; ++i) {
+            names << QStringLiteral("Lied %1 - ein ziemlich langer Titel.mp3").arg(i, 3, 10, QChar('0'));
+            QFile file(dir.filePath(names.last()));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(names.last().toUtf8()) > 0);
+        }
+        QProcess child;
+        child.start(RUNCHILD, {dir.path(), "inplace", "journal"});
+        const auto stop = qScopeGuard([&] { child.kill(); child.waitForFinished(5000); });
+        while (!child.readAllStandardOutput().contains("copying"))
+            QVERIFY2(child.waitForReadyRead(30000), "the child never started renaming");
+        QThread::msleep(100);
+        QVERIFY(::kill(pid_t(child.processId()), SIGKILL) == 0);
+        QVERIFY(child.waitForFinished(10000));
+        const QStringList midway = QDir(dir.path()).entryList(QDir::Files);
+        QVERIFY(midway != names);
+        QVERIFY(midway.size() == names.size());
+
+        const UndoReport report = UndoLastRun(dir.path() + '/');
+        QVERIFY(report.hadJournal && report.countDone() > 0);
+        QCOMPARE(undoProblemsText(report), QString());
+        QStringList now = QDir(dir.path()).entryList(QDir::Files);
+        QCOMPARE(now, names);
+        for (const QString &name : names) {
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == name.toUtf8());
+        }
+    }
 
 private:
     QTemporaryDir m_pool; // holds the large file, linked into the folder of every kill drill
 };
-
-// Each row: the file system, the listed files (all ticked), files that are there before, the
-// options, a file that appears just before a copy is published, the folders afterwards, and
-// per ticked entry what the run reports (r renamed, c copied, t name taken).
-void TestRealMedia::media_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QStringList>("names");
-    QTest::addColumn<QStringList>("before");
-    QTest::addColumn<RenameOptions>("options");
-    QTest::addColumn<QString>("late");
-    QTest::addColumn<QStringList>("expected");
-    QTest::addColumn<QString>("outcomes");
-    addMediaRows("fat", true);
-    addMediaRows("exfat", true);
-    addMediaRows("tmpfs", false);
-    addMediaRows("ext4", false);
-}
-
-void TestRealMedia::media()
-{
-    QFETCH(QString, kind);
-    QFETCH(QStringList, names);
-    QFETCH(QStringList, before);
-    QFETCH(RenameOptions, options);
-    QFETCH(QString, late);
-    QFETCH(QStringList, expected);
-    QFETCH(QString, outcomes);
-    QTemporaryDir dir;
-    Medium medium; // unmounted and detached whatever happens
-    const auto unmount = qScopeGuard([&] { unmountMedium(medium); });
-    const QString why = mountMedium(kind, dir.path(), &medium);
-    if (!why.isEmpty())
-        QSKIP(qPrintable(kind + ": " + why));
-    const QString folder = medium.point + '/';
-    QVERIFY(QDir(folder).mkdir("MOBIX"));
-    std::vector<BatchEntry> entries;
-    for (const QString &name : names + before) {
-        QVERIFY2(writeFile(folder + name, name), qPrintable(name));
-        if (names.contains(name))
-            entries.push_back({name, QFileInfo(name).suffix(), QFile::encodeName(name), true});
-    }
-    if (!late.isEmpty())
-        setBeforePublishForTest([&](const NativeName &target) {
-            const QFileInfo info(QFile::decodeName(target));
-            if (info.fileName().compare(late, Qt::CaseInsensitive) == 0)
-                writeFile(info.path() + '/' + late, "late");
-        });
-    const RunReport report = RunBatch(entries, options, folder, nullptr);
-    expected.sort();
-    QCOMPARE(state(folder, names + before + QStringList{"late"}), expected);
-    QString got;
-    for (const EntryResult &result : report.results)
-        got += result.outcome == Outcome::Renamed ? 'r' : result.outcome == Outcome::Copied ? 'c'
-             : result.reason == SkipReason::NameTaken ? 't' : '?';
-    QCOMPARE(got, outcomes);
-}
-
-void TestRealMedia::killed_data()
-{
-    QTest::addColumn<int>("signal");
-    QTest::addColumn<bool>("named");
-    QTest::addColumn<QString>("mode");
-    QTest::newRow("SIGKILL, unnamed temporary file, MOBIX") << int(SIGKILL) << false << "mobix";
-    QTest::newRow("SIGTERM, unnamed temporary file, beside") << int(SIGTERM) << false << "beside";
-    QTest::newRow("SIGKILL, named temporary file, beside") << int(SIGKILL) << true << "beside";
-    QTest::newRow("SIGKILL, named temporary file, MOBIX") << int(SIGKILL) << true << "mobix";
-    QTest::newRow("SIGTERM, named temporary file, beside") << int(SIGTERM) << true << "beside";
-    QTest::newRow("SIGTERM, named temporary file, MOBIX") << int(SIGTERM) << true << "mobix";
-}
-
-// A run killed in the middle of a large copy leaves no partial file under the new name; an
-// unnamed temporary file leaves nothing at all, a named one is removed on SIGTERM, and after
-// SIGKILL it is never listed and the next run in that folder removes it.
-void TestRealMedia::killed()
-{
-    QFETCH(int, signal);
-    QFETCH(bool, named);
-    QFETCH(QString, mode);
-    const QString big = m_pool.filePath(bigName);
-    if (!QFile::exists(big)) {
-        QFile file(big);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        for (qint64 written = 0; written < bigSize; written += bigPattern().size())
-            QVERIFY(file.write(bigPattern()) == bigPattern().size());
-    }
-    QTemporaryDir dir(m_pool.filePath("drill-XXXXXX"));
-    const QString folder = dir.path() + '/';
-    QVERIFY(::link(QFile::encodeName(big).constData(), QFile::encodeName(folder + bigName).constData()) == 0);
-    const QString target = mode == "mobix" ? folder + "MOBIX/" : folder;
-
-    QProcess child;
-    child.start(RUNCHILD, {dir.path(), mode, named ? "named" : ""});
-    const auto stop = qScopeGuard([&] { child.kill(); child.waitForFinished(5000); });
-    while (!child.readAllStandardOutput().contains("copying"))
-        QVERIFY2(child.waitForReadyRead(30000), "the child never started copying");
-    QCOMPARE(hiddenTemps(target).size(), named ? 1 : 0);
-    QVERIFY(::kill(pid_t(child.processId()), signal) == 0);
-    QVERIFY(child.waitForFinished(10000));
-    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
-
-    // Nothing under the new name; nothing at all but what SIGKILL leaves of a named file.
-    const auto all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
-    QCOMPARE(QDir(target).entryList(all).size(), (target == folder ? 1 : 0) + (named && signal == SIGKILL ? 1 : 0));
-    QCOMPARE(hiddenTemps(target).size(), named && signal == SIGKILL ? 1 : 0);
-    FileListData lists;
-    FillFileList(lists, "*.*", false, dir.path(), {});
-    QCOMPARE(lists.entries, QStringList{bigName});
-    QCOMPARE(FillFileList(lists, "*.*", false, target, {}).isEmpty(), target != folder);
-
-    // The next run removes what the killed one left and makes the whole copy.
-    setUnnamedTempsForTest(!named);
-    std::vector<BatchEntry> entries{{bigName, "mp3", QFile::encodeName(bigName), true}};
-    const RenameOptions defaults{.Subdirectory = mode == "mobix"};
-    const RunReport report = RunBatch(entries, defaults, folder, nullptr);
-    QCOMPARE(report.countDone(), 1);
-    QCOMPARE(hiddenTemps(target), QStringList());
-    QCOMPARE(QFileInfo(target + bigNewName).size(), bigSize);
-    QFile copy(target + bigNewName);
-    QVERIFY(copy.open(QIODevice::ReadOnly) && copy.seek(bigSize - bigPattern().size()));
-    QVERIFY(copy.readAll() == bigPattern());
-}
-
-// A rename in place killed midway is taken back from its journal: every file has its old name
-// and its bytes again.
-void TestRealMedia::undoAfterKill()
-{
-    QTemporaryDir state;
-    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
-    QTemporaryDir dir(m_pool.filePath("undo-XXXXXX"));
-    QStringList names;
-    for (int i = 1; i <= 200; ++i) {
-        names << QStringLiteral("Lied %1 - ein ziemlich langer Titel.mp3").arg(i, 3, 10, QChar('0'));
-        QFile file(dir.filePath(names.last()));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(names.last().toUtf8()) > 0);
-    }
-    QProcess child;
-    child.start(RUNCHILD, {dir.path(), "inplace", "journal"});
-    const auto stop = qScopeGuard([&] { child.kill(); child.waitForFinished(5000); });
-    while (!child.readAllStandardOutput().contains("copying"))
-        QVERIFY2(child.waitForReadyRead(30000), "the child never started renaming");
-    QThread::msleep(100);
-    QVERIFY(::kill(pid_t(child.processId()), SIGKILL) == 0);
-    QVERIFY(child.waitForFinished(10000));
-    const QStringList midway = QDir(dir.path()).entryList(QDir::Files);
-    QVERIFY(midway != names);
-    QVERIFY(midway.size() == names.size());
-
-    const UndoReport report = UndoLastRun(dir.path() + '/');
-    QVERIFY(report.hadJournal && report.countDone() > 0);
-    QCOMPARE(undoProblemsText(report), QString());
-    QStringList now = QDir(dir.path()).entryList(QDir::Files);
-    QCOMPARE(now, names);
-    for (const QString &name : names) {
-        QFile file(dir.filePath(name));
-        QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == name.toUtf8());
-    }
-}
 
 QTEST_GUILESS_MAIN(TestRealMedia)
 #include "test_realmedia.moc"

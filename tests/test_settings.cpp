@@ -27,11 +27,81 @@ class TestSettings : public QObject
 private slots:
     void init() { m_dir = std::make_unique<QTemporaryDir>(); }
     void cleanup() { m_window.reset(); m_settings.reset(); }
-    void firstRunShowsTheDefaults();
-    void closeAndRestart();
+    void firstRunShowsTheDefaults()
+    {
+        start();
+        expectShown({"Extension", "CutAfterLength", "Rename", "MaxFileLength", "NewFilename", "Overwrite",
+                     "Subdirectory", "Special"},
+                    {"-----Sounddateien-----", "on", "off", "30", "%# - Dateiname", "0", "1", "1"});
+        QCOMPARE(m_window->findChild<toolkit::ProgressBar *>("Fortschritt")->progress(), 100.0f);
+        QCOMPARE(m_window->specialListe(), StoredOptions().specialListe);
+        QCOMPARE(m_messages.count(), 0);
+    }
+    void closeAndRestart()
+    {
+        start();
+        m_window->findChild<QRadioButton *>("Rename")->setChecked(true);
+        m_window->findChild<QLineEdit *>("MaxFileLength")->setText(QStringLiteral("12"));
+        m_window->findChild<QCheckBox *>("Overwrite")->setChecked(true);
+        m_window->findChild<QCheckBox *>("Special")->setChecked(false);
+        m_window->findChild<QComboBox *>("Extension")->setCurrentIndex(3);
+        restart();
+
+        QFile file(path());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY(text.startsWith("[Optionen]"));
+        for (const char *line : {"Extension.ListIndex=3", "CutAfterLength.Value=false", "Rename.Value=true",
+                                 "MaxFileLength.Text=12", "Overwrite.Value=1", "Subdirectory.Value=1",
+                                 "Subdirectory.Enabled=false", "Special.Value=0", "SpecialListe.Text=",
+                                 "NewFilename.Text="})
+            QVERIFY2(text.contains(line), line);
+        expectShown({"Rename", "CutAfterLength", "MaxFileLength", "Overwrite", "Subdirectory", "Special", "Extension"},
+                    {"on", "off", "12", "1", "1 greyed", "0", "*.jpg"});
+    }
     void storedValues_data();
-    void storedValues();
-    void corruptFileAndUnwritableFolder();
+    void storedValues()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QString, control);
+        QFETCH(QString, expected);
+        QFETCH(int, messages);
+        for (const QString &each : key.split(QLatin1Char(',')))
+            store(each, value);
+        start();
+        QCOMPARE(shown(control), expected);
+        QCOMPARE(m_messages.count(), messages);
+        // Whatever was stored, exactly one of the two modes is on.
+        QVERIFY(shown("CutAfterLength") != shown("Rename"));
+        restart();
+        QCOMPARE(shown(control), expected);
+    }
+    void corruptFileAndUnwritableFolder()
+    {
+        QDir().mkpath(QFileInfo(path()).path());
+        QFile file(path());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("[Optionen\n\x01=\xff\xfe\x00MaxFileLength.Text=\n[[[", 32) + QByteArray(4096, '\xff'));
+        file.close();
+        start();
+        QCOMPARE(shown("MaxFileLength"), QStringLiteral("30"));
+        QCOMPARE(shown("Extension"), QStringLiteral("-----Sounddateien-----"));
+
+        // The settings folder's place is taken by a file: nothing can be written, closing still works.
+        m_window.reset();
+        QVERIFY(QDir(m_dir->path()).removeRecursively());
+        QVERIFY(QDir().mkpath(m_dir->path()));
+        QFile blocker(m_dir->filePath(QStringLiteral("Kappwerk")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        start();
+        QSignalSpy unloaded(m_window.get(), &Main::unloaded);
+        m_window->close();
+        QCOMPARE(unloaded.count(), 1);
+        QVERIFY(!QFile::exists(path()));
+        QCOMPARE(m_messages.count(), 0);
+    }
     void warningBoxIsCentred();
 
 private:
@@ -79,40 +149,6 @@ private:
     std::unique_ptr<Main> m_window;
 };
 
-void TestSettings::firstRunShowsTheDefaults()
-{
-    start();
-    expectShown({"Extension", "CutAfterLength", "Rename", "MaxFileLength", "NewFilename", "Overwrite",
-                 "Subdirectory", "Special"},
-                {"-----Sounddateien-----", "on", "off", "30", "%# - Dateiname", "0", "1", "1"});
-    QCOMPARE(m_window->findChild<toolkit::ProgressBar *>("Fortschritt")->progress(), 100.0f);
-    QCOMPARE(m_window->specialListe(), StoredOptions().specialListe);
-    QCOMPARE(m_messages.count(), 0);
-}
-
-void TestSettings::closeAndRestart()
-{
-    start();
-    m_window->findChild<QRadioButton *>("Rename")->setChecked(true);
-    m_window->findChild<QLineEdit *>("MaxFileLength")->setText(QStringLiteral("12"));
-    m_window->findChild<QCheckBox *>("Overwrite")->setChecked(true);
-    m_window->findChild<QCheckBox *>("Special")->setChecked(false);
-    m_window->findChild<QComboBox *>("Extension")->setCurrentIndex(3);
-    restart();
-
-    QFile file(path());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray text = file.readAll();
-    QVERIFY(text.startsWith("[Optionen]"));
-    for (const char *line : {"Extension.ListIndex=3", "CutAfterLength.Value=false", "Rename.Value=true",
-                             "MaxFileLength.Text=12", "Overwrite.Value=1", "Subdirectory.Value=1",
-                             "Subdirectory.Enabled=false", "Special.Value=0", "SpecialListe.Text=",
-                             "NewFilename.Text="})
-        QVERIFY2(text.contains(line), line);
-    expectShown({"Rename", "CutAfterLength", "MaxFileLength", "Overwrite", "Subdirectory", "Special", "Extension"},
-                {"on", "off", "12", "1", "1 greyed", "0", "*.jpg"});
-}
-
 void TestSettings::storedValues_data()
 {
     QTest::addColumn<QString>("key");
@@ -147,50 +183,6 @@ void TestSettings::storedValues_data()
     QTest::newRow("length no number") << "MaxFileLength.Text" << "zwölf" << "MaxFileLength" << "30" << 0;
     QTest::newRow("length empty gives 1") << "MaxFileLength.Text" << "" << "MaxFileLength" << "1" << 0;
     QTest::newRow("length 150 warns") << "MaxFileLength.Text" << "150" << "MaxFileLength" << "30" << 1;
-}
-
-void TestSettings::storedValues()
-{
-    QFETCH(QString, key);
-    QFETCH(QString, value);
-    QFETCH(QString, control);
-    QFETCH(QString, expected);
-    QFETCH(int, messages);
-    for (const QString &each : key.split(QLatin1Char(',')))
-        store(each, value);
-    start();
-    QCOMPARE(shown(control), expected);
-    QCOMPARE(m_messages.count(), messages);
-    // Whatever was stored, exactly one of the two modes is on.
-    QVERIFY(shown("CutAfterLength") != shown("Rename"));
-    restart();
-    QCOMPARE(shown(control), expected);
-}
-
-void TestSettings::corruptFileAndUnwritableFolder()
-{
-    QDir().mkpath(QFileInfo(path()).path());
-    QFile file(path());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray("[Optionen\n\x01=\xff\xfe\x00MaxFileLength.Text=\n[[[", 32) + QByteArray(4096, '\xff'));
-    file.close();
-    start();
-    QCOMPARE(shown("MaxFileLength"), QStringLiteral("30"));
-    QCOMPARE(shown("Extension"), QStringLiteral("-----Sounddateien-----"));
-
-    // The settings folder's place is taken by a file: nothing can be written, closing still works.
-    m_window.reset();
-    QVERIFY(QDir(m_dir->path()).removeRecursively());
-    QVERIFY(QDir().mkpath(m_dir->path()));
-    QFile blocker(m_dir->filePath(QStringLiteral("Kappwerk")));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    start();
-    QSignalSpy unloaded(m_window.get(), &Main::unloaded);
-    m_window->close();
-    QCOMPARE(unloaded.count(), 1);
-    QVERIFY(!QFile::exists(path()));
-    QCOMPARE(m_messages.count(), 0);
 }
 
 // The length warning appears centred on the screen while the window loads, and centred over

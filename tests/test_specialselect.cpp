@@ -60,63 +60,57 @@ class TestSpecialSelect : public QObject
     Q_OBJECT
 
 private slots:
-    void boxes_data();
-    void boxes();
-    void steps_data();
+    void boxes_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("texts"); // caption|tooltip
+        QTest::newRow("space") << 32 << " |Leerzeichen";
+        QTest::newRow("ampersand, no mnemonic") << 38 << "&&|Zeichen &";
+        QTest::newRow("euro") << 128 << "€|Zeichen €";
+        QTest::newRow("unassigned 129") << 129 << "\u0081|Zeichen \u0081";
+        QTest::newRow("Y diaeresis") << 159 << "Ÿ|Zeichen Ÿ";
+        QTest::newRow("no-break space") << 160 << "\u00A0|Zeichen \u00A0";
+    }
+    void boxes()
+    {
+        QFETCH(int, code);
+        QFETCH(QString, texts);
+        FakeMain main(QString{});
+        QCOMPARE(main.dialog.box(code - 32)->text() + u'|' + main.dialog.box(code - 32)->toolTip(), texts);
+    }
+    void steps_data()
+    {
+        QTest::addColumn<QString>("incoming");
+        QTest::addColumn<QString>("steps"); // separated by spaces
+        QTest::addColumn<QString>("copy"); // the working copy at the end
+        QTest::addColumn<QStringList>("writes");
+        QTest::addColumn<int>("warnings");
+        const QStringList none;
+        const QString a25 = codes('A', 'Y'), a26 = codes('A', 'Z'), aaa = QString(26, u'A');
+        QTest::newRow("default ticks its 66 boxes") << defaultList << "" << defaultList << none << 0;
+        QTest::newRow("ABCA minus A") << "ABCA" << "A" << "BC" << none << 0;
+        QTest::newRow("ABCA minus A plus A") << "ABCA" << "A A" << "BCA" << none << 0;
+        QTest::newRow("A - Z appends") << "xyz" << "großAbisZ" << "xyz" + a26 << none << 0;
+        QTest::newRow("A - Z twice") << "xyz" << "großAbisZ großAbisZ" << "xyz" << none << 0;
+        QTest::newRow("lone Q and A - Z") << "Q" << "großAbisZ" << "" << none << 0;
+        QTest::newRow("a - z") << "Qmm" << "kleinabisz" << "Q" << none << 0;
+        QTest::newRow("0 - 9 twice") << "9-" << "NullBisNeun NullBisNeun" << "-" + codes('0', '9') << none << 0;
+        QTest::newRow("all") << a26 << "AllSigns" << a26 + codes(32, 64) + codes(91, 255) << none << 0;
+        QTest::newRow("all then none") << defaultList << "AllSigns NoSigns" << "" << none << 0;
+        QTest::newRow("tab, doubled A, all") << "A\tA" << "AllSigns" << "A\tA" + codes(32, 64) + codes(66, 255)
+                                             << none << 0;
+        QTest::newRow("tab, doubled A, none") << "A\tA" << "NoSigns" << "\t" << none << 0;
+        QTest::newRow("OK at 25, No") << a25 << "OK" << a25 << none << 1;
+        QTest::newRow("OK at 25, Yes") << a25 << "Yes OK" << a25 << QStringList{a25} << 1;
+        QTest::newRow("OK at 26") << a26 << "OK" << a26 << QStringList{a26} << 0;
+        QTest::newRow("repeats count") << aaa << "OK" << aaa << QStringList{aaa} << 0;
+        // A confirmed close in an earlier opening must not make a later one save.
+        QTest::newRow("Abbrechen") << a26 << "OK show NoSigns Abort" << "" << QStringList{a26} << 0;
+        QTest::newRow("close box") << a26 << "OK show NoSigns close" << "" << QStringList{a26} << 0;
+        QTest::newRow("Escape") << a26 << "OK show NoSigns Escape" << "" << QStringList{a26} << 0;
+    }
     void steps();
 };
-
-void TestSpecialSelect::boxes_data()
-{
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("texts"); // caption|tooltip
-    QTest::newRow("space") << 32 << " |Leerzeichen";
-    QTest::newRow("ampersand, no mnemonic") << 38 << "&&|Zeichen &";
-    QTest::newRow("euro") << 128 << "€|Zeichen €";
-    QTest::newRow("unassigned 129") << 129 << "\u0081|Zeichen \u0081";
-    QTest::newRow("Y diaeresis") << 159 << "Ÿ|Zeichen Ÿ";
-    QTest::newRow("no-break space") << 160 << "\u00A0|Zeichen \u00A0";
-}
-
-void TestSpecialSelect::boxes()
-{
-    QFETCH(int, code);
-    QFETCH(QString, texts);
-    FakeMain main(QString{});
-    QCOMPARE(main.dialog.box(code - 32)->text() + u'|' + main.dialog.box(code - 32)->toolTip(), texts);
-}
-
-void TestSpecialSelect::steps_data()
-{
-    QTest::addColumn<QString>("incoming");
-    QTest::addColumn<QString>("steps"); // separated by spaces
-    QTest::addColumn<QString>("copy"); // the working copy at the end
-    QTest::addColumn<QStringList>("writes");
-    QTest::addColumn<int>("warnings");
-    const QStringList none;
-    const QString a25 = codes('A', 'Y'), a26 = codes('A', 'Z'), aaa = QString(26, u'A');
-    QTest::newRow("default ticks its 66 boxes") << defaultList << "" << defaultList << none << 0;
-    QTest::newRow("ABCA minus A") << "ABCA" << "A" << "BC" << none << 0;
-    QTest::newRow("ABCA minus A plus A") << "ABCA" << "A A" << "BCA" << none << 0;
-    QTest::newRow("A - Z appends") << "xyz" << "großAbisZ" << "xyz" + a26 << none << 0;
-    QTest::newRow("A - Z twice") << "xyz" << "großAbisZ großAbisZ" << "xyz" << none << 0;
-    QTest::newRow("lone Q and A - Z") << "Q" << "großAbisZ" << "" << none << 0;
-    QTest::newRow("a - z") << "Qmm" << "kleinabisz" << "Q" << none << 0;
-    QTest::newRow("0 - 9 twice") << "9-" << "NullBisNeun NullBisNeun" << "-" + codes('0', '9') << none << 0;
-    QTest::newRow("all") << a26 << "AllSigns" << a26 + codes(32, 64) + codes(91, 255) << none << 0;
-    QTest::newRow("all then none") << defaultList << "AllSigns NoSigns" << "" << none << 0;
-    QTest::newRow("tab, doubled A, all") << "A\tA" << "AllSigns" << "A\tA" + codes(32, 64) + codes(66, 255)
-                                         << none << 0;
-    QTest::newRow("tab, doubled A, none") << "A\tA" << "NoSigns" << "\t" << none << 0;
-    QTest::newRow("OK at 25, No") << a25 << "OK" << a25 << none << 1;
-    QTest::newRow("OK at 25, Yes") << a25 << "Yes OK" << a25 << QStringList{a25} << 1;
-    QTest::newRow("OK at 26") << a26 << "OK" << a26 << QStringList{a26} << 0;
-    QTest::newRow("repeats count") << aaa << "OK" << aaa << QStringList{aaa} << 0;
-    // A confirmed close in an earlier opening must not make a later one save.
-    QTest::newRow("Abbrechen") << a26 << "OK show NoSigns Abort" << "" << QStringList{a26} << 0;
-    QTest::newRow("close box") << a26 << "OK show NoSigns close" << "" << QStringList{a26} << 0;
-    QTest::newRow("Escape") << a26 << "OK show NoSigns Escape" << "" << QStringList{a26} << 0;
-}
 
 void TestSpecialSelect::steps()
 {
