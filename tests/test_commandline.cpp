@@ -2,13 +2,14 @@
 // plugin chosen, a settings file of its own that must come out of every run unchanged.
 #include <QDateTime>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include "folderstate.h"
 
 namespace {
 
@@ -31,8 +32,7 @@ const QByteArray StoredOptions = "[Optionen]\n"
                                  "Subdirectory.Enabled=false\n"
                                  "Special.Value=0\n";
 
-// Lists are separated by ",", lines of output by "\n"; in the folder, "name=origin" holds the
-// bytes of another file and "name/" is a folder.
+// Lists are separated by ",", lines of output by "\n".
 QStringList list(const QString &text, QChar by = u',')
 {
     return text.split(by, Qt::SkipEmptyParts);
@@ -172,47 +172,17 @@ private slots:
 private:
     QString folder() const { return m_home->filePath(QStringLiteral("music")); }
     QString settingsFile() const { return m_home->filePath(QStringLiteral("config/Kappwerk/Kappwerk.conf")); }
-    // "name" is a file holding its own name, "name/" a folder.
-    void makeFiles(const QStringList &names) const;
-    // Every name below the folder ("MOBIX/a.mp3"), with the original whose bytes it holds.
-    QStringList state() const;
+    // "name" is a file holding its own bytes, "name/" a folder.
+    void makeFiles(const QStringList &names) const
+    {
+        for (const QString &name : names)
+            QVERIFY(name.endsWith('/') ? QDir(folder()).mkpath(name) : writeOrigin(QFile::encodeName(folder() + '/' + name), name));
+    }
+    QStringList state() const { return folderState(folder() + '/'); }
     Result kappwerk(const QStringList &arguments) const;
 
     std::unique_ptr<QTemporaryDir> m_home;
 };
-
-void TestCommandLine::makeFiles(const QStringList &names) const
-{
-    for (const QString &name : names) {
-        if (name.endsWith(QLatin1Char('/'))) {
-            QVERIFY(QDir(folder()).mkpath(name));
-            continue;
-        }
-        QFile file(QDir(folder()).filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(name.toUtf8()) > 0);
-    }
-}
-
-QStringList TestCommandLine::state() const
-{
-    QStringList names;
-    QDirIterator it(folder(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        QString name = QDir(folder()).relativeFilePath(path);
-        QFile file(path);
-        if (it.fileInfo().isDir())
-            name += QLatin1Char('/');
-        else if (file.open(QIODevice::ReadOnly)) {
-            const QString origin = QString::fromUtf8(file.readAll());
-            if (origin != name)
-                name += QLatin1Char('=') + origin;
-        }
-        names << name;
-    }
-    names.sort();
-    return names;
-}
 
 Result TestCommandLine::kappwerk(const QStringList &arguments) const
 {
