@@ -342,6 +342,12 @@ void TestMainWindow::keyboardAndRefresh()
     QTest::keyClick(extension, Qt::Key_Down);
     QCOMPARE(extension->currentText(), QStringLiteral("*.aac"));
     QCOMPARE(refills.count(), resetsPerRefill);
+    // Open, then cancel: nothing listed, no folder current.
+    QTest::keyClick(extension, Qt::Key_Up);
+    QCOMPARE(list()->count(), 3);
+    open(QString());
+    QCOMPARE(list()->count(), 0);
+    QCOMPARE(m_window->folderPath(), QString());
 }
 
 void TestMainWindow::accessibleNames()
