@@ -27,7 +27,9 @@ class TestSettings : public QObject
 private slots:
     void init() { m_dir = std::make_unique<QTemporaryDir>(); }
     void cleanup() { m_window.reset(); m_settings.reset(); }
-    void firstRunShowsTheDefaults()
+    // The first start shows the defaults; what the user sets comes back after a restart, from
+    // the file the window wrote at its close.
+    void defaultsAndRestart()
     {
         start();
         expectShown({"Extension", "CutAfterLength", "Rename", "MaxFileLength", "NewFilename", "Overwrite",
@@ -36,17 +38,12 @@ private slots:
         QCOMPARE(m_window->findChild<toolkit::ProgressBar *>("Fortschritt")->progress(), 100.0f);
         QCOMPARE(m_window->specialListe(), StoredOptions().specialListe);
         QCOMPARE(m_messages.count(), 0);
-    }
-    void closeAndRestart()
-    {
-        start();
         m_window->findChild<QRadioButton *>("Rename")->setChecked(true);
         m_window->findChild<QLineEdit *>("MaxFileLength")->setText(QStringLiteral("12"));
         m_window->findChild<QCheckBox *>("Overwrite")->setChecked(true);
         m_window->findChild<QCheckBox *>("Special")->setChecked(false);
         m_window->findChild<QComboBox *>("Extension")->setCurrentIndex(3);
         restart();
-
         QFile file(path());
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray text = file.readAll();
@@ -62,20 +59,23 @@ private slots:
     void storedValues_data();
     void storedValues()
     {
-        QFETCH(QString, key);
+        QFETCH(QString, keys);
         QFETCH(QString, value);
-        QFETCH(QString, control);
         QFETCH(QString, expected);
-        QFETCH(int, messages);
-        for (const QString &each : key.split(QLatin1Char(',')))
-            store(each, value);
-        start();
-        QCOMPARE(shown(control), expected);
-        QCOMPARE(m_messages.count(), messages);
-        // Whatever was stored, exactly one of the two modes is on.
-        QVERIFY(shown("CutAfterLength") != shown("Rename"));
-        restart();
-        QCOMPARE(shown(control), expected);
+        const QStringList names = keys.split(u',');
+        for (const QString &key : names)
+            store(key, value);
+        // What each key's control shows, then the same after a restart.
+        for (int pass = 0; pass < 2; ++pass) {
+            pass == 0 ? start() : restart();
+            QStringList shownNow;
+            for (const QString &key : names)
+                shownNow << shown(key.section(u'.', 0, 0));
+            QCOMPARE(shownNow.join(u'|'), expected);
+            QCOMPARE(m_messages.count(), 0);
+            // Whatever was stored, exactly one of the two modes is on.
+            QVERIFY(shown("CutAfterLength") != shown("Rename"));
+        }
     }
     void corruptFileAndUnwritableFolder()
     {
@@ -151,47 +151,48 @@ private:
 
 void TestSettings::storedValues_data()
 {
-    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("control");
-    QTest::addColumn<QString>("expected");
-    QTest::addColumn<int>("messages");
+    QTest::addColumn<QString>("expected"); // what the control of each key shows, separated by "|"
     const QString sound = QStringLiteral("-----Sounddateien-----");
     QString grid, control;
     for (int code = 32; code < 256; ++code)
         grid.append(QChar(code));
     for (int code = 1; code < 32; ++code)
         control.append(QChar(code));
+    const auto row = [](const char *name, const char *keys, const QString &value, const QString &expected) {
+        QTest::newRow(name) << QString(keys) << value << expected;
+    };
     // Texts come back exactly as stored, whatever they hold; an empty one stays empty.
-    QTest::newRow("empty text") << "SpecialListe.Text" << "" << "SpecialListe" << "" << 0;
-    QTest::newRow("ini syntax") << "NewFilename.Text" << "  \"a'b\";=#[]\\, x  " << "NewFilename" << "  \"a'b\";=#[]\\, x  " << 0;
-    QTest::newRow("below 32") << "SpecialListe.Text" << control << "SpecialListe" << control << 0;
-    QTest::newRow("the grid") << "SpecialListe.Text" << grid << "SpecialListe" << grid << 0;
-    QTest::newRow("beyond") << "NewFilename.Text" << "€ŸĀ日本😀@Variant(x)" << "NewFilename" << "€ŸĀ日本😀@Variant(x)" << 0;
-    QTest::newRow("index beyond the list") << "Extension.ListIndex" << "25" << "Extension" << sound << 0;
-    QTest::newRow("index no number") << "Extension.ListIndex" << "drei" << "Extension" << sound << 0;
-    QTest::newRow("index -1 chooses nothing") << "Extension.ListIndex" << "-1" << "Extension" << "" << 0;
-    QTest::newRow("check state 3") << "Special.Value" << "3" << "Special" << "1" << 0;
-    QTest::newRow("greyed check state") << "Special.Value" << "2" << "Special" << "2" << 0;
-    QTest::newRow("enabled as a number") << "Subdirectory.Enabled" << "0" << "Subdirectory" << "1 greyed" << 0;
-    QTest::newRow("boolean any case") << "Rename.Value" << "TRUE" << "Rename" << "on" << 0;
-    QTest::newRow("'no' is no boolean") << "Subdirectory.Enabled" << "no" << "Subdirectory" << "1" << 0;
-    QTest::newRow("decimal zero is false") << "Subdirectory.Enabled" << "0.0" << "Subdirectory" << "1 greyed" << 0;
+    row("empty text", "SpecialListe.Text", "", "");
+    row("ini syntax", "NewFilename.Text", "  \"a'b\";=#[]\\, x  ", "  \"a'b\";=#[]\\, x  ");
+    row("below 32", "SpecialListe.Text", control, control);
+    row("the grid", "SpecialListe.Text", grid, grid);
+    row("beyond", "NewFilename.Text", "€ŸĀ日本😀@Variant(x)", "€ŸĀ日本😀@Variant(x)");
+    row("index beyond the list", "Extension.ListIndex", "25", sound);
+    row("index no number", "Extension.ListIndex", "drei", sound);
+    row("index -1 chooses nothing", "Extension.ListIndex", "-1", "");
+    row("check state 3", "Special.Value", "3", "1");
+    row("greyed check state", "Special.Value", "2", "2");
+    row("enabled as a number", "Subdirectory.Enabled", "0", "1 greyed");
+    row("boolean any case", "Rename.Value", "TRUE", "on");
+    row("'no' is no boolean", "Subdirectory.Enabled", "no", "1");
+    row("decimal zero is false", "Subdirectory.Enabled", "0.0", "1 greyed");
     // Both modes stored on: the numbering option, stored later, wins; neither on gives the cut mode.
-    QTest::newRow("both modes on") << "CutAfterLength.Value,Rename.Value" << "1" << "Rename" << "on" << 0;
-    QTest::newRow("both modes off") << "CutAfterLength.Value,Rename.Value" << "false" << "CutAfterLength" << "on" << 0;
-    QTest::newRow("length no number") << "MaxFileLength.Text" << "zwölf" << "MaxFileLength" << "30" << 0;
-    QTest::newRow("length empty gives 1") << "MaxFileLength.Text" << "" << "MaxFileLength" << "1" << 0;
-    QTest::newRow("length 150 warns") << "MaxFileLength.Text" << "150" << "MaxFileLength" << "30" << 1;
+    row("both modes on", "CutAfterLength.Value,Rename.Value", "1", "off|on");
+    row("both modes off", "CutAfterLength.Value,Rename.Value", "false", "on|off");
+    row("length no number", "MaxFileLength.Text", "zwölf", "30");
+    row("length empty gives 1", "MaxFileLength.Text", "", "1");
 }
 
-// The length warning appears centred on the screen while the window loads, and centred over
-// the window once it is shown.
+// A length out of range gives the default with a warning, centred on the screen while the
+// window loads, and centred over the window once it is shown.
 void TestSettings::warningBoxIsCentred()
 {
     store(QStringLiteral("MaxFileLength.Text"), QStringLiteral("150"));
     QList<QRect> boxes = m_messages.realBoxes([this] { start(); });
     QCOMPARE(boxes.size(), 1);
+    QCOMPARE(shown("MaxFileLength"), QStringLiteral("30"));
     QVERIFY((boxes[0].center() - QGuiApplication::primaryScreen()->availableGeometry().center()).manhattanLength() <= 2);
     m_window->show();
     m_window->move(40, 50);
