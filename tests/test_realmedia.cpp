@@ -50,50 +50,55 @@ QString runTool(const QString &tool, const QStringList &args, QByteArray *out = 
     return {};
 }
 
-// A small file system of the given kind mounted on point; device is a loop device to detach.
+// A small file system of the given kind, mounted on point until it goes; why tells what failed.
 struct Medium {
-    QString point, device;
+    QString point, device, why;
+    Medium(const QString &kind, const QString &dir) : point(dir + "/mnt")
+    {
+        const QString image = dir + "/image";
+        QFile file(image);
+        if (::geteuid() != 0)
+            why = "mounting needs root";
+        else if ((kind == "fat" || kind == "exfat") && !QFile::exists("/dev/fuse"))
+            why = "no /dev/fuse";
+        else if (!QDir().mkpath(point) || !file.open(QIODevice::WriteOnly) || !file.resize(qint64(32) << 20))
+            why = "cannot make the image";
+        else if (kind == "tmpfs")
+            why = runTool("mount", {"-t", "tmpfs", "-o", "size=32m", "tmpfs", point});
+        else if (kind == "ext4" && (why = runTool("mkfs.ext4", {"-q", "-F", image})).isEmpty())
+            why = runTool("mount", {"-o", "loop", image, point});
+        else if (kind == "fat" && (why = runTool("mkfs.vfat", {image})).isEmpty())
+            why = runTool("fusefat", {"-o", "rw+", image, point});
+        else if (kind == "exfat" && (why = runTool("mkfs.exfat", {image})).isEmpty()) {
+            QByteArray loop;
+            why = runTool("losetup", {"-f", "--show", image}, &loop);
+            device = QString::fromLocal8Bit(loop);
+            if (why.isEmpty())
+                why = runTool("mount.exfat-fuse", {device, point});
+        }
+        mounted = why.isEmpty();
+        QDir(point).rmdir("lost+found"); // ext4's, which no other kind has
+    }
+    ~Medium()
+    {
+        if (mounted && !runTool("umount", {point}).isEmpty())
+            runTool("umount", {"-l", point});
+        if (!device.isEmpty())
+            runTool("losetup", {"-d", device});
+    }
     bool mounted = false;
 };
 
-QString mountMedium(const QString &kind, const QString &dir, Medium *medium)
+// Starts a run in a child process and, once it is under way and after meanwhile, sends it signal.
+void killChild(QProcess &child, const QStringList &arguments, int signal, const std::function<void()> &meanwhile)
 {
-    if (::geteuid() != 0)
-        return "mounting needs root";
-    const bool fuse = kind == "fat" || kind == "exfat";
-    if (fuse && !QFile::exists("/dev/fuse"))
-        return "no /dev/fuse";
-    medium->point = dir + "/mnt";
-    const QString image = dir + "/image";
-    QFile file(image);
-    if (!QDir().mkpath(medium->point) || !file.open(QIODevice::WriteOnly) || !file.resize(qint64(32) << 20))
-        return "cannot make the image";
-    file.close();
-    QString why;
-    if (kind == "tmpfs")
-        why = runTool("mount", {"-t", "tmpfs", "-o", "size=32m", "tmpfs", medium->point});
-    else if (kind == "ext4" && (why = runTool("mkfs.ext4", {"-q", "-F", image})).isEmpty())
-        why = runTool("mount", {"-o", "loop", image, medium->point});
-    else if (kind == "fat" && (why = runTool("mkfs.vfat", {image})).isEmpty())
-        why = runTool("fusefat", {"-o", "rw+", image, medium->point});
-    else if (kind == "exfat" && (why = runTool("mkfs.exfat", {image})).isEmpty()) {
-        QByteArray device;
-        why = runTool("losetup", {"-f", "--show", image}, &device);
-        medium->device = QString::fromLocal8Bit(device);
-        if (why.isEmpty())
-            why = runTool("mount.exfat-fuse", {medium->device, medium->point});
-    }
-    medium->mounted = why.isEmpty();
-    QDir(medium->point).rmdir("lost+found"); // ext4's, which no other kind has
-    return why;
-}
-
-void unmountMedium(const Medium &medium)
-{
-    if (medium.mounted && !runTool("umount", {medium.point}).isEmpty())
-        runTool("umount", {"-l", medium.point});
-    if (!medium.device.isEmpty())
-        runTool("losetup", {"-d", medium.device});
+    child.start(RUNCHILD, arguments);
+    while (!child.readAllStandardOutput().contains("copying"))
+        QVERIFY2(child.waitForReadyRead(30000), "the child never got under way");
+    meanwhile();
+    QVERIFY(::kill(pid_t(child.processId()), signal) == 0);
+    QVERIFY(child.waitForFinished(10000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
 }
 
 void addMediaRows(const char *kind, bool caseless)
@@ -188,11 +193,9 @@ private slots:
         QFETCH(QStringList, expected);
         QFETCH(QString, outcomes);
         QTemporaryDir dir;
-        Medium medium; // unmounted and detached whatever happens
-        const auto unmount = qScopeGuard([&] { unmountMedium(medium); });
-        const QString why = mountMedium(kind, dir.path(), &medium);
-        if (!why.isEmpty())
-            QSKIP(qPrintable(kind + ": " + why));
+        const Medium medium(kind, dir.path());
+        if (!medium.why.isEmpty())
+            QSKIP(qPrintable(kind + ": " + medium.why));
         const QString folder = medium.point + '/';
         QVERIFY(QDir(folder).mkdir("MOBIX"));
         std::vector<BatchEntry> entries;
@@ -221,12 +224,11 @@ private slots:
         QTest::addColumn<int>("signal");
         QTest::addColumn<bool>("named");
         QTest::addColumn<QString>("mode");
-        QTest::newRow("SIGKILL, unnamed temporary file, MOBIX") << int(SIGKILL) << false << "mobix";
-        QTest::newRow("SIGTERM, unnamed temporary file, beside") << int(SIGTERM) << false << "beside";
-        QTest::newRow("SIGKILL, named temporary file, beside") << int(SIGKILL) << true << "beside";
-        QTest::newRow("SIGKILL, named temporary file, MOBIX") << int(SIGKILL) << true << "mobix";
-        QTest::newRow("SIGTERM, named temporary file, beside") << int(SIGTERM) << true << "beside";
-        QTest::newRow("SIGTERM, named temporary file, MOBIX") << int(SIGTERM) << true << "mobix";
+        for (const int signal : {SIGKILL, SIGTERM})
+            for (const bool named : {false, true})
+                for (const char *mode : {"beside", "mobix"})
+                    QTest::addRow("%s, %s temporary file, %s", signal == SIGKILL ? "SIGKILL" : "SIGTERM",
+                                  named ? "named" : "unnamed", mode) << signal << named << QString(mode);
     }
     // A run killed in the middle of a large copy leaves no partial file under the new name; an
     // unnamed temporary file leaves nothing at all, a named one is removed on SIGTERM, and after
@@ -249,15 +251,11 @@ private slots:
         const QString target = mode == "mobix" ? folder + "MOBIX/" : folder;
 
         QProcess child;
-        child.start(RUNCHILD, {dir.path(), mode, named ? "named" : ""});
         const auto stop = qScopeGuard([&] { child.kill(); child.waitForFinished(5000); });
-        while (!child.readAllStandardOutput().contains("copying"))
-            QVERIFY2(child.waitForReadyRead(30000), "the child never started copying");
-        QCOMPARE(hiddenTemps(target).size(), named ? 1 : 0);
-        QVERIFY(::kill(pid_t(child.processId()), signal) == 0);
-        QVERIFY(child.waitForFinished(10000));
-        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
-
+        killChild(child, {dir.path(), mode, named ? "named" : ""}, signal,
+                  [&] { QCOMPARE(hiddenTemps(target).size(), named ? 1 : 0); });
+        if (QTest::currentTestFailed())
+            return;
         // Nothing under the new name; nothing at all but what SIGKILL leaves of a named file.
         const auto all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
         QCOMPARE(QDir(target).entryList(all).size(), (target == folder ? 1 : 0) + (named && signal == SIGKILL ? 1 : 0));
@@ -289,30 +287,17 @@ private slots:
         QStringList names;
         for (int i = 1; i <= 200; ++i) {
             names << QStringLiteral("Lied %1 - ein ziemlich langer Titel.mp3").arg(i, 3, 10, QChar('0'));
-            QFile file(dir.filePath(names.last()));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(names.last().toUtf8()) > 0);
+            QVERIFY(writeOrigin(QFile::encodeName(dir.filePath(names.last())), names.last()));
         }
         QProcess child;
-        child.start(RUNCHILD, {dir.path(), "inplace", "journal"});
         const auto stop = qScopeGuard([&] { child.kill(); child.waitForFinished(5000); });
-        while (!child.readAllStandardOutput().contains("copying"))
-            QVERIFY2(child.waitForReadyRead(30000), "the child never started renaming");
-        QThread::msleep(100);
-        QVERIFY(::kill(pid_t(child.processId()), SIGKILL) == 0);
-        QVERIFY(child.waitForFinished(10000));
+        killChild(child, {dir.path(), "inplace", "journal"}, SIGKILL, [] { QThread::msleep(100); });
         const QStringList midway = QDir(dir.path()).entryList(QDir::Files);
-        QVERIFY(midway != names);
-        QVERIFY(midway.size() == names.size());
-
+        QVERIFY(midway != names && midway.size() == names.size());
         const UndoReport report = UndoLastRun(dir.path() + '/');
         QVERIFY(report.hadJournal && report.countDone() > 0);
         QCOMPARE(undoProblemsText(report), QString());
-        QStringList now = QDir(dir.path()).entryList(QDir::Files);
-        QCOMPARE(now, names);
-        for (const QString &name : names) {
-            QFile file(dir.filePath(name));
-            QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == name.toUtf8());
-        }
+        QCOMPARE(folderState(dir.path() + '/'), names);
     }
 
 private:
