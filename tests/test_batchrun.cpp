@@ -63,6 +63,19 @@ struct TestFolder {
     QStringList state() const { return folderState(path()); }
 };
 
+// What the run reports per ticked entry: r renamed, c copied, or why it was skipped: t name
+// taken, n not allowed, l too long, u unchanged, g source gone, s no space, p no permission,
+// m "MOBIX" unusable, x cancelled, e another error.
+QString outcomes(const RunReport &report)
+{
+    QString codes;
+    for (const EntryResult &result : report.results)
+        codes += result.outcome == Outcome::Renamed ? 'r'
+                 : result.outcome == Outcome::Copied ? 'c'
+                                                     : "-tnlugspmxe"[int(result.reason)];
+    return codes;
+}
+
 // Lists are separated by ",".
 void row(const char *name, const QString &names, const char *ticks, const RenameOptions &options, const char *seams,
          const QString &expected, const char *outcomes)
@@ -111,8 +124,9 @@ private slots:
         QFETCH(bool, named);
         QFETCH(QString, outcomes);
         struct Recorder : RunObserver {
-            int stopAfter = -1;
-            bool midFile = false;
+            Recorder(int stopAfter, bool midFile) : stopAfter(stopAfter), midFile(midFile) {}
+            const int stopAfter;
+            const bool midFile;
             QList<float> values;
             RunProgress last;
             void progress(const RunProgress &state) override { last = state; values << state.barValue(); }
@@ -121,17 +135,12 @@ private slots:
                 return stopAfter >= 0 && values.size() > 1 && int(last.entriesDone) >= stopAfter
                        && (!midFile || last.bytesDone > 0);
             }
-        } observer;
-        observer.stopAfter = stopAfter;
-        observer.midFile = midFile;
+        } observer(stopAfter, midFile);
         TestFolder folder({"a.mp3", "b.mp3", "c.mp3", "d.mp3"}, "xxxx");
         setCopyChunkForTest(4096); // each file takes several chunks
         setUnnamedTempsForTest(!named);
         const RunReport report = RunBatch(folder.entries, options(IntoMobix, 30), folder.path(), &observer);
-        QString got;
-        for (const EntryResult &result : report.results)
-            got += result.outcome == Outcome::Copied ? 'c' : result.reason == SkipReason::Cancelled ? 'x' : '?';
-        QCOMPARE(got, outcomes);
+        QCOMPARE(::outcomes(report), outcomes);
         QCOMPARE(report.cancelled, stopAfter >= 0);
         // Only whole copies, nothing hidden left behind.
         QStringList expected{"MOBIX/"};
@@ -230,8 +239,7 @@ private slots:
 // rename ("link"), no hard links either ("nolink"), no unnamed temporary files ("named"), a
 // "late" file in the way, the folder "gone", no copy may start ("nocopy")), the folder after
 // the run, a plain "readwrite" copy whose write fails ("writefail") or whose close reports an
-// error ("closefail"), and per ticked entry what the run reports: r renamed, c copied, t name taken,
-// n not allowed, l too long, u unchanged, g source gone, s no space, m "MOBIX" unusable.
+// error ("closefail"), and what the run reports.
 void TestBatchRun::run_data()
 {
     QTest::addColumn<QStringList>("names");
@@ -329,14 +337,7 @@ void TestBatchRun::run()
     QStringList want = expected.split(',', Qt::SkipEmptyParts);
     want.sort();
     QCOMPARE(folder.state(), want);
-    QString got;
-    for (const EntryResult &result : report.results) {
-        static const char codes[] = "-tnlugspmxe";
-        got += result.outcome == Outcome::Renamed ? 'r'
-               : result.outcome == Outcome::Copied ? 'c'
-                                                   : codes[int(result.reason)];
-    }
-    QCOMPARE(got, outcomes);
+    QCOMPARE(::outcomes(report), outcomes);
 }
 
 // Undo takes the last run back from its journal: renames back and copies removed, but only

@@ -15,22 +15,15 @@ namespace {
 
 struct Result {
     int status = -1;
-    QStringList lines;
+    QStringList lines; // of standard output
     QString errors;
 };
 
 // Stored options far from the first-run defaults: numbered names, renamed in place, characters
 // kept, only "*.wav" listed.
-const QByteArray StoredOptions = "[Optionen]\n"
-                                 "Extension.ListIndex=11\n"
-                                 "CutAfterLength.Value=false\n"
-                                 "Rename.Value=true\n"
-                                 "MaxFileLength.Text=5\n"
-                                 "NewFilename.Text=Lied %#\n"
-                                 "Overwrite.Value=1\n"
-                                 "Subdirectory.Value=1\n"
-                                 "Subdirectory.Enabled=false\n"
-                                 "Special.Value=0\n";
+const QByteArray StoredOptions = "[Optionen]\nExtension.ListIndex=11\nCutAfterLength.Value=false\nRename.Value=true\n"
+                                 "MaxFileLength.Text=5\nNewFilename.Text=Lied %#\nOverwrite.Value=1\nSubdirectory.Value=1\n"
+                                 "Subdirectory.Enabled=false\nSpecial.Value=0\n";
 
 // Lists are separated by ",", lines of output by "\n".
 QStringList list(const QString &text, QChar by = u',')
@@ -201,9 +194,8 @@ Result TestCommandLine::kappwerk(const QStringList &arguments) const
         return result;
     }
     result.status = process.exitCode();
-    result.lines = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    result.lines = list(QString::fromUtf8(process.readAllStandardOutput()), u'\n');
     result.errors = QString::fromUtf8(process.readAllStandardError());
-
     // The command line only ever reads the stored options.
     QFile settings(settingsFile());
     if (!settings.open(QIODevice::ReadOnly) || settings.readAll() != StoredOptions
