@@ -189,48 +189,39 @@ void TestPreview::marksFollowEveryChange()
 {
     prepare({"Track 01 - Allegro.mp3", "Track 02!.mp3", "Zugabe.wav"}, "...", IntoMobix, "30", "", true);
     QCOMPARE(tip(0), QString());
-    // A tick by the keyboard, as the user gives it.
+    // Each change as the user makes it, then the tooltip of a row and, where given, the rows marked.
+    const auto change = [&](const std::function<void()> &action, int row, const QString &hint, const char *marks = "-") {
+        action();
+        QCOMPARE(tip(row), hint.isEmpty() ? hint : prefix + hint);
+        if (QByteArray(marks) != "-")
+            QCOMPARE(marked().join(u'|'), QString(marks));
+    };
+    const auto clickOn = [this](const char *name) {
+        QTest::mouseClick(c<QAbstractButton>(name), Qt::LeftButton, {}, QPoint(6, 12));
+    };
     list()->setFocus();
     list()->setCurrentIndex(list()->model()->index(0, 0));
-    QTest::keyClick(list(), Qt::Key_Space);
-    QCOMPARE(tip(0), prefix + "Track 01 - Allegro.mp3");
-    QTest::mouseClick(c<QCheckBox>("Overwrite"), Qt::LeftButton);
-    QCOMPARE(tip(0), prefix + "Track 01 - Allegro.mp3\nName unverändert");
-    QCOMPARE(marked(), QStringList{"Track 01 - Allegro.mp3"});
-    type("MaxFileLength", "8");
-    QCOMPARE(tip(0), prefix + "Track 01.mp3");
-    QVERIFY(marked().isEmpty());
-    QTest::mouseClick(c<QCheckBox>("Overwrite"), Qt::LeftButton);
-    c<QCheckBox>("Subdirectory")->setChecked(false);
-    QCOMPARE(tip(0), prefix + "Track 01.mp3");
-    c<QCheckBox>("Special")->setChecked(false);
-    QTest::mouseClick(c<QRadioButton>("Rename"), Qt::LeftButton, {}, QPoint(6, 12));
-    type("NewFilename", "Lied-%#");
-    QCOMPARE(tip(0), prefix + "Lied-1.mp3");
-    click("AllFiles");
-    QCOMPARE(tip(2), prefix + "Lied-3.wav");
-    list()->setSelected(0, false);
-    QCOMPARE(tip(0), QString());
-    QCOMPARE(tip(1), prefix + "Lied-1.mp3");
-    QTest::mouseClick(c<QRadioButton>("CutAfterLength"), Qt::LeftButton, {}, QPoint(6, 12));
-    type("MaxFileLength", "9");
-    QCOMPARE(tip(1), prefix + "Track 02!.mp3\nName unverändert");
-    c<QCheckBox>("Special")->setChecked(true);
-    QCOMPARE(tip(1), prefix + "Track 02.mp3");
+    change([&] { QTest::keyClick(list(), Qt::Key_Space); }, 0, "Track 01 - Allegro.mp3"); // a tick by the keyboard
+    change([&] { clickOn("Overwrite"); }, 0, "Track 01 - Allegro.mp3\nName unverändert", "Track 01 - Allegro.mp3");
+    change([&] { type("MaxFileLength", "8"); }, 0, "Track 01.mp3", "");
+    change([&] { clickOn("Overwrite"); c<QCheckBox>("Subdirectory")->setChecked(false); }, 0, "Track 01.mp3");
+    change([&] { c<QCheckBox>("Special")->setChecked(false); clickOn("Rename"); type("NewFilename", "Lied-%#"); }, 0,
+           "Lied-1.mp3");
+    change([&] { click("AllFiles"); }, 2, "Lied-3.wav");
+    change([&] { list()->setSelected(0, false); }, 0, "");
+    change([] {}, 1, "Lied-1.mp3");
+    change([&] { clickOn("CutAfterLength"); type("MaxFileLength", "9"); }, 1, "Track 02!.mp3\nName unverändert");
+    change([&] { c<QCheckBox>("Special")->setChecked(true); }, 1, "Track 02.mp3");
     // Allowed characters count once confirmed in their dialog.
-    click("SelectSpecial");
-    m_window->specialSelect()->box(1)->setChecked(true); // "!"
-    QCOMPARE(tip(1), prefix + "Track 02.mp3");
-    QTest::mouseClick(m_window->specialSelect()->findChild<QPushButton *>("OK"), Qt::LeftButton);
-    QCOMPARE(tip(1), prefix + "Track 02!.mp3\nName unverändert");
+    change([&] { click("SelectSpecial"); m_window->specialSelect()->box(1)->setChecked(true); }, 1, "Track 02.mp3");
+    change([&] { QTest::mouseClick(m_window->specialSelect()->findChild<QPushButton *>("OK"), Qt::LeftButton); }, 1,
+           "Track 02!.mp3\nName unverändert");
     // A new filter lists afresh: nothing ticked, no tooltips until a tick.
     list()->setSelected(0, true);
     QCOMPARE(tip(0), prefix + "Track 01 .mp3");
-    c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.wav"));
+    change([&] { c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.wav")); }, 0, "");
     QCOMPARE(list()->texts(), QStringList{"Zugabe.wav"});
-    QCOMPARE(tip(0), QString());
-    list()->setSelected(0, true);
-    QCOMPARE(tip(0), prefix + "Zugabe.wav\nName unverändert");
+    change([&] { list()->setSelected(0, true); }, 0, "Zugabe.wav\nName unverändert");
 
     // The mark stands out from the list's background and keeps the text legible (WCAG contrast),
     // in a light and in a dark palette.
