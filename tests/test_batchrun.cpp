@@ -10,6 +10,7 @@
 #include "engine/journal.h"
 #include "engine/run.h"
 #include "engine/undo.h"
+#include "columns.h"
 #include "folderstate.h"
 
 Q_DECLARE_METATYPE(RenameOptions)
@@ -108,10 +109,9 @@ private slots:
     // between two files, or between two chunks of one, leaving no partial file.
     void progressAndCancel_data()
     {
-        QTest::addColumn<int>("stopAfter");  // entries done before the stop; -1 never
-        QTest::addColumn<bool>("midFile");   // stop in the middle of the next file
-        QTest::addColumn<bool>("named");     // named temporary files
-        QTest::addColumn<QString>("outcomes");
+        // Entries done before the stop (-1 never), whether it comes in the middle of the next file,
+        // named temporary files, and what the run reports.
+        columns<int, bool, bool, QString>("stopAfter", "midFile", "named", "outcomes");
         QTest::newRow("to the end") << -1 << false << false << "cccc";
         QTest::newRow("between files") << 2 << false << false << "ccxx";
         QTest::newRow("inside a file") << 2 << true << false << "ccxx";
@@ -242,12 +242,8 @@ private slots:
 // error ("closefail"), and what the run reports.
 void TestBatchRun::run_data()
 {
-    QTest::addColumn<QStringList>("names");
-    QTest::addColumn<QString>("ticks");
-    QTest::addColumn<RenameOptions>("options");
-    QTest::addColumn<QString>("seams");
-    QTest::addColumn<QString>("expected");
-    QTest::addColumn<QString>("outcomes");
+    columns<QStringList, QString, RenameOptions, QString, QString, QString>("names", "ticks", "options", "seams",
+                                                                            "expected", "outcomes");
     const QString s = "Schubert - Ständchen.mp3", older = s + ",-MOBIX/Schubert.mp3";
     const QString olderKept = "MOBIX/,MOBIX/Schubert.mp3," + s;
     row("cut to 8 beside", s, "x", options(Beside, 8), "", s + ",Schubert.mp3=" + s, "c");
@@ -344,10 +340,9 @@ void TestBatchRun::run()
 // what is still as the run left it, and never replacing anything.
 void TestBatchRun::undo_data()
 {
-    QTest::addColumn<RenameOptions>("options");
-    QTest::addColumn<QString>("meanwhile"); // what happens between the run and the undo
-    QTest::addColumn<QStringList>("left");   // what stays of the run's work, or of the meantime
-    QTest::addColumn<QString>("problems");
+    // The run's options, what happens between the run and the undo, what stays of the run's work
+    // or of the meantime, and what the undo reports.
+    columns<RenameOptions, QString, QStringList, QString>("options", "meanwhile", "left", "problems");
     QTest::newRow("numbered rename in place") << options(InPlace, 30, "%# - Dateiname") << "" << QStringList() << "";
     QTest::newRow("copies into MOBIX") << options(IntoMobix, 4) << "" << QStringList{"MOBIX/"} << "";
     QTest::newRow("copies beside") << options(Beside, 4) << "" << QStringList() << "";

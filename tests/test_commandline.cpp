@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "columns.h"
 #include "folderstate.h"
 
 namespace {
@@ -59,11 +60,7 @@ private slots:
     }
     void dryRunMatchesRun_data()
     {
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<QStringList>("lines");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QStringList>("after");
+        columns<QStringList, QStringList, QStringList, int, QStringList>("files", "options", "lines", "status", "after");
         const QString s = QStringLiteral("Schubert - Ständchen.mp3"), taken = "\tübersprungen: Name schon vergeben";
         runRow("rename in place", s + ",Grüße.mp3,cover.jpg", "--rename,--cut,8",
                "Grüße.mp3\tGre.mp3\tumbenannt\n" + s + "\tSchubert.mp3\tumbenannt", 0,
@@ -123,10 +120,8 @@ private slots:
     }
     void exitStatus_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("output"); // a text that standard output holds
-        QTest::addColumn<QString>("error");  // a text that standard error holds
+        // The arguments, the exit status, and a text that standard output and standard error hold.
+        columns<QStringList, int, QString, QString>("arguments", "status", "output", "error");
         statusRow("every file done", "--run @", 0, "a.mp3\ta.mp3\tkopiert", "");
         statusRow("empty folder", "--run @/empty", 0, "", "");
         statusRow("length 0", "--run --cut 0 @", 2, "", "zwischen 1 und 99 Zeichen");

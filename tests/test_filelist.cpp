@@ -1,5 +1,6 @@
 // The file list on real folders, the folder picker behind its seam and the widest-entry
 // measurement behind the list's sideways scrolling.
+#include "columns.h"
 #include "selection/filelist.h"
 #include "selection/filtercatalogue.h"
 #include "selection/folderpicker.h"
@@ -77,11 +78,7 @@ class TestFileList : public QObject
 private slots:
     void fill_data()
     {
-        QTest::addColumn<QByteArray>("files");
-        QTest::addColumn<QString>("filter");
-        QTest::addColumn<QByteArrayList>("names");
-        QTest::addColumn<bool>("kept");
-        QTest::addColumn<QByteArray>("folderName");
+        columns<QByteArray, QString, QByteArrayList, bool, QByteArray>("files", "filter", "names", "kept", "folderName");
         const char *musik = "a.JPG|b.jpeg|c.txt|archive.tar.gz";
         addRow("one pattern", musik, "*.jpg", "a.JPG");
         // A pattern matches the whole extension, never a suffix of it or of a dotless name.
@@ -162,8 +159,7 @@ private slots:
 
     void browse_data()
     {
-        QTest::addColumn<QString>("chosen");
-        QTest::addColumn<QString>("result");
+        columns<QString, QString>("chosen", "result");
         const QString root = QDir::toNativeSeparators(QDir::rootPath());
         QTest::newRow("folder") << root + "Musik//" << root + "Musik";
         QTest::newRow("root keeps its separator") << root << root;
@@ -213,8 +209,7 @@ private slots:
 
     void widestText_data()
     {
-        QTest::addColumn<QStringList>("texts");
-        QTest::addColumn<QString>("suffix");
+        columns<QStringList, QString>("texts", "suffix");
         const QString six(6, QLatin1Char(' '));
         QTest::newRow("none") << QStringList() << six;
         QTest::newRow("kerning with the suffix") << QStringList{"T", "Y", "A", "L"} << "AVT";

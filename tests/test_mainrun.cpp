@@ -34,9 +34,7 @@ private slots:
     // only the request to stop, which asks first.
     void runOnWorker_data()
     {
-        QTest::addColumn<QString>("request"); // how the user asks to stop
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<int>("copies");
+        columns<QString, int, int>("request", "answer", "copies"); // how the user asks to stop
         QTest::newRow("close box, no: the run goes on") << "close" << int(toolkit::ResultNo) << 3;
         QTest::newRow("Escape, yes: stops after the file") << "escape" << int(toolkit::ResultYes) << 1;
         QTest::newRow("Programm beenden, yes: stops and closes") << "button" << int(toolkit::ResultYes) << 1;
@@ -185,10 +183,9 @@ void TestMainRun::runOnWorker()
 
 void TestMainRun::runOptions_data()
 {
-    QTest::addColumn<QList<int>>("boxes"); // Overwrite, Subdirectory, Special: 0, 1 or 2 (greyed)
-    QTest::addColumn<QString>("pattern"); // the numbering pattern; empty for the cut mode
-    QTest::addColumn<QString>("length");
-    QTest::addColumn<QString>("folder"); // afterwards, sorted
+    // Overwrite, Subdirectory and Special (0, 1 or 2 for greyed), the numbering pattern (empty for
+    // the cut mode), the length, and the folder afterwards.
+    columns<QList<int>, QString, QString, QString>("boxes", "pattern", "length", "folder");
     const QString original = QStringLiteral("Schubert - Ständchen.mp3"), from = '=' + original;
     QTest::newRow("greyed Overwrite copies, MOBIX stays operable")
         << QList{2, 1, 1} << "" << "30" << "MOBIX/|MOBIX/Schubert - Stndchen.mp3" + from + '|' + original;

@@ -104,11 +104,8 @@ void TestMainWindow::layout()
 
 void TestMainWindow::lengthCheck_data()
 {
-    QTest::addColumn<QString>("start");
-    QTest::addColumn<QString>("how"); // typed at the end, or over the whole text: typed or pasted
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<QString>("expected");
-    QTest::addColumn<int>("messages");
+    // How the input comes: typed at the end, or over the whole text typed or pasted.
+    columns<QString, QString, QString, QString, int>("start", "how", "input", "expected", "messages");
     QTest::newRow("letters vanish") << "30" << "append" << "ab" << "30" << 0;
     QTest::newRow("deleting everything gives 1") << "30" << "replace" << "\b" << "1" << 0;
     QTest::newRow("zero") << "30" << "replace" << "0" << "30" << 1;

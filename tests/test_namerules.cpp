@@ -1,5 +1,6 @@
 #include <QTest>
 
+#include "columns.h"
 #include "engine/namerules.h"
 
 class TestNameRules : public QObject
@@ -29,10 +30,7 @@ private slots:
 // the starting number; expected holds the results of successive calls, separated by "|".
 void TestNameRules::rules_data()
 {
-    QTest::addColumn<QString>("rule");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("arg");
-    QTest::addColumn<QString>("expected");
+    columns<QString, QString, QString, QString>("rule", "name", "arg", "expected");
     const auto row = [](const char *rule, const QString &name, const QString &arg, const QString &expected) {
         QTest::addRow("%s(%s, %s)", rule, qPrintable(name), qPrintable(arg.left(8)))
             << rule << name << arg << expected;

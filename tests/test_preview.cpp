@@ -97,14 +97,9 @@ private:
 
 void TestPreview::preview_data()
 {
-    QTest::addColumn<QStringList>("names");
-    QTest::addColumn<QString>("ticks");
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QString>("length");
-    QTest::addColumn<QString>("pattern"); // "" cuts to length
-    QTest::addColumn<bool>("special");
-    QTest::addColumn<QString>("row");     // the one entry marked, "" for none
-    QTest::addColumn<QString>("hint");
+    // The pattern is "" in the cut mode; row is the one entry marked, "" for none.
+    columns<QStringList, QString, int, QString, QString, bool, QString, QString>("names", "ticks", "mode", "length",
+                                                                                 "pattern", "special", "row", "hint");
     const QString songs = "01 - Schubert - Ständchen.mp3,02 - Grüße aus Köln.mp3,Ça plane pour moi.wav,"
                           "live.at.home.mp3,README";
     row("cut into MOBIX, removal", songs, "xxxxx", IntoMobix, "9", "", true, "", "01 - Schu.mp3");

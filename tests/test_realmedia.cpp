@@ -16,6 +16,7 @@
 #include "engine/platformfs.h"
 #include "engine/run.h"
 #include "engine/undo.h"
+#include "columns.h"
 #include "folderstate.h"
 #include "selection/filelist.h"
 
@@ -171,13 +172,8 @@ private slots:
     // per ticked entry what the run reports (r renamed, c copied, t name taken).
     void media_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QStringList>("names");
-        QTest::addColumn<QStringList>("before");
-        QTest::addColumn<RenameOptions>("options");
-        QTest::addColumn<QString>("late");
-        QTest::addColumn<QStringList>("expected");
-        QTest::addColumn<QString>("outcomes");
+        columns<QString, QStringList, QStringList, RenameOptions, QString, QStringList, QString>(
+            "kind", "names", "before", "options", "late", "expected", "outcomes");
         addMediaRows("fat", true);
         addMediaRows("exfat", true);
         addMediaRows("tmpfs", false);
@@ -221,9 +217,7 @@ private slots:
     }
     void killed_data()
     {
-        QTest::addColumn<int>("signal");
-        QTest::addColumn<bool>("named");
-        QTest::addColumn<QString>("mode");
+        columns<int, bool, QString>("signal", "named", "mode");
         for (const int signal : {SIGKILL, SIGTERM})
             for (const bool named : {false, true})
                 for (const char *mode : {"beside", "mobix"})

@@ -1,6 +1,7 @@
 // Options survive a restart: a real settings file in a temporary folder, written by the real
 // window at its close and read by the next one.
 #include "app/mainwindow.h"
+#include "columns.h"
 #include "settings/optionsstore.h"
 #include "testsupport.h"
 #include "toolkit/controls.h"
@@ -151,9 +152,7 @@ private:
 
 void TestSettings::storedValues_data()
 {
-    QTest::addColumn<QString>("keys");
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("expected"); // what the control of each key shows, separated by "|"
+    columns<QString, QString, QString>("keys", "value", "expected"); // what each key's control shows, by "|"
     const QString sound = QStringLiteral("-----Sounddateien-----");
     QString grid, control;
     for (int code = 32; code < 256; ++code)

@@ -2,6 +2,7 @@
 #include <QTest>
 
 #include "app/specialselect.h"
+#include "columns.h"
 #include "testsupport.h"
 
 namespace {
@@ -50,8 +51,7 @@ class TestSpecialSelect : public QObject
 private slots:
     void boxes_data()
     {
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("texts"); // caption|tooltip
+        columns<int, QString>("code", "texts"); // caption|tooltip
         QTest::newRow("space") << 32 << " |Leerzeichen";
         QTest::newRow("ampersand, no mnemonic") << 38 << "&&|Zeichen &";
         QTest::newRow("euro") << 128 << "€|Zeichen €";
@@ -68,11 +68,8 @@ private slots:
     }
     void steps_data()
     {
-        QTest::addColumn<QString>("incoming");
-        QTest::addColumn<QString>("steps"); // separated by spaces
-        QTest::addColumn<QString>("copy"); // the working copy at the end
-        QTest::addColumn<QString>("writes");
-        QTest::addColumn<int>("warnings");
+        // The steps are separated by spaces; copy is the working copy at the end.
+        columns<QString, QString, QString, QString, int>("incoming", "steps", "copy", "writes", "warnings");
         const QString a25 = codes('A', 'Y'), a26 = codes('A', 'Z'), aaa = QString(26, u'A');
         QTest::newRow("default ticks its 66 boxes") << defaultList << "" << defaultList << "" << 0;
         QTest::newRow("ABCA minus A") << "ABCA" << "A" << "BC" << "" << 0;

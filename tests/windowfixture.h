@@ -3,6 +3,7 @@
 // What the main window's test programs share: a window over a settings file in a temporary
 // folder, its message boxes answered, and small helpers to reach and drive its controls.
 #include "app/mainwindow.h"
+#include "columns.h"
 #include "selection/folderpicker.h"
 #include "testsupport.h"
 #include "toolkit/checklist.h"
