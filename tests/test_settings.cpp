@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
@@ -33,9 +34,8 @@ private slots:
     void defaultsAndRestart()
     {
         start();
-        expectShown({"Extension", "CutAfterLength", "Rename", "MaxFileLength", "NewFilename", "Overwrite",
-                     "Subdirectory", "Special"},
-                    {"-----Sounddateien-----", "on", "off", "30", "%# - Dateiname", "0", "1", "1"});
+        QCOMPARE(shown("Extension,CutAfterLength,Rename,MaxFileLength,NewFilename,Overwrite,Subdirectory,Special"),
+                 "-----Sounddateien-----|on|off|30|%# - Dateiname|0|1|1");
         QCOMPARE(m_window->findChild<toolkit::ProgressBar *>("Fortschritt")->progress(), 100.0f);
         QCOMPARE(m_window->specialListe(), StoredOptions().specialListe);
         QCOMPARE(m_messages.count(), 0);
@@ -54,8 +54,8 @@ private slots:
                                  "Subdirectory.Enabled=false", "Special.Value=0", "SpecialListe.Text=",
                                  "NewFilename.Text="})
             QVERIFY2(text.contains(line), line);
-        expectShown({"Rename", "CutAfterLength", "MaxFileLength", "Overwrite", "Subdirectory", "Special", "Extension"},
-                    {"on", "off", "12", "1", "1 greyed", "0", "*.jpg"});
+        QCOMPARE(shown("Rename,CutAfterLength,MaxFileLength,Overwrite,Subdirectory,Special,Extension"),
+                 "on|off|12|1|1 greyed|0|*.jpg");
     }
     void storedValues_data();
     void storedValues()
@@ -63,16 +63,12 @@ private slots:
         QFETCH(QString, keys);
         QFETCH(QString, value);
         QFETCH(QString, expected);
-        const QStringList names = keys.split(u',');
-        for (const QString &key : names)
+        for (const QString &key : keys.split(u','))
             store(key, value);
         // What each key's control shows, then the same after a restart.
         for (int pass = 0; pass < 2; ++pass) {
             pass == 0 ? start() : restart();
-            QStringList shownNow;
-            for (const QString &key : names)
-                shownNow << shown(key.section(u'.', 0, 0));
-            QCOMPARE(shownNow.join(u'|'), expected);
+            QCOMPARE(shown(QString(keys).remove(QRegularExpression("\\.\\w+"))), expected);
             QCOMPARE(m_messages.count(), 0);
             // Whatever was stored, exactly one of the two modes is on.
             QVERIFY(shown("CutAfterLength") != shown("Rename"));
@@ -86,9 +82,7 @@ private slots:
         file.write(QByteArray("[Optionen\n\x01=\xff\xfe\x00MaxFileLength.Text=\n[[[", 32) + QByteArray(4096, '\xff'));
         file.close();
         start();
-        QCOMPARE(shown("MaxFileLength"), QStringLiteral("30"));
-        QCOMPARE(shown("Extension"), QStringLiteral("-----Sounddateien-----"));
-
+        QCOMPARE(shown("MaxFileLength,Extension"), QStringLiteral("30|-----Sounddateien-----"));
         // The settings folder's place is taken by a file: nothing can be written, closing still works.
         m_window.reset();
         QVERIFY(QDir(m_dir->path()).removeRecursively());
@@ -123,25 +117,25 @@ private:
     {
         QSettings(path(), QSettings::IniFormat).setValue(QStringLiteral("Optionen/") + key, value);
     }
-    // What a control shows: the chosen entry, the check value, the text or whether it is on.
-    QString shown(const QString &name) const
+    // What controls show, separated by "|": the chosen entry, the check value, the text or
+    // whether the option is on.
+    QString shown(const QString &names) const
     {
-        if (name == QLatin1String("SpecialListe"))
-            return m_window->specialListe();
-        QWidget *widget = m_window->findChild<QWidget *>(name);
-        if (auto *combo = qobject_cast<QComboBox *>(widget))
-            return combo->currentText();
-        if (auto *box = qobject_cast<QCheckBox *>(widget))
-            return QString::number(toolkit::checkValue(box)) + (box->isEnabled() ? "" : " greyed");
-        if (auto *option = qobject_cast<QRadioButton *>(widget))
-            return option->isChecked() ? QStringLiteral("on") : QStringLiteral("off");
-        return qobject_cast<QLineEdit *>(widget)->text();
-    }
-
-    void expectShown(const QStringList &names, const QStringList &values) const
-    {
-        for (int i = 0; i < names.size(); ++i)
-            QCOMPARE(shown(names[i]), values[i]);
+        QStringList values;
+        for (const QString &name : names.split(u',')) {
+            QWidget *widget = m_window->findChild<QWidget *>(name);
+            if (name == QLatin1String("SpecialListe"))
+                values << m_window->specialListe();
+            else if (auto *combo = qobject_cast<QComboBox *>(widget))
+                values << combo->currentText();
+            else if (auto *box = qobject_cast<QCheckBox *>(widget))
+                values << QString::number(toolkit::checkValue(box)) + (box->isEnabled() ? "" : " greyed");
+            else if (auto *option = qobject_cast<QRadioButton *>(widget))
+                values << (option->isChecked() ? "on" : "off");
+            else
+                values << qobject_cast<QLineEdit *>(widget)->text();
+        }
+        return values.join(u'|');
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;
