@@ -144,14 +144,14 @@ void TestPreview::preview()
         QCOMPARE(list()->visualRect(list()->model()->index(i, 0)).height(), list()->sizeHintForRow(0));
 
     // The preview window shows each ticked entry's tooltip, the problems first; nothing changes.
-    QStringList expected, shown;
-    QMap<QString, QString> planned; // new name -> original
+    QStringList expected, shown, planned; // planned: what the run makes, as the folder's state shows it
     for (bool problems : {true, false}) {
         for (int i = 0; i < list()->count(); ++i) {
             if (!list()->isSelected(i) || list()->isMarked(i) != problems)
                 continue;
-            expected << list()->text(i) + " | " + tip(i).mid(prefix.size()).replace(u'\n', " | ");
-            planned.insert(tip(i).mid(prefix.size()).section(u'\n', 0, 0), list()->text(i));
+            const QString text = list()->text(i), newName = tip(i).mid(prefix.size()).section(u'\n', 0, 0);
+            expected << text + " | " + tip(i).mid(prefix.size()).replace(u'\n', " | ");
+            planned << (newName == text ? text : newName + '=' + text);
         }
     }
     emit list()->menuRequested(QPoint(5, 5));
@@ -164,18 +164,16 @@ void TestPreview::preview()
     if (!row.isEmpty())
         return;
 
-    // The run gives exactly these names, each with its original's bytes.
+    // The run gives exactly these names, each with its original's bytes; the run may go on off
+    // the window's thread.
     const QStringList listed = list()->texts();
     click("Cut");
-    expected.clear();
-    for (auto it = planned.cbegin(); it != planned.cend(); ++it)
-        expected << (it.key() == it.value() ? it.key() : it.key() + '=' + it.value());
+    expected = planned;
     for (int i = 0; i < ticks.size() && mode != IntoMobix; ++i) {
         if (mode == Beside || ticks.at(i) != u'x')
             expected << listed.at(i);
     }
     expected.sort();
-    // The run may go on off the window's thread.
     QTRY_COMPARE(folderState(m_folder->path() + (mode == IntoMobix ? "/MOBIX/" : "/")), expected);
     QCOMPARE(m_messages.count(), 0);
 }
