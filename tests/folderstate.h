@@ -20,7 +20,8 @@ inline bool writeOrigin(const QByteArray &path, const QString &origin)
 {
     QFile file;
     const int fd = ::open(path.constData(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
-    return file.open(fd, QIODevice::WriteOnly, QFile::AutoCloseHandle) && file.write(bytesOf(origin)) == bytesOf(origin).size();
+    const QByteArray bytes = bytesOf(origin);
+    return file.open(fd, QIODevice::WriteOnly, QFile::AutoCloseHandle) && file.write(bytes) == bytes.size();
 }
 
 // folder ends with a separator; hidden files show too, so a temporary file left behind does.

@@ -51,6 +51,7 @@ int main(int argc, char *argv[])
         entries.push_back({name, QFileInfo(name).suffix(), QFile::encodeName(name), true});
     SlowObserver slow;
     JournalObserver journal(folder, &slow);
-    const RunReport report = RunBatch(entries, options, folder, extra == "journal" ? static_cast<RunObserver *>(&journal) : &slow);
+    RunObserver *observer = extra == "journal" ? static_cast<RunObserver *>(&journal) : &slow;
+    const RunReport report = RunBatch(entries, options, folder, observer);
     return report.countDone() == int(entries.size()) ? 0 : 1;
 }

@@ -164,7 +164,8 @@ private:
     void makeFiles(const QStringList &names) const
     {
         for (const QString &name : names)
-            QVERIFY(name.endsWith('/') ? QDir(folder()).mkpath(name) : writeOrigin(QFile::encodeName(folder() + '/' + name), name));
+            QVERIFY(name.endsWith('/') ? QDir(folder()).mkpath(name)
+                                       : writeOrigin(QFile::encodeName(folder() + '/' + name), name));
     }
     QStringList state() const { return folderState(folder() + '/'); }
     Result kappwerk(const QStringList &arguments) const;

@@ -192,9 +192,11 @@ void TestMainRun::runOptions_data()
                                                                   << "Schubert - Stndchen.mp3" + from;
     QTest::newRow("greyed MOBIX copies beside") << QList{0, 2, 1} << "" << "30"
                                                 << "Schubert - Stndchen.mp3" + from + '|' + original;
-    QTest::newRow("greyed Special keeps all") << QList{0, 1, 2} << "" << "30" << "MOBIX/|MOBIX/" + original + from + '|' + original;
+    QTest::newRow("greyed Special keeps all") << QList{0, 1, 2} << "" << "30"
+                                              << "MOBIX/|MOBIX/" + original + from + '|' + original;
     // "%" and "#" go with the umlauts, so the number comes first.
-    QTest::newRow("numbering pattern loses its umlauts") << QList{0, 0, 1} << "Grüße %#" << "30" << "1Gre .mp3" + from + '|' + original;
+    QTest::newRow("numbering pattern loses its umlauts") << QList{0, 0, 1} << "Grüße %#" << "30"
+                                                         << "1Gre .mp3" + from + '|' + original;
     QTest::newRow("2,5 cuts to 2, half to even") << QList{0, 0, 1} << "" << "2,5" << "Sc.mp3" + from + '|' + original;
     QTest::newRow("1,5 cuts to 2") << QList{0, 0, 1} << "" << "1,5" << "Sc.mp3" + from + '|' + original;
     QTest::newRow("0,5 is refused") << QList{0, 0, 1} << "" << "0,5" << original;
