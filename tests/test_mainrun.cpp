@@ -1,14 +1,12 @@
 // The batch run as the user starts it from the main window, on real folders: the options as
 // the controls hold them, the run on its worker thread with the controls locked, stopping it,
 // the report of skipped files, and taking the last run back.
-#include "engine/journal.h"
 #include "engine/platformfs.h"
 #include "toolkit/controls.h"
 #include "folderstate.h"
 #include "windowfixture.h"
 
 #include <QCheckBox>
-#include <QDir>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QProcess>
