@@ -8,7 +8,6 @@
 #include <cstdio>
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 
@@ -24,10 +23,9 @@ public:
     {
         if (state.bytesDone == 0 && state.entriesDone == 0)
             return;
-        if (!m_said) {
+        if (!std::exchange(m_said, true)) {
             std::puts("copying");
             std::fflush(stdout);
-            m_said = true;
         }
         QThread::msleep(state.bytesDone > 0 ? 200 : 20);
     }
@@ -45,17 +43,15 @@ int main(int argc, char *argv[])
     if (argc < 3)
         return 2;
     const QString folder = QFile::decodeName(argv[1]) + QLatin1Char('/');
-    const QByteArray mode = argv[2];
-    setUnnamedTempsForTest(!(argc > 3 && QByteArray(argv[3]) == "named"));
-    RenameOptions options;
-    options.Overwrite = mode == "inplace";
-    options.Subdirectory = mode == "mobix";
+    const QByteArray mode = argv[2], extra = argc > 3 ? argv[3] : "";
+    setUnnamedTempsForTest(extra != "named");
+    const RenameOptions options{.Subdirectory = mode == "mobix", .Overwrite = mode == "inplace"};
     std::vector<BatchEntry> entries;
     for (const QString &name : QDir(folder).entryList(QDir::Files, QDir::Name))
         entries.push_back({name, QFileInfo(name).suffix(), QFile::encodeName(name), true});
     SlowObserver slow;
     JournalObserver journal(folder, &slow);
-    const bool withJournal = argc > 3 && QByteArray(argv[3]) == "journal";
-    const RunReport report = RunBatch(entries, options, folder, withJournal ? static_cast<RunObserver *>(&journal) : &slow);
+    RunObserver *observer = extra == "journal" ? static_cast<RunObserver *>(&journal) : &slow;
+    const RunReport report = RunBatch(entries, options, folder, observer);
     return report.countDone() == int(entries.size()) ? 0 : 1;
 }

@@ -1,22 +1,13 @@
 // Fault drills: batches over real folders in which the world changes between the listing and
 // the click on "Dateinamen ändern". Whatever goes wrong, no original loses a byte, every copy
 // that exists is whole, no temporary file is left behind and the window still answers.
-#include "app/mainwindow.h"
 #include "engine/platformfs.h"
-#include "selection/folderpicker.h"
-#include "testsupport.h"
-#include "toolkit/checklist.h"
+#include "windowfixture.h"
 
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
 #include <QHash>
-#include <QPushButton>
 #include <QRandomGenerator>
 #include <QScopeGuard>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <QTest>
 
 #ifdef Q_OS_LINUX
 #include <sys/mount.h>
@@ -57,57 +48,76 @@ void writeFiles(const QString &folder, const Files &files)
 }
 } // namespace
 
-class TestFaultDrills : public QObject
+class TestFaultDrills : public QObject, public WindowFixture
 {
     Q_OBJECT
 private slots:
-    void cleanup() { setCopyWriteLimitForTest(-1); setFolderChooser({}); }
-    void batchUnderFaults_data();
+    void init() { setUp(); }
+    void cleanup()
+    {
+        tearDown();
+        setCopyWriteLimitForTest(-1);
+    }
+    void batchUnderFaults_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("copies into MOBIX") << int(Subfolder);
+        QTest::newRow("MOBIX replaced by a file") << int(SubfolderIsAFile);
+        QTest::newRow("copies beside the originals") << int(Beside);
+        // "orginal Dateien ersetzen" ticked greys "Im Unterordner MOBIX speichern" with its tick kept.
+        QTest::newRow("originals renamed, MOBIX greyed but ticked") << int(Rename);
+    }
     void batchUnderFaults();
-    void realFullDisk();
+    void realFullDisk()
+    {
+#ifdef Q_OS_LINUX
+        const QString folder = m_folder->path();
+        // A small file system of its own, so the disk really runs full (root only).
+        if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=3m") != 0)
+            QSKIP("cannot mount a small file system here");
+        const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(folder).constData(), MNT_DETACH); });
+        Files originals{{QStringLiteral("Groß.mp3"), QByteArray(1600 * 1024, 'G')}};
+        for (int i = 1; i <= 20; ++i)
+            originals.insert(QStringLiteral("Klein %1.mp3").arg(i), QByteArray(3000 + i, char('a' + i)));
+        writeFiles(folder, originals);
+        run(folder, Subfolder, [&] {
+            QVERIFY(QDir().mkpath(folder + QStringLiteral("/MOBIX")));
+            writeFiles(folder + QStringLiteral("/MOBIX"), {{QStringLiteral("Gro.mp3"), "older copy"}});
+        });
+        QCOMPARE(readFolder(folder), originals);
+        Files expected = originals;
+        expected.remove(QStringLiteral("Groß.mp3"));
+        expected.insert(QStringLiteral("Gro.mp3"), "older copy");
+        QCOMPARE(readFolder(folder + QStringLiteral("/MOBIX")), expected);
+#else
+        QSKIP("needs a mountable small file system");
+#endif
+    }
 
 private:
     // Lists the folder in a fresh window, lets the world change, ticks all and cuts.
     void run(const QString &folder, Mode mode, const std::function<void()> &meanwhile)
     {
-        QTemporaryDir config;
-        QSettings settings(config.filePath(QStringLiteral("k.conf")), QSettings::IniFormat);
-        MessageRecorder messages;
-        Main window(settings);
-        window.show();
-        setFolderChooser([folder](const BrowseRequest &) { return folder; });
-        QTest::mouseClick(window.findChild<QPushButton *>("Open"), Qt::LeftButton);
-        window.findChild<QCheckBox *>("Overwrite")->setChecked(mode == Rename);
-        window.findChild<QCheckBox *>("Subdirectory")->setChecked(mode != Beside);
+        open(folder);
+        c<QCheckBox>("Overwrite")->setChecked(mode == Rename);
+        c<QCheckBox>("Subdirectory")->setChecked(mode != Beside);
         meanwhile();
-        QTest::mouseClick(window.findChild<QPushButton *>("AllFiles"), Qt::LeftButton);
-        QTest::mouseClick(window.findChild<QPushButton *>("Cut"), Qt::LeftButton);
+        click("AllFiles");
+        click("Cut");
         // Still answering: the list shows the folder as it is now, the skipped files were
         // reported in one message, and About shows its box.
-        QCOMPARE(window.findChild<toolkit::CheckList *>("FileList")->count(),
-                 QDir(folder).entryList({"*.mp3"}, QDir::Files).size());
-        QCOMPARE(messages.count(), 1);
-        QCOMPARE(messages.records().first().style, int(toolkit::StyleExclamation));
-        QTest::mouseClick(window.findChild<QPushButton *>("About"), Qt::LeftButton);
-        QCOMPARE(messages.count(), 2);
+        QCOMPARE(list()->count(), QDir(folder).entryList({"*.mp3"}, QDir::Files).size());
+        QCOMPARE(m_messages.count(), 1);
+        QCOMPARE(m_messages.records().first().style, int(toolkit::StyleExclamation));
+        click("About");
+        QCOMPARE(m_messages.count(), 2);
     }
 };
-
-void TestFaultDrills::batchUnderFaults_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::newRow("copies into MOBIX") << int(Subfolder);
-    QTest::newRow("MOBIX replaced by a file") << int(SubfolderIsAFile);
-    QTest::newRow("copies beside the originals") << int(Beside);
-    // "orginal Dateien ersetzen" ticked greys "Im Unterordner MOBIX speichern" with its tick kept.
-    QTest::newRow("originals renamed, MOBIX greyed but ticked") << int(Rename);
-}
 
 void TestFaultDrills::batchUnderFaults()
 {
     QFETCH(int, mode);
-    QTemporaryDir dir;
-    const QString folder = dir.path();
+    const QString folder = m_folder->path();
     const QString target = mode == Subfolder ? folder + QStringLiteral("/MOBIX") : folder;
     QRandomGenerator random(2026);
     Files originals;
@@ -175,33 +185,6 @@ void TestFaultDrills::batchUnderFaults()
         QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/MOBIX")));
     if (mode == SubfolderIsAFile)
         QCOMPARE(now.value(QStringLiteral("MOBIX")), QByteArray("not a folder"));
-}
-
-void TestFaultDrills::realFullDisk()
-{
-#ifdef Q_OS_LINUX
-    QTemporaryDir dir;
-    const QString folder = dir.path();
-    // A small file system of its own, so the disk really runs full (root only).
-    if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=3m") != 0)
-        QSKIP("cannot mount a small file system here");
-    const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(folder).constData(), MNT_DETACH); });
-    Files originals{{QStringLiteral("Groß.mp3"), QByteArray(1600 * 1024, 'G')}};
-    for (int i = 1; i <= 20; ++i)
-        originals.insert(QStringLiteral("Klein %1.mp3").arg(i), QByteArray(3000 + i, char('a' + i)));
-    writeFiles(folder, originals);
-    run(folder, Subfolder, [&] {
-        QVERIFY(QDir().mkpath(folder + QStringLiteral("/MOBIX")));
-        writeFiles(folder + QStringLiteral("/MOBIX"), {{QStringLiteral("Gro.mp3"), "older copy"}});
-    });
-    QCOMPARE(readFolder(folder), originals);
-    Files expected = originals;
-    expected.remove(QStringLiteral("Groß.mp3"));
-    expected.insert(QStringLiteral("Gro.mp3"), "older copy");
-    QCOMPARE(readFolder(folder + QStringLiteral("/MOBIX")), expected);
-#else
-    QSKIP("needs a mountable small file system");
-#endif
 }
 
 QTEST_MAIN(TestFaultDrills)

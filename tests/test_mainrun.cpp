@@ -1,14 +1,12 @@
 // The batch run as the user starts it from the main window, on real folders: the options as
 // the controls hold them, the run on its worker thread with the controls locked, stopping it,
 // the report of skipped files, and taking the last run back.
-#include "engine/journal.h"
 #include "engine/platformfs.h"
 #include "toolkit/controls.h"
+#include "folderstate.h"
 #include "windowfixture.h"
 
 #include <QCheckBox>
-#include <QDir>
-#include <QDirIterator>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QProcess>
@@ -22,66 +20,108 @@ class TestMainRun : public QObject, public WindowFixture
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
+    void initTestCase()
+    {
+        toolkit::ensureTahoma();
+        // The journals of these runs go to a folder of the test's own.
+        qputenv("XDG_STATE_HOME", QFile::encodeName(m_state.path()));
+    }
     void init() { setUp(); }
     void cleanup() { tearDown(); }
-    void cut();
-    void runOnWorker_data();
+    // The run works on a worker thread: meanwhile the window keeps its controls locked and takes
+    // only the request to stop, which asks first.
+    void runOnWorker_data()
+    {
+        columns<QString, int, int>("request", "answer", "copies"); // how the user asks to stop
+        QTest::newRow("close box, no: the run goes on") << "close" << int(toolkit::ResultNo) << 3;
+        QTest::newRow("Escape, yes: stops after the file") << "escape" << int(toolkit::ResultYes) << 1;
+        QTest::newRow("Programm beenden, yes: stops and closes") << "button" << int(toolkit::ResultYes) << 1;
+    }
     void runOnWorker();
     void runOptions_data();
-    void runOptions();
-    void undo_data();
-    void undo();
+    // A run started through the window with check boxes in any of their three states, and
+    // lengths the check lets through: only a real tick counts, and greying Overwrite greys nothing.
+    void runOptions()
+    {
+        QFETCH(QList<int>, boxes);
+        QFETCH(QString, pattern);
+        QFETCH(QString, length);
+        QFETCH(QString, folder);
+        const QString original = QStringLiteral("Schubert - Ständchen.mp3");
+        makeFile(original, bytesOf(original));
+        open(m_folder->path());
+        click("Cut");
+        expectMessage("Keine Dateien ausgewählt. Wählen Sie zuerst Ordner öffnen.", toolkit::StyleCritical, "Fehler");
+        m_messages.clear();
+        list()->setSelected(0, true);
+        toolkit::setCheckValue(c<QCheckBox>("Overwrite"), boxes[0]);
+        toolkit::setCheckValue(c<QCheckBox>("Subdirectory"), boxes[1]);
+        toolkit::setCheckValue(c<QCheckBox>("Special"), boxes[2]);
+        QCOMPARE(c("Subdirectory")->isEnabled(), boxes[0] != 1);
+        c<QRadioButton>(pattern.isEmpty() ? "CutAfterLength" : "Rename")->setChecked(true);
+        c<QLineEdit>("NewFilename")->setText(pattern);
+        const QSignalBlocker unchecked(c("MaxFileLength")); // a text the check has not seen yet
+        c<QLineEdit>("MaxFileLength")->setText(length);
+        click("Cut");
+        QCOMPARE(folderState(m_folder->path() + '/').join(u'|'), folder);
+        // Only a refused run leaves the folder as it was, and it says why; a run lists the folder
+        // as it is now, nothing ticked.
+        const bool refused = folder == original;
+        QCOMPARE(m_messages.count(), int(refused));
+        if (refused)
+            expectMessage("Bitte eine Länge zwischen 1 und 99 Zeichen verwenden.", 16, "Achtung");
+        QStringList listed = list()->texts();
+        listed.sort();
+        QCOMPARE(listed, QDir(m_folder->path()).entryList(QDir::Files, QDir::Name));
+        QCOMPARE(list()->anySelected(), refused);
+    }
+    // A run from the window is taken back by the window (Ctrl+Z, after asking) or by the command
+    // line; either way the folder is as before, and then there is nothing left to undo.
+    void undo_data()
+    {
+        QTest::addColumn<bool>("byCommandLine");
+        QTest::newRow("Ctrl+Z in the window") << false;
+        QTest::newRow("kappwerk --undo") << true;
+    }
+    void undo()
+    {
+        QFETCH(bool, byCommandLine);
+        const QStringList before{"Schubert - Ständchen.mp3", "Schubert.mp3", "Wanderer.mp3"};
+        for (const QString &name : before)
+            makeFile(name, bytesOf(name));
+        open(m_folder->path());
+        QVERIFY(!m_window->canUndo());
+        c<QCheckBox>("Overwrite")->setChecked(true);
+        c<QLineEdit>("MaxFileLength")->setText(QStringLiteral("3"));
+        click("AllFiles");
+        click("Cut");
+        // "Schubert.mp3" cuts to the name the entry before it got; the other two are renamed.
+        QCOMPARE(m_messages.count(), 1);
+        expectMessage("1 von 3 ausgewählten Dateien wurden übersprungen:\nSchubert.mp3 → Sch.mp3: Name schon vergeben",
+                      toolkit::StyleExclamation, "Kappwerk");
+        QCOMPARE(list()->texts(), (QStringList{"Sch.mp3", "Schubert.mp3", "Wan.mp3"}));
+        QVERIFY(m_window->canUndo());
+        m_messages.clear();
+        if (byCommandLine) {
+            QProcess kappwerk;
+            kappwerk.start(QStringLiteral(KAPPWERK_BINARY), {"--undo", m_folder->path()});
+            QVERIFY(kappwerk.waitForFinished(30000));
+            QCOMPARE(kappwerk.exitCode(), 0);
+            QCOMPARE(QString::fromUtf8(kappwerk.readAllStandardOutput()).count('\n'), 2);
+            QTest::keyClick(list(), Qt::Key_F5);
+        } else {
+            QTest::keyClick(m_window->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+            expectMessage(QStringLiteral("Den letzten Lauf in %1 rückgängig machen?").arg(m_folder->path()),
+                          toolkit::StyleQuestionYesNo, "Kappwerk");
+        }
+        QCOMPARE(list()->texts(), before);
+        QCOMPARE(folderState(m_folder->path() + '/'), before);
+        QVERIFY(!m_window->canUndo());
+    }
 
 private:
     QTemporaryDir m_state;
 };
-
-void TestMainRun::initTestCase()
-{
-    toolkit::ensureTahoma();
-    // The journals of these runs go to a folder of the test's own.
-    qputenv("XDG_STATE_HOME", QFile::encodeName(m_state.path()));
-}
-
-void TestMainRun::cut()
-{
-    makeFile(QStringLiteral("Schubert - Ständchen.mp3"), "serenade");
-    makeFile(QStringLiteral("other.mp3"));
-    open(m_folder->path());
-    click("Cut");
-    QCOMPARE(m_messages.count(), 1);
-    expectMessage("Keine Dateien ausgewählt. Wählen Sie zuerst Ordner öffnen.", 16, "Fehler");
-
-    list()->setSelected(1, true);
-    m_messages.clear();
-    c<QLineEdit>("MaxFileLength")->setText(QStringLiteral("8"));
-    c<QCheckBox>("Subdirectory")->setChecked(false);
-    click("Cut");
-    QCOMPARE(m_messages.count(), 0);
-    QCOMPARE(list()->texts(), (QStringList{"other.mp3", "Schubert - Ständchen.mp3", "Schubert.mp3"}));
-    QVERIFY(!list()->anySelected());
-    QFile copy(m_folder->filePath(QStringLiteral("Schubert.mp3")));
-    QVERIFY(copy.open(QIODevice::ReadOnly));
-    QCOMPARE(copy.readAll(), QByteArray("serenade"));
-
-    // A folder is current, then Open and cancel: nothing listed, no folder current.
-    open(QString());
-    QCOMPARE(list()->count(), 0);
-    QCOMPARE(m_window->folderPath(), QString());
-}
-
-// The run works on a worker thread: meanwhile the window keeps its controls locked and takes
-// only the request to stop, which asks first.
-void TestMainRun::runOnWorker_data()
-{
-    QTest::addColumn<QString>("request"); // how the user asks to stop
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<int>("copies");
-    QTest::newRow("close box, no: the run goes on") << "close" << int(toolkit::ResultNo) << 3;
-    QTest::newRow("Escape, yes: stops after the file") << "escape" << int(toolkit::ResultYes) << 1;
-    QTest::newRow("Programm beenden, yes: stops and closes") << "button" << int(toolkit::ResultYes) << 1;
-}
 
 void TestMainRun::runOnWorker()
 {
@@ -140,98 +180,24 @@ void TestMainRun::runOnWorker()
 
 void TestMainRun::runOptions_data()
 {
-    QTest::addColumn<QList<int>>("boxes"); // Overwrite, Subdirectory, Special: 0, 1 or 2 (greyed)
-    QTest::addColumn<QString>("pattern"); // the numbering pattern; empty for the cut mode
-    QTest::addColumn<QString>("length");
-    QTest::addColumn<QString>("folder"); // afterwards, sorted
-    const QString original = QStringLiteral("Schubert - Ständchen.mp3");
+    // Overwrite, Subdirectory and Special (0, 1 or 2 for greyed), the numbering pattern (empty for
+    // the cut mode), the length, and the folder afterwards.
+    columns<QList<int>, QString, QString, QString>("boxes", "pattern", "length", "folder");
+    const QString original = QStringLiteral("Schubert - Ständchen.mp3"), from = '=' + original;
     QTest::newRow("greyed Overwrite copies, MOBIX stays operable")
-        << QList{2, 1, 1} << "" << "30" << "MOBIX/Schubert - Stndchen.mp3|" + original;
-    QTest::newRow("Overwrite renames beside MOBIX's greyed tick") << QList{1, 1, 1} << "" << "30" << "Schubert - Stndchen.mp3";
-    QTest::newRow("greyed MOBIX copies beside") << QList{0, 2, 1} << "" << "30" << "Schubert - Stndchen.mp3|" + original;
-    QTest::newRow("greyed Special keeps all") << QList{0, 1, 2} << "" << "30" << "MOBIX/" + original + "|" + original;
+        << QList{2, 1, 1} << "" << "30" << "MOBIX/|MOBIX/Schubert - Stndchen.mp3" + from + '|' + original;
+    QTest::newRow("Overwrite renames beside MOBIX's greyed tick") << QList{1, 1, 1} << "" << "30"
+                                                                  << "Schubert - Stndchen.mp3" + from;
+    QTest::newRow("greyed MOBIX copies beside") << QList{0, 2, 1} << "" << "30"
+                                                << "Schubert - Stndchen.mp3" + from + '|' + original;
+    QTest::newRow("greyed Special keeps all") << QList{0, 1, 2} << "" << "30"
+                                              << "MOBIX/|MOBIX/" + original + from + '|' + original;
     // "%" and "#" go with the umlauts, so the number comes first.
-    QTest::newRow("numbering pattern loses its umlauts") << QList{0, 0, 1} << "Grüße %#" << "30" << "1Gre .mp3|" + original;
-    QTest::newRow("2,5 cuts to 2, half to even") << QList{0, 0, 1} << "" << "2,5" << "Sc.mp3|" + original;
-    QTest::newRow("1,5 cuts to 2") << QList{0, 0, 1} << "" << "1,5" << "Sc.mp3|" + original;
+    QTest::newRow("numbering pattern loses its umlauts") << QList{0, 0, 1} << "Grüße %#" << "30"
+                                                         << "1Gre .mp3" + from + '|' + original;
+    QTest::newRow("2,5 cuts to 2, half to even") << QList{0, 0, 1} << "" << "2,5" << "Sc.mp3" + from + '|' + original;
+    QTest::newRow("1,5 cuts to 2") << QList{0, 0, 1} << "" << "1,5" << "Sc.mp3" + from + '|' + original;
     QTest::newRow("0,5 is refused") << QList{0, 0, 1} << "" << "0,5" << original;
-}
-
-// A run started through the window with check boxes in any of their three states, and
-// lengths the check lets through: only a real tick counts, and greying Overwrite greys nothing.
-void TestMainRun::runOptions()
-{
-    QFETCH(QList<int>, boxes);
-    QFETCH(QString, pattern);
-    QFETCH(QString, length);
-    QFETCH(QString, folder);
-    makeFile(QStringLiteral("Schubert - Ständchen.mp3"), "serenade");
-    open(m_folder->path());
-    list()->setSelected(0, true);
-    toolkit::setCheckValue(c<QCheckBox>("Overwrite"), boxes[0]);
-    toolkit::setCheckValue(c<QCheckBox>("Subdirectory"), boxes[1]);
-    toolkit::setCheckValue(c<QCheckBox>("Special"), boxes[2]);
-    QCOMPARE(c("Subdirectory")->isEnabled(), boxes[0] != 1);
-    c<QRadioButton>(pattern.isEmpty() ? "CutAfterLength" : "Rename")->setChecked(true);
-    c<QLineEdit>("NewFilename")->setText(pattern);
-    const QSignalBlocker unchecked(c("MaxFileLength")); // a text the check has not seen yet
-    c<QLineEdit>("MaxFileLength")->setText(length);
-    click("Cut");
-    QStringList found;
-    for (QDirIterator it(m_folder->path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
-        found << QDir(m_folder->path()).relativeFilePath(it.next());
-    found.sort();
-    QCOMPARE(found.join(u'|'), folder);
-    // Only a refused run leaves the folder as it was, and it says why.
-    QCOMPARE(m_messages.count(), int(folder == QStringLiteral("Schubert - Ständchen.mp3")));
-    if (m_messages.count())
-        expectMessage("Bitte eine Länge zwischen 1 und 99 Zeichen verwenden.", 16, "Achtung");
-}
-
-// A run from the window is taken back by the window (Ctrl+Z, after asking) or by the command
-// line; either way the folder is as before, and then there is nothing left to undo.
-void TestMainRun::undo_data()
-{
-    QTest::addColumn<bool>("byCommandLine");
-    QTest::newRow("Ctrl+Z in the window") << false;
-    QTest::newRow("kappwerk --undo") << true;
-}
-
-void TestMainRun::undo()
-{
-    QFETCH(bool, byCommandLine);
-    makeFile(QStringLiteral("Schubert - Ständchen.mp3"), "serenade");
-    makeFile(QStringLiteral("Schubert.mp3"), "older");
-    makeFile(QStringLiteral("Wanderer.mp3"), "wanderer");
-    open(m_folder->path());
-    QVERIFY(!m_window->canUndo());
-    c<QCheckBox>("Overwrite")->setChecked(true);
-    c<QLineEdit>("MaxFileLength")->setText(QStringLiteral("3"));
-    click("AllFiles");
-    click("Cut");
-    // "Schubert.mp3" cuts to the name the entry before it got; the other two are renamed.
-    QCOMPARE(m_messages.count(), 1);
-    expectMessage("1 von 3 ausgewählten Dateien wurden übersprungen:\nSchubert.mp3 → Sch.mp3: Name schon vergeben",
-                  toolkit::StyleExclamation, "Kappwerk");
-    QCOMPARE(list()->texts(), (QStringList{"Sch.mp3", "Schubert.mp3", "Wan.mp3"}));
-    QVERIFY(m_window->canUndo());
-    m_messages.clear();
-    if (byCommandLine) {
-        QProcess kappwerk;
-        kappwerk.start(QStringLiteral(KAPPWERK_BINARY), {"--undo", m_folder->path()});
-        QVERIFY(kappwerk.waitForFinished(30000));
-        QCOMPARE(kappwerk.exitCode(), 0);
-        QCOMPARE(QString::fromUtf8(kappwerk.readAllStandardOutput()).count('\n'), 2);
-        QTest::keyClick(list(), Qt::Key_F5);
-    } else {
-        QTest::keyClick(m_window->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
-        expectMessage(qPrintable(QStringLiteral("Den letzten Lauf in %1 rückgängig machen?").arg(m_folder->path())),
-                      toolkit::StyleQuestionYesNo, "Kappwerk");
-    }
-    QCOMPARE(list()->texts(), (QStringList{"Schubert - Ständchen.mp3", "Schubert.mp3", "Wanderer.mp3"}));
-    QFile serenade(m_folder->filePath(QStringLiteral("Schubert - Ständchen.mp3")));
-    QVERIFY(serenade.open(QIODevice::ReadOnly) && serenade.readAll() == "serenade");
-    QVERIFY(!m_window->canUndo());
 }
 
 QTEST_MAIN(TestMainRun)

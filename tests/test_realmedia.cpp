@@ -16,6 +16,8 @@
 #include "engine/platformfs.h"
 #include "engine/run.h"
 #include "engine/undo.h"
+#include "columns.h"
+#include "folderstate.h"
 #include "selection/filelist.h"
 
 Q_DECLARE_METATYPE(RenameOptions)
@@ -49,84 +51,55 @@ QString runTool(const QString &tool, const QStringList &args, QByteArray *out = 
     return {};
 }
 
-// A small file system of the given kind mounted on point; device is a loop device to detach.
+// A small file system of the given kind, mounted on point until it goes; why tells what failed.
 struct Medium {
-    QString point, device;
+    QString point, device, why;
+    Medium(const QString &kind, const QString &dir) : point(dir + "/mnt")
+    {
+        const QString image = dir + "/image";
+        QFile file(image);
+        if (::geteuid() != 0)
+            why = "mounting needs root";
+        else if ((kind == "fat" || kind == "exfat") && !QFile::exists("/dev/fuse"))
+            why = "no /dev/fuse";
+        else if (!QDir().mkpath(point) || !file.open(QIODevice::WriteOnly) || !file.resize(qint64(32) << 20))
+            why = "cannot make the image";
+        else if (kind == "tmpfs")
+            why = runTool("mount", {"-t", "tmpfs", "-o", "size=32m", "tmpfs", point});
+        else if (kind == "ext4" && (why = runTool("mkfs.ext4", {"-q", "-F", image})).isEmpty())
+            why = runTool("mount", {"-o", "loop", image, point});
+        else if (kind == "fat" && (why = runTool("mkfs.vfat", {image})).isEmpty())
+            why = runTool("fusefat", {"-o", "rw+", image, point});
+        else if (kind == "exfat" && (why = runTool("mkfs.exfat", {image})).isEmpty()) {
+            QByteArray loop;
+            why = runTool("losetup", {"-f", "--show", image}, &loop);
+            device = QString::fromLocal8Bit(loop);
+            if (why.isEmpty())
+                why = runTool("mount.exfat-fuse", {device, point});
+        }
+        mounted = why.isEmpty();
+        QDir(point).rmdir("lost+found"); // ext4's, which no other kind has
+    }
+    ~Medium()
+    {
+        if (mounted && !runTool("umount", {point}).isEmpty())
+            runTool("umount", {"-l", point});
+        if (!device.isEmpty())
+            runTool("losetup", {"-d", device});
+    }
     bool mounted = false;
 };
 
-QString mountMedium(const QString &kind, const QString &dir, Medium *medium)
+// Starts a run in a child process and, once it is under way and after meanwhile, sends it signal.
+void killChild(QProcess &child, const QStringList &arguments, int signal, const std::function<void()> &meanwhile)
 {
-    if (::geteuid() != 0)
-        return "mounting needs root";
-    const bool fuse = kind == "fat" || kind == "exfat";
-    if (fuse && !QFile::exists("/dev/fuse"))
-        return "no /dev/fuse";
-    medium->point = dir + "/mnt";
-    const QString image = dir + "/image";
-    QFile file(image);
-    if (!QDir().mkpath(medium->point) || !file.open(QIODevice::WriteOnly) || !file.resize(qint64(32) << 20))
-        return "cannot make the image";
-    file.close();
-    QString why;
-    if (kind == "tmpfs")
-        why = runTool("mount", {"-t", "tmpfs", "-o", "size=32m", "tmpfs", medium->point});
-    else if (kind == "ext4" && (why = runTool("mkfs.ext4", {"-q", "-F", image})).isEmpty())
-        why = runTool("mount", {"-o", "loop", image, medium->point});
-    else if (kind == "fat" && (why = runTool("mkfs.vfat", {image})).isEmpty())
-        why = runTool("fusefat", {"-o", "rw+", image, medium->point});
-    else if (kind == "exfat" && (why = runTool("mkfs.exfat", {image})).isEmpty()) {
-        QByteArray device;
-        why = runTool("losetup", {"-f", "--show", image}, &device);
-        medium->device = QString::fromLocal8Bit(device);
-        if (why.isEmpty())
-            why = runTool("mount.exfat-fuse", {medium->device, medium->point});
-    }
-    medium->mounted = why.isEmpty();
-    QDir(medium->point).rmdir("lost+found"); // ext4's, which no other kind has
-    return why;
-}
-
-void unmountMedium(const Medium &medium)
-{
-    if (medium.mounted && !runTool("umount", {medium.point}).isEmpty())
-        runTool("umount", {"-l", medium.point});
-    if (!medium.device.isEmpty())
-        runTool("losetup", {"-d", medium.device});
-}
-
-// Bytes that tell which original a file holds.
-QByteArray bytesOf(const QString &origin)
-{
-    return (origin.toUtf8() + '\n').repeated(2000);
-}
-
-bool writeFile(const QString &path, const QString &origin)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytesOf(origin)) == bytesOf(origin).size() && file.flush();
-}
-
-// Every name in the folder and below, with the original whose bytes it holds; hidden ones too,
-// so a temporary file left behind shows.
-QStringList state(const QString &folder, const QStringList &origins, const QString &sub = {})
-{
-    QStringList result;
-    const auto filter = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
-    for (const QString &entry : QDir(folder + sub).entryList(filter)) {
-        const QString name = sub + entry;
-        QFile file(folder + name);
-        if (QFileInfo(file).isDir()) {
-            result << name + '/' << state(folder, origins, name + '/');
-            continue;
-        }
-        const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        const auto origin = std::find_if(origins.begin(), origins.end(),
-                                         [&](const QString &o) { return bytesOf(o) == bytes; });
-        result << name + '=' + (origin != origins.end() ? *origin : "?");
-    }
-    result.sort();
-    return result;
+    child.start(RUNCHILD, arguments);
+    while (!child.readAllStandardOutput().contains("copying"))
+        QVERIFY2(child.waitForReadyRead(30000), "the child never got under way");
+    meanwhile();
+    QVERIFY(::kill(pid_t(child.processId()), signal) == 0);
+    QVERIFY(child.waitForFinished(10000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
 }
 
 void addMediaRows(const char *kind, bool caseless)
@@ -135,9 +108,7 @@ void addMediaRows(const char *kind, bool caseless)
     // in MOBIX is an older copy to refresh, and the two "Wald" files get one name.
     const QStringList names{"Song - live.mp3", "Take - one.mp3", "Wald - Lied.wav", "Wald - Weg.wav"};
     const QStringList before{"SONG.MP3", "MOBIX/SONG.MP3", "MOBIX/Take.mp3"};
-    QStringList kept{"MOBIX/"};
-    for (const QString &name : names + before)
-        kept << name + '=' + name;
+    const QStringList kept = QStringList{"MOBIX/"} + names + before;
     for (const Mode mode : {InPlace, Beside, IntoMobix}) {
         QStringList expected = kept;
         const QString to = mode == IntoMobix ? "MOBIX/" : "";
@@ -146,9 +117,9 @@ void addMediaRows(const char *kind, bool caseless)
         expected << to + "Wald.wav=Wald - Lied.wav" << to + "Take.mp3=Take - one.mp3";
         if (mode == InPlace)
             for (const char *moved : {"Take - one.mp3", "Wald - Lied.wav", caseless ? "" : "Song - live.mp3"})
-                expected.removeAll(QString(moved) + "=" + moved);
+                expected.removeAll(moved);
         if (mode == IntoMobix)
-            expected.removeAll("MOBIX/Take.mp3=MOBIX/Take.mp3");
+            expected.removeAll("MOBIX/Take.mp3");
         const QString done = mode == InPlace ? "r" : "c";
         QTest::addRow("%s, %s", kind, mode == InPlace ? "in place" : mode == Beside ? "beside" : "into MOBIX")
             << QString(kind) << names << before << cutOptions(mode, 4) << QString() << expected
@@ -162,8 +133,8 @@ void addMediaRows(const char *kind, bool caseless)
         const QString to = mode == IntoMobix ? "MOBIX/" : "";
         QTest::addRow("%s, late file %s", kind, mode == Beside ? "beside" : "in MOBIX")
             << QString(kind) << names.mid(1, 2) << QStringList{"MOBIX/SONG.MP3"} << cutOptions(mode, 4) << late
-            << QStringList{"MOBIX/", "MOBIX/SONG.MP3=MOBIX/SONG.MP3", "Take - one.mp3=Take - one.mp3",
-                           "Wald - Lied.wav=Wald - Lied.wav", to + "Take.mp3=Take - one.mp3", to + late + "=late"}
+            << QStringList{"MOBIX/", "MOBIX/SONG.MP3", "Take - one.mp3", "Wald - Lied.wav", to + "Take.mp3=Take - one.mp3",
+                           to + late + "=late"}
             << "ct";
     }
 }
@@ -196,173 +167,136 @@ private slots:
         setBeforePublishForTest({});
         setUnnamedTempsForTest(true);
     }
-    void media_data();
-    void media();
-    void killed_data();
-    void killed();
-    void undoAfterKill();
+    // Each row: the file system, the listed files (all ticked), files that are there before, the
+    // options, a file that appears just before a copy is published, the folders afterwards, and
+    // per ticked entry what the run reports (r renamed, c copied, t name taken).
+    void media_data()
+    {
+        columns<QString, QStringList, QStringList, RenameOptions, QString, QStringList, QString>(
+            "kind", "names", "before", "options", "late", "expected", "outcomes");
+        addMediaRows("fat", true);
+        addMediaRows("exfat", true);
+        addMediaRows("tmpfs", false);
+        addMediaRows("ext4", false);
+    }
+    void media()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, before);
+        QFETCH(RenameOptions, options);
+        QFETCH(QString, late);
+        QFETCH(QStringList, expected);
+        QFETCH(QString, outcomes);
+        QTemporaryDir dir;
+        const Medium medium(kind, dir.path());
+        if (!medium.why.isEmpty())
+            QSKIP(qPrintable(kind + ": " + medium.why));
+        const QString folder = medium.point + '/';
+        QVERIFY(QDir(folder).mkdir("MOBIX"));
+        std::vector<BatchEntry> entries;
+        for (const QString &name : names + before) {
+            QVERIFY2(writeOrigin(QFile::encodeName(folder + name), name), qPrintable(name));
+            if (names.contains(name))
+                entries.push_back({name, QFileInfo(name).suffix(), QFile::encodeName(name), true});
+        }
+        if (!late.isEmpty())
+            setBeforePublishForTest([&](const NativeName &target) {
+                const QFileInfo info(QFile::decodeName(target));
+                if (info.fileName().compare(late, Qt::CaseInsensitive) == 0)
+                    writeOrigin(QFile::encodeName(info.path() + '/' + late), "late");
+            });
+        const RunReport report = RunBatch(entries, options, folder, nullptr);
+        expected.sort();
+        QCOMPARE(folderState(folder), expected);
+        QString got;
+        for (const EntryResult &result : report.results)
+            got += result.outcome == Outcome::Renamed ? 'r' : result.outcome == Outcome::Copied ? 'c'
+                 : result.reason == SkipReason::NameTaken ? 't' : '?';
+        QCOMPARE(got, outcomes);
+    }
+    void killed_data()
+    {
+        columns<int, bool, QString>("signal", "named", "mode");
+        for (const int signal : {SIGKILL, SIGTERM})
+            for (const bool named : {false, true})
+                for (const char *mode : {"beside", "mobix"})
+                    QTest::addRow("%s, %s temporary file, %s", signal == SIGKILL ? "SIGKILL" : "SIGTERM",
+                                  named ? "named" : "unnamed", mode) << signal << named << QString(mode);
+    }
+    // A run killed in the middle of a large copy leaves no partial file under the new name; an
+    // unnamed temporary file leaves nothing at all, a named one is removed on SIGTERM, and after
+    // SIGKILL it is never listed and the next run in that folder removes it.
+    void killed()
+    {
+        QFETCH(int, signal);
+        QFETCH(bool, named);
+        QFETCH(QString, mode);
+        const QString big = m_pool.filePath(bigName);
+        if (!QFile::exists(big)) {
+            QFile file(big);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            for (qint64 written = 0; written < bigSize; written += bigPattern().size())
+                QVERIFY(file.write(bigPattern()) == bigPattern().size());
+        }
+        QTemporaryDir dir(m_pool.filePath("drill-XXXXXX"));
+        const QString folder = dir.path() + '/';
+        QVERIFY(::link(QFile::encodeName(big).constData(), QFile::encodeName(folder + bigName).constData()) == 0);
+        const QString target = mode == "mobix" ? folder + "MOBIX/" : folder;
+
+        QProcess child;
+        const auto stop = qScopeGuard([&] { child.kill(); child.waitForFinished(5000); });
+        killChild(child, {dir.path(), mode, named ? "named" : ""}, signal,
+                  [&] { QCOMPARE(hiddenTemps(target).size(), named ? 1 : 0); });
+        if (QTest::currentTestFailed())
+            return;
+        // Nothing under the new name; nothing at all but what SIGKILL leaves of a named file.
+        const auto all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+        QCOMPARE(QDir(target).entryList(all).size(), (target == folder ? 1 : 0) + (named && signal == SIGKILL ? 1 : 0));
+        QCOMPARE(hiddenTemps(target).size(), named && signal == SIGKILL ? 1 : 0);
+        FileListData lists;
+        FillFileList(lists, "*.*", false, dir.path(), {});
+        QCOMPARE(lists.entries, QStringList{bigName});
+        QCOMPARE(FillFileList(lists, "*.*", false, target, {}).isEmpty(), target != folder);
+
+        // The next run removes what the killed one left and makes the whole copy.
+        setUnnamedTempsForTest(!named);
+        std::vector<BatchEntry> entries{{bigName, "mp3", QFile::encodeName(bigName), true}};
+        const RenameOptions defaults{.Subdirectory = mode == "mobix"};
+        const RunReport report = RunBatch(entries, defaults, folder, nullptr);
+        QCOMPARE(report.countDone(), 1);
+        QCOMPARE(hiddenTemps(target), QStringList());
+        QCOMPARE(QFileInfo(target + bigNewName).size(), bigSize);
+        QFile copy(target + bigNewName);
+        QVERIFY(copy.open(QIODevice::ReadOnly) && copy.seek(bigSize - bigPattern().size()));
+        QVERIFY(copy.readAll() == bigPattern());
+    }
+    // A rename in place killed midway is taken back from its journal: every file has its old name
+    // and its bytes again.
+    void undoAfterKill()
+    {
+        QTemporaryDir state;
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+        QTemporaryDir dir(m_pool.filePath("undo-XXXXXX"));
+        QStringList names;
+        for (int i = 1; i <= 200; ++i) {
+            names << QStringLiteral("Lied %1 - ein ziemlich langer Titel.mp3").arg(i, 3, 10, QChar('0'));
+            QVERIFY(writeOrigin(QFile::encodeName(dir.filePath(names.last())), names.last()));
+        }
+        QProcess child;
+        const auto stop = qScopeGuard([&] { child.kill(); child.waitForFinished(5000); });
+        killChild(child, {dir.path(), "inplace", "journal"}, SIGKILL, [] { QThread::msleep(100); });
+        const QStringList midway = QDir(dir.path()).entryList(QDir::Files);
+        QVERIFY(midway != names && midway.size() == names.size());
+        const UndoReport report = UndoLastRun(dir.path() + '/');
+        QVERIFY(report.hadJournal && report.countDone() > 0);
+        QCOMPARE(undoProblemsText(report), QString());
+        QCOMPARE(folderState(dir.path() + '/'), names);
+    }
 
 private:
     QTemporaryDir m_pool; // holds the large file, linked into the folder of every kill drill
 };
-
-// Each row: the file system, the listed files (all ticked), files that are there before, the
-// options, a file that appears just before a copy is published, the folders afterwards, and
-// per ticked entry what the run reports (r renamed, c copied, t name taken).
-void TestRealMedia::media_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QStringList>("names");
-    QTest::addColumn<QStringList>("before");
-    QTest::addColumn<RenameOptions>("options");
-    QTest::addColumn<QString>("late");
-    QTest::addColumn<QStringList>("expected");
-    QTest::addColumn<QString>("outcomes");
-    addMediaRows("fat", true);
-    addMediaRows("exfat", true);
-    addMediaRows("tmpfs", false);
-    addMediaRows("ext4", false);
-}
-
-void TestRealMedia::media()
-{
-    QFETCH(QString, kind);
-    QFETCH(QStringList, names);
-    QFETCH(QStringList, before);
-    QFETCH(RenameOptions, options);
-    QFETCH(QString, late);
-    QFETCH(QStringList, expected);
-    QFETCH(QString, outcomes);
-    QTemporaryDir dir;
-    Medium medium; // unmounted and detached whatever happens
-    const auto unmount = qScopeGuard([&] { unmountMedium(medium); });
-    const QString why = mountMedium(kind, dir.path(), &medium);
-    if (!why.isEmpty())
-        QSKIP(qPrintable(kind + ": " + why));
-    const QString folder = medium.point + '/';
-    QVERIFY(QDir(folder).mkdir("MOBIX"));
-    std::vector<BatchEntry> entries;
-    for (const QString &name : names + before) {
-        QVERIFY2(writeFile(folder + name, name), qPrintable(name));
-        if (names.contains(name))
-            entries.push_back({name, QFileInfo(name).suffix(), QFile::encodeName(name), true});
-    }
-    if (!late.isEmpty())
-        setBeforePublishForTest([&](const NativeName &target) {
-            const QFileInfo info(QFile::decodeName(target));
-            if (info.fileName().compare(late, Qt::CaseInsensitive) == 0)
-                writeFile(info.path() + '/' + late, "late");
-        });
-    const RunReport report = RunBatch(entries, options, folder, nullptr);
-    expected.sort();
-    QCOMPARE(state(folder, names + before + QStringList{"late"}), expected);
-    QString got;
-    for (const EntryResult &result : report.results)
-        got += result.outcome == Outcome::Renamed ? 'r' : result.outcome == Outcome::Copied ? 'c'
-             : result.reason == SkipReason::NameTaken ? 't' : '?';
-    QCOMPARE(got, outcomes);
-}
-
-void TestRealMedia::killed_data()
-{
-    QTest::addColumn<int>("signal");
-    QTest::addColumn<bool>("named");
-    QTest::addColumn<QString>("mode");
-    QTest::newRow("SIGKILL, unnamed temporary file, MOBIX") << int(SIGKILL) << false << "mobix";
-    QTest::newRow("SIGTERM, unnamed temporary file, beside") << int(SIGTERM) << false << "beside";
-    QTest::newRow("SIGKILL, named temporary file, beside") << int(SIGKILL) << true << "beside";
-    QTest::newRow("SIGKILL, named temporary file, MOBIX") << int(SIGKILL) << true << "mobix";
-    QTest::newRow("SIGTERM, named temporary file, beside") << int(SIGTERM) << true << "beside";
-    QTest::newRow("SIGTERM, named temporary file, MOBIX") << int(SIGTERM) << true << "mobix";
-}
-
-// A run killed in the middle of a large copy leaves no partial file under the new name; an
-// unnamed temporary file leaves nothing at all, a named one is removed on SIGTERM, and after
-// SIGKILL it is never listed and the next run in that folder removes it.
-void TestRealMedia::killed()
-{
-    QFETCH(int, signal);
-    QFETCH(bool, named);
-    QFETCH(QString, mode);
-    const QString big = m_pool.filePath(bigName);
-    if (!QFile::exists(big)) {
-        QFile file(big);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        for (qint64 written = 0; written < bigSize; written += bigPattern().size())
-            QVERIFY(file.write(bigPattern()) == bigPattern().size());
-    }
-    QTemporaryDir dir(m_pool.filePath("drill-XXXXXX"));
-    const QString folder = dir.path() + '/';
-    QVERIFY(::link(QFile::encodeName(big).constData(), QFile::encodeName(folder + bigName).constData()) == 0);
-    const QString target = mode == "mobix" ? folder + "MOBIX/" : folder;
-
-    QProcess child;
-    child.start(RUNCHILD, {dir.path(), mode, named ? "named" : ""});
-    const auto stop = qScopeGuard([&] { child.kill(); child.waitForFinished(5000); });
-    while (!child.readAllStandardOutput().contains("copying"))
-        QVERIFY2(child.waitForReadyRead(30000), "the child never started copying");
-    QCOMPARE(hiddenTemps(target).size(), named ? 1 : 0);
-    QVERIFY(::kill(pid_t(child.processId()), signal) == 0);
-    QVERIFY(child.waitForFinished(10000));
-    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
-
-    // Nothing under the new name; nothing at all but what SIGKILL leaves of a named file.
-    const auto all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
-    QCOMPARE(QDir(target).entryList(all).size(), (target == folder ? 1 : 0) + (named && signal == SIGKILL ? 1 : 0));
-    QCOMPARE(hiddenTemps(target).size(), named && signal == SIGKILL ? 1 : 0);
-    FileListData lists;
-    FillFileList(lists, "*.*", false, dir.path(), {});
-    QCOMPARE(lists.entries, QStringList{bigName});
-    QCOMPARE(FillFileList(lists, "*.*", false, target, {}).isEmpty(), target != folder);
-
-    // The next run removes what the killed one left and makes the whole copy.
-    setUnnamedTempsForTest(!named);
-    std::vector<BatchEntry> entries{{bigName, "mp3", QFile::encodeName(bigName), true}};
-    const RenameOptions defaults{.Subdirectory = mode == "mobix"};
-    const RunReport report = RunBatch(entries, defaults, folder, nullptr);
-    QCOMPARE(report.countDone(), 1);
-    QCOMPARE(hiddenTemps(target), QStringList());
-    QCOMPARE(QFileInfo(target + bigNewName).size(), bigSize);
-    QFile copy(target + bigNewName);
-    QVERIFY(copy.open(QIODevice::ReadOnly) && copy.seek(bigSize - bigPattern().size()));
-    QVERIFY(copy.readAll() == bigPattern());
-}
-
-// A rename in place killed midway is taken back from its journal: every file has its old name
-// and its bytes again.
-void TestRealMedia::undoAfterKill()
-{
-    QTemporaryDir state;
-    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
-    QTemporaryDir dir(m_pool.filePath("undo-XXXXXX"));
-    QStringList names;
-    for (int i = 1; i <= 200; ++i) {
-        names << QStringLiteral("Lied %1 - ein ziemlich langer Titel.mp3").arg(i, 3, 10, QChar('0'));
-        QFile file(dir.filePath(names.last()));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(names.last().toUtf8()) > 0);
-    }
-    QProcess child;
-    child.start(RUNCHILD, {dir.path(), "inplace", "journal"});
-    const auto stop = qScopeGuard([&] { child.kill(); child.waitForFinished(5000); });
-    while (!child.readAllStandardOutput().contains("copying"))
-        QVERIFY2(child.waitForReadyRead(30000), "the child never started renaming");
-    QThread::msleep(100);
-    QVERIFY(::kill(pid_t(child.processId()), SIGKILL) == 0);
-    QVERIFY(child.waitForFinished(10000));
-    const QStringList midway = QDir(dir.path()).entryList(QDir::Files);
-    QVERIFY(midway != names);
-    QVERIFY(midway.size() == names.size());
-
-    const UndoReport report = UndoLastRun(dir.path() + '/');
-    QVERIFY(report.hadJournal && report.countDone() > 0);
-    QCOMPARE(undoProblemsText(report), QString());
-    QStringList now = QDir(dir.path()).entryList(QDir::Files);
-    QCOMPARE(now, names);
-    for (const QString &name : names) {
-        QFile file(dir.filePath(name));
-        QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == name.toUtf8());
-    }
-}
 
 QTEST_GUILESS_MAIN(TestRealMedia)
 #include "test_realmedia.moc"

@@ -1,6 +1,7 @@
 // Options survive a restart: a real settings file in a temporary folder, written by the real
 // window at its close and read by the next one.
 #include "app/mainwindow.h"
+#include "columns.h"
 #include "settings/optionsstore.h"
 #include "testsupport.h"
 #include "toolkit/controls.h"
@@ -13,6 +14,7 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
@@ -27,11 +29,74 @@ class TestSettings : public QObject
 private slots:
     void init() { m_dir = std::make_unique<QTemporaryDir>(); }
     void cleanup() { m_window.reset(); m_settings.reset(); }
-    void firstRunShowsTheDefaults();
-    void closeAndRestart();
+    // The first start shows the defaults; what the user sets comes back after a restart, from
+    // the file the window wrote at its close.
+    void defaultsAndRestart()
+    {
+        start();
+        QCOMPARE(shown("Extension,CutAfterLength,Rename,MaxFileLength,NewFilename,Overwrite,Subdirectory,Special"),
+                 "-----Sounddateien-----|on|off|30|%# - Dateiname|0|1|1");
+        QCOMPARE(m_window->findChild<toolkit::ProgressBar *>("Fortschritt")->progress(), 100.0f);
+        QCOMPARE(m_window->specialListe(), StoredOptions().specialListe);
+        QCOMPARE(m_messages.count(), 0);
+        m_window->findChild<QRadioButton *>("Rename")->setChecked(true);
+        m_window->findChild<QLineEdit *>("MaxFileLength")->setText(QStringLiteral("12"));
+        m_window->findChild<QCheckBox *>("Overwrite")->setChecked(true);
+        m_window->findChild<QCheckBox *>("Special")->setChecked(false);
+        m_window->findChild<QComboBox *>("Extension")->setCurrentIndex(3);
+        restart();
+        QFile file(path());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY(text.startsWith("[Optionen]"));
+        for (const char *line : {"Extension.ListIndex=3", "CutAfterLength.Value=false", "Rename.Value=true",
+                                 "MaxFileLength.Text=12", "Overwrite.Value=1", "Subdirectory.Value=1",
+                                 "Subdirectory.Enabled=false", "Special.Value=0", "SpecialListe.Text=",
+                                 "NewFilename.Text="})
+            QVERIFY2(text.contains(line), line);
+        QCOMPARE(shown("Rename,CutAfterLength,MaxFileLength,Overwrite,Subdirectory,Special,Extension"),
+                 "on|off|12|1|1 greyed|0|*.jpg");
+    }
     void storedValues_data();
-    void storedValues();
-    void corruptFileAndUnwritableFolder();
+    void storedValues()
+    {
+        QFETCH(QString, keys);
+        QFETCH(QString, value);
+        QFETCH(QString, expected);
+        for (const QString &key : keys.split(u','))
+            store(key, value);
+        // What each key's control shows, then the same after a restart.
+        for (int pass = 0; pass < 2; ++pass) {
+            pass == 0 ? start() : restart();
+            QCOMPARE(shown(QString(keys).remove(QRegularExpression("\\.\\w+"))), expected);
+            QCOMPARE(m_messages.count(), 0);
+            // Whatever was stored, exactly one of the two modes is on.
+            QVERIFY(shown("CutAfterLength") != shown("Rename"));
+        }
+    }
+    void corruptFileAndUnwritableFolder()
+    {
+        QDir().mkpath(QFileInfo(path()).path());
+        QFile file(path());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("[Optionen\n\x01=\xff\xfe\x00MaxFileLength.Text=\n[[[", 32) + QByteArray(4096, '\xff'));
+        file.close();
+        start();
+        QCOMPARE(shown("MaxFileLength,Extension"), QStringLiteral("30|-----Sounddateien-----"));
+        // The settings folder's place is taken by a file: nothing can be written, closing still works.
+        m_window.reset();
+        QVERIFY(QDir(m_dir->path()).removeRecursively());
+        QVERIFY(QDir().mkpath(m_dir->path()));
+        QFile blocker(m_dir->filePath(QStringLiteral("Kappwerk")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        start();
+        QSignalSpy unloaded(m_window.get(), &Main::unloaded);
+        m_window->close();
+        QCOMPARE(unloaded.count(), 1);
+        QVERIFY(!QFile::exists(path()));
+        QCOMPARE(m_messages.count(), 0);
+    }
     void warningBoxIsCentred();
 
 private:
@@ -52,25 +117,25 @@ private:
     {
         QSettings(path(), QSettings::IniFormat).setValue(QStringLiteral("Optionen/") + key, value);
     }
-    // What a control shows: the chosen entry, the check value, the text or whether it is on.
-    QString shown(const QString &name) const
+    // What controls show, separated by "|": the chosen entry, the check value, the text or
+    // whether the option is on.
+    QString shown(const QString &names) const
     {
-        if (name == QLatin1String("SpecialListe"))
-            return m_window->specialListe();
-        QWidget *widget = m_window->findChild<QWidget *>(name);
-        if (auto *combo = qobject_cast<QComboBox *>(widget))
-            return combo->currentText();
-        if (auto *box = qobject_cast<QCheckBox *>(widget))
-            return QString::number(toolkit::checkValue(box)) + (box->isEnabled() ? "" : " greyed");
-        if (auto *option = qobject_cast<QRadioButton *>(widget))
-            return option->isChecked() ? QStringLiteral("on") : QStringLiteral("off");
-        return qobject_cast<QLineEdit *>(widget)->text();
-    }
-
-    void expectShown(const QStringList &names, const QStringList &values) const
-    {
-        for (int i = 0; i < names.size(); ++i)
-            QCOMPARE(shown(names[i]), values[i]);
+        QStringList values;
+        for (const QString &name : names.split(u',')) {
+            QWidget *widget = m_window->findChild<QWidget *>(name);
+            if (name == QLatin1String("SpecialListe"))
+                values << m_window->specialListe();
+            else if (auto *combo = qobject_cast<QComboBox *>(widget))
+                values << combo->currentText();
+            else if (auto *box = qobject_cast<QCheckBox *>(widget))
+                values << QString::number(toolkit::checkValue(box)) + (box->isEnabled() ? "" : " greyed");
+            else if (auto *option = qobject_cast<QRadioButton *>(widget))
+                values << (option->isChecked() ? "on" : "off");
+            else
+                values << qobject_cast<QLineEdit *>(widget)->text();
+        }
+        return values.join(u'|');
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -79,127 +144,48 @@ private:
     std::unique_ptr<Main> m_window;
 };
 
-void TestSettings::firstRunShowsTheDefaults()
-{
-    start();
-    expectShown({"Extension", "CutAfterLength", "Rename", "MaxFileLength", "NewFilename", "Overwrite",
-                 "Subdirectory", "Special"},
-                {"-----Sounddateien-----", "on", "off", "30", "%# - Dateiname", "0", "1", "1"});
-    QCOMPARE(m_window->findChild<toolkit::ProgressBar *>("Fortschritt")->progress(), 100.0f);
-    QCOMPARE(m_window->specialListe(), StoredOptions().specialListe);
-    QCOMPARE(m_messages.count(), 0);
-}
-
-void TestSettings::closeAndRestart()
-{
-    start();
-    m_window->findChild<QRadioButton *>("Rename")->setChecked(true);
-    m_window->findChild<QLineEdit *>("MaxFileLength")->setText(QStringLiteral("12"));
-    m_window->findChild<QCheckBox *>("Overwrite")->setChecked(true);
-    m_window->findChild<QCheckBox *>("Special")->setChecked(false);
-    m_window->findChild<QComboBox *>("Extension")->setCurrentIndex(3);
-    restart();
-
-    QFile file(path());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray text = file.readAll();
-    QVERIFY(text.startsWith("[Optionen]"));
-    for (const char *line : {"Extension.ListIndex=3", "CutAfterLength.Value=false", "Rename.Value=true",
-                             "MaxFileLength.Text=12", "Overwrite.Value=1", "Subdirectory.Value=1",
-                             "Subdirectory.Enabled=false", "Special.Value=0", "SpecialListe.Text=",
-                             "NewFilename.Text="})
-        QVERIFY2(text.contains(line), line);
-    expectShown({"Rename", "CutAfterLength", "MaxFileLength", "Overwrite", "Subdirectory", "Special", "Extension"},
-                {"on", "off", "12", "1", "1 greyed", "0", "*.jpg"});
-}
-
 void TestSettings::storedValues_data()
 {
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("control");
-    QTest::addColumn<QString>("expected");
-    QTest::addColumn<int>("messages");
+    columns<QString, QString, QString>("keys", "value", "expected"); // what each key's control shows, by "|"
     const QString sound = QStringLiteral("-----Sounddateien-----");
     QString grid, control;
     for (int code = 32; code < 256; ++code)
         grid.append(QChar(code));
     for (int code = 1; code < 32; ++code)
         control.append(QChar(code));
+    const auto row = [](const char *name, const char *keys, const QString &value, const QString &expected) {
+        QTest::newRow(name) << QString(keys) << value << expected;
+    };
     // Texts come back exactly as stored, whatever they hold; an empty one stays empty.
-    QTest::newRow("empty text") << "SpecialListe.Text" << "" << "SpecialListe" << "" << 0;
-    QTest::newRow("ini syntax") << "NewFilename.Text" << "  \"a'b\";=#[]\\, x  " << "NewFilename" << "  \"a'b\";=#[]\\, x  " << 0;
-    QTest::newRow("below 32") << "SpecialListe.Text" << control << "SpecialListe" << control << 0;
-    QTest::newRow("the grid") << "SpecialListe.Text" << grid << "SpecialListe" << grid << 0;
-    QTest::newRow("beyond") << "NewFilename.Text" << "€ŸĀ日本😀@Variant(x)" << "NewFilename" << "€ŸĀ日本😀@Variant(x)" << 0;
-    QTest::newRow("index beyond the list") << "Extension.ListIndex" << "25" << "Extension" << sound << 0;
-    QTest::newRow("index no number") << "Extension.ListIndex" << "drei" << "Extension" << sound << 0;
-    QTest::newRow("index -1 chooses nothing") << "Extension.ListIndex" << "-1" << "Extension" << "" << 0;
-    QTest::newRow("check state 3") << "Special.Value" << "3" << "Special" << "1" << 0;
-    QTest::newRow("greyed check state") << "Special.Value" << "2" << "Special" << "2" << 0;
-    QTest::newRow("enabled as a number") << "Subdirectory.Enabled" << "0" << "Subdirectory" << "1 greyed" << 0;
-    QTest::newRow("boolean any case") << "Rename.Value" << "TRUE" << "Rename" << "on" << 0;
-    QTest::newRow("'no' is no boolean") << "Subdirectory.Enabled" << "no" << "Subdirectory" << "1" << 0;
-    QTest::newRow("decimal zero is false") << "Subdirectory.Enabled" << "0.0" << "Subdirectory" << "1 greyed" << 0;
+    row("empty text", "SpecialListe.Text", "", "");
+    row("ini syntax", "NewFilename.Text", "  \"a'b\";=#[]\\, x  ", "  \"a'b\";=#[]\\, x  ");
+    row("below 32", "SpecialListe.Text", control, control);
+    row("the grid", "SpecialListe.Text", grid, grid);
+    row("beyond", "NewFilename.Text", "€ŸĀ日本😀@Variant(x)", "€ŸĀ日本😀@Variant(x)");
+    row("index beyond the list", "Extension.ListIndex", "25", sound);
+    row("index no number", "Extension.ListIndex", "drei", sound);
+    row("index -1 chooses nothing", "Extension.ListIndex", "-1", "");
+    row("check state 3", "Special.Value", "3", "1");
+    row("greyed check state", "Special.Value", "2", "2");
+    row("enabled as a number", "Subdirectory.Enabled", "0", "1 greyed");
+    row("boolean any case", "Rename.Value", "TRUE", "on");
+    row("'no' is no boolean", "Subdirectory.Enabled", "no", "1");
+    row("decimal zero is false", "Subdirectory.Enabled", "0.0", "1 greyed");
     // Both modes stored on: the numbering option, stored later, wins; neither on gives the cut mode.
-    QTest::newRow("both modes on") << "CutAfterLength.Value,Rename.Value" << "1" << "Rename" << "on" << 0;
-    QTest::newRow("both modes off") << "CutAfterLength.Value,Rename.Value" << "false" << "CutAfterLength" << "on" << 0;
-    QTest::newRow("length no number") << "MaxFileLength.Text" << "zwölf" << "MaxFileLength" << "30" << 0;
-    QTest::newRow("length empty gives 1") << "MaxFileLength.Text" << "" << "MaxFileLength" << "1" << 0;
-    QTest::newRow("length 150 warns") << "MaxFileLength.Text" << "150" << "MaxFileLength" << "30" << 1;
+    row("both modes on", "CutAfterLength.Value,Rename.Value", "1", "off|on");
+    row("both modes off", "CutAfterLength.Value,Rename.Value", "false", "on|off");
+    row("length no number", "MaxFileLength.Text", "zwölf", "30");
+    row("length empty gives 1", "MaxFileLength.Text", "", "1");
 }
 
-void TestSettings::storedValues()
-{
-    QFETCH(QString, key);
-    QFETCH(QString, value);
-    QFETCH(QString, control);
-    QFETCH(QString, expected);
-    QFETCH(int, messages);
-    for (const QString &each : key.split(QLatin1Char(',')))
-        store(each, value);
-    start();
-    QCOMPARE(shown(control), expected);
-    QCOMPARE(m_messages.count(), messages);
-    // Whatever was stored, exactly one of the two modes is on.
-    QVERIFY(shown("CutAfterLength") != shown("Rename"));
-    restart();
-    QCOMPARE(shown(control), expected);
-}
-
-void TestSettings::corruptFileAndUnwritableFolder()
-{
-    QDir().mkpath(QFileInfo(path()).path());
-    QFile file(path());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray("[Optionen\n\x01=\xff\xfe\x00MaxFileLength.Text=\n[[[", 32) + QByteArray(4096, '\xff'));
-    file.close();
-    start();
-    QCOMPARE(shown("MaxFileLength"), QStringLiteral("30"));
-    QCOMPARE(shown("Extension"), QStringLiteral("-----Sounddateien-----"));
-
-    // The settings folder's place is taken by a file: nothing can be written, closing still works.
-    m_window.reset();
-    QVERIFY(QDir(m_dir->path()).removeRecursively());
-    QVERIFY(QDir().mkpath(m_dir->path()));
-    QFile blocker(m_dir->filePath(QStringLiteral("Kappwerk")));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    start();
-    QSignalSpy unloaded(m_window.get(), &Main::unloaded);
-    m_window->close();
-    QCOMPARE(unloaded.count(), 1);
-    QVERIFY(!QFile::exists(path()));
-    QCOMPARE(m_messages.count(), 0);
-}
-
-// The length warning appears centred on the screen while the window loads, and centred over
-// the window once it is shown.
+// A length out of range gives the default with a warning, centred on the screen while the
+// window loads, and centred over the window once it is shown.
 void TestSettings::warningBoxIsCentred()
 {
     store(QStringLiteral("MaxFileLength.Text"), QStringLiteral("150"));
     QList<QRect> boxes = m_messages.realBoxes([this] { start(); });
     QCOMPARE(boxes.size(), 1);
+    QCOMPARE(shown("MaxFileLength"), QStringLiteral("30"));
     QVERIFY((boxes[0].center() - QGuiApplication::primaryScreen()->availableGeometry().center()).manhattanLength() <= 2);
     m_window->show();
     m_window->move(40, 50);

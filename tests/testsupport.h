@@ -15,11 +15,10 @@
 class MessageRecorder
 {
 public:
-    explicit MessageRecorder(int answer = toolkit::ResultOk)
-    {
-        m_answer = answer;
-        install();
-    }
+    explicit MessageRecorder(int answer = toolkit::ResultOk) : m_answer(answer) { install(); }
+    ~MessageRecorder() { toolkit::setMessageAnswerer({}); }
+    MessageRecorder(const MessageRecorder &) = delete;
+    MessageRecorder &operator=(const MessageRecorder &) = delete;
     void install()
     {
         toolkit::setMessageAnswerer([this](const toolkit::MessageRecord &record) {
@@ -27,10 +26,6 @@ public:
             return m_answer;
         });
     }
-    ~MessageRecorder() { toolkit::setMessageAnswerer({}); }
-    MessageRecorder(const MessageRecorder &) = delete;
-    MessageRecorder &operator=(const MessageRecorder &) = delete;
-
     void setAnswer(int answer) { m_answer = answer; }
     const QList<toolkit::MessageRecord> &records() const { return m_records; }
     int count() const { return int(m_records.size()); }

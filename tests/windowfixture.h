@@ -3,10 +3,12 @@
 // What the main window's test programs share: a window over a settings file in a temporary
 // folder, its message boxes answered, and small helpers to reach and drive its controls.
 #include "app/mainwindow.h"
+#include "columns.h"
 #include "selection/folderpicker.h"
 #include "testsupport.h"
 #include "toolkit/checklist.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QPushButton>
@@ -22,7 +24,8 @@ protected:
     void setUp()
     {
         m_folder = std::make_unique<QTemporaryDir>();
-        m_settings = std::make_unique<QSettings>(m_folder->filePath(QStringLiteral(".k.conf")), QSettings::IniFormat);
+        m_config = std::make_unique<QTemporaryDir>(); // outside the folder, whose every file may be listed
+        m_settings = std::make_unique<QSettings>(m_config->filePath(QStringLiteral("k.conf")), QSettings::IniFormat);
         m_messages.clear();
         m_window = std::make_unique<Main>(*m_settings);
         m_window->show();
@@ -39,6 +42,7 @@ protected:
     toolkit::CheckList *list() const { return c<toolkit::CheckList>("FileList"); }
     void makeFile(const QString &name, const QByteArray &content = "data")
     {
+        QDir(m_folder->path()).mkpath(QFileInfo(name).path());
         QFile file(m_folder->filePath(name));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
     }
@@ -48,13 +52,13 @@ protected:
         click("Open");
     }
 
-    void expectMessage(const char *text, int style, const char *title) const
+    void expectMessage(const QString &text, int style, const QString &title) const
     {
-        QVERIFY2(m_messages.count() > 0, text);
+        QVERIFY2(m_messages.count() > 0, qPrintable(text));
         const toolkit::MessageRecord &record = m_messages.records().last();
-        QCOMPARE(record.text, QString::fromUtf8(text));
+        QCOMPARE(record.text, text);
         QCOMPARE(record.style, style);
-        QCOMPARE(record.title, QString::fromUtf8(title));
+        QCOMPARE(record.title, title);
     }
 
     // The bounds of the dark pixels (text, marks) of an area of a widget as rendered.
@@ -70,7 +74,7 @@ protected:
         return bounds;
     }
 
-    std::unique_ptr<QTemporaryDir> m_folder;
+    std::unique_ptr<QTemporaryDir> m_folder, m_config;
     std::unique_ptr<QSettings> m_settings;
     MessageRecorder m_messages;
     std::unique_ptr<Main> m_window;
