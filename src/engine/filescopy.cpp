@@ -11,7 +11,7 @@ int copyOpenFile(FileHandle source, const FileFacts &facts, Folder &folder, cons
     error = copyFileData(source, temp.handle, facts.size, between);
     if (error == 0) {
         applyFileFacts(temp.handle, facts);
-        error = checkWritten(temp.handle);
+        error = checkWritten(folder, temp.handle);
     }
     FileFacts copy;
     if (error == 0)

@@ -42,6 +42,7 @@ struct Folder {
     NativeName path; // with its trailing separator
     PublishMethod publish = PublishMethod::Unknown;
     bool namedTempsOnly = false; // the file system refused an unnamed temporary file once
+    bool lateWriteErrors = true; // a close may report a write error (network, FUSE, unknown)
     bool isOpen() const { return handle != noFileHandle; }
 };
 
@@ -84,8 +85,8 @@ int copyFileData(FileHandle from, FileHandle to, qint64 expectedSize,
 // Gives the copy its source's permissions and times; best effort, as a file system may lack them.
 void applyFileFacts(FileHandle file, const FileFacts &facts);
 int fileFacts(FileHandle file, FileFacts *facts);
-// Reports a late write error of the copy (as a close would) while the file stays open.
-int checkWritten(FileHandle file);
+// Reports a late write error of the copy in folder (as a close would) while the file stays open.
+int checkWritten(const Folder &folder, FileHandle file);
 // Gives the finished copy the name target: never replacing anything unless replace is true.
 // Closes the temporary file in every case; on failure the temporary file is gone.
 int publishTemp(Folder &folder, TempFile *temp, const NativeName &target, bool replace);

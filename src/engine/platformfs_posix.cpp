@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #ifdef Q_OS_LINUX
-#include <sys/syscall.h>
+#include <sys/statfs.h>
 #endif
 
 #include "engine/platformseams.h"
@@ -85,6 +85,30 @@ int renameByReservation(Folder &fromFolder, const NativeName &from, Folder &toFo
     return error;
 }
 
+// Local disk file systems write back through the page cache and never report a write error
+// at close; network and FUSE file systems may, so there the copy's close is checked.
+bool reportsLateWriteErrors(int handle)
+{
+#ifdef Q_OS_LINUX
+    struct statfs info;
+    if (::fstatfs(handle, &info) != 0)
+        return true;
+    switch (quint64(info.f_type)) {
+    case 0xEF53:     // ext2, ext3, ext4
+    case 0x01021994: // tmpfs
+    case 0x58465342: // XFS
+    case 0x9123683E: // Btrfs
+    case 0xF2F52010: // F2FS
+        return false;
+    default:
+        return true;
+    }
+#else
+    Q_UNUSED(handle);
+    return true;
+#endif
+}
+
 // A link refused for want of support, not because of the name: EPERM is what FAT and exFAT
 // through FUSE answer.
 bool linksUnsupported(int error)
@@ -102,6 +126,7 @@ int openFolder(const NativeName &path, Folder *folder)
         return errno;
     folder->handle = handle;
     folder->path = path.endsWith('/') ? path : path + '/';
+    folder->lateWriteErrors = reportsLateWriteErrors(handle);
     return 0;
 }
 
@@ -120,6 +145,7 @@ int openSubfolder(const Folder &parent, const NativeName &name, bool create, Fol
         return errno == ELOOP ? ENOTDIR : errno;
     folder->handle = handle;
     folder->path = parent.path + name + '/';
+    folder->lateWriteErrors = reportsLateWriteErrors(handle);
     return 0;
 }
 

@@ -292,8 +292,9 @@ int fileFacts(FileHandle file, FileFacts *facts)
     return 0;
 }
 
-int checkWritten(FileHandle file)
+int checkWritten(const Folder &folder, FileHandle file)
 {
+    Q_UNUSED(folder);
     if (platformSeams().checkError != 0)
         return platformSeams().checkError;
     // The copy is on the device before it gets its name.
