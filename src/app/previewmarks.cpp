@@ -85,6 +85,13 @@ void Main::updatePreview()
     if (readLengthText(m_maxFileLength->text()).kind != LengthKind::Valid)
         return;
     preview.options = renameOptions();
+    // Nothing ticked, nothing to mark: a fresh listing of a large folder costs no pass over it.
+    if (!m_fileList->anySelected() && !(preview.window && preview.window->isVisible())) {
+        preview.entries.clear();
+        preview.plan.clear();
+        m_fileList->setRowHints({}, {});
+        return;
+    }
     preview.entries = batchEntries();
     preview.plan = m_folderPath.isEmpty() ? std::vector<PlannedEntry>(preview.entries.size())
                                           : PreviewRun(preview.entries, preview.options, m_folderPath);
