@@ -8,6 +8,8 @@
 // temporary folders under TMPDIR (/tmp when unset), which picks the file system measured.
 #include <benchmark/benchmark.h>
 
+#include "benchsupport.h"
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <stdio.h>
@@ -273,20 +275,6 @@ void Copy256KRun(benchmark::State &state) { copyRun(state, copyBatch(), false); 
 void Copy256KRunFlushed(benchmark::State &state) { copyRun(state, copyBatch(), true); }
 void Copy1GiBRaw(benchmark::State &state) { copyRaw(state, bigBatch()); }
 void Copy1GiBRun(benchmark::State &state) { copyRun(state, bigBatch(), false); }
-
-QString fileSystemOf(const QString &path)
-{
-    struct statfs info;
-    if (::statfs(QFile::encodeName(path).constData(), &info) != 0)
-        return QStringLiteral("?");
-    switch (quint32(info.f_type)) {
-    case 0xEF53: return QStringLiteral("ext2/3/4");
-    case 0x01021994: return QStringLiteral("tmpfs");
-    case 0x58465342: return QStringLiteral("xfs");
-    case 0x9123683E: return QStringLiteral("btrfs");
-    default: return QStringLiteral("0x") + QString::number(quint32(info.f_type), 16);
-    }
-}
 
 } // namespace
 

@@ -16,6 +16,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include "benchsupport.h"
+
+#include <functional>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
@@ -200,6 +204,28 @@ void CopyBigFileWindow(benchmark::State &state)
     state.counters["max_gap_ms"] = largest;
 }
 
+// Times each listing from its start to the list shown, with the process's CPU time, and with
+// the second argument set the window's longest pause meanwhile.
+void timeListings(benchmark::State &state, const std::function<void()> &list, double &largest, double &cpu)
+{
+    for (auto _ : state) {
+        GapMeter meter;
+        if (state.range(1))
+            meter.start();
+        QElapsedTimer clock;
+        clock.start();
+        const double cpuStart = processCpuMs();
+        list();
+        QCoreApplication::processEvents();
+        cpu += processCpuMs() - cpuStart;
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+        if (state.range(1)) {
+            settle(100);
+            largest = std::max(largest, meter.stopMs());
+        }
+    }
+}
+
 // The second argument runs the 1 ms timer: its wake-ups cost the worker time on a busy
 // machine, so the listing's time is taken from the runs without it.
 void ListFolderWindow(benchmark::State &state)
@@ -209,22 +235,7 @@ void ListFolderWindow(benchmark::State &state)
     auto *list = w.child<toolkit::CheckList>("FileList");
     double largest = 0;
     double cpu = 0;
-    for (auto _ : state) {
-        GapMeter meter;
-        if (state.range(1))
-            meter.start();
-        QElapsedTimer clock;
-        clock.start();
-        const double cpuStart = processCpuMs();
-        w.open(folder);
-        QCoreApplication::processEvents();
-        cpu += processCpuMs() - cpuStart;
-        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
-        if (state.range(1)) {
-            settle(100);
-            largest = std::max(largest, meter.stopMs());
-        }
-    }
+    timeListings(state, [&] { w.open(folder); }, largest, cpu);
     if (list->count() != state.range(0))
         state.SkipWithError("not every file was listed");
     // The extent measured on the worker is the one the user-interface thread measures.
@@ -245,27 +256,14 @@ void ListFolderInOneGo(benchmark::State &state)
     double largest = 0;
     FileListData files; // the lists shown, freed when the next listing begins
     double cpu = 0;
-    for (auto _ : state) {
-        GapMeter meter;
-        if (state.range(1))
-            meter.start();
-        QElapsedTimer clock;
-        clock.start();
-        const double cpuStart = processCpuMs();
+    timeListings(state, [&] {
         list->clear();
         files.clear();
         FillFileList(files, soundHeader, false, folder + '/', {});
         list->setItems(files.entries);
         list->setHorizontalExtent(
             toolkit::widestTextWidth(list->texts(), list->font(), QStringLiteral("      ")));
-        QCoreApplication::processEvents();
-        cpu += processCpuMs() - cpuStart;
-        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
-        if (state.range(1)) {
-            settle(100);
-            largest = std::max(largest, meter.stopMs());
-        }
-    }
+    }, largest, cpu);
     if (list->count() != state.range(0))
         state.SkipWithError("not every file was listed");
     if (state.range(1))
@@ -287,20 +285,6 @@ void FillFileListOnly(benchmark::State &state)
         state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
     }
     state.counters["process_cpu_ms"] = cpu / double(state.iterations());
-}
-
-QString fileSystemOf(const QString &path)
-{
-    struct statfs info;
-    if (::statfs(QFile::encodeName(path).constData(), &info) != 0)
-        return QStringLiteral("?");
-    switch (quint32(info.f_type)) {
-    case 0xEF53: return QStringLiteral("ext2/3/4");
-    case 0x01021994: return QStringLiteral("tmpfs");
-    case 0x58465342: return QStringLiteral("xfs");
-    case 0x9123683E: return QStringLiteral("btrfs");
-    default: return QStringLiteral("0x") + QString::number(quint32(info.f_type), 16);
-    }
 }
 
 } // namespace
