@@ -103,6 +103,9 @@ void CheckListModel::setAllChecked(bool checked)
 
 void CheckListModel::setRowHints(QStringList toolTips, std::vector<char> marks)
 {
+    // No hints before and none now: nothing for the view to look at again.
+    if (toolTips.isEmpty() && marks.empty() && m_toolTips.isEmpty() && m_marks.empty())
+        return;
     m_toolTips = std::move(toolTips);
     m_marks = std::move(marks);
     if (!m_texts.isEmpty())
