@@ -121,6 +121,7 @@ void Main::refillFileList(bool askForFolder)
     // there too, which takes tens of milliseconds for 100,000 files.
     const QString filter = m_extension->currentText();
     const QFont listFont = m_fileList->font();
+    const bool namesCount = toolkit::isChecked(m_overwrite) || !toolkit::isChecked(m_subdirectory);
     FileListData files;
     QString path;
     int extent = 0;
@@ -132,6 +133,10 @@ void Main::refillFileList(bool askForFolder)
     m_busy = true;
     runInBackground([&] {
         path = FillFileList(files, filter, false, folder, {});
+        // Renaming and copying beside the originals, the preview looks at the folder's names:
+        // they are read here, not on the window's thread (which makes no preview meanwhile).
+        if (namesCount)
+            PrimePreview(path);
         // The list scrolls sideways as far as its widest entry plus six spaces.
         extent = toolkit::widestTextWidth(files.entries, listFont, QStringLiteral("      "));
     });

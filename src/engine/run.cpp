@@ -85,9 +85,12 @@ qint64 nativeLength(const QString &name)
 #endif
 }
 
+// One cache for each target (the folder itself, its "MOBIX"), so switching between the modes
+// does not read a large folder again.
 const TargetNames &readTargetNames(const QString &folderPath, bool intoMobix)
 {
-    static TargetNames cache;
+    static TargetNames caches[2];
+    TargetNames &cache = caches[intoMobix ? 1 : 0];
     Folder folder;
     NativeName path = encodeNativeName(folderPath);
     int error = folderPath.isEmpty() ? ENOENT : openFolder(path, &folder);
@@ -113,7 +116,7 @@ const TargetNames &readTargetNames(const QString &folderPath, bool intoMobix)
             cache.nameMax = nameMaxAt(target);
         // Only beside the originals and in place do the names found there count.
         if (target.isOpen() && !intoMobix) {
-            listNames(target, [](const NativeName &name) {
+            listNames(target, [&cache](const NativeName &name) {
                 cache.names.insert(name);
                 const QString shown = decodeNativeName(name);
                 if (!shown.contains(QChar::ReplacementCharacter))
@@ -128,6 +131,11 @@ const TargetNames &readTargetNames(const QString &folderPath, bool intoMobix)
 }
 
 } // namespace
+
+void PrimePreview(const QString &folderPath)
+{
+    readTargetNames(folderPath, false);
+}
 
 std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, const RenameOptions &options,
                                      const QString &folderPath)

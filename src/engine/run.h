@@ -107,9 +107,14 @@ struct PlannedEntry {
     bool unchanged = false;                // the new name is the old one
 };
 
-// Reads the target folder once (the listed folder, or its "MOBIX") to find names in the way.
+// Reads the target folder once (the listed folder, or its "MOBIX") to find names in the way,
+// and again only when it has changed. Not safe to call from two threads at once.
 std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, const RenameOptions &options,
                                      const QString &folderPath);
+
+// Reads the names of the listed folder for the previews to come, on the thread that lists it:
+// on a slow memory card, reading a large folder takes seconds.
+void PrimePreview(const QString &folderPath);
 
 // The reason in the program's language, as the report and the command line show it.
 QString skipReasonText(SkipReason reason, int error = 0);
