@@ -194,15 +194,8 @@ int copyFileData(FileHandle from, FileHandle to, qint64 expectedSize, const std:
             return errno ? errno : EIO;
         if (count == 0)
             return 0;
-        copied += count;
-        inChunk += count;
-        if (seams.copyWriteLimit >= 0 && copied > seams.copyWriteLimit)
-            return ENOSPC;
-        if (inChunk >= chunk) {
-            inChunk = 0;
-            if (between && !between(copied))
-                return ECANCELED;
-        }
+        if (const int error = countCopied(count, chunk, &copied, &inChunk, between))
+            return error;
     }
 }
 

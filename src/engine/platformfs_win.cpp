@@ -260,15 +260,8 @@ int copyFileData(FileHandle from, FileHandle to, qint64 expectedSize, const std:
                 return ENOSPC;
             done += put;
         }
-        copied += got;
-        inChunk += got;
-        if (seams.copyWriteLimit >= 0 && copied > seams.copyWriteLimit)
-            return ENOSPC;
-        if (inChunk >= chunk) {
-            inChunk = 0;
-            if (between && !between(copied))
-                return ECANCELED;
-        }
+        if (const int error = countCopied(got, chunk, &copied, &inChunk, between))
+            return error;
     }
 }
 

@@ -1,5 +1,20 @@
 #include "platformseams.h"
 
+#include <cerrno>
+
+int countCopied(qint64 count, qint64 chunk, qint64 *copied, qint64 *inChunk,
+                const std::function<bool(qint64)> &between)
+{
+    *copied += count;
+    *inChunk += count;
+    if (platformSeams().copyWriteLimit >= 0 && *copied > platformSeams().copyWriteLimit)
+        return ENOSPC;
+    if (*inChunk < chunk)
+        return 0;
+    *inChunk = 0;
+    return between && !between(*copied) ? ECANCELED : 0;
+}
+
 PlatformSeams &platformSeams()
 {
     static PlatformSeams seams;

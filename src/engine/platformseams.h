@@ -18,3 +18,8 @@ struct PlatformSeams {
 };
 
 PlatformSeams &platformSeams();
+
+// Counts a step of a copy; at the end of each chunk asks between whether to go on. Returns 0,
+// ENOSPC when the simulated disk is full, or ECANCELED.
+int countCopied(qint64 count, qint64 chunk, qint64 *copied, qint64 *inChunk,
+                const std::function<bool(qint64)> &between);
