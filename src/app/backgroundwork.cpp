@@ -4,11 +4,11 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
-#include <QThread>
+#include <QPointer>
+#include <QSemaphore>
+#include <QThreadPool>
 #include <QTimer>
 #include <QWidget>
-
-#include <memory>
 
 InputBlocker::InputBlocker(QWidget *window)
     : m_window(window)
@@ -45,21 +45,46 @@ bool InputBlocker::eventFilter(QObject *object, QEvent *event)
     return false;
 }
 
+namespace {
+
+// The workers live as long as the program: starting a thread costs about 10 ms (its event
+// dispatcher is set up), and a thread that stays keeps its font and memory caches warm for the
+// next listing. A second worker is started only when work is asked for while other work runs.
+QThreadPool &workers()
+{
+    static QPointer<QThreadPool> pool;
+    if (!pool) {
+        pool = new QThreadPool(QCoreApplication::instance());
+        pool->setExpiryTimeout(-1);
+    }
+    return *pool;
+}
+
+} // namespace
+
 void runInBackground(const std::function<void()> &work, const std::function<void()> &tick, int tickMs)
 {
-    std::unique_ptr<QThread> worker(QThread::create(work));
     QEventLoop loop;
-    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    QSemaphore done;
     QTimer timer;
     if (tick) {
         QObject::connect(&timer, &QTimer::timeout, &loop, tick);
         timer.start(tickMs);
     }
-    worker->start();
-    // A thread that finished before the loop started has already sent its signal.
-    if (!worker->isFinished())
-        loop.exec();
-    worker->wait();
+    workers().start([&] {
+        work();
+        // Posted before the release, so the loop still exists when the worker touches it; a
+        // quit posted before the loop runs ends it as soon as it starts.
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        done.release();
+    });
+    loop.exec();
+    done.acquire();
     if (tick)
         tick();
+}
+
+void startInBackground(std::function<void()> work)
+{
+    workers().start(std::move(work));
 }

@@ -1,12 +1,9 @@
 #pragma once
 
-#include <functional>
-
-
-// Runs work on a worker thread and returns when it is done. Meanwhile the calling thread (the
-// user-interface thread) keeps processing events, so windows repaint and the few controls left
-// enabled answer; tick is called on the calling thread every tickMs until the work is done.
 #include <QObject>
+
+#include <functional>
+#include <memory>
 
 class QWidget;
 
@@ -26,5 +23,18 @@ private:
     QWidget *m_window;
 };
 
+// Runs work on a worker thread and returns when it is done. Meanwhile the calling thread (the
+// user-interface thread) keeps processing events, so windows repaint and the few controls left
+// enabled answer; tick is called on the calling thread every tickMs until the work is done.
 void runInBackground(const std::function<void()> &work, const std::function<void()> &tick = {},
                      int tickMs = 33);
+
+// Runs work on a worker thread and returns at once; for work nobody waits for.
+void startInBackground(std::function<void()> work);
+
+// Destroys the value on a worker thread: freeing large lists costs the window no time.
+template <typename T>
+void releaseInBackground(T &&value)
+{
+    startInBackground([held = std::make_shared<std::decay_t<T>>(std::forward<T>(value))]() mutable { held.reset(); });
+}

@@ -24,6 +24,7 @@
 #include <QSettings>
 
 #include <optional>
+#include <utility>
 
 namespace {
 const QString AboutMessage = QStringLiteral(
@@ -105,9 +106,10 @@ void Main::extensionClick()
 
 void Main::refillFileList(bool askForFolder)
 {
-    // Both lists are empty before the folder dialog shows.
+    // Both lists are empty before the folder dialog shows. Freeing 100,000 names takes tens of
+    // milliseconds: the old ones go after the new list shows, on a worker.
     m_fileList->clear();
-    m_files.clear();
+    FileListData shown = std::exchange(m_files, FileListData());
     QString folder = m_folderPath;
     if (askForFolder)
         folder = BrowseForFolder(FolderPrompt, browseStartFolder(), this, true, QString(), true, false);
@@ -145,6 +147,7 @@ void Main::refillFileList(bool askForFolder)
     m_fileList->setItems(m_files.entries);
     m_fileList->setHorizontalExtent(extent);
     m_busy = wasBusy;
+    releaseInBackground(std::move(shown));
     // A close asked for while the folder was read takes effect now.
     if (!wasBusy && m_closeRequested)
         close();
