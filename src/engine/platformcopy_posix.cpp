@@ -275,12 +275,16 @@ bool isTemporaryName(const QString &name)
     return name.startsWith(QLatin1String(tempPrefix));
 }
 
-void removeStaleTemps(const Folder &folder)
+void removeStaleTemps(const Folder &folder, const std::function<void(const ListedName &)> &alsoTake)
 {
     std::vector<QByteArray> stale;
-    listNames(folder, [&](const NativeName &name) {
-        if (!name.startsWith(tempPrefix))
+    listNames(folder, [&](const ListedName &listed) {
+        const NativeName &name = listed.name;
+        if (!name.startsWith(tempPrefix)) {
+            if (alsoTake)
+                alsoTake(listed);
             return;
+        }
         const qint64 owner = tempOwner(name);
         if (owner > 0 && ::kill(pid_t(owner), 0) != 0 && errno == ESRCH)
             stale.push_back(name);

@@ -60,8 +60,16 @@ int statAt(const Folder &folder, const NativeName &name, bool followLinks, FileF
 // Uses the no-replace rename, else link and unlink, else a reservation of the name.
 int renameNoReplaceAt(Folder &fromFolder, const NativeName &from, Folder &toFolder, const NativeName &to);
 int removeAt(const Folder &folder, const NativeName &name);
+// A name found in a folder, with what the listing tells of it without asking the file system
+// once more: its type (Missing where the file system does not say; a link is not followed)
+// and its inode (0 where the listing does not give it).
+struct ListedName {
+    const NativeName &name;
+    FileType type;
+    quint64 inode;
+};
 // Every name in the folder, as the system holds it.
-int listNames(const Folder &folder, const std::function<void(const NativeName &name)> &take);
+int listNames(const Folder &folder, const std::function<void(const ListedName &listed)> &take);
 // The longest name the folder's file system takes, in the units it stores (bytes here).
 qint64 nameMaxAt(const Folder &folder);
 // Writes everything cached for the folder's file system out to the device.
@@ -96,13 +104,15 @@ int closeFile(FileHandle file);
 // True for the hidden names of this program's temporary files; they are never listed.
 bool isTemporaryName(const QString &name);
 // Removes temporary files in the folder whose process no longer runs (a run that was killed).
-void removeStaleTemps(const Folder &folder);
+// alsoTake, when given, sees every other name: a caller that needs them reads the folder once.
+void removeStaleTemps(const Folder &folder, const std::function<void(const ListedName &listed)> &alsoTake = {});
 // Lets SIGTERM, SIGINT and SIGHUP remove a named temporary file before the program ends.
 void removeTempsOnSignals();
 
 // Test seams: simulate a full disk after a number of written bytes (negative: no limit), pick
 // the slower ways that a file system may force, fail a write or the final check with an error,
-// and run a hook just before a finished copy is published.
+// run a hook just before a finished copy is published, and number a folder's listing unlike
+// the files' own inodes, as FUSE file systems may.
 enum class CopyMethod { Fastest, SendFile, ReadWrite };
 enum class PublishLimit { None, NoNoReplaceRename, NoLinks };
 void setCopyWriteLimitForTest(qint64 bytes);
@@ -113,3 +123,4 @@ void setWriteErrorForTest(int error, qint64 afterBytes);
 void setCheckErrorForTest(int error);
 void setCopyChunkForTest(qint64 bytes);
 void setBeforePublishForTest(std::function<void(const NativeName &target)> hook);
+void setListedInodeShiftForTest(quint64 shift);

@@ -31,6 +31,22 @@ FileType typeOf(mode_t mode)
     return FileType::Other;
 }
 
+FileType listedType(unsigned char type)
+{
+    switch (type) {
+    case DT_UNKNOWN:
+        return FileType::Missing;
+    case DT_REG:
+        return FileType::Regular;
+    case DT_DIR:
+        return FileType::Directory;
+    case DT_LNK:
+        return FileType::Link;
+    default:
+        return FileType::Other;
+    }
+}
+
 // Errors that say a file system lacks a call or a flag, as opposed to refusing this one name.
 bool unsupported(int error)
 {
@@ -202,7 +218,7 @@ int removeAt(const Folder &folder, const NativeName &name)
     return ::unlinkat(fd(folder), name.constData(), 0) == 0 ? 0 : errno;
 }
 
-int listNames(const Folder &folder, const std::function<void(const NativeName &)> &take)
+int listNames(const Folder &folder, const std::function<void(const ListedName &)> &take)
 {
     // The listing gets a descriptor of its own: closedir closes it, and reading moves its offset.
     const int handle = ::openat(fd(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -225,7 +241,8 @@ int listNames(const Folder &folder, const std::function<void(const NativeName &)
         const char *name = entry->d_name;
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
             continue;
-        take(NativeName(name, qsizetype(std::strlen(name))));
+        const NativeName native(name, qsizetype(std::strlen(name)));
+        take({native, listedType(entry->d_type), quint64(entry->d_ino) + platformSeams().listedInodeShift});
     }
     ::closedir(dir);
     return error;

@@ -170,7 +170,7 @@ int removeAt(const Folder &folder, const NativeName &name)
     return DeleteFileW(wide(folder.path + name)) ? 0 : lastError();
 }
 
-int listNames(const Folder &folder, const std::function<void(const NativeName &)> &take)
+int listNames(const Folder &folder, const std::function<void(const ListedName &)> &take)
 {
     WIN32_FIND_DATAW found;
     const HANDLE search = FindFirstFileW(wide(folder.path + QLatin1Char('*')), &found);
@@ -178,8 +178,12 @@ int listNames(const Folder &folder, const std::function<void(const NativeName &)
         return lastError();
     do {
         const QString name = QString::fromWCharArray(found.cFileName);
+        // The listing gives no file index; the type only where no reparse point may change it.
+        FileType type = FileType::Missing;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            type = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileType::Directory : FileType::Regular;
         if (name != QLatin1String(".") && name != QLatin1String(".."))
-            take(name);
+            take({name, type, 0});
     } while (FindNextFileW(search, &found));
     const int error = GetLastError() == ERROR_NO_MORE_FILES ? 0 : lastError();
     FindClose(search);
@@ -334,12 +338,16 @@ bool isTemporaryName(const QString &name)
     return name.startsWith(tempPrefix);
 }
 
-void removeStaleTemps(const Folder &folder)
+void removeStaleTemps(const Folder &folder, const std::function<void(const ListedName &)> &alsoTake)
 {
     std::vector<QString> stale;
-    listNames(folder, [&](const NativeName &name) {
-        if (!name.startsWith(tempPrefix) || !name.endsWith(tempSuffix))
+    listNames(folder, [&](const ListedName &listed) {
+        const NativeName &name = listed.name;
+        if (!name.startsWith(tempPrefix) || !name.endsWith(tempSuffix)) {
+            if (alsoTake)
+                alsoTake(listed);
             return;
+        }
         bool ok = false;
         const DWORD pid = name.mid(tempPrefix.size()).section(QLatin1Char('-'), 0, 0).toULong(&ok);
         if (!ok)

@@ -27,6 +27,7 @@ void setPublishLimitForTest(PublishLimit limit) { platformSeams().publishLimit =
 void setUnnamedTempsForTest(bool allowed) { platformSeams().unnamedTemps = allowed; }
 void setCheckErrorForTest(int error) { platformSeams().checkError = error; }
 void setCopyChunkForTest(qint64 bytes) { platformSeams().copyChunk = bytes; }
+void setListedInodeShiftForTest(quint64 shift) { platformSeams().listedInodeShift = shift; }
 
 void setWriteErrorForTest(int error, qint64 afterBytes)
 {

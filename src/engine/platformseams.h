@@ -14,6 +14,7 @@ struct PlatformSeams {
     qint64 writeErrorAfter = 0;
     int checkError = 0;
     qint64 copyChunk = 0; // 0: the normal chunk size
+    quint64 listedInodeShift = 0; // added to every inode a folder's listing gives
     std::function<void(const NativeName &)> beforePublish;
 };
 

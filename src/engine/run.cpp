@@ -116,7 +116,8 @@ const TargetNames &readTargetNames(const QString &folderPath, bool intoMobix)
             cache.nameMax = nameMaxAt(target);
         // Only beside the originals and in place do the names found there count.
         if (target.isOpen() && !intoMobix) {
-            listNames(target, [&cache](const NativeName &name) {
+            listNames(target, [&cache](const ListedName &listed) {
+                const NativeName &name = listed.name;
                 cache.names.insert(name);
                 const QString shown = decodeNativeName(name);
                 if (!shown.contains(QChar::ReplacementCharacter))
