@@ -2,6 +2,7 @@
 // problems marked in the list, the preview window and the file list's context menu.
 #include "app/mainwindow.h"
 
+#include "app/backgroundwork.h"
 #include "app/previewmarks.h"
 #include "app/previewtexts.h"
 #include "settings/lengthtext.h"
@@ -91,6 +92,17 @@ void Main::updatePreview()
         preview.plan.clear();
         m_fileList->setRowHints({}, {});
         return;
+    }
+    // Renaming or copying beside, new names are checked against the folder's. A folder listed
+    // while copies went into MOBIX has them read now, on a worker as a listing does: on a
+    // memory card that takes seconds.
+    const bool namesCount = preview.options.Overwrite || !preview.options.Subdirectory;
+    if (namesCount && !m_folderPath.isEmpty() && m_namesReadFor != m_folderPath) {
+        const QString folder = m_namesReadFor = m_folderPath;
+        const InputBlocker blocker(this);
+        m_busy = true;
+        runInBackground([&] { PrimePreview(folder); });
+        m_busy = false;
     }
     preview.entries = batchEntries();
     preview.plan = m_folderPath.isEmpty() ? std::vector<PlannedEntry>(preview.entries.size())
