@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -322,6 +323,9 @@ void TestBatchRun::run()
         setCopyMethodForTest(CopyMethod::ReadWrite);
     setWriteErrorForTest(seams.contains("writefail") ? EIO : 0, 40000);
     setCheckErrorForTest(seams.contains("closefail") ? EIO : 0);
+    // The preview foresees the run's names and outcomes, but for what changes or fails during the
+    // run, listed entries that are no regular files ("g") and a copy onto the file itself.
+    const std::vector<PlannedEntry> plan = PreviewRun(folder.entries, options, folder.path());
     if (seams.contains("gone"))
         QVERIFY(folder.dir.remove());
     // The run works on a thread of its own, as the window runs it.
@@ -333,6 +337,20 @@ void TestBatchRun::run()
     want.sort();
     QCOMPARE(folder.state(), want);
     QCOMPARE(::outcomes(report), outcomes);
+    QString foreseen, given, foreseenNames;
+    for (size_t i = 0; i < plan.size(); ++i) {
+        if (folder.entries[i].selected) {
+            foreseen += plan[i].problem != SkipReason::None ? "-tnlugspmxe"[int(plan[i].problem)]
+                                                            : options.Overwrite ? 'r' : 'c';
+            foreseenNames += plan[i].newName + '|';
+        }
+    }
+    for (const EntryResult &result : report.results)
+        given += result.newName + '|';
+    QCOMPARE(foreseenNames, given);
+    if (!QRegularExpression("full|late|fail|gone").match(seams).hasMatch() && !outcomes.contains('g')
+        && QByteArray(QTest::currentDataTag()) != "never onto itself")
+        QCOMPARE(foreseen, outcomes);
 }
 
 // Undo takes the last run back from its journal: renames back and copies removed, but only
