@@ -126,8 +126,7 @@ private slots:
         QFETCH(QString, outcomes);
         struct Recorder : RunObserver {
             Recorder(int stopAfter, bool midFile) : stopAfter(stopAfter), midFile(midFile) {}
-            const int stopAfter;
-            const bool midFile;
+            const int stopAfter, midFile;
             QList<float> values;
             RunProgress last;
             void progress(const RunProgress &state) override { last = state; values << state.barValue(); }
@@ -229,9 +228,8 @@ private slots:
     }
     void newNameIsAName()
     {
-        for (const QString &name : QStringList{"", ".", "..", "../a.mp3", QString("a") + QChar(0)})
-            QVERIFY2(!isPlainFileName(name), qPrintable(name));
-        QVERIFY(isPlainFileName(".mp3"));
+        for (const QString &name : QStringList{"", ".", "..", "../a.mp3", QString("a") + QChar(0), ".mp3"})
+            QVERIFY2(isPlainFileName(name) == (name == ".mp3"), qPrintable(name));
     }
 };
 

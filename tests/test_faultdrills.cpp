@@ -1,13 +1,10 @@
 // Fault drills: batches over real folders in which the world changes between the listing and
 // the click on "Dateinamen ändern". Whatever goes wrong, no original loses a byte, every copy
 // that exists is whole, no temporary file is left behind and the window still answers.
-#include "engine/platformfs.h"
 #include "windowfixture.h"
 
-#include <QCheckBox>
 #include <QHash>
 #include <QRandomGenerator>
-#include <QScopeGuard>
 
 #ifdef Q_OS_LINUX
 #include <sys/mount.h>
