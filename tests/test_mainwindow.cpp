@@ -1,25 +1,16 @@
 // The main window driven offscreen: its layout, its own events, the file list's buttons and the
 // ways a folder comes in, on real folders. The batch run through the window is in test_mainrun.
 #include "app/specialselect.h"
-#include "toolkit/controls.h"
 #include "windowfixture.h"
 
 #include <QAccessible>
-#include <QCheckBox>
 #include <QClipboard>
-#include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMimeData>
-#include <QRadioButton>
-#include <QScopeGuard>
 #include <QScrollBar>
-#include <QSignalSpy>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QUrl>
-#include <QWindow>
 
 class TestMainWindow : public QObject, public WindowFixture
 {

@@ -57,7 +57,6 @@ private slots:
         QTest::newRow("ampersand, no mnemonic") << 38 << "&&|Zeichen &";
         QTest::newRow("euro") << 128 << "€|Zeichen €";
         QTest::newRow("unassigned 129") << 129 << "\u0081|Zeichen \u0081";
-        QTest::newRow("Y diaeresis") << 159 << "Ÿ|Zeichen Ÿ";
         QTest::newRow("no-break space") << 160 << "\u00A0|Zeichen \u00A0";
     }
     void boxes()

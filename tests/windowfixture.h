@@ -4,17 +4,28 @@
 // folder, its message boxes answered, and small helpers to reach and drive its controls.
 #include "app/mainwindow.h"
 #include "columns.h"
+#include "engine/platformfs.h"
+#include "folderstate.h"
 #include "selection/folderpicker.h"
 #include "testsupport.h"
 #include "toolkit/checklist.h"
+#include "toolkit/controls.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QImage>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScopeGuard>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 
 #include <memory>
 
