@@ -103,6 +103,11 @@ void Main::updatePreview()
         m_busy = true;
         runInBackground([&] { PrimePreview(folder); });
         m_busy = false;
+        // A close asked for meanwhile waited for the names, like one during a listing.
+        if (m_closeRequested) {
+            close();
+            return;
+        }
     }
     preview.entries = batchEntries();
     preview.plan = m_folderPath.isEmpty() ? std::vector<PlannedEntry>(preview.entries.size())
