@@ -32,19 +32,23 @@ NativeName decodeName(const QByteArray &text)
 #endif
 }
 
-// Appends the name as QByteArray::toPercentEncoding() gives it: the unreserved characters
-// (letters, digits, "-", ".", "_", "~") as they are, every other byte as "%XX".
-void appendEncodedName(QByteArray &out, const NativeName &name)
-{
 #ifdef Q_OS_WIN
-    const QByteArray bytes = name.toUtf8();
+QByteArray nameBytes(const NativeName &name)
+{
+    return name.toUtf8();
+}
 #else
-    const QByteArray &bytes = name;
+const QByteArray &nameBytes(const NativeName &name)
+{
+    return name;
+}
 #endif
+
+// Puts the name as QByteArray::toPercentEncoding() gives it: the unreserved characters
+// (letters, digits, "-", ".", "_", "~") as they are, every other byte as "%XX".
+char *putEncodedName(char *to, const QByteArray &bytes)
+{
     static const char hex[] = "0123456789ABCDEF";
-    const qsizetype start = out.size();
-    out.resize(start + 3 * bytes.size());
-    char *to = out.data() + start;
     for (const char c : bytes) {
         const uchar u = uchar(c);
         if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '-' || u == '.'
@@ -56,39 +60,45 @@ void appendEncodedName(QByteArray &out, const NativeName &name)
             *to++ = hex[u & 15];
         }
     }
-    out.resize(to - out.constData());
+    return to;
 }
+
+constexpr int numberRoom = 24;
 
 template <typename Number>
-void appendNumber(QByteArray &out, Number value)
+char *putNumber(char *to, Number value)
 {
-    char digits[24];
-    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
-    out.append(digits, end.ptr - digits);
+    return std::to_chars(to, to + numberRoom, value).ptr;
 }
 
-// Appends the step's line. Built in one buffer that keeps its capacity from step to step,
-// so the journal adds one write() and no allocation to each operation.
-void appendStepLine(QByteArray &out, const JournalStep &step)
+// The most bytes a step's line can take: each name byte may become three.
+qint64 longestStepLine(const QByteArray &oldName, const QByteArray &newName)
 {
-    out += step.kind == JournalStep::Rename ? 'R' : step.intoMobix ? 'M' : 'B';
-    out += '\t';
-    appendEncodedName(out, step.oldName);
-    out += '\t';
-    appendEncodedName(out, step.newName);
-    out += '\t';
-    appendNumber(out, step.identity.device);
-    out += '\t';
-    appendNumber(out, step.identity.inode);
-    out += '\t';
-    appendNumber(out, step.size);
-    out += '\t';
-    appendNumber(out, step.modifyTime[0]);
-    out += '\t';
-    appendNumber(out, step.modifyTime[1]);
-    out += '\t';
-    out += step.replacesOlder ? '1' : '0';
-    out += '\n';
+    return 3 * (oldName.size() + newName.size()) + 5 * numberRoom + 16;
+}
+
+// Puts the step's line at to and returns its end.
+char *putStepLine(char *to, const JournalStep &step, const QByteArray &oldName, const QByteArray &newName)
+{
+    *to++ = step.kind == JournalStep::Rename ? 'R' : step.intoMobix ? 'M' : 'B';
+    *to++ = '\t';
+    to = putEncodedName(to, oldName);
+    *to++ = '\t';
+    to = putEncodedName(to, newName);
+    *to++ = '\t';
+    to = putNumber(to, step.identity.device);
+    *to++ = '\t';
+    to = putNumber(to, step.identity.inode);
+    *to++ = '\t';
+    to = putNumber(to, step.size);
+    *to++ = '\t';
+    to = putNumber(to, step.modifyTime[0]);
+    *to++ = '\t';
+    to = putNumber(to, step.modifyTime[1]);
+    *to++ = '\t';
+    *to++ = step.replacesOlder ? '1' : '0';
+    *to++ = '\n';
+    return to;
 }
 
 bool parseStep(const QByteArray &line, JournalStep *step)
@@ -256,20 +266,27 @@ void JournalObserver::write(const QByteArray *text, const JournalStep *step)
 {
     if (m_failed || !m_map)
         return;
-    m_line.resize(0);
-    if (m_pending) {
-        m_line += m_pending;
-        m_line += '\n';
-        m_pending = 0;
-    }
-    if (text)
-        m_line += *text;
-    if (step)
-        appendStepLine(m_line, *step);
-    if (!reserve(m_line.size())) {
+    // The line goes straight into the mapped file: no copy, no allocation per operation.
+    static const NativeName none;
+    const auto &oldName = nameBytes(step ? step->oldName : none);
+    const auto &newName = nameBytes(step ? step->newName : none);
+    const qint64 room = 2 + (text ? text->size() : 0) + (step ? longestStepLine(oldName, newName) : 0);
+    if (!reserve(room)) {
         m_failed = true;
         return;
     }
-    std::memcpy(m_map + m_used, m_line.constData(), size_t(m_line.size()));
-    m_used += m_line.size();
+    char *const start = reinterpret_cast<char *>(m_map) + m_used;
+    char *to = start;
+    if (m_pending) {
+        *to++ = m_pending;
+        *to++ = '\n';
+        m_pending = 0;
+    }
+    if (text) {
+        std::memcpy(to, text->constData(), size_t(text->size()));
+        to += text->size();
+    }
+    if (step)
+        to = putStepLine(to, *step, oldName, newName);
+    m_used += to - start;
 }

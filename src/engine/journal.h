@@ -44,7 +44,7 @@ public:
     void published(const JournalStep &step, bool ok) override;
 
 private:
-    // Writes the outcome of the step before, then the text or the step's line, in one write().
+    // Stores the outcome of the step before, then the text or the step's line, in the mapped file.
     void write(const QByteArray *text, const JournalStep *step = nullptr);
 
     QString m_folderPath;
@@ -56,6 +56,5 @@ private:
     qint64 m_capacity = 0;  // cache at once, so it outlives a killed program, without a call
     qint64 m_used = 0;      // to the system per operation
     char m_pending = 0;   // the outcome of the last step ('+' or '-'), written with the next line
-    QByteArray m_line;    // the bytes of one line, kept to reuse its capacity
     bool m_failed = false;
 };

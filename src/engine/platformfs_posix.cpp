@@ -231,6 +231,7 @@ int listNames(const Folder &folder, const std::function<void(const ListedName &)
         return error;
     }
     int error = 0;
+    NativeName native;
     for (;;) {
         errno = 0;
         const dirent *entry = ::readdir(dir);
@@ -241,7 +242,11 @@ int listNames(const Folder &folder, const std::function<void(const ListedName &)
         const char *name = entry->d_name;
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
             continue;
-        const NativeName native(name, qsizetype(std::strlen(name)));
+        // One buffer for every name: a name the caller keeps is shared and copied on the next
+        // write, one it only looks at costs no allocation.
+        const qsizetype length = qsizetype(std::strlen(name));
+        native.resize(length);
+        std::memcpy(native.data(), name, size_t(length));
         take({native, listedType(entry->d_type), quint64(entry->d_ino) + platformSeams().listedInodeShift});
     }
     ::closedir(dir);
