@@ -2,6 +2,7 @@
 // protection, each outcome reported, and the copies on the device before the run ends.
 #include "run.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include <QSet>
@@ -151,6 +152,9 @@ private:
 RunReport Run::go(const std::vector<BatchEntry> &entries, const QString &folderPath)
 {
     RunReport report;
+    report.results.reserve(size_t(std::count_if(entries.begin(), entries.end(), [](const BatchEntry &entry) {
+        return entry.selected;
+    })));
     m_state.entryCount = entries.size();
     tell();
 
@@ -179,7 +183,7 @@ RunReport Run::go(const std::vector<BatchEntry> &entries, const QString &folderP
                 handle(i, entry, result);
             if (result.reason == SkipReason::Cancelled)
                 m_cancelled = true;
-            report.results.push_back(result);
+            report.results.push_back(std::move(result));
         }
         // The bar moves for unticked entries too; the last step waits for the flush.
         m_state.entriesDone = i + 1;
