@@ -1,6 +1,6 @@
 // The batch run beside the plain system loops it stands for, in one program so the ratios
 // come from one run: 10,000 renames in place against a raw no-replace rename loop, without
-// and with the run's journal (as the window writes it); 1,000 copies of 256 KiB into MOBIX
+// and with the run's journal (as the window writes it), the three side by side; 1,000 copies of 256 KiB into MOBIX
 // against a raw copy_file_range loop, timed up to the run's final flush, and the same run
 // including the flush against `cp` of the same files followed by `sync -f` on MOBIX; one
 // 1 GiB copy against the raw loop, up to the flush. The 1 GiB pair is slow to set up; leave
@@ -130,36 +130,6 @@ void copyAll(const Batch &batch)
         ::close(out);
         ::close(in);
     }
-}
-
-void RenameRaw(benchmark::State &state)
-{
-    Batch &batch = renameBatch();
-    for (auto _ : state) {
-        renameAll(batch.oldPaths, batch.newPaths);
-        state.PauseTiming();
-        renameAll(batch.newPaths, batch.oldPaths);
-        batch.settle();
-        state.ResumeTiming();
-    }
-    state.SetItemsProcessed(state.iterations() * renameCount);
-}
-
-void RenameCutFiles(benchmark::State &state)
-{
-    Batch &batch = renameBatch();
-    float progress = 0;
-    for (auto _ : state) {
-        CutFiles(batch.entries, cutTo11(true), batch.path(), [&](float value) { progress = value; });
-        state.PauseTiming();
-        if (::access(batch.newPaths.back().constData(), F_OK) != 0)
-            state.SkipWithError("CutFiles renamed nothing");
-        renameAll(batch.newPaths, batch.oldPaths);
-        batch.settle();
-        state.ResumeTiming();
-    }
-    benchmark::DoNotOptimize(progress);
-    state.SetItemsProcessed(state.iterations() * renameCount);
 }
 
 double median(std::vector<double> values)
@@ -301,24 +271,6 @@ void Copy256KCpSync(benchmark::State &state)
 }
 
 // The rename run with its journal, written before each rename as the window's run does.
-void RenameRunJournal(benchmark::State &state)
-{
-    Batch &batch = renameBatch();
-    for (auto _ : state) {
-        {
-            JournalObserver journal(batch.path(), nullptr);
-            RunBatch(batch.entries, cutTo11(true), batch.path(), &journal);
-        }
-        state.PauseTiming();
-        if (::access(batch.newPaths.back().constData(), F_OK) != 0)
-            state.SkipWithError("the run renamed nothing");
-        renameAll(batch.newPaths, batch.oldPaths);
-        batch.settle();
-        state.ResumeTiming();
-    }
-    state.SetItemsProcessed(state.iterations() * renameCount);
-}
-
 void Copy256KRaw(benchmark::State &state) { copyRaw(state, copyBatch()); }
 void Copy256KRun(benchmark::State &state) { copyRun(state, copyBatch(), false); }
 void Copy256KRunFlushed(benchmark::State &state) { copyRun(state, copyBatch(), true); }
@@ -328,9 +280,6 @@ void Copy1GiBRun(benchmark::State &state) { copyRun(state, bigBatch(), false); }
 } // namespace
 
 BENCHMARK(RenamePaired)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(21);
-BENCHMARK(RenameRaw)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)->Repetitions(9)->ReportAggregatesOnly(true);
-BENCHMARK(RenameCutFiles)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)->Repetitions(9)->ReportAggregatesOnly(true);
-BENCHMARK(RenameRunJournal)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)->Repetitions(9)->ReportAggregatesOnly(true);
 BENCHMARK(Copy256KRaw)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)->Repetitions(9)->ReportAggregatesOnly(true);
 BENCHMARK(Copy256KRun)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3)->Repetitions(9)->ReportAggregatesOnly(true);
 BENCHMARK(Copy256KRunFlushed)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3)->Repetitions(9)->ReportAggregatesOnly(true);
