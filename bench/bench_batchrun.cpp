@@ -132,12 +132,6 @@ void copyAll(const Batch &batch)
     }
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
-
 // The three rename passes side by side: each round times the raw loop, the run and the run
 // with its journal, in an order that turns from round to round, each from the same state of
 // the folder. The ratios are taken within a round, so a drift of the machine's load falls on

@@ -12,6 +12,7 @@
 #include "selection/folderpicker.h"
 #include "toolkit/checklist.h"
 #include "toolkit/controls.h"
+#include "toolkit/messagebox.h"
 #include "toolkit/textmeasure.h"
 
 #include <benchmark/benchmark.h>
@@ -116,11 +117,18 @@ struct Window {
     QSettings settings{settingsDir.filePath(QStringLiteral("Kappwerk.conf")), QSettings::IniFormat};
     Main main{settings};
 
+    QStringList messages; // every message box, answered at once so that none blocks a benchmark
+
     Window()
     {
+        toolkit::setMessageAnswerer([this](const toolkit::MessageRecord &box) {
+            messages << box.text;
+            return int(toolkit::ResultNo);
+        });
         main.show();
         settle(50);
     }
+    ~Window() { toolkit::setMessageAnswerer({}); }
     template <typename T = QPushButton> T *child(const char *name) { return main.findChild<T *>(name); }
 
     void open(const QString &folder)
@@ -184,6 +192,10 @@ void CopyBigFileWindow(benchmark::State &state)
     const QString folder = bigFolder();
     const QDir mobix(folder + QStringLiteral("/MOBIX"));
     double largest = 0;
+    // Copies into MOBIX, whatever a listing benchmark before left ticked.
+    w.child<QCheckBox>("Overwrite")->setChecked(false);
+    w.child<QCheckBox>("Subdirectory")->setChecked(true);
+    w.messages.clear();
     for (auto _ : state) {
         w.open(folder);
         w.child("AllFiles")->click();
@@ -196,8 +208,8 @@ void CopyBigFileWindow(benchmark::State &state)
         settle(100);
         largest = std::max(largest, meter.stopMs());
         const QFileInfoList copies = mobix.entryInfoList(QDir::Files | QDir::Hidden);
-        if (copies.size() != 1 || copies.front().size() != bigSize)
-            state.SkipWithError("the run did not copy the file");
+        if (copies.size() != 1 || copies.front().size() != bigSize || !w.messages.isEmpty())
+            state.SkipWithError(qPrintable("the run did not copy the file " + w.messages.join(' ')));
         for (const QFileInfo &copy : copies)
             QFile::remove(copy.absoluteFilePath());
         syncFolder(folder);
@@ -251,28 +263,69 @@ void ListFolderWindow(benchmark::State &state)
 }
 
 // The listing as the window did it before, all on the user-interface thread: the same list
-// widget cleared, filled and its sideways extent set.
+// widget cleared, filled and its sideways extent set. files holds the lists shown, freed when
+// the next listing begins.
+void listInOneGo(toolkit::CheckList &list, FileListData &files, const QString &folder)
+{
+    list.clear();
+    files.clear();
+    FillFileList(files, soundHeader, false, folder + '/', {});
+    list.setItems(files.entries);
+    list.setHorizontalExtent(toolkit::widestTextWidth(list.texts(), list.font(), QStringLiteral("      ")));
+}
+
 void ListFolderInOneGo(benchmark::State &state)
 {
     Window &w = window();
     const QString folder = folderWith(int(state.range(0)));
     auto *list = w.child<toolkit::CheckList>("FileList");
     double largest = 0;
-    FileListData files; // the lists shown, freed when the next listing begins
+    FileListData files;
     double cpu = 0;
-    timeListings(state, [&] {
-        list->clear();
-        files.clear();
-        FillFileList(files, soundHeader, false, folder + '/', {});
-        list->setItems(files.entries);
-        list->setHorizontalExtent(
-            toolkit::widestTextWidth(list->texts(), list->font(), QStringLiteral("      ")));
-    }, largest, cpu);
+    timeListings(state, [&] { listInOneGo(*list, files, folder); }, largest, cpu);
     if (list->count() != state.range(0))
         state.SkipWithError("not every file was listed");
     if (state.range(1))
         state.counters["max_gap_ms"] = largest;
     state.counters["process_cpu_ms"] = cpu / double(state.iterations());
+}
+
+// The window's listing and the listing in one go side by side: each round lists the folder
+// both ways, in an order that turns from round to round, and takes the ratio of the two, so a
+// change in the machine's load falls on both alike; the figures are the medians.
+void ListPaired(benchmark::State &state)
+{
+    Window &w = window();
+    const QString folder = folderWith(int(state.range(0)));
+    auto *list = w.child<toolkit::CheckList>("FileList");
+    w.child<QCheckBox>("Overwrite")->setChecked(false);
+    FileListData files;
+    std::vector<double> inWindow, inOneGo, ratios;
+    int round = 0;
+    for (auto _ : state) {
+        double times[2] = {0, 0};
+        for (int step = 0; step < 2; ++step) {
+            const int way = (round + step) % 2;
+            QElapsedTimer clock;
+            clock.start();
+            if (way == 0)
+                w.open(folder);
+            else
+                listInOneGo(*list, files, folder);
+            QCoreApplication::processEvents();
+            times[way] = double(clock.nsecsElapsed()) / 1e6;
+            if (list->count() != state.range(0))
+                state.SkipWithError("not every file was listed");
+        }
+        ++round;
+        inWindow.push_back(times[0]);
+        inOneGo.push_back(times[1]);
+        ratios.push_back(times[0] / times[1]);
+        state.SetIterationTime((times[0] + times[1]) / 1e3);
+    }
+    state.counters["window_ms"] = median(inWindow);
+    state.counters["one_go_ms"] = median(inOneGo);
+    state.counters["ratio"] = median(ratios);
 }
 
 void FillFileListOnly(benchmark::State &state)
@@ -296,6 +349,7 @@ void FillFileListOnly(benchmark::State &state)
 BENCHMARK(CopyBigFileWindow)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true);
 BENCHMARK(ListFolderWindow)->Args({100000, 0, 0})->Args({100000, 1, 0})->Args({100000, 0, 1})->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(11)->ReportAggregatesOnly(true);
 BENCHMARK(ListFolderInOneGo)->Args({100000, 0})->Args({100000, 1})->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(11)->ReportAggregatesOnly(true);
+BENCHMARK(ListPaired)->Arg(100000)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(21);
 BENCHMARK(FillFileListOnly)->Arg(100000)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(11)->ReportAggregatesOnly(true);
 
 int main(int argc, char **argv)

@@ -3,8 +3,18 @@
 // What the benchmark programs share.
 #include <sys/statfs.h>
 
+#include <algorithm>
+#include <vector>
+
 #include <QFile>
 #include <QString>
+
+// The middle value, for figures taken round by round.
+inline double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
 
 // The name of the file system a path is on, for the head of a benchmark's output.
 inline QString fileSystemOf(const QString &path)

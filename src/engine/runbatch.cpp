@@ -207,7 +207,7 @@ void Run::readFolder(const std::vector<BatchEntry> &entries)
     if (!m_options.Overwrite || !AnySelected(entries) || fileFacts(m_folder.handle, &folder) != 0)
         return removeStaleTemps(m_folder);
     // Renaming, the folder is read once here instead of asking the file system about every
-    // file before its rename: on a fast disk that look costs a third of the rename itself.
+    // file before its rename: where renaming is fast (tmpfs) that look costs a third of it.
     m_folderDevice = folder.identity.device;
     m_listed.resize(entries.size());
     const TickedNames ticked(entries);
@@ -231,8 +231,8 @@ int Run::regularFileFacts(size_t index, const NativeName &name, FileFacts *facts
     }
     const int error = statAt(m_folder, name, true, facts);
     if (fromListing && m_listingTrusted == Trust::Unchecked && error == 0) {
-        const bool agrees = facts->type == FileType::Regular && facts->identity == FileIdentity{m_folderDevice, listed.inode};
-        m_listingTrusted = agrees ? Trust::Yes : Trust::No;
+        const FileIdentity seen{m_folderDevice, listed.inode};
+        m_listingTrusted = facts->type == FileType::Regular && facts->identity == seen ? Trust::Yes : Trust::No;
     }
     return error;
 }
