@@ -64,22 +64,33 @@ QThreadPool &workers()
 
 void runInBackground(const std::function<void()> &work, const std::function<void()> &tick, int tickMs)
 {
+    runInBackground(std::vector<std::function<void()>>{work}, tick, tickMs);
+}
+
+void runInBackground(const std::vector<std::function<void()>> &works, const std::function<void()> &tick, int tickMs)
+{
     QEventLoop loop;
     QSemaphore done;
+    QAtomicInt left(int(works.size()));
     QTimer timer;
     if (tick) {
         QObject::connect(&timer, &QTimer::timeout, &loop, tick);
         timer.start(tickMs);
     }
-    workers().start([&] {
-        work();
-        // Posted before the release, so the loop still exists when the worker touches it; a
-        // quit posted before the loop runs ends it as soon as it starts.
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-        done.release();
-    });
-    loop.exec();
-    done.acquire();
+    for (const std::function<void()> &work : works) {
+        workers().start([&] {
+            work();
+            // The last one ends the loop. The quit is posted before the release, so the loop
+            // still exists when the worker touches it; posted before the loop runs, it ends
+            // the loop as soon as it starts.
+            if (left.fetchAndSubOrdered(1) == 1)
+                QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+            done.release();
+        });
+    }
+    if (!works.empty())
+        loop.exec();
+    done.acquire(int(works.size()));
     if (tick)
         tick();
 }

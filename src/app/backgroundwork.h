@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QWidget;
 
@@ -27,6 +28,9 @@ private:
 // user-interface thread) keeps processing events, so windows repaint and the few controls left
 // enabled answer; tick is called on the calling thread every tickMs until the work is done.
 void runInBackground(const std::function<void()> &work, const std::function<void()> &tick = {},
+                     int tickMs = 33);
+// The same for pieces of work that do not wait for each other: they run side by side.
+void runInBackground(const std::vector<std::function<void()>> &works, const std::function<void()> &tick = {},
                      int tickMs = 33);
 
 // Runs work on a worker thread and returns at once; for work nobody waits for.

@@ -7,6 +7,7 @@
 #include "app/specialselect.h"
 #include "selection/filtercatalogue.h"
 #include "selection/folderpicker.h"
+#include "selection/platformdir.h"
 #include "settings/lengthtext.h"
 #include "settings/optionsstore.h"
 #include "toolkit/checklist.h"
@@ -133,15 +134,16 @@ void Main::refillFileList(bool askForFolder)
     if (!wasBusy)
         blocker.emplace(this);
     m_busy = true;
-    runInBackground([&] {
+    std::vector<std::function<void()>> work{[&] {
         path = FillFileList(files, filter, false, folder, {});
-        // Renaming and copying beside the originals, the preview looks at the folder's names:
-        // they are read here, not on the window's thread (which makes no preview meanwhile).
-        if (namesCount)
-            PrimePreview(path);
         // The list scrolls sideways as far as its widest entry plus six spaces.
         extent = toolkit::widestTextWidth(files.entries, listFont, QStringLiteral("      "));
-    });
+    }};
+    // Renaming and copying beside the originals, the preview looks at the folder's names: they
+    // are read beside the listing, not on the window's thread (which makes no preview meanwhile).
+    if (namesCount && !folder.isEmpty())
+        work.push_back([listed = folderWithSeparator(folder)] { PrimePreview(listed); });
+    runInBackground(work);
     m_files = std::move(files);
     m_folderPath = path;
     m_namesReadFor = namesCount ? path : QString();
