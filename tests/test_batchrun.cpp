@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -93,6 +94,8 @@ class TestBatchRun : public QObject
     Q_OBJECT
 
 private slots:
+    // Qt's warnings go to the user's terminal; a run gives none.
+    void init() { QTest::failOnWarning(QRegularExpression(".")); }
     void cleanup()
     {
         setCopyWriteLimitForTest(-1);

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QScopeGuard>
 #include <QStandardPaths>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -163,6 +164,7 @@ class TestRealMedia : public QObject
     Q_OBJECT
 
 private slots:
+    void init() { QTest::failOnWarning(QRegularExpression(".")); }
     void cleanup()
     {
         setBeforePublishForTest({});

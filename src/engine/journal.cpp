@@ -258,7 +258,9 @@ bool JournalObserver::reserve(qint64 bytes)
     if (m_map)
         m_file.unmap(m_map);
     m_capacity = std::max(m_capacity * 4, m_used + bytes);
-    m_map = m_file.resize(m_capacity) ? m_file.map(0, m_capacity) : nullptr;
+    // size() makes QFile look at the grown file; with the size it saw before, it would warn on
+    // stderr that the mapping reaches beyond the file.
+    m_map = m_file.resize(m_capacity) && m_file.size() == m_capacity ? m_file.map(0, m_capacity) : nullptr;
     return m_map != nullptr;
 }
 
