@@ -81,7 +81,6 @@ private slots:
         QTest::newRow("a - z") << "Qmm" << "kleinabisz" << "Q" << "" << 0;
         QTest::newRow("0 - 9 twice") << "9-" << "NullBisNeun NullBisNeun" << "-" + codes('0', '9') << "" << 0;
         QTest::newRow("all") << a26 << "AllSigns" << a26 + codes(32, 64) + codes(91, 255) << "" << 0;
-        QTest::newRow("all then none") << defaultList << "AllSigns NoSigns" << "" << "" << 0;
         QTest::newRow("tab, doubled A, all") << "A\tA" << "AllSigns" << "A\tA" + codes(32, 64) + codes(66, 255) << "" << 0;
         QTest::newRow("tab, doubled A, none") << "A\tA" << "NoSigns" << "\t" << "" << 0;
         QTest::newRow("OK at 25, No") << a25 << "OK" << a25 << "" << 1;
