@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QSet>
 
+#include "engine/nameindex.h"
 #include "engine/namerules.h"
 
 float RunProgress::barValue() const
@@ -152,22 +153,24 @@ std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, con
     // rename frees, plus those the run gives. In "MOBIX" older copies are refreshed, so only the
     // names this run gives count there.
     const QSet<NativeName> &found = target.names;
-    QHash<QString, size_t> givenTo;
-    givenTo.reserve(qsizetype(entries.size()));
+    // Which entry got a new name first: only entries without a problem are in it.
+    NameIndex givenTo(entries.size(), [&names](size_t at) -> const QString & { return names[at]; });
     // A name found in the folder is free again when an earlier ticked entry had it and gets
     // renamed; the index of old names is made only when a new name meets a found one.
-    QHash<NativeName, size_t> ticked;
+    NameIndex ticked(entries.size(), [&entries](size_t at) -> const NativeName & { return entries[at].nativeName; });
+    bool tickedMade = false;
     const auto freedBefore = [&](const NativeName &native, size_t at) {
         if (!rename)
             return false;
-        if (ticked.isEmpty()) {
+        if (!tickedMade) {
             for (size_t k = 0; k < entries.size(); ++k) {
                 if (entries[k].selected)
-                    ticked.insert(entries[k].nativeName, k);
+                    ticked.insert(k);
             }
+            tickedMade = true;
         }
-        const auto it = ticked.constFind(native);
-        return it != ticked.constEnd() && it.value() < at && plan[it.value()].problem == SkipReason::None;
+        const qint64 had = ticked.find(native);
+        return had >= 0 && size_t(had) < at && plan[size_t(had)].problem == SkipReason::None;
     };
     for (size_t i = 0; i < entries.size(); ++i) {
         if (!entries[i].selected)
@@ -190,15 +193,15 @@ std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, con
             planned.problem = SkipReason::NameTooLong;
         else if (rename && planned.unchanged)
             planned.problem = SkipReason::Unchanged;
-        else if (const auto first = givenTo.constFind(name); first != givenTo.constEnd()) {
+        else if (const qint64 first = givenTo.find(name); first >= 0) {
             planned.problem = SkipReason::NameTaken;
-            planned.clashWith = first.value();
+            planned.clashWith = size_t(first);
         } else if (!intoMobix && (lossy ? found.contains(native) : target.shownNames.contains(name))
                    && !freedBefore(lossy ? native : encodeNativeName(name), i))
             planned.problem = SkipReason::NameTaken;
         if (planned.problem != SkipReason::None)
             continue;
-        givenTo.insert(name, i);
+        givenTo.insert(i);
     }
     return plan;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/filescopy.h"
+#include "engine/nameindex.h"
 #include "engine/namerules.h"
 
 namespace {
@@ -59,42 +60,6 @@ void skip(EntryResult &result, SkipReason reason, int error = 0)
     result.reason = reason;
     result.error = error;
 }
-
-// Finds ticked entries by their names in a table sized once: a run's reading of its folder
-// looks up every name found there, and a QHash would allocate for each of 10,000 entries.
-class TickedNames
-{
-public:
-    explicit TickedNames(const std::vector<BatchEntry> &entries) : m_entries(entries)
-    {
-        size_t size = 16;
-        while (size < entries.size() * 2)
-            size *= 2;
-        m_slots.assign(size, 0);
-        for (size_t i = 0; i < entries.size(); ++i) {
-            if (!entries[i].selected)
-                continue;
-            size_t slot = qHash(QByteArrayView(entries[i].nativeName)) & (size - 1);
-            while (m_slots[slot] != 0)
-                slot = (slot + 1) & (size - 1);
-            m_slots[slot] = qint64(i) + 1;
-        }
-    }
-    // The index of the first ticked entry of that name, -1 for none.
-    qint64 find(const NativeName &name) const
-    {
-        const size_t mask = m_slots.size() - 1;
-        for (size_t slot = qHash(QByteArrayView(name)) & mask; m_slots[slot] != 0; slot = (slot + 1) & mask) {
-            if (m_entries[size_t(m_slots[slot] - 1)].nativeName == name)
-                return m_slots[slot] - 1;
-        }
-        return -1;
-    }
-
-private:
-    const std::vector<BatchEntry> &m_entries;
-    std::vector<qint64> m_slots; // entry index + 1; 0 for a free slot
-};
 
 class Run
 {
@@ -210,7 +175,11 @@ void Run::readFolder(const std::vector<BatchEntry> &entries)
     // file before its rename: where renaming is fast (tmpfs) that look costs a third of it.
     m_folderDevice = folder.identity.device;
     m_listed.resize(entries.size());
-    const TickedNames ticked(entries);
+    NameIndex ticked(entries.size(), [&entries](size_t at) -> const NativeName & { return entries[at].nativeName; });
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].selected)
+            ticked.insert(i);
+    }
     removeStaleTemps(m_folder, [&](const ListedName &listed) {
         const qint64 index = ticked.find(listed.name);
         if (index >= 0)
