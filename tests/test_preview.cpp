@@ -105,10 +105,11 @@ void TestPreview::hints()
             entries.push_back({name, QFileInfo(name).suffix(), QFile::encodeName(name), ticks.at(entries.size()) == 'x'});
     }
     const QStringList before = onDisk();
-    const PreviewHints hints = previewHints(entries, PreviewRun(entries, options, m_folder->path() + '/'), options);
+    const std::vector<PlannedEntry> plan = PreviewRun(entries, options, m_folder->path() + '/');
+    const PreviewHints hints = previewHints(entries, plan, options);
     QStringList shown;
     for (size_t i = 0; i < entries.size(); ++i)
-        shown << QString(hints.marks[i] ? "!" : "") + hints.toolTips[qsizetype(i)].mid(prefix.size());
+        shown << QString(hints.marks[i] ? "!" : "") + previewToolTip(entries, plan, options, i).mid(prefix.size());
     QCOMPARE(shown.join('|'), tips);
     QCOMPARE(onDisk(), before);
 }

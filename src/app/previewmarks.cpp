@@ -112,8 +112,11 @@ void Main::updatePreview()
     preview.entries = batchEntries();
     preview.plan = m_folderPath.isEmpty() ? std::vector<PlannedEntry>(preview.entries.size())
                                           : PreviewRun(preview.entries, preview.options, m_folderPath);
+    // The tooltips are made when shown, from the plan kept here until the next change.
     PreviewHints hints = previewHints(preview.entries, preview.plan, preview.options);
-    m_fileList->setRowHints(std::move(hints.toolTips), std::move(hints.marks));
+    m_fileList->setRowHints(
+        [&preview](int row) { return previewToolTip(preview.entries, preview.plan, preview.options, size_t(row)); },
+        std::move(hints.marks));
     if (preview.window && preview.window->isVisible())
         preview.window->setPlan(preview.entries, preview.plan, preview.options);
 }

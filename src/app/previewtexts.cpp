@@ -68,26 +68,26 @@ PreviewHints previewHints(const std::vector<BatchEntry> &entries, const std::vec
 {
     PreviewHints hints;
     const size_t count = std::min(entries.size(), plan.size());
-    hints.toolTips.reserve(qsizetype(count));
     hints.marks.assign(count, 0);
     for (size_t i = 0; i < count; ++i) {
-        if (!entries[i].selected) {
-            hints.toolTips.append(QString());
-            continue;
+        if (entries[i].selected && previewProblem(plan[i], options) != PreviewProblem::None) {
+            hints.marks[i] = 1;
+            ++hints.problems;
         }
-        const PreviewProblem problem = previewProblem(plan[i], options);
-        if (problem == PreviewProblem::None) {
-            hints.toolTips.append(newNamePrefix % plan[i].newName);
-            continue;
-        }
-        hints.marks[i] = 1;
-        ++hints.problems;
-        // One string per tooltip, built in one go: 32,767 clashing names must stay cheap.
-        if (problem == PreviewProblem::Clash && plan[i].clashWith < entries.size())
-            hints.toolTips.append(newNamePrefix % plan[i].newName % clashPrefix % entries[plan[i].clashWith].text);
-        else
-            hints.toolTips.append(newNamePrefix % plan[i].newName % QLatin1Char('\n')
-                                  % problemText(entries, plan, i, problem));
     }
     return hints;
+}
+
+QString previewToolTip(const std::vector<BatchEntry> &entries, const std::vector<PlannedEntry> &plan,
+                       const RenameOptions &options, size_t index)
+{
+    if (index >= entries.size() || index >= plan.size() || !entries[index].selected)
+        return QString();
+    const PlannedEntry &planned = plan[index];
+    const PreviewProblem problem = previewProblem(planned, options);
+    if (problem == PreviewProblem::None)
+        return newNamePrefix % planned.newName;
+    if (problem == PreviewProblem::Clash && planned.clashWith < entries.size())
+        return newNamePrefix % planned.newName % clashPrefix % entries[planned.clashWith].text;
+    return newNamePrefix % planned.newName % QLatin1Char('\n') % problemText(entries, plan, index, problem);
 }

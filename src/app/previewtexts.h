@@ -31,12 +31,14 @@ QString problemText(const std::vector<BatchEntry> &entries, const std::vector<Pl
 // What the run would do with a ticked entry without a problem, for the preview window's status.
 QString actionText(const RenameOptions &options);
 
-// The file list's hints: per entry a tooltip (the new name and, below it, the problem) and a
-// mark for a problem; unticked entries get neither.
+// The file list's marks: one per entry with a problem; unticked entries have none.
 struct PreviewHints {
-    QStringList toolTips;
     std::vector<char> marks;
     int problems = 0;
 };
 PreviewHints previewHints(const std::vector<BatchEntry> &entries, const std::vector<PlannedEntry> &plan,
                           const RenameOptions &options);
+// The tooltip of an entry in the file list: the new name and, below it, the problem; "" for
+// an unticked entry.
+QString previewToolTip(const std::vector<BatchEntry> &entries, const std::vector<PlannedEntry> &plan,
+                       const RenameOptions &options, size_t index);

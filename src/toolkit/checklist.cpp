@@ -34,8 +34,10 @@ QVariant CheckListModel::data(const QModelIndex &index, int role) const
     case Qt::CheckStateRole:
         return m_checked[size_t(index.row())] ? Qt::Checked : Qt::Unchecked;
     case Qt::ToolTipRole:
-        if (index.row() < m_toolTips.size() && !m_toolTips.at(index.row()).isEmpty())
-            return m_toolTips.at(index.row());
+        if (m_toolTip) {
+            if (const QString toolTip = m_toolTip(index.row()); !toolTip.isEmpty())
+                return toolTip;
+        }
         return {};
     case Qt::BackgroundRole:
         if (isMarked(index.row()))
@@ -69,7 +71,7 @@ void CheckListModel::clear()
     beginResetModel();
     m_texts.clear();
     m_checked.clear();
-    m_toolTips.clear();
+    m_toolTip = nullptr;
     m_marks.clear();
     endResetModel();
 }
@@ -79,7 +81,7 @@ void CheckListModel::setTexts(const QStringList &texts)
     beginResetModel();
     m_texts = texts;
     m_checked.assign(size_t(texts.size()), 0);
-    m_toolTips.clear();
+    m_toolTip = nullptr;
     m_marks.clear();
     endResetModel();
 }
@@ -101,12 +103,12 @@ void CheckListModel::setAllChecked(bool checked)
     emit dataChanged(index(0), index(int(m_texts.size()) - 1), {Qt::CheckStateRole});
 }
 
-void CheckListModel::setRowHints(QStringList toolTips, std::vector<char> marks)
+void CheckListModel::setRowHints(ToolTipFunction toolTip, std::vector<char> marks)
 {
     // No hints before and none now: nothing for the view to look at again.
-    if (toolTips.isEmpty() && marks.empty() && m_toolTips.isEmpty() && m_marks.empty())
+    if (!toolTip && marks.empty() && !m_toolTip && m_marks.empty())
         return;
-    m_toolTips = std::move(toolTips);
+    m_toolTip = std::move(toolTip);
     m_marks = std::move(marks);
     if (!m_texts.isEmpty())
         emit dataChanged(index(0), index(int(m_texts.size()) - 1), {Qt::ToolTipRole, Qt::BackgroundRole});
@@ -207,9 +209,9 @@ int CheckList::textInset() const
     return text.left() + 2 * margin;
 }
 
-void CheckList::setRowHints(QStringList toolTips, std::vector<char> marks)
+void CheckList::setRowHints(ToolTipFunction toolTip, std::vector<char> marks)
 {
-    m_model->setRowHints(std::move(toolTips), std::move(marks));
+    m_model->setRowHints(std::move(toolTip), std::move(marks));
 }
 
 bool CheckList::isMarked(int index) const

@@ -6,6 +6,7 @@
 #include <QStyledItemDelegate>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 namespace toolkit {
@@ -13,6 +14,9 @@ namespace toolkit {
 // The background of a row that needs the user's attention: an amber tint of the palette's base
 // colour, light on a light palette and dark on a dark one, so the text colour stays legible.
 QBrush warningBrush(const QPalette &palette);
+
+// Makes the tooltip of a row when it is shown.
+using ToolTipFunction = std::function<QString(int row)>;
 
 // Texts and tick states of a checkable list, kept in plain arrays so that a folder of
 // 100,000 files fills in one step instead of one item object per entry.
@@ -34,9 +38,11 @@ public:
     void setChecked(int row, bool checked);
     void setAllChecked(bool checked);
 
-    // A tooltip and a warning mark per row, index for index with the texts; rows beyond the
-    // arrays have neither. A relisting (setTexts, clear) drops them. Emits one change for all rows.
-    void setRowHints(QStringList toolTips, std::vector<char> marks);
+    // A tooltip and a warning mark per row. The tooltip is made by toolTip(row) when it is
+    // shown ("" for none), so a change costs no text for every row; marks are index for index
+    // with the texts, rows beyond them have none. A relisting (setTexts, clear) drops both.
+    // Emits one change for all rows.
+    void setRowHints(ToolTipFunction toolTip, std::vector<char> marks);
     bool isMarked(int row) const { return size_t(row) < m_marks.size() && m_marks[size_t(row)]; }
     // The background of a marked row (Qt::BackgroundRole); the list sets it from its palette.
     void setMarkBrush(const QBrush &brush);
@@ -44,7 +50,7 @@ public:
 private:
     QStringList m_texts;
     std::vector<char> m_checked;
-    QStringList m_toolTips;
+    ToolTipFunction m_toolTip;
     std::vector<char> m_marks;
     QBrush m_markBrush;
 };
@@ -79,7 +85,7 @@ public:
     void setAllSelected(bool selected);
     bool anySelected() const;
     // Per entry a tooltip and whether it carries the warning mark (see CheckListModel).
-    void setRowHints(QStringList toolTips, std::vector<char> marks);
+    void setRowHints(ToolTipFunction toolTip, std::vector<char> marks);
     bool isMarked(int index) const;
 
     // How wide the widest text is, in pixels; the list scrolls sideways that far plus the
