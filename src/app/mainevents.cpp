@@ -146,7 +146,6 @@ void Main::refillFileList(bool askForFolder)
     runInBackground(work);
     m_files = std::move(files);
     m_folderPath = path;
-    m_namesReadFor = namesCount ? path : QString();
     m_fileList->setItems(m_files.entries);
     m_fileList->setHorizontalExtent(extent);
     m_busy = wasBusy;

@@ -103,7 +103,6 @@ private:
 
     QSettings &m_settings;
     QString m_folderPath;
-    QString m_namesReadFor;    // the folder whose names the preview has had read on a worker
     FileListData m_files;      // index for index with the list: extensions and native names
     QString m_specialListe;    // the allowed-character string
     std::unique_ptr<SpecialSelect> m_specialSelect;

@@ -93,12 +93,12 @@ void Main::updatePreview()
         m_fileList->setRowHints({}, {});
         return;
     }
-    // Renaming or copying beside, new names are checked against the folder's. A folder listed
-    // while copies went into MOBIX has them read now, on a worker as a listing does: on a
-    // memory card that takes seconds.
+    // Renaming or copying beside, new names are checked against the folder's. Names not read
+    // yet (the folder was listed while copies went into MOBIX) or changed since (another program
+    // wrote there) are read now, on a worker as a listing does: on a memory card that takes seconds.
     const bool namesCount = preview.options.Overwrite || !preview.options.Subdirectory;
-    if (namesCount && !m_folderPath.isEmpty() && m_namesReadFor != m_folderPath) {
-        const QString folder = m_namesReadFor = m_folderPath;
+    if (namesCount && !m_folderPath.isEmpty() && PreviewNeedsFolderRead(m_folderPath)) {
+        const QString folder = m_folderPath;
         const InputBlocker blocker(this);
         m_busy = true;
         runInBackground([&] { PrimePreview(folder); });

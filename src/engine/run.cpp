@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include <QHash>
 #include <QSet>
 
 #include "engine/nameindex.h"
@@ -88,44 +87,57 @@ qint64 nativeLength(const QString &name)
 
 // One cache for each target (the folder itself, its "MOBIX"), so switching between the modes
 // does not read a large folder again.
-const TargetNames &readTargetNames(const QString &folderPath, bool intoMobix)
+TargetNames &cachedTarget(bool intoMobix)
 {
     static TargetNames caches[2];
-    TargetNames &cache = caches[intoMobix ? 1 : 0];
-    Folder folder;
-    NativeName path = encodeNativeName(folderPath);
-    int error = folderPath.isEmpty() ? ENOENT : openFolder(path, &folder);
-    Folder mobix;
-    int mobixError = 0;
-    if (error == 0 && intoMobix) {
-        mobixError = openSubfolder(folder, encodeNativeName(QStringLiteral("MOBIX")), false, &mobix);
-        path += "/MOBIX";
+    return caches[intoMobix ? 1 : 0];
+}
+
+// Opens the target and tells what identifies it now: its path, whether it opens, and its
+// identity and modification time. The folders stay open for the caller.
+TargetNames lookAtTarget(const QString &folderPath, bool intoMobix, Folder &folder, Folder &mobix)
+{
+    TargetNames now;
+    now.path = encodeNativeName(folderPath);
+    now.error = folderPath.isEmpty() ? ENOENT : openFolder(now.path, &folder);
+    if (now.error == 0 && intoMobix) {
+        now.mobixError = openSubfolder(folder, encodeNativeName(QStringLiteral("MOBIX")), false, &mobix);
+        now.path += "/MOBIX";
     }
     const Folder &target = mobix.isOpen() ? mobix : folder;
-    FileFacts facts;
     if (target.isOpen())
-        fileFacts(target.handle, &facts);
-    const bool same = cache.path == path && cache.error == error && cache.mobixError == mobixError
-        && cache.facts.identity == facts.identity && cache.facts.modifyTime[0] == facts.modifyTime[0]
-        && cache.facts.modifyTime[1] == facts.modifyTime[1];
-    if (!same) {
-        cache = TargetNames();
-        cache.path = path;
-        cache.facts = facts;
-        cache.error = error;
+        fileFacts(target.handle, &now.facts);
+    return now;
+}
+
+bool sameTarget(const TargetNames &cache, const TargetNames &now)
+{
+    return cache.path == now.path && cache.error == now.error && cache.mobixError == now.mobixError
+        && cache.facts.identity == now.facts.identity && cache.facts.modifyTime[0] == now.facts.modifyTime[0]
+        && cache.facts.modifyTime[1] == now.facts.modifyTime[1];
+}
+
+const TargetNames &readTargetNames(const QString &folderPath, bool intoMobix)
+{
+    TargetNames &cache = cachedTarget(intoMobix);
+    Folder folder;
+    Folder mobix;
+    TargetNames now = lookAtTarget(folderPath, intoMobix, folder, mobix);
+    if (!sameTarget(cache, now)) {
+        const Folder &target = mobix.isOpen() ? mobix : folder;
         if (target.isOpen())
-            cache.nameMax = nameMaxAt(target);
+            now.nameMax = nameMaxAt(target);
         // Only beside the originals and in place do the names found there count.
         if (target.isOpen() && !intoMobix) {
-            listNames(target, [&cache](const ListedName &listed) {
+            listNames(target, [&now](const ListedName &listed) {
                 const NativeName &name = listed.name;
-                cache.names.insert(name);
+                now.names.insert(name);
                 const QString shown = decodeNativeName(name);
                 if (!shown.contains(QChar::ReplacementCharacter))
-                    cache.shownNames.insert(shown);
+                    now.shownNames.insert(shown);
             });
         }
-        cache.mobixError = mobixError;
+        cache = std::move(now);
     }
     closeFolder(&mobix);
     closeFolder(&folder);
@@ -137,6 +149,15 @@ const TargetNames &readTargetNames(const QString &folderPath, bool intoMobix)
 void PrimePreview(const QString &folderPath)
 {
     readTargetNames(folderPath, false);
+}
+
+bool PreviewNeedsFolderRead(const QString &folderPath)
+{
+    Folder folder;
+    Folder mobix;
+    const bool same = sameTarget(cachedTarget(false), lookAtTarget(folderPath, false, folder, mobix));
+    closeFolder(&folder);
+    return !same;
 }
 
 std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, const RenameOptions &options,

@@ -115,6 +115,9 @@ std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, con
 // Reads the names of the listed folder for the previews to come, on the thread that lists it:
 // on a slow memory card, reading a large folder takes seconds.
 void PrimePreview(const QString &folderPath);
+// True when a preview of renaming in place or copying beside would read the folder's names
+// first: they were never read, or the folder has changed since. Looks at the folder only.
+bool PreviewNeedsFolderRead(const QString &folderPath);
 
 // The reason in the program's language, as the report and the command line show it.
 QString skipReasonText(SkipReason reason, int error = 0);
