@@ -51,31 +51,32 @@ void setSignalTemp(int folder, const QByteArray &name)
     }
 }
 
-// The host part of a temporary name: a share may be written by several machines at once.
-QByteArray hostTag()
+// The start of this host's temporary names: a share may be written by several machines at once.
+const QByteArray &hostTempPrefix()
 {
-    char host[256] = {};
-    ::gethostname(host, sizeof host - 1);
-    QByteArray tag;
-    for (const char *c = host; *c && tag.size() < 24; ++c) {
-        if ((*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9'))
-            tag += *c;
-    }
-    return tag.isEmpty() ? QByteArrayLiteral("host") : tag;
+    static const QByteArray prefix = [] {
+        char host[256] = {};
+        ::gethostname(host, sizeof host - 1);
+        QByteArray tag;
+        for (const char *c = host; *c && tag.size() < 24; ++c) {
+            if ((*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9'))
+                tag += *c;
+        }
+        return tempPrefix + (tag.isEmpty() ? QByteArrayLiteral("host") : tag) + '-';
+    }();
+    return prefix;
 }
 
 QByteArray tempName()
 {
-    static const QByteArray host = hostTag();
-    return tempPrefix + host + '-' + QByteArray::number(qint64(::getpid())) + '-'
+    return hostTempPrefix() + QByteArray::number(qint64(::getpid())) + '-'
         + QByteArray::number(QRandomGenerator::global()->generate64(), 36) + tempSuffix;
 }
 
 // The process that made a temporary file of this host, or 0 when the name is not such a one.
 qint64 tempOwner(const QByteArray &name)
 {
-    static const QByteArray host = hostTag();
-    const QByteArray start = tempPrefix + host + '-';
+    const QByteArray &start = hostTempPrefix();
     if (!name.startsWith(start) || !name.endsWith(tempSuffix))
         return 0;
     const qsizetype dash = name.indexOf('-', start.size());

@@ -31,6 +31,21 @@ FileType typeOf(mode_t mode)
     return FileType::Other;
 }
 
+// What a stat says of a file. The permissions leave out setuid and setgid: a copy never takes them.
+FileFacts factsOf(const struct stat &st)
+{
+    FileFacts facts;
+    facts.type = typeOf(st.st_mode);
+    facts.identity = {quint64(st.st_dev), quint64(st.st_ino)};
+    facts.size = st.st_size;
+    facts.permissions = st.st_mode & 0777;
+    facts.accessTime[0] = st.st_atim.tv_sec;
+    facts.accessTime[1] = st.st_atim.tv_nsec;
+    facts.modifyTime[0] = st.st_mtim.tv_sec;
+    facts.modifyTime[1] = st.st_mtim.tv_nsec;
+    return facts;
+}
+
 FileType listedType(unsigned char type)
 {
     switch (type) {
@@ -179,14 +194,7 @@ int statAt(const Folder &folder, const NativeName &name, bool followLinks, FileF
         *facts = FileFacts();
         return errno;
     }
-    facts->type = typeOf(st.st_mode);
-    facts->identity = {quint64(st.st_dev), quint64(st.st_ino)};
-    facts->size = st.st_size;
-    facts->permissions = st.st_mode & 07777;
-    facts->accessTime[0] = st.st_atim.tv_sec;
-    facts->accessTime[1] = st.st_atim.tv_nsec;
-    facts->modifyTime[0] = st.st_mtim.tv_sec;
-    facts->modifyTime[1] = st.st_mtim.tv_nsec;
+    *facts = factsOf(st);
     return 0;
 }
 
@@ -290,14 +298,7 @@ int fileFacts(FileHandle file, FileFacts *facts)
     struct stat st;
     if (::fstat(int(file), &st) != 0)
         return errno;
-    facts->type = typeOf(st.st_mode);
-    facts->identity = {quint64(st.st_dev), quint64(st.st_ino)};
-    facts->size = st.st_size;
-    facts->permissions = st.st_mode & 0777; // a copy never takes setuid or setgid
-    facts->accessTime[0] = st.st_atim.tv_sec;
-    facts->accessTime[1] = st.st_atim.tv_nsec;
-    facts->modifyTime[0] = st.st_mtim.tv_sec;
-    facts->modifyTime[1] = st.st_mtim.tv_nsec;
+    *facts = factsOf(st);
     return 0;
 }
 
