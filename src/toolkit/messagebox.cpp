@@ -29,35 +29,28 @@ int MsgBox(const QString &text, int style, const QString &title, QWidget *parent
     // Texts carry Windows line ends; a label shows a lone line feed per line break.
     box.setText(QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")));
     box.setTextFormat(Qt::PlainText);
-    switch (style) {
-    case StyleCriticalYesNo:
-        box.setIcon(QMessageBox::Critical);
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
-        break;
-    case StyleQuestionYesNo:
+    // The style number is the classic one: its low bits choose the buttons, the next the icon,
+    // and 256 makes the second button the default.
+    const bool yesNo = (style & 7) == 4;
+    switch (style & 0x70) {
+    case 32:
         box.setIcon(QMessageBox::Question);
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
         break;
-    case StyleExclamation:
+    case 48:
         box.setIcon(QMessageBox::Warning);
-        box.setStandardButtons(QMessageBox::Ok);
         break;
-    case StyleQuestionYesNoDefaultNo:
-        box.setIcon(QMessageBox::Question);
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::No);
-        break;
-    case StyleInformation:
+    case 64:
         box.setIcon(QMessageBox::Information);
-        box.setStandardButtons(QMessageBox::Ok);
         break;
-    case StyleCritical:
     default:
         box.setIcon(QMessageBox::Critical);
-        box.setStandardButtons(QMessageBox::Ok);
         break;
+    }
+    if (yesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton((style & 0x300) == 0x100 ? QMessageBox::No : QMessageBox::Yes);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
     }
     switch (box.exec()) {
     case QMessageBox::Yes:
@@ -66,9 +59,7 @@ int MsgBox(const QString &text, int style, const QString &title, QWidget *parent
         return ResultNo;
     default:
         // Closing a Yes/No box by its close command counts as No, never as Yes.
-        return style == StyleCriticalYesNo || style == StyleQuestionYesNo || style == StyleQuestionYesNoDefaultNo
-                   ? ResultNo
-                   : ResultOk;
+        return yesNo ? ResultNo : ResultOk;
     }
 }
 
