@@ -281,21 +281,10 @@ BENCHMARK(Copy256KCpSync)->Unit(benchmark::kMillisecond)->UseManualTime()->Itera
 BENCHMARK(Copy1GiBRaw)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(Copy1GiBRun)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(2)->Repetitions(5)->ReportAggregatesOnly(true);
 
-// Repetitions of the different benchmarks run interleaved in random order, so a drift in the
-// file system's state over the run (journal, writeback) falls on our code and the raw loop
-// alike; a flag given on the command line still wins.
 int main(int argc, char **argv)
 {
     // The journal goes to a temporary folder on the file system measured, not the real home.
     QTemporaryDir journals(QDir::tempPath() + "/kappwerk-bench-state-XXXXXX");
     qputenv("XDG_STATE_HOME", QFile::encodeName(journals.path()));
-    benchmark::AddCustomContext("TMPDIR file system", fileSystemOf(QDir::tempPath()).toStdString());
-    std::vector<char *> args(argv, argv + argc);
-    char interleave[] = "--benchmark_enable_random_interleaving=true";
-    args.insert(args.begin() + 1, interleave);
-    int count = int(args.size());
-    benchmark::Initialize(&count, args.data());
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runInterleavedBenchmarks(argc, argv);
 }

@@ -362,18 +362,9 @@ int main(int argc, char **argv)
     qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
     QApplication app(argc, argv);
     toolkit::ensureTahoma();
-    benchmark::AddCustomContext("TMPDIR file system", fileSystemOf(QDir::tempPath()).toStdString());
-    std::vector<char *> args(argv, argv + argc);
-    char interleave[] = "--benchmark_enable_random_interleaving=true";
-    args.insert(args.begin() + 1, interleave);
-    int count = int(args.size());
-    benchmark::Initialize(&count, args.data());
-    if (benchmark::ReportUnrecognizedArguments(count, args.data()))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int status = runInterleavedBenchmarks(argc, argv);
     theWindow.reset();
     theBigFolder.reset();
     folders.clear();
-    return 0;
+    return status;
 }
