@@ -124,7 +124,7 @@ void Main::refillFileList(bool askForFolder)
     // there too, which takes tens of milliseconds for 100,000 files.
     const QString filter = m_extension->currentText();
     const QFont listFont = m_fileList->font();
-    const bool namesCount = toolkit::isChecked(m_overwrite) || !toolkit::isChecked(m_subdirectory);
+    const bool namesCount = !copiesIntoMobix(renameOptions());
     FileListData files;
     QString path;
     int extent = 0;

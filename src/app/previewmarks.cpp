@@ -96,8 +96,7 @@ void Main::updatePreview()
     // Renaming or copying beside, new names are checked against the folder's. Names not read
     // yet (the folder was listed while copies went into MOBIX) or changed since (another program
     // wrote there) are read now, on a worker as a listing does: on a memory card that takes seconds.
-    const bool namesCount = preview.options.Overwrite || !preview.options.Subdirectory;
-    if (namesCount && !m_folderPath.isEmpty() && PreviewNeedsFolderRead(m_folderPath)) {
+    if (!copiesIntoMobix(preview.options) && !m_folderPath.isEmpty() && PreviewNeedsFolderRead(m_folderPath)) {
         const QString folder = m_folderPath;
         const InputBlocker blocker(this);
         m_busy = true;

@@ -11,7 +11,7 @@ const QString clashPrefix = QStringLiteral("\nName doppelt: auch für ");
 
 PreviewProblem previewProblem(const PlannedEntry &planned, const RenameOptions &options)
 {
-    const bool intoMobix = !options.Overwrite && options.Subdirectory;
+    const bool intoMobix = copiesIntoMobix(options);
     // Renamed or copied beside onto itself, the run would find its own name taken; saying that
     // the name stays as it is tells the user why.
     if (planned.unchanged && !intoMobix && planned.problem != SkipReason::NameNotAllowed)

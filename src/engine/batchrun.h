@@ -19,6 +19,13 @@ struct RenameOptions {
     bool Overwrite = false;
 };
 
+// Whether a run with these options copies into "MOBIX"; otherwise the names already in the
+// listed folder are in the way of the new ones.
+inline bool copiesIntoMobix(const RenameOptions &options)
+{
+    return !options.Overwrite && options.Subdirectory;
+}
+
 // One entry of the file list, index for index with the list shown to the user.
 struct BatchEntry {
     QString text;          // the entry as listed: the file's name (decoded for display)

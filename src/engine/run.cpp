@@ -168,7 +168,7 @@ std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, con
         return plan;
     const std::vector<QString> names = PlanNames(entries, options);
     const bool rename = options.Overwrite;
-    const bool intoMobix = !rename && options.Subdirectory;
+    const bool intoMobix = copiesIntoMobix(options);
     const TargetNames &target = readTargetNames(folderPath, intoMobix);
     // What the target folder holds as the run goes on: the names found there, less those a
     // rename frees, plus those the run gives. In "MOBIX" older copies are refreshed, so only the
