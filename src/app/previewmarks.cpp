@@ -85,9 +85,10 @@ void Main::updatePreview()
     // A length on its way to being corrected is followed at once by the corrected one.
     if (readLengthText(m_maxFileLength->text()).kind != LengthKind::Valid)
         return;
-    preview.options = renameOptions();
+    const RenameOptions options = renameOptions();
     // Nothing ticked, nothing to mark: a fresh listing of a large folder costs no pass over it.
     if (!m_fileList->anySelected() && !(preview.window && preview.window->isVisible())) {
+        preview.options = options;
         preview.entries.clear();
         preview.plan.clear();
         m_fileList->setRowHints({}, {});
@@ -96,7 +97,7 @@ void Main::updatePreview()
     // Renaming or copying beside, new names are checked against the folder's. Names not read
     // yet (the folder was listed while copies went into MOBIX) or changed since (another program
     // wrote there) are read now, on a worker as a listing does: on a memory card that takes seconds.
-    if (!copiesIntoMobix(preview.options) && !m_folderPath.isEmpty() && PreviewNeedsFolderRead(m_folderPath)) {
+    if (!copiesIntoMobix(options) && !m_folderPath.isEmpty() && PreviewNeedsFolderRead(m_folderPath)) {
         const QString folder = m_folderPath;
         const InputBlocker blocker(this);
         m_busy = true;
@@ -108,6 +109,9 @@ void Main::updatePreview()
             return;
         }
     }
+    // The tooltips shown while the names were read came from the plan before; the new plan and
+    // its options take over together.
+    preview.options = options;
     preview.entries = batchEntries();
     preview.plan = m_folderPath.isEmpty() ? std::vector<PlannedEntry>(preview.entries.size())
                                           : PreviewRun(preview.entries, preview.options, m_folderPath);
