@@ -242,8 +242,8 @@ private slots:
 
 // Each row: the folder, the ticks, the options, the seams in force ("full" disk, no no-replace
 // rename ("link"), no hard links either ("nolink"), no unnamed temporary files ("named"), a
-// "late" file in the way, the folder "gone", no copy may start ("nocopy")), the folder after
-// the run, a plain "readwrite" copy whose write fails ("writefail") or whose close reports an
+// "late" file in the way or an older copy changed, another file "swap"ped in for it, the folder
+// "gone", no copy may start ("nocopy")), the folder after the run, a plain "readwrite" copy whose write fails ("writefail") or whose close reports an
 // error ("closefail"), and what the run reports.
 void TestBatchRun::run_data()
 {
@@ -284,6 +284,11 @@ void TestBatchRun::run_data()
         options(IntoMobix, 5), "", "MOBIX/,MOBIX/Album.mp3=Album - 01.mp3,MOBIX/Older.mp3=Older one.mp3,"
         "Album - 01.mp3,Album - 02.mp3,Older one.mp3", "ctc");
     row("full disk keeps the older copy", older, "x", options(IntoMobix, 8), "full", olderKept, "s");
+    // The older copy is replaced only as it was seen: a file swapped in or a change made during
+    // the copy stays, where names are swapped in one step and where they are looked at first.
+    row("older swapped during the copy", older, "x", options(IntoMobix, 8), "swap", "MOBIX/,MOBIX/Schubert.mp3=late," + s, "t");
+    row("older changed during the copy", older, "x", options(IntoMobix, 8), "late link named",
+        "MOBIX/,MOBIX/Schubert.mp3=late," + s, "t");
     // The plain read/write copy: a failing or short write, or a late error on close, publishes
     // nothing over the older copy.
     row("write fails midway", older, "x", options(IntoMobix, 8), "readwrite writefail", olderKept, "e");
@@ -324,6 +329,10 @@ void TestBatchRun::run()
     setUnnamedTempsForTest(!seams.contains("named"));
     if (seams.contains("late"))
         setBeforePublishForTest([&](const NativeName &target) { writeOrigin(target, "late"); });
+    if (seams.contains("swap"))
+        setBeforePublishForTest([&](const NativeName &target) {
+            QVERIFY(writeOrigin(target + ".new", "late") && ::rename((target + ".new").constData(), target.constData()) == 0);
+        });
     if (seams.contains("readwrite"))
         setCopyMethodForTest(CopyMethod::ReadWrite);
     setWriteErrorForTest(seams.contains("writefail") ? EIO : 0, 40000);
@@ -353,7 +362,7 @@ void TestBatchRun::run()
     for (const EntryResult &result : report.results)
         given += result.newName + '|';
     QCOMPARE(foreseenNames, given);
-    if (!QRegularExpression("full|late|fail|gone").match(seams).hasMatch() && !outcomes.contains('g')
+    if (!QRegularExpression("full|late|swap|fail|gone").match(seams).hasMatch() && !outcomes.contains('g')
         && QByteArray(QTest::currentDataTag()) != "never onto itself")
         QCOMPARE(foreseen, outcomes);
 }

@@ -1,7 +1,7 @@
 #include "filescopy.h"
 
 int copyOpenFile(FileHandle source, const FileFacts &facts, Folder &folder, const NativeName &target,
-                 bool replace, const std::function<bool(qint64 done)> &between,
+                 const FileFacts *older, const std::function<bool(qint64 done)> &between,
                  const std::function<void(const CopiedFile &)> &beforePublish)
 {
     TempFile temp;
@@ -22,5 +22,5 @@ int copyOpenFile(FileHandle source, const FileFacts &facts, Folder &folder, cons
     }
     if (beforePublish)
         beforePublish(CopiedFile{copy.identity, copy.size, {copy.modifyTime[0], copy.modifyTime[1]}});
-    return publishTemp(folder, &temp, target, replace);
+    return publishTemp(folder, &temp, target, older);
 }

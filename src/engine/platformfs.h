@@ -30,6 +30,13 @@ struct FileFacts {
     qint64 modifyTime[2] = {0, 0};
 };
 
+// The same file, unchanged: same identity, size and modification time.
+inline bool sameUnchangedFile(const FileFacts &seen, const FileFacts &now)
+{
+    return seen.type == now.type && seen.identity == now.identity && seen.size == now.size
+        && seen.modifyTime[0] == now.modifyTime[0] && seen.modifyTime[1] == now.modifyTime[1];
+}
+
 using FileHandle = qintptr;
 constexpr FileHandle noFileHandle = -1;
 
@@ -95,9 +102,11 @@ void applyFileFacts(FileHandle file, const FileFacts &facts);
 int fileFacts(FileHandle file, FileFacts *facts);
 // Reports a late write error of the copy in folder (as a close would) while the file stays open.
 int checkWritten(const Folder &folder, FileHandle file);
-// Gives the finished copy the name target: never replacing anything unless replace is true.
-// Closes the temporary file in every case; on failure the temporary file is gone.
-int publishTemp(Folder &folder, TempFile *temp, const NativeName &target, bool replace);
+// Gives the finished copy the name target. With older null nothing is ever replaced. Else the
+// copy replaces the file older describes, but only while target is still that file unchanged:
+// another file put there in the meantime stays and the publish fails with EEXIST. Closes the
+// temporary file in every case; on failure the temporary file is gone.
+int publishTemp(Folder &folder, TempFile *temp, const NativeName &target, const FileFacts *older);
 void discardTemp(const Folder &folder, TempFile *temp);
 int closeFile(FileHandle file);
 

@@ -298,13 +298,26 @@ int checkWritten(const Folder &folder, FileHandle file)
     return FlushFileBuffers(handleOf(file)) ? 0 : lastError();
 }
 
-int publishTemp(Folder &folder, TempFile *temp, const NativeName &target, bool replace)
+int publishTemp(Folder &folder, TempFile *temp, const NativeName &target, const FileFacts *older)
 {
     if (platformSeams().beforePublish)
         platformSeams().beforePublish(folder.path + target);
     int error = CloseHandle(handleOf(temp->handle)) ? 0 : lastError();
     const QString from = folder.path + temp->name;
-    if (error == 0 && !MoveFileExW(wide(from), wide(folder.path + target), replace ? MOVEFILE_REPLACE_EXISTING : 0))
+    // The older file is replaced only while the name still holds it unchanged; Windows has no
+    // swap of two names, so the name is looked at just before.
+    DWORD flags = 0;
+    if (error == 0 && older) {
+        FileFacts now;
+        const int seen = statAt(folder, target, false, &now);
+        if (seen == 0 && !sameUnchangedFile(*older, now))
+            error = EEXIST;
+        else if (seen == 0)
+            flags = MOVEFILE_REPLACE_EXISTING;
+        else if (seen != ENOENT)
+            error = seen;
+    }
+    if (error == 0 && !MoveFileExW(wide(from), wide(folder.path + target), flags))
         error = lastError();
     if (error == 0) {
         // The copy loses the hidden mark of its temporary name.

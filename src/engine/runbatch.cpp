@@ -313,9 +313,11 @@ void Run::copy(const BatchEntry &entry, Folder &into, const NativeName &target, 
         if (m_observer)
             m_observer->aboutToPublish(step);
     };
-    // Only the older copy seen above is replaced; a name that was free is taken without
-    // replacing, so a file that appears there during the copy is left alone.
-    error = copyOpenFile(source, facts, into, target, result.replacedOlder, between, beforePublish);
+    // Only the older copy seen above is replaced, and only while the name still holds it as it
+    // was: a file put there during the copy stays. A name that was free is taken without
+    // replacing, so a file that appears there during the copy is left alone too.
+    error = copyOpenFile(source, facts, into, target, result.replacedOlder ? &existing : nullptr, between,
+                         beforePublish);
     closeFile(source);
     if (m_observer && announced) {
         JournalStep step;
