@@ -273,7 +273,7 @@ void Copy1GiBRun(benchmark::State &state) { copyRun(state, bigBatch(), false); }
 
 } // namespace
 
-BENCHMARK(RenamePaired)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(21);
+BENCHMARK(RenamePaired)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(61);
 BENCHMARK(Copy256KRaw)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)->Repetitions(9)->ReportAggregatesOnly(true);
 BENCHMARK(Copy256KRun)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3)->Repetitions(9)->ReportAggregatesOnly(true);
 BENCHMARK(Copy256KRunFlushed)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3)->Repetitions(9)->ReportAggregatesOnly(true);

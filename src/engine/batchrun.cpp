@@ -34,17 +34,14 @@ QString cleanedPattern(const RenameOptions &options)
 QString newFileName(const BatchEntry &entry, const RenameOptions &options)
 {
     // A listed name without "." is its own base name and gets no "." appended.
-    const bool hasDot = entry.text.contains(QLatin1Char('.'));
+    const qsizetype dot = entry.text.lastIndexOf(QLatin1Char('.'));
+    const bool hasDot = dot >= 0;
     QString base;
     bool named = false;
     if (options.CutAfterLength) {
-        // With removal the name is read in place, without a copy of its stem first.
-        if (options.Special)
-            base = RemoveSpecial(hasDot ? QStringView(entry.text).first(entry.text.lastIndexOf(QLatin1Char('.')))
-                                        : QStringView(entry.text),
-                                 options.SpecialListe);
-        else
-            base = hasDot ? StripExtension(entry.text) : entry.text;
+        // The stem is read in place, without a copy of it first.
+        const QStringView stem = hasDot ? QStringView(entry.text).first(dot) : QStringView(entry.text);
+        base = options.Special ? RemoveSpecial(stem, options.SpecialListe) : stem.toString();
         base = CutFilename(std::move(base), options.MaxFileLength);
         named = true;
     }
@@ -66,12 +63,14 @@ bool isPlainFileName(const QString &name)
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return false;
     // A NUL would end the name early in the system call, so it would name another file.
-    if (name.contains(QLatin1Char('/')) || name.contains(QChar(0)))
-        return false;
+    for (const QChar c : name) {
+        if (c == QLatin1Char('/') || c.isNull())
+            return false;
 #ifdef Q_OS_WIN
-    if (name.contains(QLatin1Char('\\')))
-        return false;
+        if (c == QLatin1Char('\\'))
+            return false;
 #endif
+    }
     return true;
 }
 

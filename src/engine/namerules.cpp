@@ -21,23 +21,46 @@ QString CutFilename(QString name, qint32 maxLength)
     return name;
 }
 
+namespace {
+
+// Which characters below 256 (all that the allowed-characters dialog offers) are allowed, and
+// whether any above are. A run asks with the same allowed string for every name, so the table
+// of the last string asked for is kept instead of being built per name.
+struct AllowedTable {
+    bool built = false;
+    QString allowed;
+    bool low[256] = {};
+    bool anyHigh = false;
+};
+
+const AllowedTable &allowedTable(const QString &allowed)
+{
+    thread_local AllowedTable table;
+    if (!table.built || table.allowed != allowed) {
+        table = AllowedTable();
+        table.built = true;
+        table.allowed = allowed;
+        for (const QChar c : allowed) {
+            if (c.unicode() < 256)
+                table.low[c.unicode()] = true;
+            else
+                table.anyHigh = true;
+        }
+    }
+    return table;
+}
+
+} // namespace
+
 QString RemoveSpecial(QStringView name, const QString &allowed)
 {
     // A character repeated in the allowed string keeps the name's character once: appending it
-    // once per repeat would double letters in the new name. Characters below 256 (all that the
-    // allowed-characters dialog offers) are looked up in a table, the rest in the string itself.
-    bool low[256] = {};
-    bool anyHigh = false;
-    for (const QChar c : allowed) {
-        if (c.unicode() < 256)
-            low[c.unicode()] = true;
-        else
-            anyHigh = true;
-    }
+    // once per repeat would double letters in the new name.
+    const AllowedTable &table = allowedTable(allowed);
     QString result(name.size(), Qt::Uninitialized);
     QChar *out = result.data();
     for (const QChar c : name) {
-        if (c.unicode() < 256 ? low[c.unicode()] : anyHigh && allowed.contains(c))
+        if (c.unicode() < 256 ? table.low[c.unicode()] : table.anyHigh && allowed.contains(c))
             *out++ = c;
     }
     result.truncate(out - result.constData());
