@@ -5,6 +5,7 @@
 #include "app/backgroundwork.h"
 #include "app/messages.h"
 #include "app/specialselect.h"
+#include "engine/journal.h"
 #include "selection/filtercatalogue.h"
 #include "selection/folderpicker.h"
 #include "selection/platformdir.h"
@@ -127,6 +128,7 @@ void Main::refillFileList(bool askForFolder)
     const bool namesCount = !copiesIntoMobix(renameOptions());
     FileListData files;
     QString path;
+    QString journal;
     int extent = 0;
     // Input is held back without greying the controls: most folders are read in a blink.
     const bool wasBusy = m_busy;
@@ -138,6 +140,9 @@ void Main::refillFileList(bool askForFolder)
         path = FillFileList(files, filter, false, folder, {});
         // The list scrolls sideways as far as its widest entry plus six spaces.
         extent = toolkit::widestTextWidth(files.entries, listFont, QStringLiteral("      "));
+        // The journal's name comes from the folder's real path, which resolving would cost the
+        // window's thread a look at every folder on the way, after every change of an option.
+        journal = path.isEmpty() ? QString() : journalPath(path);
     }};
     // Renaming and copying beside the originals, the preview looks at the folder's names: they
     // are read beside the listing, not on the window's thread (which makes no preview meanwhile).
@@ -146,6 +151,7 @@ void Main::refillFileList(bool askForFolder)
     runInBackground(work);
     m_files = std::move(files);
     m_folderPath = path;
+    m_journalPath = journal;
     m_fileList->setItems(m_files.entries);
     m_fileList->setHorizontalExtent(extent);
     m_busy = wasBusy;

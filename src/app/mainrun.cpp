@@ -123,7 +123,7 @@ void Main::cutClick()
 
 bool Main::canUndo() const
 {
-    return !m_busy && hasJournal(m_folderPath);
+    return !m_busy && !m_journalPath.isEmpty() && QFileInfo::exists(m_journalPath);
 }
 
 void Main::undoLastRun()

@@ -103,6 +103,7 @@ private:
 
     QSettings &m_settings;
     QString m_folderPath;
+    QString m_journalPath;     // where the journal of the listed folder's last run would be
     FileListData m_files;      // index for index with the list: extensions and native names
     QString m_specialListe;    // the allowed-character string
     std::unique_ptr<SpecialSelect> m_specialSelect;
