@@ -160,7 +160,7 @@ int replaceOlder(Folder &folder, const QByteArray &from, const NativeName &to, c
             const int error = renameNoReplaceAt(folder, from, folder, to);
             return error == 0 ? 0 : removeFrom(error);
         }
-        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EXDEV)
             return removeFrom(errno);
     }
 #endif
