@@ -1,33 +1,10 @@
 #include <algorithm>
 
-#include <QFileInfo>
-#include <QRegularExpression>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QThread>
 
-#include "engine/batchrun.h"
-#include "engine/platformfs.h"
-#include "engine/journal.h"
-#include "engine/run.h"
-#include "engine/undo.h"
-#include "columns.h"
-#include "folderstate.h"
-
-Q_DECLARE_METATYPE(RenameOptions)
+#include "runtable.h"
 
 namespace {
-
-enum Mode { InPlace, IntoMobix, Beside };
-
-// Cuts to length, or numbers by pattern when one is given.
-RenameOptions options(Mode mode, int length, const QString &pattern = {}, bool special = false)
-{
-    return {.CutAfterLength = pattern.isEmpty(), .Rename = !pattern.isEmpty(), .MaxFileLength = length,
-            .NewFilename = pattern, .Special = special, .Subdirectory = mode == IntoMobix,
-            .Overwrite = mode == InPlace};
-}
 
 // A folder laid out in list order: "name" is a listed file, "-name" is on disk but not listed,
 // "!name" is listed but gone, "|name" a listed pipe, "~name" listed under its Latin-1 bytes,
@@ -65,19 +42,6 @@ struct TestFolder {
     QString path() const { return dir.path() + '/'; }
     QStringList state() const { return folderState(path()); }
 };
-
-// What the run reports per ticked entry: r renamed, c copied, or why it was skipped: t name
-// taken, n not allowed, l too long, u unchanged, g source gone, s no space, p no permission,
-// m "MOBIX" unusable, x cancelled, e another error.
-QString outcomes(const RunReport &report)
-{
-    QString codes;
-    for (const EntryResult &result : report.results)
-        codes += result.outcome == Outcome::Renamed ? 'r'
-                 : result.outcome == Outcome::Copied ? 'c'
-                                                     : "-tnlugspmxe"[int(result.reason)];
-    return codes;
-}
 
 // Lists are separated by ",".
 void row(const char *name, const QString &names, const char *ticks, const RenameOptions &options, const char *seams,
@@ -354,8 +318,7 @@ void TestBatchRun::run()
     QString foreseen, given, foreseenNames;
     for (size_t i = 0; i < plan.size(); ++i) {
         if (folder.entries[i].selected) {
-            foreseen += plan[i].problem != SkipReason::None ? "-tnlugspmxe"[int(plan[i].problem)]
-                                                            : options.Overwrite ? 'r' : 'c';
+            foreseen += plan[i].problem != SkipReason::None ? code(plan[i].problem) : options.Overwrite ? 'r' : 'c';
             foreseenNames += plan[i].newName + '|';
         }
     }

@@ -24,7 +24,6 @@ private slots:
     void lengthCheck_data();
     void lengthCheck();
     void aboutAndOverwrite();
-    void closeTakesTheUnloadPath();
     void fileList();
     void specialSelect();
     void folderFromOutside_data();
@@ -152,24 +151,6 @@ void TestMainWindow::aboutAndOverwrite()
         QVERIFY(!subdirectory->isEnabled() && subdirectory->isChecked() == ticked);
         c<QCheckBox>("Overwrite")->setChecked(false);
         QVERIFY(subdirectory->isEnabled() && subdirectory->isChecked() == ticked);
-    }
-}
-
-void TestMainWindow::closeTakesTheUnloadPath()
-{
-    // The Close button and the window's close box store the options and end alike.
-    for (bool byButton : {true, false}) {
-        init();
-        QSignalSpy unloaded(m_window.get(), &Main::unloaded);
-        c<QLineEdit>("MaxFileLength")->setText(byButton ? QStringLiteral("17") : QStringLiteral("18"));
-        if (byButton)
-            click("Close");
-        else
-            m_window->windowHandle()->close();
-        QCOMPARE(unloaded.count(), 1);
-        QVERIFY(!m_window->isVisible());
-        const QSettings stored(m_settings->fileName(), QSettings::IniFormat);
-        QCOMPARE(stored.value("Optionen/MaxFileLength.Text").toString(), byButton ? "17" : "18");
     }
 }
 
