@@ -216,9 +216,6 @@ void TestBatchRun::run_data()
     const QString s = "Schubert - Ständchen.mp3", older = s + ",-MOBIX/Schubert.mp3";
     const QString olderKept = "MOBIX/,MOBIX/Schubert.mp3," + s;
     row("cut to 8 beside", s, "x", options(Beside, 8), "", s + ",Schubert.mp3=" + s, "c");
-    row("cut to 8 in place", s, "x", options(InPlace, 8), "", "Schubert.mp3=" + s, "r");
-    row("cut to 8 into a new MOBIX", s, "x", options(IntoMobix, 8), "", "MOBIX/,MOBIX/Schubert.mp3=" + s + ',' + s,
-        "c");
     row("numbering skips unticked", "a.mp3,x.mp3,b.wav,c.mp3", "x.xx", options(InPlace, 30, "%# - Dateiname", true), "",
         "1 - Dateiname.mp3=a.mp3,2 - Dateiname.wav=b.wav,3 - Dateiname.mp3=c.mp3,x.mp3", "rrr");
     row("removal, unchanged", "Grüße.MP3,äöü.mp3,ok.mp3", "xxx", options(InPlace, 30, {}, true), "",
@@ -339,10 +336,7 @@ void TestBatchRun::undo_data()
     // long names of umlauts make journal lines three times their bytes), what stays of the
     // run's work or of the meantime, and what the undo reports.
     columns<RenameOptions, QString, QStringList, QString>("options", "meanwhile", "left", "problems");
-    QTest::newRow("numbered rename in place") << options(InPlace, 30, "%# - Dateiname") << "" << QStringList() << "";
     QTest::newRow("rename, listing numbered otherwise") << options(InPlace, 30, "%#") << "fuse" << QStringList() << "";
-    QTest::newRow("copies into MOBIX") << options(IntoMobix, 4) << "" << QStringList{"MOBIX/"} << "";
-    QTest::newRow("copies beside") << options(Beside, 4) << "" << QStringList() << "";
     QTest::newRow("a copy changed, another replaced") << options(Beside, 4) << "change 0002.mp3, replace 0003.mp3"
         << QStringList{"0002.mp3=?", "0003.mp3=other"}
         << "0003.mp3: Datei wurde seither geändert oder ersetzt\n0002.mp3: Datei wurde seither geändert oder ersetzt";
