@@ -270,7 +270,6 @@ void TestBatchRun::run_data()
         "MOBIX->.,a - b.mp3,a.mp3", "mm");
     row("MOBIX links elsewhere", "a.mp3,-other/a.mp3,-MOBIX->other", "x", options(IntoMobix, 30), "",
         "MOBIX->other,other/,other/a.mp3,a.mp3", "m");
-    row("MOBIX links to a file", "a.mp3,-MOBIX->a.mp3", "x", options(IntoMobix, 30), "", "MOBIX->a.mp3,a.mp3", "m");
     row("folder gone", "a.mp3", "x", options(IntoMobix, 1), "gone", "", "g");
 }
 

@@ -7,7 +7,6 @@
 #include <QProcess>
 #include <QScopeGuard>
 #include <QStandardPaths>
-#include <QTest>
 #include <QThread>
 
 #include "runtable.h"
