@@ -1,2 +1,1 @@
-kappwerk_add_test(test_namerules SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_namerules.cpp LIBS engine)
 kappwerk_add_test(test_batchrun SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_batchrun.cpp LIBS engine)

@@ -1,8 +1,6 @@
 // The command line run as a child process, the way a script runs it: no display, no platform
 // plugin chosen, a settings file of its own that must come out of every run unchanged.
 #include <QDateTime>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>

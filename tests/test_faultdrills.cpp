@@ -35,14 +35,6 @@ Files readFolder(const QString &folder)
     }
     return files;
 }
-
-void writeFiles(const QString &folder, const Files &files)
-{
-    for (auto it = files.cbegin(); it != files.cend(); ++it) {
-        QFile file(folder + QLatin1Char('/') + it.key());
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(it.value()) == it.value().size());
-    }
-}
 } // namespace
 
 class TestFaultDrills : public QObject, public WindowFixture
@@ -76,10 +68,9 @@ private slots:
         Files originals{{QStringLiteral("Groß.mp3"), QByteArray(1600 * 1024, 'G')}};
         for (int i = 1; i <= 20; ++i)
             originals.insert(QStringLiteral("Klein %1.mp3").arg(i), QByteArray(3000 + i, char('a' + i)));
-        writeFiles(folder, originals);
+        writeFiles({}, originals);
         run(folder, Subfolder, [&] {
-            QVERIFY(QDir().mkpath(folder + QStringLiteral("/MOBIX")));
-            writeFiles(folder + QStringLiteral("/MOBIX"), {{QStringLiteral("Gro.mp3"), "older copy"}});
+            writeFiles("MOBIX/", {{QStringLiteral("Gro.mp3"), "older copy"}});
         });
         QCOMPARE(readFolder(folder), originals);
         Files expected = originals;
@@ -92,6 +83,12 @@ private slots:
     }
 
 private:
+    // Writes the files into the test folder or one of its subfolders ("" or "MOBIX/").
+    void writeFiles(const QString &sub, const Files &files)
+    {
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            makeFile(sub + it.key(), it.value());
+    }
     // Lists the folder in a fresh window, lets the world change, ticks all and cuts.
     void run(const QString &folder, Mode mode, const std::function<void()> &meanwhile)
     {
@@ -124,7 +121,7 @@ void TestFaultDrills::batchUnderFaults()
     }
     const QString big = QStringLiteral("Lied 0777 - Der große Sturm über dem Meer.mp3");
     originals.insert(big, QByteArray(200 * 1024, 'S'));
-    writeFiles(folder, originals);
+    writeFiles({}, originals);
 
     Files deleted, inTheWay;
     int n = 0;
@@ -139,9 +136,8 @@ void TestFaultDrills::batchUnderFaults()
             QVERIFY(QFile::remove(folder + QLatin1Char('/') + name) && originals.remove(name));
         setCopyWriteLimitForTest(64 * 1024); // the disk fills up during the one large copy
         if (mode == SubfolderIsAFile)
-            return writeFiles(folder, {{QStringLiteral("MOBIX"), "not a folder"}});
-        QVERIFY(QDir().mkpath(target));
-        writeFiles(target, inTheWay);
+            return writeFiles({}, {{QStringLiteral("MOBIX"), "not a folder"}});
+        writeFiles(mode == Subfolder ? "MOBIX/" : "", inTheWay);
     });
 
     // What each folder holds afterwards, hidden files too: every original keeps its bytes (under

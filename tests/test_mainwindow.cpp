@@ -24,7 +24,6 @@ private slots:
     void lengthCheck_data();
     void lengthCheck();
     void aboutAndOverwrite();
-    void closeTakesTheUnloadPath();
     void fileList();
     void specialSelect();
     void folderFromOutside_data();
@@ -155,24 +154,6 @@ void TestMainWindow::aboutAndOverwrite()
     }
 }
 
-void TestMainWindow::closeTakesTheUnloadPath()
-{
-    // The Close button and the window's close box store the options and end alike.
-    for (bool byButton : {true, false}) {
-        init();
-        QSignalSpy unloaded(m_window.get(), &Main::unloaded);
-        c<QLineEdit>("MaxFileLength")->setText(byButton ? QStringLiteral("17") : QStringLiteral("18"));
-        if (byButton)
-            click("Close");
-        else
-            m_window->windowHandle()->close();
-        QCOMPARE(unloaded.count(), 1);
-        QVERIFY(!m_window->isVisible());
-        const QSettings stored(m_settings->fileName(), QSettings::IniFormat);
-        QCOMPARE(stored.value("Optionen/MaxFileLength.Text").toString(), byButton ? "17" : "18");
-    }
-}
-
 void TestMainWindow::fileList()
 {
     const QString wide = QStringLiteral("Track 2 - Über den Wolken (Live in Düsseldorf 1975).mp3");
@@ -245,21 +226,18 @@ void TestMainWindow::specialSelect()
 
 void TestMainWindow::folderFromOutside_data()
 {
-    QTest::addColumn<QString>("how");  // "argument" (`kappwerk PATH`), or "drop" on that control
-    QTest::addColumn<QString>("path"); // in the test folder: "" the folder itself
-    QTest::addColumn<bool>("listed");  // the test folder is listed; otherwise nothing, and a message says why
-    QTest::newRow("argument: a folder") << "argument" << "" << true;
-    QTest::newRow("argument: a file lists its folder") << "argument" << "b.mp3" << true;
-    QTest::newRow("argument: no folder") << "argument" << "missing" << false;
-    QTest::newRow("drop: a folder") << "FileList" << "" << true;
-    QTest::newRow("drop: a file lists its folder") << "FileList" << "b.mp3" << true;
-    QTest::newRow("drop: no folder") << "FileList" << "missing" << false;
-    QTest::newRow("drop on the pattern field") << "NewFilename" << "" << true;
+    // The control a folder or file is dropped on, as `kappwerk PATH` opens it too, the path in the
+    // test folder ("" the folder itself), and whether the folder is listed (else a message says why).
+    columns<QString, QString, bool>("onto", "path", "listed");
+    QTest::newRow("a folder") << "FileList" << "" << true;
+    QTest::newRow("a file lists its folder") << "FileList" << "b.mp3" << true;
+    QTest::newRow("no folder") << "FileList" << "missing" << false;
+    QTest::newRow("on the pattern field") << "NewFilename" << "" << true;
 }
 
 void TestMainWindow::folderFromOutside()
 {
-    QFETCH(QString, how);
+    QFETCH(QString, onto);
     QFETCH(QString, path);
     QFETCH(bool, listed);
     makeFile(QStringLiteral("b.mp3"));
@@ -270,23 +248,19 @@ void TestMainWindow::folderFromOutside()
     QCOMPARE(list()->texts(), QStringList{"x.mp3"});
 
     const QString target = path.isEmpty() ? m_folder->path() : m_folder->filePath(path);
-    if (how == QLatin1String("argument")) {
-        m_window->openFolder(target);
-    } else {
-        // Sent to the control, as the file manager's drag arrives under the pointer, with the
-        // path as text too; Shift proposes a move, which must never be accepted.
-        QWidget *onto = how == QLatin1String("FileList") ? list()->viewport() : c(qPrintable(how));
-        QMimeData mime;
-        mime.setUrls({QUrl::fromLocalFile(target)});
-        mime.setText(target);
-        const QPoint at = onto->rect().center();
-        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ShiftModifier);
-        QApplication::sendEvent(onto, &enter);
-        QVERIFY(enter.isAccepted() && enter.dropAction() == Qt::CopyAction);
-        QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ShiftModifier);
-        QApplication::sendEvent(onto, &drop);
-        QVERIFY(drop.isAccepted() && drop.dropAction() == Qt::CopyAction);
-    }
+    // Sent to the control, as the file manager's drag arrives under the pointer, with the path as
+    // text too; Shift proposes a move, which must never be accepted.
+    QWidget *to = onto == "FileList" ? list()->viewport() : c(qPrintable(onto));
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(target)});
+    mime.setText(target);
+    const QPoint at = to->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(to, &enter);
+    QVERIFY(enter.isAccepted() && enter.dropAction() == Qt::CopyAction);
+    QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(to, &drop);
+    QVERIFY(drop.isAccepted() && drop.dropAction() == Qt::CopyAction);
     QCOMPARE(list()->texts(), listed ? (QStringList{"a.mp3", "b.mp3"}) : QStringList());
     QCOMPARE(m_window->folderPath(), listed ? m_folder->path() + QLatin1Char('/') : QString());
     QCOMPARE(m_messages.count(), listed ? 0 : 1);

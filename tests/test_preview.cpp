@@ -4,23 +4,15 @@
 #include "app/previewtexts.h"
 #include "app/previewwindow.h"
 #include "app/specialselect.h"
+#include "runtable.h"
 #include "windowfixture.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QMenu>
 
-Q_DECLARE_METATYPE(RenameOptions)
-
 namespace {
 const QString prefix = QStringLiteral("neuer Name: ");
-
-// Cuts to length, removing characters, or numbers by pattern, keeping them, when one is given.
-RenameOptions options(bool inPlace, bool intoMobix, int length, const QString &pattern = {})
-{
-    return {.CutAfterLength = pattern.isEmpty(), .Rename = !pattern.isEmpty(), .MaxFileLength = length,
-            .NewFilename = pattern, .Special = pattern.isEmpty(), .Subdirectory = intoMobix, .Overwrite = inPlace};
-}
 } // namespace
 
 class TestPreview : public QObject, public WindowFixture
@@ -81,14 +73,13 @@ void TestPreview::hints_data()
     const auto row = [](const char *name, const char *names, const char *ticks, const RenameOptions &options,
                         const QString &tips) { QTest::newRow(name) << QString(names).split(',') << ticks << options << tips; };
     row("two get one name in MOBIX", "Track 01 - Allegro.mp3,Track 01 - Andante.mp3,Zugabe.mp3", "xx.",
-        options(false, true, 8), "Track 01.mp3|!Track 01.mp3\nName doppelt: auch für Track 01 - Allegro.mp3|");
-    row("in the way beside, empty, unchanged", "ab/keep,abcd,Äö,cd 1.mp3,cd.mp3", "xxxx", options(false, false, 2),
+        options(IntoMobix, 8, {}, true), "Track 01.mp3|!Track 01.mp3\nName doppelt: auch für Track 01 - Allegro.mp3|");
+    row("in the way beside, empty, unchanged", "ab/keep,abcd,Äö,cd 1.mp3,cd.mp3", "xxxx", options(Beside, 2, {}, true),
         "!ab\nexistiert schon|!\nName nicht erlaubt|!cd.mp3\nexistiert schon|!cd.mp3\nName unverändert");
-    row("unchanged in place", "kurz.mp3,Schubert - Ständchen.mp3", "xx", options(true, false, 8),
+    row("unchanged in place", "kurz.mp3,Schubert - Ständchen.mp3", "xx", options(InPlace, 8, {}, true),
         "!kurz.mp3\nName unverändert|Schubert.mp3");
-    row("same name into MOBIX", "kurz.mp3", "x", options(false, true, 30), "kurz.mp3");
-    row("a path", "a.mp3", "x", options(true, false, 30, "sub/%#"), "!sub/1.mp3\nName nicht erlaubt");
-    row("too long", "a.mp3", "x", options(false, false, 30, QString(260, u'x') + "%#"),
+    row("same name into MOBIX", "kurz.mp3", "x", options(IntoMobix, 30, {}, true), "kurz.mp3");
+    row("too long", "a.mp3", "x", options(Beside, 30, QString(260, u'x') + "%#"),
         '!' + QString(260, u'x') + "1.mp3\nName zu lang");
 }
 
@@ -102,7 +93,7 @@ void TestPreview::hints()
     for (const QString &name : names) {
         makeFile(name, bytesOf(name));
         if (!name.contains('/'))
-            entries.push_back({name, QFileInfo(name).suffix(), QFile::encodeName(name), ticks.at(entries.size()) == 'x'});
+            entries.push_back(entry(name, ticks.at(entries.size()) == 'x'));
     }
     const QStringList before = onDisk();
     const std::vector<PlannedEntry> plan = PreviewRun(entries, options, m_folder->path() + '/');

@@ -4,34 +4,15 @@
 #include <csignal>
 #include <unistd.h>
 
-#include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QStandardPaths>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QThread>
 
-#include "engine/platformfs.h"
-#include "engine/run.h"
-#include "engine/journal.h"
-#include "engine/undo.h"
-#include "columns.h"
-#include "folderstate.h"
+#include "runtable.h"
 #include "selection/filelist.h"
 
-Q_DECLARE_METATYPE(RenameOptions)
-
 namespace {
-
-enum Mode { InPlace, Beside, IntoMobix };
-
-RenameOptions cutOptions(Mode mode, int length)
-{
-    return {.MaxFileLength = length, .Special = false, .Subdirectory = mode == IntoMobix, .Overwrite = mode == InPlace};
-}
 
 // Runs a helper with a short timeout: "" on success, else why it failed.
 QString runTool(const QString &tool, const QStringList &args, QByteArray *out = nullptr)
@@ -124,7 +105,7 @@ void addMediaRows(const char *kind, bool caseless)
             expected.removeAll("MOBIX/Take.mp3");
         const QString done = mode == InPlace ? "r" : "c";
         QTest::addRow("%s, %s", kind, mode == InPlace ? "in place" : mode == Beside ? "beside" : "into MOBIX")
-            << QString(kind) << names << before << cutOptions(mode, 4) << QString() << expected
+            << QString(kind) << names << before << options(mode, 4) << QString() << expected
             << (caseless ? "t" : done) + done + done + "t";
     }
     // A file that appears under the new name (differing in case where case is ignored) while
@@ -137,7 +118,7 @@ void addMediaRows(const char *kind, bool caseless)
         expected << (mobix ? QStringList{"MOBIX/Take.mp3=late", "MOBIX/" + late + "=late"}
                            : QStringList{"MOBIX/Take.mp3", "Take.mp3=Take - one.mp3", late + "=late"});
         QTest::addRow("%s, late file %s", kind, mobix ? "in MOBIX" : "beside")
-            << QString(kind) << names.mid(1, 2) << QStringList{"MOBIX/SONG.MP3", "MOBIX/Take.mp3"} << cutOptions(mode, 4)
+            << QString(kind) << names.mid(1, 2) << QStringList{"MOBIX/SONG.MP3", "MOBIX/Take.mp3"} << options(mode, 4)
             << (mobix ? late + ",Take.mp3" : late) << expected << (mobix ? "tt" : "ct");
     }
 }
@@ -199,11 +180,10 @@ private slots:
         const QString folder = medium.point + '/';
         QVERIFY(QDir(folder).mkdir("MOBIX"));
         std::vector<BatchEntry> entries;
-        for (const QString &name : names + before) {
+        for (const QString &name : names + before)
             QVERIFY2(writeOrigin(QFile::encodeName(folder + name), name), qPrintable(name));
-            if (names.contains(name))
-                entries.push_back({name, QFileInfo(name).suffix(), QFile::encodeName(name), true});
-        }
+        for (const QString &name : names)
+            entries.push_back(entry(name));
         if (!late.isEmpty())
             setBeforePublishForTest([&](const NativeName &target) {
                 const QFileInfo info(QFile::decodeName(target));
@@ -221,11 +201,7 @@ private slots:
         const RunReport report = RunBatch(entries, options, folder, &journal);
         expected.sort();
         QCOMPARE(folderState(folder), expected);
-        QString got;
-        for (const EntryResult &result : report.results)
-            got += result.outcome == Outcome::Renamed ? 'r' : result.outcome == Outcome::Copied ? 'c'
-                 : result.reason == SkipReason::NameTaken ? 't' : '?';
-        QCOMPARE(got, outcomes);
+        QCOMPARE(::outcomes(report), outcomes);
         // The identities the run records for its renames are those the file system shows, so
         // undo takes them back on every medium.
         if (options.Overwrite) {
@@ -279,9 +255,7 @@ private slots:
 
         // The next run removes what the killed one left and makes the whole copy.
         setUnnamedTempsForTest(!named);
-        std::vector<BatchEntry> entries{{bigName, "mp3", QFile::encodeName(bigName), true}};
-        const RenameOptions defaults{.Subdirectory = mode == "mobix"};
-        const RunReport report = RunBatch(entries, defaults, folder, nullptr);
+        const RunReport report = RunBatch({entry(bigName)}, {.Subdirectory = mode == "mobix"}, folder, nullptr);
         QCOMPARE(report.countDone(), 1);
         QCOMPARE(hiddenTemps(target), QStringList());
         QCOMPARE(QFileInfo(target + bigNewName).size(), bigSize);

@@ -1,33 +1,17 @@
 // Options survive a restart: a real settings file in a temporary folder, written by the real
 // window at its close and read by the next one.
-#include "app/mainwindow.h"
-#include "columns.h"
 #include "settings/optionsstore.h"
-#include "testsupport.h"
-#include "toolkit/controls.h"
 #include "toolkit/progressbar.h"
+#include "windowfixture.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QGuiApplication>
-#include <QLineEdit>
-#include <QRadioButton>
 #include <QRegularExpression>
 #include <QScreen>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 
-#include <memory>
-
-class TestSettings : public QObject
+class TestSettings : public QObject, public WindowFixture
 {
     Q_OBJECT
 private slots:
-    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
+    void init() { m_config = std::make_unique<QTemporaryDir>(); }
     void cleanup() { m_window.reset(); m_settings.reset(); }
     // The first start shows the defaults; what the user sets comes back after a restart, from
     // the file the window wrote at its close.
@@ -36,14 +20,14 @@ private slots:
         start();
         QCOMPARE(shown("Extension,CutAfterLength,Rename,MaxFileLength,NewFilename,Overwrite,Subdirectory,Special"),
                  "-----Sounddateien-----|on|off|30|%# - Dateiname|0|1|1");
-        QCOMPARE(m_window->findChild<toolkit::ProgressBar *>("Fortschritt")->progress(), 100.0f);
+        QCOMPARE(c<toolkit::ProgressBar>("Fortschritt")->progress(), 100.0f);
         QCOMPARE(m_window->specialListe(), StoredOptions().specialListe);
         QCOMPARE(m_messages.count(), 0);
-        m_window->findChild<QRadioButton *>("Rename")->setChecked(true);
-        m_window->findChild<QLineEdit *>("MaxFileLength")->setText(QStringLiteral("12"));
-        m_window->findChild<QCheckBox *>("Overwrite")->setChecked(true);
-        m_window->findChild<QCheckBox *>("Special")->setChecked(false);
-        m_window->findChild<QComboBox *>("Extension")->setCurrentIndex(3);
+        c<QRadioButton>("Rename")->setChecked(true);
+        c<QLineEdit>("MaxFileLength")->setText(QStringLiteral("12"));
+        c<QCheckBox>("Overwrite")->setChecked(true);
+        c<QCheckBox>("Special")->setChecked(false);
+        c<QComboBox>("Extension")->setCurrentIndex(3);
         restart();
         QFile file(path());
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -85,9 +69,9 @@ private slots:
         QCOMPARE(shown("MaxFileLength,Extension"), QStringLiteral("30|-----Sounddateien-----"));
         // The settings folder's place is taken by a file: nothing can be written, closing still works.
         m_window.reset();
-        QVERIFY(QDir(m_dir->path()).removeRecursively());
-        QVERIFY(QDir().mkpath(m_dir->path()));
-        QFile blocker(m_dir->filePath(QStringLiteral("Kappwerk")));
+        QVERIFY(QDir(m_config->path()).removeRecursively());
+        QVERIFY(QDir().mkpath(m_config->path()));
+        QFile blocker(m_config->filePath(QStringLiteral("Kappwerk")));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         start();
@@ -100,7 +84,7 @@ private slots:
     void warningBoxIsCentred();
 
 private:
-    QString path() const { return m_dir->filePath(QStringLiteral("Kappwerk/Kappwerk.conf")); }
+    QString path() const { return m_config->filePath(QStringLiteral("Kappwerk/Kappwerk.conf")); }
     void start()
     {
         m_window.reset();
@@ -137,11 +121,6 @@ private:
         }
         return values.join(u'|');
     }
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    MessageRecorder m_messages;
-    std::unique_ptr<QSettings> m_settings;
-    std::unique_ptr<Main> m_window;
 };
 
 void TestSettings::storedValues_data()
@@ -186,7 +165,7 @@ void TestSettings::warningBoxIsCentred()
     m_window->show();
     m_window->move(40, 50);
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    boxes = m_messages.realBoxes([this] { m_window->findChild<QLineEdit *>("MaxFileLength")->setText("0"); });
+    boxes = m_messages.realBoxes([this] { c<QLineEdit>("MaxFileLength")->setText("0"); });
     QCOMPARE(boxes.size(), 1);
     QVERIFY((boxes[0].center() - m_window->frameGeometry().center()).manhattanLength() <= 2);
 }

@@ -1,0 +1,41 @@
+#pragma once
+
+// What the engine's test programs share: the run's options and outcomes as their data tables
+// write them, and the entry of a listed file.
+#include "columns.h"
+#include "engine/journal.h"
+#include "engine/undo.h"
+#include "folderstate.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+Q_DECLARE_METATYPE(RenameOptions)
+
+enum Mode { InPlace, IntoMobix, Beside };
+
+// Cuts to length, or numbers by pattern when one is given.
+inline RenameOptions options(Mode mode, int length, const QString &pattern = {}, bool special = false)
+{
+    return {.CutAfterLength = pattern.isEmpty(), .Rename = !pattern.isEmpty(), .MaxFileLength = length,
+            .NewFilename = pattern, .Special = special, .Subdirectory = mode == IntoMobix,
+            .Overwrite = mode == InPlace};
+}
+
+// Per ticked entry: r renamed, c copied, or why it was skipped: t name taken, n not allowed, l
+// too long, u unchanged, g source gone, s no space, p no permission, m "MOBIX" unusable, x
+// cancelled, e another error.
+inline char code(SkipReason reason) { return "-tnlugspmxe"[int(reason)]; }
+inline QString outcomes(const RunReport &report)
+{
+    QString codes;
+    for (const EntryResult &result : report.results)
+        codes += result.outcome == Outcome::Renamed ? 'r' : result.outcome == Outcome::Copied ? 'c' : code(result.reason);
+    return codes;
+}
+
+inline BatchEntry entry(const QString &name, bool selected = true)
+{
+    return {name, QFileInfo(name).suffix(), QFile::encodeName(name), selected};
+}
