@@ -39,9 +39,12 @@ QString newFileName(const BatchEntry &entry, const RenameOptions &options)
     QString base;
     bool named = false;
     if (options.CutAfterLength) {
-        // The stem is read in place, without a copy of it first.
-        const QStringView stem = hasDot ? QStringView(entry.text).first(dot) : QStringView(entry.text);
-        base = options.Special ? RemoveSpecial(stem, options.SpecialListe) : stem.toString();
+        // With removal the stem is read in place, without a copy of it first.
+        if (options.Special)
+            base = RemoveSpecial(hasDot ? QStringView(entry.text).first(dot) : QStringView(entry.text),
+                                 options.SpecialListe);
+        else
+            base = hasDot ? StripExtension(entry.text) : entry.text;
         base = CutFilename(std::move(base), options.MaxFileLength);
         named = true;
     }
