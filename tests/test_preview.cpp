@@ -11,6 +11,8 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 
+#include <sys/time.h>
+
 namespace {
 const QString prefix = QStringLiteral("neuer Name: ");
 } // namespace
@@ -143,6 +145,13 @@ void TestPreview::marksFollowEveryChange()
     change([&] { c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.wav")); }, 0, "");
     QCOMPARE(list()->texts(), QStringList{"Zugabe.wav"});
     change([&] { list()->setSelected(0, true); }, 0, "Zugabe.wav\nName unverändert");
+    // Another program takes the new name: the next change shows it, once a worker has looked at
+    // the folder (its time set apart, as a file system's clock may not have moved on).
+    makeFile("Zug.wav");
+    const struct timeval past[2] = {{1000000000, 0}, {1000000000, 0}};
+    QVERIFY(::utimes(QFile::encodeName(m_folder->path()).constData(), past) == 0);
+    type("MaxFileLength", "3");
+    QTRY_COMPARE(tip(0), prefix + "Zug.wav\nexistiert schon");
 
     // The mark stands out from the list's background and keeps the text legible (WCAG contrast),
     // in a light and in a dark palette.

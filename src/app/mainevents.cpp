@@ -125,7 +125,7 @@ void Main::refillFileList(bool askForFolder)
     // there too, which takes tens of milliseconds for 100,000 files.
     const QString filter = m_extension->currentText();
     const QFont listFont = m_fileList->font();
-    const bool namesCount = !copiesIntoMobix(renameOptions());
+    const bool intoMobix = copiesIntoMobix(renameOptions());
     FileListData files;
     QString path;
     QString journal;
@@ -144,11 +144,16 @@ void Main::refillFileList(bool askForFolder)
         // window's thread a look at every folder on the way, after every change of an option.
         journal = path.isEmpty() ? QString() : journalPath(path);
     }};
-    // Renaming and copying beside the originals, the preview looks at the folder's names: they
-    // are read beside the listing, not on the window's thread (which makes no preview meanwhile).
-    if (namesCount && !folder.isEmpty())
-        work.push_back([listed = folderWithSeparator(folder)] { PrimePreview(listed); });
+    // The preview checks the new names against the target folder's: renaming and copying beside
+    // the originals, the folder's names. They are read beside the listing, not on the window's
+    // thread (which makes no preview meanwhile).
+    PreviewNamesPtr names;
+    if (!folder.isEmpty())
+        work.push_back([&names, listed = folderWithSeparator(folder), intoMobix] {
+            names = ReadPreviewNames(listed, intoMobix);
+        });
     runInBackground(work);
+    setPreviewNames(intoMobix, std::move(names));
     m_files = std::move(files);
     m_folderPath = path;
     m_journalPath = journal;

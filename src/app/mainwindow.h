@@ -98,6 +98,9 @@ private:
     void createPreview();
     void schedulePreview();
     void updatePreview();
+    void setPreviewNames(bool intoMobix, PreviewNamesPtr names);
+    void lookAtFolderLater(bool intoMobix);
+    void takeFolderLook();
     void showFileListMenu(const QPoint &screenPosition);
     void showPreviewWindow();
 

@@ -17,6 +17,8 @@
 namespace {
 // While a run goes on the preview waits, and looks again this often.
 constexpr int RunningRetryMs = 100;
+// How often the window asks whether the look at the folder has ended.
+constexpr int LookPollMs = 10;
 } // namespace
 
 void Main::createPreview()
@@ -25,6 +27,8 @@ void Main::createPreview()
     PreviewState &preview = *m_preview;
     preview.timer.setSingleShot(true);
     connect(&preview.timer, &QTimer::timeout, this, &Main::updatePreview);
+    preview.lookTimer.setInterval(LookPollMs);
+    connect(&preview.lookTimer, &QTimer::timeout, this, &Main::takeFolderLook);
 
     // Every option the run reads, and every change of the list or its ticks.
     const auto schedule = [this] { schedulePreview(); };
@@ -94,15 +98,21 @@ void Main::updatePreview()
         m_fileList->setRowHints({}, {});
         return;
     }
-    // Renaming or copying beside, new names are checked against the folder's. Names not read
-    // yet (the folder was listed while copies went into MOBIX) or changed since (another program
-    // wrote there) are read now, on a worker as a listing does: on a memory card that takes seconds.
-    if (!copiesIntoMobix(options) && !m_folderPath.isEmpty() && PreviewNeedsFolderRead(m_folderPath)) {
+    // The new names are checked against the names in the target folder, read with the listing.
+    // Names never read for this target (the folder was listed while copies went into MOBIX) are
+    // read now, on a worker as a listing does: on a memory card that takes seconds.
+    const bool intoMobix = copiesIntoMobix(options);
+    PreviewNamesPtr &names = preview.names[intoMobix ? 1 : 0];
+    if (!m_folderPath.isEmpty() && !(names && names->folderPath == m_folderPath)) {
         const QString folder = m_folderPath;
-        const InputBlocker blocker(this);
-        m_busy = true;
-        runInBackground([&] { PrimePreview(folder); });
-        m_busy = false;
+        PreviewNamesPtr fresh;
+        {
+            const InputBlocker blocker(this);
+            m_busy = true;
+            runInBackground([&] { fresh = ReadPreviewNames(folder, intoMobix); });
+            m_busy = false;
+        }
+        names = fresh;
         // A close asked for meanwhile waited for the names, like one during a listing.
         if (m_closeRequested) {
             close();
@@ -114,7 +124,11 @@ void Main::updatePreview()
     preview.options = options;
     preview.entries = batchEntries();
     preview.plan = m_folderPath.isEmpty() ? std::vector<PlannedEntry>(preview.entries.size())
-                                          : PreviewRun(preview.entries, preview.options, m_folderPath);
+                                          : PreviewRun(preview.entries, preview.options, *names);
+    // Another program may have written to the folder since: a worker looks, and a change found
+    // there makes a new preview.
+    if (!m_folderPath.isEmpty())
+        lookAtFolderLater(intoMobix);
     // The tooltips are made when shown, from the plan kept here until the next change.
     PreviewHints hints = previewHints(preview.entries, preview.plan, preview.options);
     m_fileList->setRowHints(
@@ -122,6 +136,51 @@ void Main::updatePreview()
         std::move(hints.marks));
     if (preview.window && preview.window->isVisible())
         preview.window->setPlan(preview.entries, preview.plan, preview.options);
+}
+
+void Main::setPreviewNames(bool intoMobix, PreviewNamesPtr names)
+{
+    // Names of the other target, read for an earlier listing, are read again when needed.
+    m_preview->names[intoMobix ? 1 : 0] = std::move(names);
+    m_preview->names[intoMobix ? 0 : 1].reset();
+}
+
+void Main::lookAtFolderLater(bool intoMobix)
+{
+    PreviewState &preview = *m_preview;
+    if (preview.look) {
+        preview.lookAgain = true;
+        return;
+    }
+    auto look = std::make_shared<FolderLook>();
+    look->folderPath = m_folderPath;
+    look->intoMobix = intoMobix;
+    look->known = preview.names[intoMobix ? 1 : 0];
+    preview.look = look;
+    // The look holds everything it needs, so a window closed meanwhile leaves it nothing to touch.
+    startInBackground([look] {
+        look->result = ReadPreviewNames(look->folderPath, look->intoMobix, look->known);
+        look->done.store(true, std::memory_order_release);
+    });
+    preview.lookTimer.start();
+}
+
+void Main::takeFolderLook()
+{
+    PreviewState &preview = *m_preview;
+    if (!preview.look || !preview.look->done.load(std::memory_order_acquire))
+        return;
+    preview.lookTimer.stop();
+    const std::shared_ptr<FolderLook> look = std::move(preview.look);
+    const bool again = std::exchange(preview.lookAgain, false);
+    PreviewNamesPtr &names = preview.names[look->intoMobix ? 1 : 0];
+    // Names read since the look began (a new listing) are newer than the look's.
+    if (look->folderPath == m_folderPath && names == look->known && look->result != look->known) {
+        names = look->result;
+        schedulePreview();
+    } else if (again && !m_folderPath.isEmpty()) {
+        lookAtFolderLater(copiesIntoMobix(renameOptions()));
+    }
 }
 
 void Main::showFileListMenu(const QPoint &screenPosition)

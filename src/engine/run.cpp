@@ -49,18 +49,6 @@ std::vector<QString> PlanNames(const std::vector<BatchEntry> &entries, const Ren
 
 namespace {
 
-// The names in a run's target folder, kept between previews while the folder is unchanged
-// (same folder, same modification time), so that typing in a field costs no folder reading.
-struct TargetNames {
-    NativeName path;
-    FileFacts facts;
-    QSet<NativeName> names;
-    QSet<QString> shownNames; // the names that decode without loss, as shown
-    qint64 nameMax = 255;
-    int error = 0;        // the listed folder cannot be opened
-    int mobixError = 0;   // "MOBIX" is there but no real folder
-};
-
 // The length of the name as the file system stores it: UTF-8 bytes, UTF-16 units on Windows.
 qint64 nativeLength(const QString &name)
 {
@@ -85,19 +73,13 @@ qint64 nativeLength(const QString &name)
 #endif
 }
 
-// One cache for each target (the folder itself, its "MOBIX"), so switching between the modes
-// does not read a large folder again.
-TargetNames &cachedTarget(bool intoMobix)
-{
-    static TargetNames caches[2];
-    return caches[intoMobix ? 1 : 0];
-}
-
 // Opens the target and tells what identifies it now: its path, whether it opens, and its
 // identity and modification time. The folders stay open for the caller.
-TargetNames lookAtTarget(const QString &folderPath, bool intoMobix, Folder &folder, Folder &mobix)
+PreviewNames lookAtTarget(const QString &folderPath, bool intoMobix, Folder &folder, Folder &mobix)
 {
-    TargetNames now;
+    PreviewNames now;
+    now.folderPath = folderPath;
+    now.intoMobix = intoMobix;
     now.path = encodeNativeName(folderPath);
     now.error = folderPath.isEmpty() ? ENOENT : openFolder(now.path, &folder);
     if (now.error == 0 && intoMobix) {
@@ -110,20 +92,23 @@ TargetNames lookAtTarget(const QString &folderPath, bool intoMobix, Folder &fold
     return now;
 }
 
-bool sameTarget(const TargetNames &cache, const TargetNames &now)
+bool sameTarget(const PreviewNames &known, const PreviewNames &now)
 {
-    return cache.path == now.path && cache.error == now.error && cache.mobixError == now.mobixError
-        && cache.facts.identity == now.facts.identity && cache.facts.modifyTime[0] == now.facts.modifyTime[0]
-        && cache.facts.modifyTime[1] == now.facts.modifyTime[1];
+    return known.path == now.path && known.intoMobix == now.intoMobix && known.error == now.error
+        && known.mobixError == now.mobixError && known.facts.identity == now.facts.identity
+        && known.facts.modifyTime[0] == now.facts.modifyTime[0]
+        && known.facts.modifyTime[1] == now.facts.modifyTime[1];
 }
 
-const TargetNames &readTargetNames(const QString &folderPath, bool intoMobix)
+} // namespace
+
+PreviewNamesPtr ReadPreviewNames(const QString &folderPath, bool intoMobix, const PreviewNamesPtr &known)
 {
-    TargetNames &cache = cachedTarget(intoMobix);
     Folder folder;
     Folder mobix;
-    TargetNames now = lookAtTarget(folderPath, intoMobix, folder, mobix);
-    if (!sameTarget(cache, now)) {
+    PreviewNames now = lookAtTarget(folderPath, intoMobix, folder, mobix);
+    PreviewNamesPtr result = known;
+    if (!known || !sameTarget(*known, now)) {
         const Folder &target = mobix.isOpen() ? mobix : folder;
         if (target.isOpen())
             now.nameMax = nameMaxAt(target);
@@ -137,31 +122,27 @@ const TargetNames &readTargetNames(const QString &folderPath, bool intoMobix)
                     now.shownNames.insert(shown);
             });
         }
-        cache = std::move(now);
+        result = std::make_shared<const PreviewNames>(std::move(now));
     }
     closeFolder(&mobix);
     closeFolder(&folder);
-    return cache;
-}
-
-} // namespace
-
-void PrimePreview(const QString &folderPath)
-{
-    readTargetNames(folderPath, false);
-}
-
-bool PreviewNeedsFolderRead(const QString &folderPath)
-{
-    Folder folder;
-    Folder mobix;
-    const bool same = sameTarget(cachedTarget(false), lookAtTarget(folderPath, false, folder, mobix));
-    closeFolder(&folder);
-    return !same;
+    return result;
 }
 
 std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, const RenameOptions &options,
                                      const QString &folderPath)
+{
+    // One set of names for each target (the folder itself, its "MOBIX"), so switching between
+    // the modes does not read a large folder again.
+    static PreviewNamesPtr known[2];
+    PreviewNamesPtr &names = known[copiesIntoMobix(options) ? 1 : 0];
+    if (AnySelected(entries))
+        names = ReadPreviewNames(folderPath, copiesIntoMobix(options), names);
+    return names ? PreviewRun(entries, options, *names) : std::vector<PlannedEntry>(entries.size());
+}
+
+std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, const RenameOptions &options,
+                                     const PreviewNames &target)
 {
     std::vector<PlannedEntry> plan(entries.size());
     if (!AnySelected(entries))
@@ -169,7 +150,6 @@ std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, con
     const std::vector<QString> names = PlanNames(entries, options);
     const bool rename = options.Overwrite;
     const bool intoMobix = copiesIntoMobix(options);
-    const TargetNames &target = readTargetNames(folderPath, intoMobix);
     // What the target folder holds as the run goes on: the names found there, less those a
     // rename frees, plus those the run gives. In "MOBIX" older copies are refreshed, so only the
     // names this run gives count there.

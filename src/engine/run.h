@@ -1,7 +1,9 @@
 #pragma once
 
+#include <memory>
 #include <vector>
 
+#include <QSet>
 #include <QString>
 
 #include "engine/batchrun.h"
@@ -107,17 +109,35 @@ struct PlannedEntry {
     bool unchanged = false;                // the new name is the old one
 };
 
-// Reads the target folder once (the listed folder, or its "MOBIX") to find names in the way,
-// and again only when it has changed. Not safe to call from two threads at once.
+// The names in a run's target folder (the listed folder, or its "MOBIX"), as a preview checks
+// the new names against them, with what identified the folder when they were read.
+struct PreviewNames {
+    QString folderPath;            // the listed folder, as given
+    bool intoMobix = false;        // the target is its "MOBIX"
+    NativeName path;
+    FileFacts facts;               // the target's identity and modification time
+    QSet<NativeName> names;        // renaming or copying beside: the names found there
+    QSet<QString> shownNames;      // those of them that decode without loss, as shown
+    qint64 nameMax = 255;
+    int error = 0;                 // the listed folder cannot be opened
+    int mobixError = 0;            // "MOBIX" is there but no real folder
+};
+using PreviewNamesPtr = std::shared_ptr<const PreviewNames>;
+
+// Looks at the target folder and gives known back while it is still the folder known was read
+// from and unchanged (same identity and modification time); else reads its names afresh. This
+// touches the folder, which on a memory card, a phone or a share can take long: the window
+// calls it on a worker. Only beside the originals and in place are the names read.
+PreviewNamesPtr ReadPreviewNames(const QString &folderPath, bool intoMobix, const PreviewNamesPtr &known = {});
+
+// What a run would do with every ticked entry, against names read for the options' target.
+// Works in memory only.
+std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, const RenameOptions &options,
+                                     const PreviewNames &target);
+// The same, reading the target's names first, and again only when the folder has changed since
+// the last call with that target. Not safe to call from two threads at once.
 std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, const RenameOptions &options,
                                      const QString &folderPath);
-
-// Reads the names of the listed folder for the previews to come, on the thread that lists it:
-// on a slow memory card, reading a large folder takes seconds.
-void PrimePreview(const QString &folderPath);
-// True when a preview of renaming in place or copying beside would read the folder's names
-// first: they were never read, or the folder has changed since. Looks at the folder only.
-bool PreviewNeedsFolderRead(const QString &folderPath);
 
 // The reason in the program's language, as the report and the command line show it.
 QString skipReasonText(SkipReason reason, int error = 0);
