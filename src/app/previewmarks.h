@@ -12,8 +12,6 @@
 class QAction;
 class QMenu;
 
-// The main window's preview of the next run: the last plan, the timer that gathers the changes
-// of one event cycle into one recomputation, the preview window and the file list's menu.
 // A look on a worker at whether another program changed the folder since its names were read.
 struct FolderLook {
     QString folderPath;
@@ -23,6 +21,9 @@ struct FolderLook {
     std::atomic<bool> done{false};
 };
 
+// The main window's preview of the next run: the last plan, the timer that gathers the changes
+// of one event cycle into one recomputation, the folder's names, the preview window and the
+// file list's menu.
 struct PreviewState {
     QTimer timer;
     // The folder's names as last read, renaming or copying beside ([0]) and into MOBIX ([1]):
