@@ -4,6 +4,7 @@
 #include "app/previewtexts.h"
 #include "app/previewwindow.h"
 #include "app/specialselect.h"
+#include "medium.h"
 #include "runtable.h"
 #include "windowfixture.h"
 
@@ -11,7 +12,11 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 
+#include <csignal>
 #include <sys/time.h>
+
+#include <atomic>
+#include <thread>
 
 namespace {
 const QString prefix = QStringLiteral("neuer Name: ");
@@ -28,6 +33,7 @@ private slots:
     void hints();
     void marksFollowEveryChange();
     void previewWindowAndMenu();
+    void typingWhileTheMediumHangs();
 
 private:
     QString tip(int row) const
@@ -171,6 +177,44 @@ void TestPreview::marksFollowEveryChange()
         const QColor mark = list()->model()->index(0, 0).data(Qt::BackgroundRole).value<QBrush>().color();
         QVERIFY2(contrast(mark, text) >= 4.5 && contrast(mark, base) >= 1.3, qPrintable(mark.name()));
     }
+}
+
+// A memory card that stops answering while its folder is listed (its FUSE process stopped):
+// typing goes on, and the tooltips follow from the names read with the listing, while the look
+// at the folder waits on a worker.
+void TestPreview::typingWhileTheMediumHangs()
+{
+    QTemporaryDir dir;
+    const Medium medium("exfat", dir.path());
+    if (!medium.why.isEmpty())
+        QSKIP(qPrintable("exfat: " + medium.why));
+    const qint64 daemon = medium.daemon();
+    QVERIFY(daemon > 0);
+    QFile file(medium.point + "/Track 01 - Allegro.mp3");
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    open(medium.point);
+    list()->setSelected(0, true);
+    c<QCheckBox>("Subdirectory")->setChecked(false); // beside the originals the folder's names count
+    type("MaxFileLength", "8");
+    QCOMPARE(tip(0), prefix + "Track 01.mp3");
+    // Should the window wait for the card after all, the card answers again after a while, and
+    // the check below fails instead of the test hanging.
+    std::atomic<bool> resumed{false}, done{false};
+    QVERIFY(::kill(pid_t(daemon), SIGSTOP) == 0);
+    std::thread watchdog([&] {
+        for (int i = 0; i < 300 && !done; ++i)
+            QThread::msleep(100);
+        resumed = true;
+        ::kill(pid_t(daemon), SIGCONT);
+    });
+    type("MaxFileLength", "5");
+    const QString hint = tip(0);
+    const bool waited = resumed;
+    done = true;
+    watchdog.join();
+    QVERIFY(!waited);
+    QCOMPARE(hint, prefix + "Track.mp3");
 }
 
 void TestPreview::previewWindowAndMenu()

@@ -1,0 +1,80 @@
+#pragma once
+
+// Small file systems mounted inside a test (as root): FAT and exFAT through FUSE, tmpfs, ext4.
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+
+// Runs a helper with a short timeout: "" on success, else why it failed.
+inline QString runTool(const QString &tool, const QStringList &args, QByteArray *out = nullptr)
+{
+    const QString program = QStandardPaths::findExecutable(tool, {"/usr/sbin", "/usr/bin", "/sbin", "/bin"});
+    if (program.isEmpty())
+        return tool + " is not installed";
+    QProcess process;
+    process.start(program, args);
+    if (!process.waitForFinished(20000)) {
+        process.kill();
+        process.waitForFinished(2000);
+        return tool + " did not finish";
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return tool + " failed: " + QString::fromLocal8Bit(process.readAllStandardError().trimmed());
+    if (out)
+        *out = process.readAllStandardOutput().trimmed();
+    return {};
+}
+
+// A small file system of the given kind, mounted on point until it goes; why tells what failed.
+struct Medium {
+    QString point, device, why;
+    Medium(const QString &kind, const QString &dir) : point(dir + "/mnt")
+    {
+        const QString image = dir + "/image";
+        QFile file(image);
+        if (::geteuid() != 0)
+            why = "mounting needs root";
+        else if ((kind == "fat" || kind == "exfat") && !QFile::exists("/dev/fuse"))
+            why = "no /dev/fuse";
+        else if (!QDir().mkpath(point) || !file.open(QIODevice::WriteOnly) || !file.resize(qint64(32) << 20))
+            why = "cannot make the image";
+        else if (kind == "tmpfs")
+            why = runTool("mount", {"-t", "tmpfs", "-o", "size=32m", "tmpfs", point});
+        else if (kind == "ext4" && (why = runTool("mkfs.ext4", {"-q", "-F", image})).isEmpty())
+            why = runTool("mount", {"-o", "loop", image, point});
+        else if (kind == "fat" && (why = runTool("mkfs.vfat", {image})).isEmpty())
+            why = runTool("fusefat", {"-o", "rw+", image, point});
+        else if (kind == "exfat" && (why = runTool("mkfs.exfat", {image})).isEmpty()) {
+            QByteArray loop;
+            why = runTool("losetup", {"-f", "--show", image}, &loop);
+            device = QString::fromLocal8Bit(loop);
+            if (why.isEmpty())
+                why = runTool("mount.exfat-fuse", {device, point});
+        }
+        mounted = why.isEmpty();
+        QDir(point).rmdir("lost+found"); // ext4's, which no other kind has
+    }
+    ~Medium()
+    {
+        if (mounted && !runTool("umount", {point}).isEmpty())
+            runTool("umount", {"-l", point});
+        if (!device.isEmpty())
+            runTool("losetup", {"-d", device});
+    }
+    // The process behind a FUSE mount: stopped, it leaves every access to the medium hanging, as
+    // a card or a phone that stops answering does.
+    qint64 daemon() const
+    {
+        for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
+            QFile cmdline("/proc/" + pid + "/cmdline");
+            if (pid.toLongLong() > 0 && cmdline.open(QIODevice::ReadOnly)
+                && cmdline.readAll().split('\0').contains(QFile::encodeName(point)))
+                return pid.toLongLong();
+        }
+        return 0;
+    }
+    bool mounted = false;
+};
