@@ -229,13 +229,15 @@ void Run::rename(size_t index, const BatchEntry &entry, const NativeName &target
     const int statError = regularFileFacts(index, entry.nativeName, &facts);
     if (statError != 0 || facts.type != FileType::Regular)
         return skip(result, SkipReason::SourceGone, statError);
+    // The step for the journal is only made for an observer to take it.
     JournalStep step;
-    step.kind = JournalStep::Rename;
-    step.oldName = entry.nativeName;
-    step.newName = target;
-    step.identity = facts.identity;
-    if (m_observer)
+    if (m_observer) {
+        step.kind = JournalStep::Rename;
+        step.oldName = entry.nativeName;
+        step.newName = target;
+        step.identity = facts.identity;
         m_observer->aboutToPublish(step);
+    }
     const int error = renameNoReplaceAt(m_folder, entry.nativeName, m_folder, target);
     if (m_observer)
         m_observer->published(step, error == 0);
