@@ -140,9 +140,11 @@ void Main::updatePreview()
 
 void Main::setPreviewNames(bool intoMobix, PreviewNamesPtr names)
 {
-    // Names of the other target, read for an earlier listing, are read again when needed.
+    // Names of the other target, read for an earlier listing, are read again when needed. The
+    // names before are freed on a worker: for a large folder that takes milliseconds.
+    std::pair<PreviewNamesPtr, PreviewNamesPtr> before{std::move(m_preview->names[0]), std::move(m_preview->names[1])};
     m_preview->names[intoMobix ? 1 : 0] = std::move(names);
-    m_preview->names[intoMobix ? 0 : 1].reset();
+    releaseInBackground(std::move(before));
 }
 
 void Main::lookAtFolderLater(bool intoMobix)
@@ -171,7 +173,7 @@ void Main::takeFolderLook()
     if (!preview.look || !preview.look->done.load(std::memory_order_acquire))
         return;
     preview.lookTimer.stop();
-    const std::shared_ptr<FolderLook> look = std::move(preview.look);
+    std::shared_ptr<FolderLook> look = std::move(preview.look);
     const bool again = std::exchange(preview.lookAgain, false);
     PreviewNamesPtr &names = preview.names[look->intoMobix ? 1 : 0];
     // Names read since the look began (a new listing) are newer than the look's.
@@ -181,6 +183,8 @@ void Main::takeFolderLook()
     } else if (again && !m_folderPath.isEmpty()) {
         lookAtFolderLater(copiesIntoMobix(renameOptions()));
     }
+    // The names it replaced may be the last of a large folder's.
+    releaseInBackground(std::move(look));
 }
 
 void Main::showFileListMenu(const QPoint &screenPosition)
