@@ -99,3 +99,8 @@ void startInBackground(std::function<void()> work)
 {
     workers().start(std::move(work));
 }
+
+bool finishBackgroundWork(int timeoutMs)
+{
+    return workers().waitForDone(timeoutMs);
+}

@@ -36,6 +36,10 @@ void runInBackground(const std::vector<std::function<void()>> &works, const std:
 // Runs work on a worker thread and returns at once; for work nobody waits for.
 void startInBackground(std::function<void()> work);
 
+// Waits at most timeoutMs for the work started in the background; false when some is still
+// running (a look at a folder on a medium that stopped answering).
+bool finishBackgroundWork(int timeoutMs);
+
 // Destroys the value on a worker thread: freeing large lists costs the window no time.
 template <typename T>
 void releaseInBackground(T &&value)

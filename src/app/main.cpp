@@ -1,3 +1,4 @@
+#include "app/backgroundwork.h"
 #include "app/mainwindow.h"
 #include "cli/commandline.h"
 #include "cli/console.h"
@@ -10,7 +11,13 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+
+namespace {
+// How long the program waits, once its window is gone, for work still running in the background.
+constexpr int ExitWaitMs = 2000;
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -47,5 +54,11 @@ int main(int argc, char *argv[])
     // `kappwerk FOLDER`, as a file manager starts it: the folder is listed as if chosen.
     if (const QString folder = windowFolderArgument(app.arguments()); !folder.isEmpty())
         window.openFolder(folder);
-    return app.exec();
+    const int result = app.exec();
+    // A worker may still wait for a memory card or a share that stopped answering. Only looks
+    // that change nothing can be left (a close waits for listings and runs), and the options
+    // are saved, so the program ends without waiting for the medium.
+    if (!finishBackgroundWork(ExitWaitMs))
+        std::_Exit(result);
+    return result;
 }
