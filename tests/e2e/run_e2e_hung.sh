@@ -38,7 +38,12 @@ mkfs.exfat "$work/card.img" >/dev/null || skip "mkfs.exfat failed"
 device=$(losetup -f --show "$work/card.img") || skip "no loop device"
 mount.exfat-fuse "$device" "$work/card" >/dev/null 2>&1 || skip "mount.exfat-fuse failed"
 printf 'allegro' > "$work/card/Track 01 - Allegro.mp3"
-daemon=$(pgrep -f "exfat-fuse.*$work/card" | head -n 1)
+for process in /proc/[0-9]*; do
+  if tr '\0' ' ' < "$process/cmdline" 2>/dev/null | grep -q "exfat-fuse .*$work/card"; then
+    daemon=${process#/proc/}
+    break
+  fi
+done
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 click() { echo "-- $1"; xdotool mousemove --window "$win" "$2" "$3" click 1; sleep 0.3; }
