@@ -8,6 +8,8 @@
 #include "settings/lengthtext.h"
 #include "toolkit/checklist.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
@@ -17,8 +19,9 @@
 namespace {
 // While a run goes on the preview waits, and looks again this often.
 constexpr int RunningRetryMs = 100;
-// How often the window asks whether the look at the folder has ended.
+// How often the window asks whether the look at the folder has ended: at first, and at most.
 constexpr int LookPollMs = 10;
+constexpr int LookPollMaxMs = 320;
 } // namespace
 
 void Main::createPreview()
@@ -27,7 +30,6 @@ void Main::createPreview()
     PreviewState &preview = *m_preview;
     preview.timer.setSingleShot(true);
     connect(&preview.timer, &QTimer::timeout, this, &Main::updatePreview);
-    preview.lookTimer.setInterval(LookPollMs);
     connect(&preview.lookTimer, &QTimer::timeout, this, &Main::takeFolderLook);
 
     // Every option the run reads, and every change of the list or its ticks.
@@ -164,14 +166,19 @@ void Main::lookAtFolderLater(bool intoMobix)
         look->result = ReadPreviewNames(look->folderPath, look->intoMobix, look->known);
         look->done.store(true, std::memory_order_release);
     });
-    preview.lookTimer.start();
+    preview.lookTimer.start(LookPollMs);
 }
 
 void Main::takeFolderLook()
 {
     PreviewState &preview = *m_preview;
-    if (!preview.look || !preview.look->done.load(std::memory_order_acquire))
+    if (!preview.look)
         return;
+    if (!preview.look->done.load(std::memory_order_acquire)) {
+        // A medium that takes long is asked less and less often.
+        preview.lookTimer.setInterval(std::min(2 * preview.lookTimer.interval(), LookPollMaxMs));
+        return;
+    }
     preview.lookTimer.stop();
     std::shared_ptr<FolderLook> look = std::move(preview.look);
     const bool again = std::exchange(preview.lookAgain, false);
