@@ -25,9 +25,9 @@ namespace {
 
 // Which characters below 256 (all that the allowed-characters dialog offers) are allowed, and
 // whether any above are. A run asks with the same allowed string for every name, so the table
-// of the last string asked for is kept instead of being built per name.
+// of the last string asked for is kept instead of being built per name; the table at the
+// start, of no characters, is already the one for an empty string.
 struct AllowedTable {
-    bool built = false;
     QString allowed;
     bool low[256] = {};
     bool anyHigh = false;
@@ -36,9 +36,8 @@ struct AllowedTable {
 const AllowedTable &allowedTable(const QString &allowed)
 {
     thread_local AllowedTable table;
-    if (!table.built || table.allowed != allowed) {
+    if (table.allowed != allowed) {
         table = AllowedTable();
-        table.built = true;
         table.allowed = allowed;
         for (const QChar c : allowed) {
             if (c.unicode() < 256)
