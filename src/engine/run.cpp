@@ -95,9 +95,7 @@ PreviewNames lookAtTarget(const QString &folderPath, bool intoMobix, Folder &fol
 bool sameTarget(const PreviewNames &known, const PreviewNames &now)
 {
     return known.path == now.path && known.intoMobix == now.intoMobix && known.error == now.error
-        && known.mobixError == now.mobixError && known.facts.identity == now.facts.identity
-        && known.facts.modifyTime[0] == now.facts.modifyTime[0]
-        && known.facts.modifyTime[1] == now.facts.modifyTime[1];
+        && known.mobixError == now.mobixError && sameUnchangedFile(known.facts, now.facts);
 }
 
 } // namespace

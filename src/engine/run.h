@@ -125,8 +125,8 @@ struct PreviewNames {
 using PreviewNamesPtr = std::shared_ptr<const PreviewNames>;
 
 // Looks at the target folder and gives known back while it is still the folder known was read
-// from and unchanged (same identity and modification time); else reads its names afresh. This
-// touches the folder, which on a memory card, a phone or a share can take long: the window
+// from and unchanged (same identity, size and modification time); else reads its names afresh.
+// This touches the folder, which on a memory card, a phone or a share can take long: the window
 // calls it on a worker. Only beside the originals and in place are the names read.
 PreviewNamesPtr ReadPreviewNames(const QString &folderPath, bool intoMobix, const PreviewNamesPtr &known = {});
 
