@@ -158,12 +158,17 @@ void Main::refillFileList(bool askForFolder)
     m_folderPath = path;
     m_journalPath = journal;
     m_fileList->setItems(m_files.entries);
-    m_fileList->setHorizontalExtent(extent);
+    setFileListExtent(extent);
     m_busy = wasBusy;
     releaseInBackground(std::move(shown));
     // A close asked for while the folder was read takes effect now.
     if (!wasBusy && m_closeRequested)
         close();
+}
+
+void Main::setFileListExtent(int widest)
+{
+    m_fileList->setHorizontalExtent(widest);
 }
 
 void Main::aboutClick()
