@@ -1,5 +1,8 @@
 #include <algorithm>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QThread>
 
 #include "engine/namerules.h"
@@ -158,6 +161,7 @@ private slots:
         QFETCH(QString, meanwhile);
         QFETCH(QStringList, left);
         QFETCH(QString, problems);
+        QFETCH(bool, kept);
         QTemporaryDir state;
         qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
         // A thousand renames; copies are fewer, as each run ends by writing them out to the disk.
@@ -170,33 +174,78 @@ private slots:
         TestFolder folder(names, QString(count, 'x'));
         const QStringList before = folder.state();
         setListedInodeShiftForTest(meanwhile == "fuse" ? 1 : 0);
+        setIdentityUnstableForTest(meanwhile.contains("card"));
         JournalObserver journal(folder.path(), nullptr);
+        QCOMPARE(journal.open(), 0);
         QCOMPARE(RunBatch(folder.entries, options, folder.path(), &journal).countDone(), count);
         QVERIFY(hasJournal(folder.path()));
+        // While a run holds the folder, an undo there changes nothing.
+        const QStringList afterRun = folder.state();
+        QVERIFY(UndoLastRun(folder.path()).busy);
+        QCOMPARE(folder.state(), afterRun);
+        journal.close();
+        QStringList blockers;
         for (const QString &step : meanwhile.split(", ", Qt::SkipEmptyParts)) {
-            if (step == "fuse")
-                continue;
-            const QString path = folder.path() + step.section(' ', 1);
+            const QString name = step.section(' ', 1).section('=', 0, 0), path = folder.path() + name;
+            const QFileInfo was(path);
             if (step.startsWith("change"))
                 QVERIFY(QFile(path).resize(5));
             else if (step.startsWith("replace"))
                 QVERIFY(QFile::remove(path) && writeOrigin(QFile::encodeName(path), "other"));
-            else
+            else if (step.startsWith("take")) {
                 QVERIFY(writeOrigin(QFile::encodeName(path), "other"));
+                blockers << path;
+            } else if (step.startsWith("delete")) {
+                QVERIFY(QFile::remove(path));
+            } else if (step.startsWith("recreate")) {
+                // Deleted and made again with the same bytes and time: the file system hands
+                // the freed number out again, so only the birth time tells the new file.
+                struct stat old = {}, made = {};
+                QVERIFY(::stat(QFile::encodeName(path).constData(), &old) == 0 && QFile::remove(path));
+                QVERIFY(writeOrigin(QFile::encodeName(path), step.section('=', 1)));
+                const struct timespec times[2] = {old.st_atim, old.st_mtim};
+                QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0);
+                QVERIFY(::stat(QFile::encodeName(path).constData(), &made) == 0 && made.st_ino == old.st_ino);
+            } else if (step.startsWith("edit")) {
+                // A journal entry edited to lead out of the folder, with a file there to lure it.
+                QFile file(journalPath(folder.path()));
+                QVERIFY(file.open(QIODevice::ReadWrite));
+                const QByteArray text = file.readAll().replace("\t" + name.toUtf8() + "\t", "\t..%2Fbait.mp3\t");
+                QVERIFY(file.resize(0) && file.write(text) == text.size());
+                QVERIFY(writeOrigin(QFile::encodeName(folder.dir.path() + "/../bait.mp3"), "bait"));
+            }
         }
         const UndoReport report = UndoLastRun(folder.path());
-        QVERIFY(report.hadJournal && !hasJournal(folder.path()));
+        QVERIFY(report.hadJournal);
+        QCOMPARE(hasJournal(folder.path()), kept);
         QCOMPARE(undoProblemsText(report, 1000), problems);
         // Everything else is as before the run: the same names with the same bytes.
         QStringList now = folder.state();
+        const QStringList afterUndo = now;
         for (const QString &entry : left)
             QVERIFY2(now.removeOne(entry), qPrintable(entry));
         QStringList expected = before;
         expected.removeAll("MOBIX/");
         expected.removeAll("MOBIX/0001.mp3");
-        for (const QString &entry : left)
+        // A file left under the run's name, and its original when that is no longer there.
+        for (const QString &entry : left) {
             expected.removeAll(entry.section('=', 0, 0));
+            if (!afterUndo.contains(entry.section('=', 1)))
+                expected.removeAll(entry.section('=', 1));
+        }
         QCOMPARE(now, expected);
+        if (meanwhile.startsWith("edit"))
+            QVERIFY(QFile::remove(folder.dir.path() + "/../bait.mp3"));
+        // What could not be taken back stays in the journal: once the blocker is gone, a second
+        // undo finishes the work. Everything else is not tried twice.
+        for (const QString &path : blockers)
+            QVERIFY(QFile::remove(path));
+        const UndoReport again = UndoLastRun(folder.path());
+        QCOMPARE(again.hadJournal, kept);
+        QCOMPARE(undoProblemsText(again), QString());
+        QVERIFY(!hasJournal(folder.path()));
+        QCOMPARE(folder.state(), kept ? before : afterUndo);
+        setIdentityUnstableForTest(false);
     }
     void rules_data();
     void rules()
@@ -349,17 +398,28 @@ void TestBatchRun::undo_data()
 {
     // The run's options, what happens between the run and the undo ("fuse": the folder's listing
     // numbers files unlike their inodes, so the run must not take their identity from it, and
-    // long names of umlauts make journal lines three times their bytes), what stays of the
-    // run's work or of the meantime, and what the undo reports.
-    columns<RenameOptions, QString, QStringList, QString>("options", "meanwhile", "left", "problems");
-    QTest::newRow("rename, listing numbered otherwise") << options(InPlace, 30, "%#") << "fuse" << QStringList() << "";
+    // long names of umlauts make journal lines three times their bytes; "card": a medium whose
+    // file numbers do not last), what stays of the run's work or of the meantime, what the undo
+    // reports, and whether the journal keeps what it could not take back.
+    columns<RenameOptions, QString, QStringList, QString, bool>("options", "meanwhile", "left", "problems", "kept");
+    QTest::newRow("rename, listing numbered otherwise") << options(InPlace, 30, "%#") << "fuse" << QStringList() << "" << false;
     QTest::newRow("a copy changed, another replaced") << options(Beside, 4) << "change 0002.mp3, replace 0003.mp3"
         << QStringList{"0002.mp3=?", "0003.mp3=other"}
-        << "0003.mp3: Datei wurde seither geändert oder ersetzt\n0002.mp3: Datei wurde seither geändert oder ersetzt";
-    QTest::newRow("an old name taken again") << options(InPlace, 30, "%#") << "take 0004 Lied.mp3"
-        << QStringList{"4.mp3=0004 Lied.mp3", "0004 Lied.mp3=other"} << "4.mp3 → 0004 Lied.mp3: alter Name ist wieder vergeben";
+        << "0003.mp3: Datei wurde seither geändert oder ersetzt\n0002.mp3: Datei wurde seither geändert oder ersetzt" << false;
+    QTest::newRow("an old name taken again, then freed") << options(InPlace, 30, "%#") << "take 0004 Lied.mp3"
+        << QStringList{"4.mp3=0004 Lied.mp3", "0004 Lied.mp3=other"} << "4.mp3 → 0004 Lied.mp3: alter Name ist wieder vergeben" << true;
     QTest::newRow("a refreshed copy in MOBIX") << options(IntoMobix, 4) << "" << QStringList{"MOBIX/"}
-        << "MOBIX/0001.mp3: die ältere Datei in MOBIX lässt sich nicht wiederherstellen";
+        << "MOBIX/0001.mp3: die ältere Datei in MOBIX lässt sich nicht wiederherstellen" << false;
+    QTest::newRow("the original of a copy deleted: the copy is all that is left") << options(Beside, 4)
+        << "delete 0002 Lied.mp3" << QStringList{"0002.mp3=0002 Lied.mp3"}
+        << "0002.mp3: Original fehlt oder wurde geändert, die Kopie bleibt" << false;
+    QTest::newRow("a renamed file deleted and made again under the same number") << options(InPlace, 30, "%#")
+        << "recreate 5.mp3=0005 Lied.mp3" << QStringList{"5.mp3=0005 Lied.mp3"} << "5.mp3 → 0005 Lied.mp3: Datei wurde seither geändert oder ersetzt" << false;
+    QTest::newRow("a card, whose file numbers do not last: copies told by size, time and their bytes") << options(Beside, 4)
+        << "card, replace 0003.mp3" << QStringList{"0003.mp3=other"}
+        << "0003.mp3: Datei wurde seither geändert oder ersetzt" << false;
+    QTest::newRow("a journal entry edited to lead out of the folder") << options(InPlace, 30, "%#") << "edit 3.mp3"
+        << QStringList{"3.mp3=0003 Lied.mp3"} << "../bait.mp3 → 0003 Lied.mp3: ungültiger Eintrag im Protokoll, nichts geändert" << false;
 }
 
 // Each row applies one rule to a name or pattern. arg is the length, the allowed characters or

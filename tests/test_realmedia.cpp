@@ -141,6 +141,7 @@ private slots:
         const QStringList start = folderState(folder);
         JournalObserver journal(folder, nullptr);
         const RunReport report = RunBatch(entries, options, folder, &journal);
+        journal.close();
         expected.sort();
         QCOMPARE(folderState(folder), expected);
         QCOMPARE(::outcomes(report), outcomes);

@@ -14,6 +14,8 @@
 #include "toolkit/messagebox.h"
 #include "toolkit/progressbar.h"
 
+#include <cerrno>
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -96,16 +98,24 @@ void Main::cutClick()
     const QString folder = m_folderPath;
 
     WindowRunObserver observer;
+    // The journal is written before every operation, so the run can be taken back; holding it
+    // also keeps any other run or undo out of the folder until this one is over.
+    JournalObserver journal(folder, &observer);
+    if (const int error = journal.open(); error == EBUSY) {
+        toolkit::MsgBox(FolderBusyMessage, toolkit::StyleExclamation, QStringLiteral("Kappwerk"), this);
+        return;
+    } else if (error != 0) {
+        if (toolkit::MsgBox(NoUndoQuestion.arg(journal.problem()), toolkit::StyleQuestionYesNoDefaultNo,
+                            QStringLiteral("Kappwerk"), this) != toolkit::ResultYes)
+            return;
+        journal.goAheadWithout();
+    }
     m_observer = &observer;
     m_running = true;
     lockControls(true);
-    runInBackground(
-        [&] {
-            // The journal is written before every operation, so the run can be taken back.
-            JournalObserver journal(folder, &observer);
-            m_lastRun = RunBatch(entries, options, folder, &journal);
-        },
-        [&] { m_progress->setProgress(observer.value()); });
+    runInBackground([&] { m_lastRun = RunBatch(entries, options, folder, &journal); },
+                    [&] { m_progress->setProgress(observer.value()); });
+    journal.close();
     m_observer = nullptr;
     refillFileList(false);
     m_running = false;
@@ -142,6 +152,8 @@ void Main::undoLastRun()
     refillFileList(false);
     m_running = false;
     lockControls(false);
+    if (report.busy)
+        toolkit::MsgBox(FolderBusyMessage, toolkit::StyleExclamation, QStringLiteral("Kappwerk"), this);
     const QString problems = undoProblemsText(report);
     if (!problems.isEmpty()) {
         toolkit::MsgBox(QStringLiteral("Nicht alles ließ sich rückgängig machen:\n") + problems,

@@ -7,3 +7,7 @@ inline const QString LengthMessage = QStringLiteral("Bitte eine Länge zwischen 
 inline const QString NothingSelectedMessage =
     QStringLiteral("Keine Dateien ausgewählt. Wählen Sie zuerst Ordner öffnen.");
 inline const QString StopRunQuestion = QStringLiteral("Lauf abbrechen?");
+inline const QString FolderBusyMessage = QStringLiteral("In diesem Ordner läuft gerade ein anderer Lauf.");
+// Asked when the run's journal cannot be written: %1 is why.
+inline const QString NoUndoQuestion =
+    QStringLiteral("Dieser Lauf kann nicht rückgängig gemacht werden (%1). Trotzdem ausführen?");

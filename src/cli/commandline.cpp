@@ -16,6 +16,7 @@
 #include <QSettings>
 #include <QTextStream>
 
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -26,7 +27,7 @@ enum ExitStatus { AllDone = 0, SomeSkipped = 1, BadUsage = 2 };
 // The long names of the command line's options; any of them on the command line chooses it.
 const char *const OptionNames[] = {
     "dry-run", "run", "undo", "cut", "number", "remove", "keep", "allowed", "rename", "mobix",
-    "beside", "filter", "settings", "help", "help-all", "h", "?", "version", "v",
+    "beside", "filter", "settings", "no-undo", "help", "help-all", "h", "?", "version", "v",
 };
 
 const QString Description = QStringLiteral(
@@ -40,8 +41,12 @@ const QString Description = QStringLiteral(
     "ersten Starts, mit --settings die gespeicherten Optionen des Fensters (die nie geändert\n"
     "werden).\n"
     "\n"
-    "Endestatus: 0 alle Dateien erledigt, 1 einige übersprungen, 2 falscher Aufruf oder ein\n"
-    "Ordner, der sich nicht auflisten lässt.");
+    "Jeder Lauf wird vorher im Protokoll verzeichnet, damit --undo ihn zurücknehmen kann; lässt\n"
+    "sich das Protokoll nicht schreiben, unterbleibt der Lauf, außer mit --no-undo.\n"
+    "\n"
+    "Endestatus: 0 alle Dateien erledigt, 1 einige übersprungen, 2 falscher Aufruf, ein Ordner,\n"
+    "der sich nicht auflisten lässt, ein anderer Lauf im selben Ordner oder ein Lauf, der sich\n"
+    "nicht rückgängig machen ließe.");
 
 struct Parser {
     QCommandLineParser parser;
@@ -68,6 +73,9 @@ struct Parser {
     QCommandLineOption settings{QStringLiteral("settings"),
                                 QStringLiteral("Nimmt jede nicht angegebene Option aus den gespeicherten "
                                                "Optionen des Fensters.")};
+    QCommandLineOption noUndo{QStringLiteral("no-undo"),
+                              QStringLiteral("Führt den Lauf auch dann aus, wenn er sich nicht rückgängig "
+                                             "machen ließe.")};
 
     Parser()
     {
@@ -75,7 +83,7 @@ struct Parser {
         parser.addHelpOption();
         parser.addVersionOption();
         parser.addOptions({dryRun, run, undo, cut, number, remove, keep, allowed, rename, mobix, beside,
-                           filter, settings});
+                           filter, settings, noUndo});
         parser.addPositionalArgument(QStringLiteral("ORDNER"), QStringLiteral("Der Ordner mit den Dateien."));
     }
 
@@ -237,7 +245,7 @@ int runCommandLine(const QStringList &arguments, QSettings &settings, QTextStrea
         return badUsage(err, QStringLiteral("Bitte genau einen ORDNER angeben."));
     const QString folder = parser.positionalArguments().constFirst();
     const int naming = p.countSet({&p.cut, &p.number, &p.remove, &p.keep, &p.allowed, &p.rename, &p.mobix,
-                                   &p.beside, &p.filter, &p.settings});
+                                   &p.beside, &p.filter, &p.settings, &p.noUndo});
     if (parser.isSet(p.undo)) {
         if (naming > 0)
             return badUsage(err, QStringLiteral("--undo nimmt außer dem ORDNER keine Optionen."));
@@ -275,8 +283,19 @@ int runCommandLine(const QStringList &arguments, QSettings &settings, QTextStrea
             out << resultLine(entries[i], result) << '\n';
         }
     } else {
-        // The same journal as the window's, so either can take the run back.
+        // The same journal as the window's, so either can take the run back; it also keeps a
+        // second run or an undo out of the folder while this one works.
         JournalObserver journal(folderPath, nullptr);
+        if (const int error = journal.open(); error == EBUSY) {
+            err << QStringLiteral("In diesem Ordner läuft gerade ein anderer Lauf.") << Qt::endl;
+            return BadUsage;
+        } else if (error != 0 && !parser.isSet(p.noUndo)) {
+            err << QStringLiteral("Dieser Lauf kann nicht rückgängig gemacht werden (%1). Nichts geändert; "
+                                  "mit --no-undo läuft er trotzdem.").arg(journal.problem()) << Qt::endl;
+            return BadUsage;
+        } else if (error != 0) {
+            journal.goAheadWithout();
+        }
         const RunReport report = RunBatch(entries, options, folderPath, &journal);
         if (report.folderUnusable) {
             err << QStringLiteral("Der Ordner %1 lässt sich nicht öffnen.").arg(quoted(folder)) << Qt::endl;

@@ -15,6 +15,15 @@ int runUndoCommand(const QString &folder, QTextStream &out, QTextStream &err)
         return 2;
     }
     const UndoReport report = UndoLastRun(folderWithSeparator(info.absoluteFilePath()));
+    if (report.busy) {
+        err << QStringLiteral("In diesem Ordner läuft gerade ein anderer Lauf.") << Qt::endl;
+        return 2;
+    }
+    if (!report.journalProblem.isEmpty() && !report.hadJournal) {
+        err << QStringLiteral("Das Protokoll für „%1“ lässt sich nicht lesen: %2.").arg(folder, report.journalProblem)
+            << Qt::endl;
+        return 2;
+    }
     if (!report.hadJournal) {
         err << QStringLiteral("Für „%1“ ist kein Lauf verzeichnet, der sich rückgängig machen lässt.").arg(folder)
             << Qt::endl;
@@ -31,5 +40,7 @@ int runUndoCommand(const QString &folder, QTextStream &out, QTextStream &err)
         out << name << '\t' << result.oldName << '\t' << outcome << '\n';
     }
     out.flush();
-    return report.countProblems() > 0 ? 1 : 0;
+    if (!report.journalProblem.isEmpty())
+        err << report.journalProblem << Qt::endl;
+    return report.countProblems() > 0 || !report.journalProblem.isEmpty() ? 1 : 0;
 }

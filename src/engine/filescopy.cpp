@@ -1,8 +1,10 @@
 #include "filescopy.h"
 
+#include <cerrno>
+
 int copyOpenFile(FileHandle source, const FileFacts &facts, Folder &folder, const NativeName &target,
                  const FileFacts *older, const std::function<bool(qint64 done)> &between,
-                 const std::function<void(const CopiedFile &)> &beforePublish)
+                 const std::function<bool(const CopiedFile &)> &beforePublish)
 {
     TempFile temp;
     int error = createTempAt(folder, &temp);
@@ -20,7 +22,11 @@ int copyOpenFile(FileHandle source, const FileFacts &facts, Folder &folder, cons
         discardTemp(folder, &temp);
         return error;
     }
-    if (beforePublish)
-        beforePublish(CopiedFile{copy.identity, copy.size, {copy.modifyTime[0], copy.modifyTime[1]}});
+    const CopiedFile copied{copy.identity, copy.size, {copy.modifyTime[0], copy.modifyTime[1]},
+                            {copy.birthTime[0], copy.birthTime[1]}};
+    if (beforePublish && !beforePublish(copied)) {
+        discardTemp(folder, &temp);
+        return ECANCELED;
+    }
     return publishTemp(folder, &temp, target, older);
 }

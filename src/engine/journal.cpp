@@ -1,18 +1,23 @@
 #include "journal.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "engine/undo.h"
+
 namespace {
 
-const QByteArray magic = QByteArrayLiteral("Kappwerk-Journal 1");
+const QByteArray magic = QByteArrayLiteral("Kappwerk-Journal 2");
+const QByteArray oldMagic = QByteArrayLiteral("Kappwerk-Journal 1");
 constexpr int keptJournals = 20;
+constexpr qint64 firstRoom = 64 * 1024;
 
 QByteArray encodeName(const NativeName &name)
 {
@@ -64,17 +69,19 @@ char *putEncodedName(char *to, const QByteArray &bytes)
 }
 
 constexpr int numberRoom = 24;
+constexpr int numberFields = 14;
 
 template <typename Number>
-char *putNumber(char *to, Number value)
+char *putField(char *to, Number value)
 {
+    *to++ = '\t';
     return std::to_chars(to, to + numberRoom, value).ptr;
 }
 
 // The most bytes a step's line can take: each name byte may become three.
 qint64 longestStepLine(const QByteArray &oldName, const QByteArray &newName)
 {
-    return 3 * (oldName.size() + newName.size()) + 5 * numberRoom + 16;
+    return 3 * (oldName.size() + newName.size()) + numberFields * (numberRoom + 1) + 8;
 }
 
 // Puts the step's line at to and returns its end.
@@ -85,47 +92,91 @@ char *putStepLine(char *to, const JournalStep &step, const QByteArray &oldName, 
     to = putEncodedName(to, oldName);
     *to++ = '\t';
     to = putEncodedName(to, newName);
-    *to++ = '\t';
-    to = putNumber(to, step.identity.device);
-    *to++ = '\t';
-    to = putNumber(to, step.identity.inode);
-    *to++ = '\t';
-    to = putNumber(to, step.size);
-    *to++ = '\t';
-    to = putNumber(to, step.modifyTime[0]);
-    *to++ = '\t';
-    to = putNumber(to, step.modifyTime[1]);
-    *to++ = '\t';
-    *to++ = step.replacesOlder ? '1' : '0';
+    to = putField(to, step.identity.device);
+    to = putField(to, step.identity.inode);
+    to = putField(to, step.size);
+    to = putField(to, step.modifyTime[0]);
+    to = putField(to, step.modifyTime[1]);
+    to = putField(to, int(step.replacesOlder));
+    to = putField(to, step.birthTime[0]);
+    to = putField(to, step.birthTime[1]);
+    to = putField(to, step.source.identity.device);
+    to = putField(to, step.source.identity.inode);
+    to = putField(to, step.source.size);
+    to = putField(to, step.source.modifyTime[0]);
+    to = putField(to, step.source.modifyTime[1]);
+    to = putField(to, step.fingerprint);
     *to++ = '\n';
     return to;
 }
 
-bool parseStep(const QByteArray &line, JournalStep *step)
+// A name the journal may act on: one plain name inside the folder, never a path out of it.
+bool plainName(const NativeName &name)
 {
-    const QByteArrayList fields = line.split('\t');
-    if (fields.size() != 9 || fields[0].size() != 1 || !QByteArrayLiteral("RMB").contains(fields[0][0]))
-        return false;
-    step->kind = fields[0] == "R" ? JournalStep::Rename : JournalStep::Copy;
-    step->intoMobix = fields[0] == "M";
-    step->oldName = decodeName(fields[1]);
-    step->newName = decodeName(fields[2]);
-    step->identity = {fields[3].toULongLong(), fields[4].toULongLong()};
-    step->size = fields[5].toLongLong();
-    step->modifyTime[0] = fields[6].toLongLong();
-    step->modifyTime[1] = fields[7].toLongLong();
-    step->replacesOlder = fields[8] == "1";
-    return !step->oldName.isEmpty() && !step->newName.isEmpty();
+    const QByteArray bytes = nameBytes(name);
+    return !bytes.isEmpty() && bytes.size() <= 1024 && bytes != "." && bytes != ".." && !bytes.contains('/')
+        && !bytes.contains('\0')
+#ifdef Q_OS_WIN
+        && !bytes.contains('\\') && !bytes.contains(':')
+#endif
+        ;
 }
 
-// Keeps the newest journals; the oldest beyond the limit go.
+// Version 1 journals have the first nine fields; they lack what identifies a copy's original.
+bool parseStep(const QByteArray &line, JournalRecord *record)
+{
+    const QByteArrayList fields = line.split('\t');
+    if ((fields.size() != 9 && fields.size() != 17) || fields[0].size() != 1
+        || !QByteArrayLiteral("RMB").contains(fields[0][0]))
+        return false;
+    JournalStep &step = record->step;
+    const auto number = [&fields](int at) { return at < fields.size() ? fields[at].toLongLong() : 0; };
+    step.kind = fields[0] == "R" ? JournalStep::Rename : JournalStep::Copy;
+    step.intoMobix = fields[0] == "M";
+    step.oldName = decodeName(fields[1]);
+    step.newName = decodeName(fields[2]);
+    step.identity = {fields[3].toULongLong(), fields[4].toULongLong()};
+    step.size = number(5);
+    step.modifyTime[0] = number(6);
+    step.modifyTime[1] = number(7);
+    step.replacesOlder = fields[8] == "1";
+    step.birthTime[0] = number(9);
+    step.birthTime[1] = number(10);
+    step.source.identity = {quint64(number(11)), quint64(number(12))};
+    step.source.size = number(13);
+    step.source.modifyTime[0] = number(14);
+    step.source.modifyTime[1] = number(15);
+    step.fingerprint = quint64(number(16));
+    step.sourceKnown = fields.size() == 17;
+    record->valid = plainName(step.oldName) && plainName(step.newName);
+    return true;
+}
+
+// The folder as the journal knows it: without links in its path, so the window and the command
+// line find one journal whichever way the folder was reached.
+QString journalKey(const QString &folderPath)
+{
+    const QString canonical = QFileInfo(folderPath).canonicalFilePath();
+    if (canonical.isEmpty())
+        return folderPath;
+    return canonical.endsWith(QLatin1Char('/')) ? canonical : canonical + QLatin1Char('/');
+}
+
+QByteArray headerOf(const QString &folderPath, const qint64 startTime[2])
+{
+    return magic + '\t' + encodeName(encodeNativeName(journalKey(folderPath))) + '\t'
+        + QByteArray::number(startTime[0]) + '\t' + QByteArray::number(startTime[1]) + '\n';
+}
+
+// Keeps the newest journals; the oldest beyond the limit go, unless a run or undo holds them.
 void pruneJournals(const QString &keep)
 {
     QDir folder(journalFolder());
     const QFileInfoList journals = folder.entryInfoList({QStringLiteral("*.journal")}, QDir::Files, QDir::Time);
     for (qsizetype i = keptJournals; i < journals.size(); ++i) {
-        if (journals[i].absoluteFilePath() != keep)
-            QFile::remove(journals[i].absoluteFilePath());
+        JournalFile old;
+        if (journals[i].absoluteFilePath() != keep && old.open(journals[i].absoluteFilePath(), false) == 0)
+            old.remove();
     }
 }
 
@@ -143,16 +194,6 @@ QString journalFolder()
 #endif
 }
 
-// The folder as the journal knows it: without links in its path, so the window and the command
-// line find one journal whichever way the folder was reached.
-static QString journalKey(const QString &folderPath)
-{
-    const QString canonical = QFileInfo(folderPath).canonicalFilePath();
-    if (canonical.isEmpty())
-        return folderPath;
-    return canonical.endsWith(QLatin1Char('/')) ? canonical : canonical + QLatin1Char('/');
-}
-
 QString journalPath(const QString &folderPath)
 {
     const QByteArray key = journalKey(folderPath).toUtf8();
@@ -162,37 +203,77 @@ QString journalPath(const QString &folderPath)
 
 bool hasJournal(const QString &folderPath)
 {
-    return !folderPath.isEmpty() && QFileInfo::exists(journalPath(folderPath));
+    return !folderPath.isEmpty() && QFileInfo(journalPath(folderPath)).isFile();
 }
 
-bool readJournal(const QString &folderPath, std::vector<JournalRecord> *records)
+bool parseJournal(const QByteArray &bytes, const QString &folderPath, JournalContents *contents)
 {
-    records->clear();
-    QFile file(journalPath(folderPath));
-    if (folderPath.isEmpty() || !file.open(QIODevice::ReadOnly))
-        return false;
-    QByteArray text = file.readAll();
+    *contents = JournalContents();
     // A run that was killed leaves the rest of the file's reserved room as zero bytes.
-    if (const qsizetype end = text.indexOf('\0'); end >= 0)
-        text.truncate(end);
-    const QByteArrayList lines = text.split('\n');
+    const qsizetype end = bytes.indexOf('\0');
+    const QByteArrayList lines = (end >= 0 ? bytes.left(end) : bytes).split('\n');
     // The first line names the folder, so a hash that two folders share never mixes them up.
-    if (lines.isEmpty() || lines[0] != magic + '\t' + encodeName(encodeNativeName(journalKey(folderPath))))
+    const QByteArray key = encodeName(encodeNativeName(journalKey(folderPath)));
+    const QByteArrayList header = lines.isEmpty() ? QByteArrayList() : lines[0].split('\t');
+    if (header.size() < 2 || (header[0] != magic && header[0] != oldMagic) || header[1] != key)
         return false;
+    if (header.size() == 4) {
+        contents->startTime[0] = header[2].toLongLong();
+        contents->startTime[1] = header[3].toLongLong();
+    }
+    std::vector<JournalRecord> &records = contents->records;
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QByteArray &line = lines[i];
-        JournalStep step;
-        if ((line == "+" || line == "-") && !records->empty())
-            records->back().done = line == "+" ? 1 : 0;
-        else if (parseStep(line, &step))
-            records->push_back({step, -1});
+        JournalRecord record;
+        if ((line == "+" || line == "-") && !records.empty()) {
+            records.back().done = line == "+" ? 1 : 0;
+        } else if (line == "!") {
+            // The copies did not surely reach the device: none of them counts as done.
+            for (JournalRecord &earlier : records) {
+                if (earlier.step.kind == JournalStep::Copy && earlier.done == 1)
+                    earlier.done = -1;
+            }
+        } else if (parseStep(line, &record)) {
+            records.push_back(record);
+        }
     }
     return true;
 }
 
-void removeJournal(const QString &folderPath)
+QByteArray journalText(const QString &folderPath, const JournalContents &contents)
 {
-    QFile::remove(journalPath(folderPath));
+    QByteArray text = headerOf(folderPath, contents.startTime);
+    for (const JournalRecord &record : contents.records) {
+        const auto &oldName = nameBytes(record.step.oldName);
+        const auto &newName = nameBytes(record.step.newName);
+        const qsizetype at = text.size();
+        text.resize(at + longestStepLine(oldName, newName));
+        char *end = putStepLine(text.data() + at, record.step, oldName, newName);
+        text.truncate(end - text.constData());
+        if (record.done >= 0)
+            text += record.done ? "+\n" : "-\n";
+    }
+    return text;
+}
+
+QString journalProblemText(int error)
+{
+    switch (error) {
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        return QStringLiteral("kein Platz für das Protokoll");
+    case EINVAL:
+        return QStringLiteral("die Protokolldatei ist keine normale Datei");
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return QStringLiteral("das Protokoll lässt sich nicht schreiben");
+    default:
+        return QStringLiteral("das Protokoll lässt sich nicht schreiben (Fehler %1: %2)")
+            .arg(error).arg(QString::fromLocal8Bit(std::strerror(error)));
+    }
 }
 
 JournalObserver::JournalObserver(const QString &folderPath, RunObserver *next)
@@ -203,14 +284,41 @@ JournalObserver::JournalObserver(const QString &folderPath, RunObserver *next)
 
 JournalObserver::~JournalObserver()
 {
-    if (m_pending)
-        write(nullptr);
-    // The file ends where the lines end; a killed run leaves zero bytes after them instead,
-    // which the reader stops at.
-    if (m_map) {
-        m_file.unmap(m_map);
-        m_file.resize(m_used);
+    close();
+}
+
+int JournalObserver::open()
+{
+    QDir().mkpath(journalFolder());
+    fileSystemNow(m_startTime);
+    int error = m_file.open(journalPath(m_folderPath), true);
+    // The journal of the run before stays until this run has changed something; an empty file
+    // that run left under a name it was taking goes now.
+    if (error == 0 && m_file.readAll(&m_previous) == 0) {
+        if (const qsizetype end = m_previous.indexOf('\0'); end >= 0)
+            m_previous.truncate(end);
+        JournalContents before;
+        if (parseJournal(m_previous, m_folderPath, &before))
+            removeLeftReservation(m_folderPath, before);
     }
+    // The room for the first lines is taken now, so a full disk is known before anything changes.
+    if (error == 0)
+        error = m_file.reserve(firstRoom);
+    if (error == 0) {
+        m_state = State::Open;
+        return 0;
+    }
+    m_state = State::Failed;
+    if (error != EBUSY)
+        m_problem = journalProblemText(error);
+    return error;
+}
+
+void JournalObserver::goAheadWithout()
+{
+    m_state = State::Without;
+    if (!m_file.isOpen() || m_file.remove() != 0)
+        QFile::remove(journalPath(m_folderPath));
 }
 
 void JournalObserver::progress(const RunProgress &state)
@@ -224,71 +332,120 @@ bool JournalObserver::cancelRequested()
     return m_next && m_next->cancelRequested();
 }
 
-void JournalObserver::aboutToPublish(const JournalStep &step)
+bool JournalObserver::begin()
 {
-    if (!m_file.isOpen() && !m_failed) {
-        // A new run in the folder replaces the journal of the one before.
-        QDir().mkpath(journalFolder());
-        m_file.setFileName(journalPath(m_folderPath));
-        m_failed = !m_file.open(QIODevice::ReadWrite | QIODevice::Truncate) || !reserve(64 * 1024);
-        if (!m_failed) {
-            const QByteArray header = magic + '\t' + encodeName(encodeNativeName(journalKey(m_folderPath))) + '\n';
-            write(&header);
-            pruneJournals(m_file.fileName());
-        }
+    m_capacity = 0;
+    const QByteArray header = headerOf(m_folderPath, m_startTime);
+    if (m_file.truncate(0) != 0 || !append(header.constData(), header.size(), nullptr))
+        return false;
+    m_state = State::Writing;
+    pruneJournals(journalPath(m_folderPath));
+    return true;
+}
+
+bool JournalObserver::aboutToPublish(const JournalStep &step)
+{
+    // A caller that did not open the journal first gets it now; a run that cannot have it stops.
+    if (m_state == State::Closed && open() != 0)
+        return false;
+    if (m_state == State::Open && !begin()) {
+        m_state = State::Failed;
+        m_problem = journalProblemText(ENOSPC);
+        return false;
     }
-    // Each operation's line is stored before it happens; the outcome of the one before goes
-    // with it.
-    write(nullptr, &step);
-    if (m_next)
-        m_next->aboutToPublish(step);
+    if (m_state == State::Writing && !append(nullptr, 0, &step)) {
+        // The step is never done unrecorded: the run stops here, and what it did so far stays
+        // in the journal, to be taken back.
+        m_problem = journalProblemText(ENOSPC);
+        return false;
+    }
+    if (m_state == State::Failed)
+        return false;
+    return !m_next || m_next->aboutToPublish(step);
 }
 
 void JournalObserver::published(const JournalStep &step, bool ok)
 {
     m_pending = ok ? '+' : '-';
+    m_anyDone = m_anyDone || ok;
     if (m_next)
         m_next->published(step, ok);
 }
 
-bool JournalObserver::reserve(qint64 bytes)
+void JournalObserver::copiesUnconfirmed()
 {
-    if (m_used + bytes <= m_capacity)
-        return true;
-    if (m_map)
-        m_file.unmap(m_map);
-    m_capacity = std::max(m_capacity * 4, m_used + bytes);
-    // size() makes QFile look at the grown file; with the size it saw before, it would warn on
-    // stderr that the mapping reaches beyond the file.
-    m_map = m_file.resize(m_capacity) && m_file.size() == m_capacity ? m_file.map(0, m_capacity) : nullptr;
-    return m_map != nullptr;
+    if (m_state == State::Writing)
+        append("!\n", 2, nullptr);
+    if (m_next)
+        m_next->copiesUnconfirmed();
 }
 
-void JournalObserver::write(const QByteArray *text, const JournalStep *step)
+bool JournalObserver::reserve(qint64 bytes)
 {
-    if (m_failed || !m_map)
-        return;
-    // The line goes straight into the mapped file: no copy, no allocation per operation.
+    // Two bytes more stay free for the outcome of the last step, written when the run ends.
+    if (m_used + bytes + 2 <= m_capacity)
+        return true;
+    const qint64 capacity = std::max({m_capacity * 4, m_used + bytes + 2, firstRoom});
+    if (m_file.reserve(capacity) != 0)
+        return false;
+    m_capacity = capacity;
+    return true;
+}
+
+bool JournalObserver::append(const char *text, qint64 size, const JournalStep *step)
+{
     static const NativeName none;
     const auto &oldName = nameBytes(step ? step->oldName : none);
     const auto &newName = nameBytes(step ? step->newName : none);
-    const qint64 room = 2 + (text ? text->size() : 0) + (step ? longestStepLine(oldName, newName) : 0);
-    if (!reserve(room)) {
-        m_failed = true;
-        return;
-    }
-    char *const start = reinterpret_cast<char *>(m_map) + m_used;
+    const qint64 room = 2 + size + (step ? longestStepLine(oldName, newName) : 0);
+    if (!reserve(room))
+        return false;
+    if (m_line.size() < room)
+        m_line.resize(room);
+    char *const start = m_line.data();
     char *to = start;
     if (m_pending) {
         *to++ = m_pending;
         *to++ = '\n';
-        m_pending = 0;
     }
     if (text) {
-        std::memcpy(to, text->constData(), size_t(text->size()));
-        to += text->size();
+        std::memcpy(to, text, size_t(size));
+        to += size;
     }
     if (step)
         to = putStepLine(to, *step, oldName, newName);
+    if (m_file.write(m_used, start, to - start) != 0)
+        return false;
+    m_pending = 0;
     m_used += to - start;
+    return true;
+}
+
+void JournalObserver::close()
+{
+    if (m_state == State::Writing) {
+        if (m_pending)
+            append(nullptr, 0, nullptr);
+        if (m_anyDone) {
+            // The file ends where the lines end; a killed run leaves zero bytes after them
+            // instead, which the reader stops at.
+            m_file.truncate(m_used);
+        } else if (!m_previous.isEmpty()) {
+            m_file.truncate(0);
+            m_file.write(0, m_previous.constData(), m_previous.size());
+        } else {
+            m_file.remove();
+        }
+    } else if (m_state == State::Open) {
+        // Nothing was recorded: the room taken for the first lines goes again.
+        QByteArray kept;
+        m_file.readAll(&kept);
+        const qsizetype end = kept.indexOf('\0');
+        if (kept.isEmpty() || end == 0)
+            m_file.remove();
+        else if (end > 0)
+            m_file.truncate(end);
+    }
+    m_file.close();
+    m_state = State::Closed;
 }

@@ -2,15 +2,16 @@
 
 #include <vector>
 
-#include <QFile>
 #include <QString>
 
+#include "engine/journalfile.h"
 #include "engine/run.h"
 
 // The record of a run, kept so that the run can be taken back even after the program was
 // closed or killed midway: every file operation is written to it before it happens, with what
-// identifies the file afterwards. One journal per folder (the last run there), in the user's
-// state folder.
+// identifies the file afterwards. One journal per folder (the last run there that changed
+// something), in the user's state folder. A run or an undo holds the folder's journal for its
+// whole length, so no two of them ever work in one folder at once.
 
 // Where the journals live: $XDG_STATE_HOME/Kappwerk (~/.local/state/Kappwerk when unset), or
 // the local application data folder on Windows.
@@ -20,41 +21,68 @@ QString journalPath(const QString &folderPath);
 bool hasJournal(const QString &folderPath);
 
 // A step as read back, with what became of it: 1 done, 0 failed, -1 unknown (the run ended
-// before it could say).
+// before it could say, or its copies may not have reached the device). A step whose names are
+// not plain names in the folder (an edited journal) is not valid and is never acted on.
 struct JournalRecord {
     JournalStep step;
     int done = -1;
+    bool valid = true;
 };
 
-// Reads the journal of the folder; false when there is none or it is not one of ours.
-bool readJournal(const QString &folderPath, std::vector<JournalRecord> *records);
-void removeJournal(const QString &folderPath);
+struct JournalContents {
+    qint64 startTime[2] = {0, 0}; // when the run began, on the file system's clock (0: unknown)
+    std::vector<JournalRecord> records;
+};
 
-// Writes the journal while it passes everything else on to the observer behind it. The file
-// is made at the first operation, so a run that changes nothing keeps the journal before it.
+// Reads a journal's bytes; false when they are not a journal of this folder.
+bool parseJournal(const QByteArray &bytes, const QString &folderPath, JournalContents *contents);
+// A journal of the folder holding these records, as an undo writes back what it left.
+QByteArray journalText(const QString &folderPath, const JournalContents &contents);
+
+// Writes the journal while it passes everything else on to the observer behind it. The file is
+// replaced at the first operation; a run in which no operation succeeds leaves the journal of
+// the run before it as it was.
 class JournalObserver : public RunObserver
 {
 public:
     JournalObserver(const QString &folderPath, RunObserver *next);
     ~JournalObserver() override;
 
+    // Takes the folder's journal for the run, before the run starts. 0: every step will be
+    // recorded. EBUSY: another run or undo works in the folder. Anything else: the run could
+    // not be taken back (problem() says why); a run that goes ahead anyway records nothing and
+    // the journal of an earlier run is removed, so no undo ever takes back the wrong run.
+    int open();
+    QString problem() const { return m_problem; }
+    // Goes ahead without a journal after open() failed (not for EBUSY).
+    void goAheadWithout();
+    // Ends the journal after the run and lets the folder go (the destructor does it too).
+    void close();
+
     void progress(const RunProgress &state) override;
     bool cancelRequested() override;
-    void aboutToPublish(const JournalStep &step) override;
+    bool aboutToPublish(const JournalStep &step) override;
     void published(const JournalStep &step, bool ok) override;
+    void copiesUnconfirmed() override;
 
 private:
-    // Stores the outcome of the step before, then the text or the step's line, in the mapped file.
-    void write(const QByteArray *text, const JournalStep *step = nullptr);
+    bool begin();
+    bool append(const char *text, qint64 size, const JournalStep *step);
+    bool reserve(qint64 bytes);
 
     QString m_folderPath;
     RunObserver *m_next;
-    bool reserve(qint64 bytes);
-
-    QFile m_file;
-    uchar *m_map = nullptr; // the file mapped into memory: a line stored there is in the system's
-    qint64 m_capacity = 0;  // cache at once, so it outlives a killed program, without a call
-    qint64 m_used = 0;      // to the system per operation
-    char m_pending = 0;   // the outcome of the last step ('+' or '-'), written with the next line
-    bool m_failed = false;
+    JournalFile m_file;
+    QString m_problem;
+    enum class State { Closed, Open, Writing, Without, Failed } m_state = State::Closed;
+    QByteArray m_previous; // the journal of the run before, kept until a step succeeds
+    QByteArray m_line;     // the buffer each line is put together in
+    qint64 m_startTime[2] = {0, 0};
+    qint64 m_capacity = 0;
+    qint64 m_used = 0;
+    char m_pending = 0;    // the outcome of the last step ('+' or '-'), written with the next line
+    bool m_anyDone = false;
 };
+
+// The reason in words for an error number of the journal's file.
+QString journalProblemText(int error);

@@ -28,6 +28,7 @@ struct FileFacts {
     quint32 permissions = 0;
     qint64 accessTime[2] = {0, 0}; // seconds and nanoseconds (a FILETIME in [0] on Windows)
     qint64 modifyTime[2] = {0, 0};
+    qint64 birthTime[2] = {0, 0};  // when the file was made; 0 where the file system does not say
 };
 
 // The same file, unchanged: same identity, size and modification time.
@@ -50,6 +51,9 @@ struct Folder {
     PublishMethod publish = PublishMethod::Unknown;
     bool namedTempsOnly = false; // the file system refused an unnamed temporary file once
     bool lateWriteErrors = true; // a close may report a write error (network, FUSE, unknown)
+    // Device and inode name the same file for as long as it exists; not on FAT, exFAT and FUSE,
+    // whose numbers can change when the medium is mounted again.
+    bool identityStable = true;
     bool isOpen() const { return handle != noFileHandle; }
 };
 
@@ -79,8 +83,18 @@ struct ListedName {
 int listNames(const Folder &folder, const std::function<void(const ListedName &listed)> &take);
 // The longest name the folder's file system takes, in the units it stores (bytes here).
 qint64 nameMaxAt(const Folder &folder);
+// 0 when this process may make and rename files in the folder, else why not (EACCES, EROFS).
+int writableFolder(const Folder &folder);
 // Writes everything cached for the folder's file system out to the device.
 int flushFileSystem(const Folder &folder);
+// The time now, in the form the file system stamps files with; a file made before it has an
+// earlier birth time.
+void fileSystemNow(qint64 time[2]);
+// A quick fingerprint of a file's first and last bytes, for media whose identities do not last;
+// 0 when it cannot be read.
+quint64 fileFingerprint(FileHandle file, qint64 size);
+// The same, for a file by name.
+quint64 fingerprintAt(const Folder &folder, const NativeName &name, qint64 size);
 
 // Opens a regular file for reading, never blocking on a pipe or device swapped in under its
 // name; ENOENT-like errors for anything that is not a regular file.
@@ -133,3 +147,5 @@ void setCheckErrorForTest(int error);
 void setCopyChunkForTest(qint64 bytes);
 void setBeforePublishForTest(std::function<void(const NativeName &target)> hook);
 void setListedInodeShiftForTest(quint64 shift);
+void setFlushErrorForTest(int error);
+void setIdentityUnstableForTest(bool unstable);

@@ -1,11 +1,14 @@
 // Folders, names and renames on POSIX systems, all relative to descriptors of open folders.
 #include "platformfs.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <time.h>
 #include <unistd.h>
 #ifdef Q_OS_LINUX
 #include <sys/statfs.h>
@@ -44,6 +47,43 @@ FileFacts factsOf(const struct stat &st)
     facts.modifyTime[0] = st.st_mtim.tv_sec;
     facts.modifyTime[1] = st.st_mtim.tv_nsec;
     return facts;
+}
+
+// The file's facts with its birth time, where the system has statx and the file system keeps it.
+int statFacts(int dir, const char *name, int flags, FileFacts *facts)
+{
+#if defined(Q_OS_LINUX) && defined(STATX_BTIME)
+    struct statx sx;
+    if (::statx(dir, name, flags, STATX_BASIC_STATS | STATX_BTIME, &sx) == 0) {
+        FileFacts &f = *facts;
+        f = FileFacts();
+        f.type = typeOf(sx.stx_mode);
+        f.identity = {quint64(makedev(sx.stx_dev_major, sx.stx_dev_minor)), quint64(sx.stx_ino)};
+        f.size = qint64(sx.stx_size);
+        f.permissions = sx.stx_mode & 0777;
+        f.accessTime[0] = sx.stx_atime.tv_sec;
+        f.accessTime[1] = sx.stx_atime.tv_nsec;
+        f.modifyTime[0] = sx.stx_mtime.tv_sec;
+        f.modifyTime[1] = sx.stx_mtime.tv_nsec;
+        if (sx.stx_mask & STATX_BTIME) {
+            f.birthTime[0] = sx.stx_btime.tv_sec;
+            f.birthTime[1] = sx.stx_btime.tv_nsec;
+        }
+        return 0;
+    }
+    if (errno != ENOSYS) {
+        *facts = FileFacts();
+        return errno;
+    }
+#endif
+    struct stat st;
+    const int error = name[0] ? ::fstatat(dir, name, &st, flags) : ::fstat(dir, &st);
+    if (error != 0) {
+        *facts = FileFacts();
+        return errno;
+    }
+    *facts = factsOf(st);
+    return 0;
 }
 
 FileType listedType(unsigned char type)
@@ -116,6 +156,30 @@ int renameByReservation(Folder &fromFolder, const NativeName &from, Folder &toFo
     return error;
 }
 
+// FAT and exFAT number files by where their entries stand, and FUSE file systems as they
+// please: there the numbers can change when the medium is mounted again.
+bool stableIdentities(int handle)
+{
+    if (platformSeams().identityUnstable)
+        return false;
+#ifdef Q_OS_LINUX
+    struct statfs info;
+    if (::fstatfs(handle, &info) != 0)
+        return false;
+    switch (quint64(info.f_type)) {
+    case 0x65735546: // FUSE
+    case 0x4D44:     // FAT
+    case 0x2011BAB0: // exFAT
+        return false;
+    default:
+        return true;
+    }
+#else
+    Q_UNUSED(handle);
+    return true;
+#endif
+}
+
 // Local disk file systems write back through the page cache and never report a write error
 // at close; network and FUSE file systems may, so there the copy's close is checked.
 bool reportsLateWriteErrors(int handle)
@@ -158,6 +222,7 @@ int openFolder(const NativeName &path, Folder *folder)
     folder->handle = handle;
     folder->path = path.endsWith('/') ? path : path + '/';
     folder->lateWriteErrors = reportsLateWriteErrors(handle);
+    folder->identityStable = stableIdentities(handle);
     return 0;
 }
 
@@ -177,6 +242,7 @@ int openSubfolder(const Folder &parent, const NativeName &name, bool create, Fol
     folder->handle = handle;
     folder->path = parent.path + name + '/';
     folder->lateWriteErrors = reportsLateWriteErrors(handle);
+    folder->identityStable = stableIdentities(handle);
     return 0;
 }
 
@@ -189,13 +255,11 @@ void closeFolder(Folder *folder)
 
 int statAt(const Folder &folder, const NativeName &name, bool followLinks, FileFacts *facts)
 {
-    struct stat st;
-    if (::fstatat(fd(folder), name.constData(), &st, followLinks ? 0 : AT_SYMLINK_NOFOLLOW) != 0) {
+    if (name.isEmpty()) {
         *facts = FileFacts();
-        return errno;
+        return ENOENT;
     }
-    *facts = factsOf(st);
-    return 0;
+    return statFacts(fd(folder), name.constData(), followLinks ? 0 : AT_SYMLINK_NOFOLLOW, facts);
 }
 
 int renameNoReplaceAt(Folder &fromFolder, const NativeName &from, Folder &toFolder, const NativeName &to)
@@ -267,8 +331,15 @@ qint64 nameMaxAt(const Folder &folder)
     return limit > 0 ? qint64(limit) : qint64(255);
 }
 
+int writableFolder(const Folder &folder)
+{
+    return ::faccessat(fd(folder), ".", W_OK | X_OK, AT_EACCESS) == 0 ? 0 : errno;
+}
+
 int flushFileSystem(const Folder &folder)
 {
+    if (platformSeams().flushError != 0)
+        return platformSeams().flushError;
 #ifdef Q_OS_LINUX
     return ::syncfs(fd(folder)) == 0 ? 0 : errno;
 #else
@@ -295,11 +366,53 @@ int openRegularFileAt(const Folder &folder, const NativeName &name, FileHandle *
 
 int fileFacts(FileHandle file, FileFacts *facts)
 {
-    struct stat st;
-    if (::fstat(int(file), &st) != 0)
-        return errno;
-    *facts = factsOf(st);
-    return 0;
+#ifdef Q_OS_LINUX
+    return statFacts(int(file), "", AT_EMPTY_PATH, facts);
+#else
+    return statFacts(int(file), "", 0, facts);
+#endif
+}
+
+void fileSystemNow(qint64 time[2])
+{
+    // The precise clock: a file made before this moment has an earlier birth time, whether its
+    // file system stamps precisely or from the coarser clock that lags behind.
+    struct timespec now = {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    time[0] = now.tv_sec;
+    time[1] = now.tv_nsec;
+}
+
+quint64 fileFingerprint(FileHandle file, qint64 size)
+{
+    // FNV-1a over the size and the first and last 4 KiB: a file replaced by another of the same
+    // name, size and time is told apart without reading all of it.
+    constexpr qint64 edge = 4096;
+    char buffer[2 * edge];
+    qint64 got = ::pread(int(file), buffer, size_t(std::min(size, edge)), 0);
+    if (got < 0)
+        return 0;
+    if (size > edge) {
+        const qint64 tail = std::min(edge, size - edge);
+        const qint64 more = ::pread(int(file), buffer + got, size_t(tail), off_t(size - tail));
+        if (more < 0)
+            return 0;
+        got += more;
+    }
+    quint64 hash = 14695981039346656037ull ^ quint64(size);
+    for (qint64 i = 0; i < got; ++i)
+        hash = (hash ^ uchar(buffer[i])) * 1099511628211ull;
+    return hash ? hash : 1;
+}
+
+quint64 fingerprintAt(const Folder &folder, const NativeName &name, qint64 size)
+{
+    const int handle = ::openat(fd(folder), name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (handle < 0)
+        return 0;
+    const quint64 fingerprint = fileFingerprint(handle, size);
+    ::close(handle);
+    return fingerprint;
 }
 
 int closeFile(FileHandle file)

@@ -5,6 +5,7 @@
 
 #include <qt_windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <iterator>
 #include <memory>
@@ -74,6 +75,21 @@ void factsFrom(const BY_HANDLE_FILE_INFORMATION &info, FileFacts *facts)
     facts->permissions = info.dwFileAttributes;
     facts->accessTime[0] = qint64((quint64(info.ftLastAccessTime.dwHighDateTime) << 32) | info.ftLastAccessTime.dwLowDateTime);
     facts->modifyTime[0] = qint64((quint64(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime);
+    facts->birthTime[0] = qint64((quint64(info.ftCreationTime.dwHighDateTime) << 32) | info.ftCreationTime.dwLowDateTime);
+}
+
+// FAT and exFAT number files by where their entries stand: the numbers do not last.
+bool stableIdentities(const QString &path)
+{
+    if (platformSeams().identityUnstable)
+        return false;
+    wchar_t volume[MAX_PATH + 1] = {};
+    wchar_t system[MAX_PATH + 1] = {};
+    if (!GetVolumePathNameW(wide(path), volume, MAX_PATH)
+        || !GetVolumeInformationW(volume, nullptr, 0, nullptr, nullptr, nullptr, system, MAX_PATH))
+        return false;
+    return QString::fromWCharArray(system).compare(QLatin1String("NTFS"), Qt::CaseInsensitive) == 0
+        || QString::fromWCharArray(system).compare(QLatin1String("ReFS"), Qt::CaseInsensitive) == 0;
 }
 
 QString tempName()
@@ -111,6 +127,7 @@ int openFolder(const NativeName &path, Folder *folder)
         return lastError();
     folder->handle = reinterpret_cast<FileHandle>(handle);
     folder->path = path.endsWith(QLatin1Char('\\')) || path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('\\');
+    folder->identityStable = stableIdentities(folder->path);
     return 0;
 }
 
@@ -132,6 +149,7 @@ int openSubfolder(const Folder &parent, const NativeName &name, bool create, Fol
         return lastError();
     folder->handle = reinterpret_cast<FileHandle>(handle);
     folder->path = path + QLatin1Char('\\');
+    folder->identityStable = stableIdentities(folder->path);
     return 0;
 }
 
@@ -199,11 +217,62 @@ qint64 nameMaxAt(const Folder &folder)
     return qint64(length);
 }
 
+int writableFolder(const Folder &folder)
+{
+    // Windows tells whether a folder may be written only by trying; the run reports it then.
+    Q_UNUSED(folder);
+    return 0;
+}
+
 int flushFileSystem(const Folder &folder)
 {
     // Every copy was flushed on its own before it got its name (checkWritten).
     Q_UNUSED(folder);
-    return 0;
+    return platformSeams().flushError;
+}
+
+void fileSystemNow(qint64 time[2])
+{
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    time[0] = qint64((quint64(now.dwHighDateTime) << 32) | now.dwLowDateTime);
+    time[1] = 0;
+}
+
+quint64 fileFingerprint(FileHandle file, qint64 size)
+{
+    // FNV-1a over the size and the first and last 4 KiB, read without moving the file position.
+    constexpr qint64 edge = 4096;
+    char buffer[2 * edge];
+    qint64 got = 0;
+    const auto readAt = [&](qint64 offset, qint64 length) {
+        OVERLAPPED at = {};
+        at.Offset = DWORD(offset);
+        at.OffsetHigh = DWORD(offset >> 32);
+        DWORD read = 0;
+        if (!ReadFile(handleOf(file), buffer + got, DWORD(length), &read, &at))
+            return false;
+        got += read;
+        return true;
+    };
+    if (!readAt(0, std::min(size, edge)))
+        return 0;
+    if (size > edge && !readAt(size - std::min(edge, size - edge), std::min(edge, size - edge)))
+        return 0;
+    quint64 hash = 14695981039346656037ull ^ quint64(size);
+    for (qint64 i = 0; i < got; ++i)
+        hash = (hash ^ uchar(buffer[i])) * 1099511628211ull;
+    return hash ? hash : 1;
+}
+
+quint64 fingerprintAt(const Folder &folder, const NativeName &name, qint64 size)
+{
+    const HANDLE file = CreateFileW(wide(folder.path + name), GENERIC_READ, shareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    const quint64 fingerprint = fileFingerprint(reinterpret_cast<FileHandle>(file), size);
+    CloseHandle(file);
+    return fingerprint;
 }
 
 int openRegularFileAt(const Folder &folder, const NativeName &name, FileHandle *file, FileFacts *facts)

@@ -28,6 +28,8 @@ void setUnnamedTempsForTest(bool allowed) { platformSeams().unnamedTemps = allow
 void setCheckErrorForTest(int error) { platformSeams().checkError = error; }
 void setCopyChunkForTest(qint64 bytes) { platformSeams().copyChunk = bytes; }
 void setListedInodeShiftForTest(quint64 shift) { platformSeams().listedInodeShift = shift; }
+void setFlushErrorForTest(int error) { platformSeams().flushError = error; }
+void setIdentityUnstableForTest(bool unstable) { platformSeams().identityUnstable = unstable; }
 
 void setWriteErrorForTest(int error, qint64 afterBytes)
 {

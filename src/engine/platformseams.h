@@ -15,6 +15,8 @@ struct PlatformSeams {
     int checkError = 0;
     qint64 copyChunk = 0; // 0: the normal chunk size
     quint64 listedInodeShift = 0; // added to every inode a folder's listing gives
+    int flushError = 0;
+    bool identityUnstable = false;
     std::function<void(const NativeName &)> beforePublish;
 };
 

@@ -87,15 +87,18 @@ PreviewNames lookAtTarget(const QString &folderPath, bool intoMobix, Folder &fol
         now.path += "/MOBIX";
     }
     const Folder &target = mobix.isOpen() ? mobix : folder;
-    if (target.isOpen())
+    if (target.isOpen()) {
         fileFacts(target.handle, &now.facts);
+        now.writeError = writableFolder(target);
+    }
     return now;
 }
 
 bool sameTarget(const PreviewNames &known, const PreviewNames &now)
 {
     return known.path == now.path && known.intoMobix == now.intoMobix && known.error == now.error
-        && known.mobixError == now.mobixError && sameUnchangedFile(known.facts, now.facts);
+        && known.mobixError == now.mobixError && known.writeError == now.writeError
+        && sameUnchangedFile(known.facts, now.facts);
 }
 
 } // namespace
@@ -198,6 +201,11 @@ std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, con
         } else if (!intoMobix && (lossy ? found.contains(native) : target.shownNames.contains(name))
                    && !freedBefore(lossy ? native : encodeNativeName(name), i))
             planned.problem = SkipReason::NameTaken;
+        else if (target.writeError != 0)
+            // The run meets the folder's permissions as it writes: "MOBIX" cannot be made, or
+            // no name can be given.
+            planned.problem = intoMobix && target.mobixError == ENOENT ? SkipReason::MobixUnusable
+                                                                       : SkipReason::NoPermission;
         if (planned.problem != SkipReason::None)
             continue;
         givenTo.insert(i);
@@ -228,6 +236,10 @@ QString skipReasonText(SkipReason reason, int error)
         return QStringLiteral("Unterordner MOBIX nicht nutzbar");
     case SkipReason::Cancelled:
         return QStringLiteral("abgebrochen");
+    case SkipReason::NotRecorded:
+        return QStringLiteral("Lauf angehalten: Protokoll nicht schreibbar");
+    case SkipReason::NotOnDevice:
+        return QStringLiteral("Schreiben auf das Gerät fehlgeschlagen");
     case SkipReason::OtherError:
         break;
     }

@@ -26,6 +26,8 @@ enum class SkipReason {
     MobixUnusable,  // "MOBIX" is a file, a link or cannot be made
     Cancelled,
     OtherError,     // see EntryResult::error
+    NotRecorded,    // the journal could not record the step, so the run stopped before it
+    NotOnDevice,    // the copies could not be written out to the device at the end
 };
 
 enum class Outcome { Renamed, Copied, Skipped };
@@ -62,9 +64,19 @@ struct JournalStep {
     NativeName oldName;         // the listed file's name in the listed folder
     NativeName newName;         // the name in the target folder
     FileIdentity identity;      // the renamed file, or the finished copy
-    qint64 size = 0;            // for copies: the copy's size and modification time
+    qint64 size = 0;            // the file's size and modification time (renames: where known)
     qint64 modifyTime[2] = {0, 0};
     bool replacesOlder = false; // a copy that replaces an older file of that name in "MOBIX"
+    qint64 birthTime[2] = {0, 0}; // copies: when the copy was made, where the file system keeps it
+    // For copies: the original as it was copied; the copy is only ever removed while the
+    // original is still there like that.
+    struct Source {
+        FileIdentity identity;
+        qint64 size = 0;
+        qint64 modifyTime[2] = {0, 0};
+    } source;
+    bool sourceKnown = true;    // false for steps of journals that did not record the original
+    quint64 fingerprint = 0;    // of the file's first and last bytes, where identities do not last
 };
 
 class RunObserver
@@ -75,9 +87,12 @@ public:
     virtual void progress(const RunProgress &) {}
     // Polled between entries and between chunks; true stops the run there.
     virtual bool cancelRequested() { return false; }
-    // Called just before a rename or the publishing of a copy; published() follows with the outcome.
-    virtual void aboutToPublish(const JournalStep &) {}
+    // Called just before a rename or the publishing of a copy; published() follows with the
+    // outcome. false stops the run before that step (its journal cannot record it).
+    virtual bool aboutToPublish(const JournalStep &) { return true; }
     virtual void published(const JournalStep &, bool) {}
+    // The final flush failed: the copies of the run may not be on the device.
+    virtual void copiesUnconfirmed() {}
 };
 
 struct RunReport {
@@ -121,6 +136,7 @@ struct PreviewNames {
     qint64 nameMax = 255;
     int error = 0;                 // the listed folder cannot be opened
     int mobixError = 0;            // "MOBIX" is there but no real folder
+    int writeError = 0;            // the target (or the folder, while "MOBIX" is missing) cannot be written
 };
 using PreviewNamesPtr = std::shared_ptr<const PreviewNames>;
 

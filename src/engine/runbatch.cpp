@@ -54,6 +54,21 @@ SkipReason reasonFor(int error)
     }
 }
 
+// One operation as the journal records it, with what identifies the file afterwards.
+JournalStep journalStep(JournalStep::Kind kind, const NativeName &oldName, const NativeName &newName,
+                        const FileFacts &facts)
+{
+    JournalStep step;
+    step.kind = kind;
+    step.oldName = oldName;
+    step.newName = newName;
+    step.identity = facts.identity;
+    step.size = facts.size;
+    std::copy_n(facts.modifyTime, 2, step.modifyTime);
+    std::copy_n(facts.birthTime, 2, step.birthTime);
+    return step;
+}
+
 void skip(EntryResult &result, SkipReason reason, int error = 0)
 {
     result.outcome = Outcome::Skipped;
@@ -111,6 +126,7 @@ private:
     quint64 m_folderDevice = 0;
     enum class Trust { Unchecked, Yes, No } m_listingTrusted = Trust::Unchecked;
     bool m_cancelled = false;
+    bool m_notRecorded = false; // the journal could not record a step: the run stops there
     bool m_anyCopies = false;
 };
 
@@ -140,7 +156,9 @@ RunReport Run::go(const std::vector<BatchEntry> &entries, const QString &folderP
             result.index = i;
             // The name is computed first, so a skipped entry still uses up its number.
             result.newName = newFileName(entry, m_options);
-            if (cancelled())
+            if (m_notRecorded)
+                skip(result, SkipReason::NotRecorded);
+            else if (cancelled())
                 skip(result, SkipReason::Cancelled);
             else if (folderError != 0)
                 skip(result, reasonFor(folderError), folderError);
@@ -157,10 +175,20 @@ RunReport Run::go(const std::vector<BatchEntry> &entries, const QString &folderP
         tell();
     }
     if (m_anyCopies) {
-        // The copies count as made only when they are on the device, not in the cache.
-        flushFileSystem(m_mobix.isOpen() ? m_mobix : m_folder);
-        m_state.flushing = false;
-        tell();
+        // The copies count as made only when they are on the device, not in the cache; when
+        // they cannot be written out, none of them counts and the bar never shows a finished run.
+        const int flushError = flushFileSystem(m_mobix.isOpen() ? m_mobix : m_folder);
+        if (flushError != 0) {
+            for (EntryResult &result : report.results) {
+                if (result.outcome == Outcome::Copied)
+                    skip(result, SkipReason::NotOnDevice, flushError);
+            }
+            if (m_observer)
+                m_observer->copiesUnconfirmed();
+        } else {
+            m_state.flushing = false;
+            tell();
+        }
     }
     report.cancelled = m_cancelled;
     return report;
@@ -192,7 +220,7 @@ void Run::readFolder(const std::vector<BatchEntry> &entries)
 int Run::regularFileFacts(size_t index, const NativeName &name, FileFacts *facts)
 {
     const Listed listed = index < m_listed.size() ? m_listed[index] : Listed();
-    const bool fromListing = listed.type == FileType::Regular && listed.inode != 0;
+    const bool fromListing = listed.type == FileType::Regular && listed.inode != 0 && m_folder.identityStable;
     if (fromListing && m_listingTrusted == Trust::Yes) {
         facts->type = FileType::Regular;
         facts->identity = {m_folderDevice, listed.inode};
@@ -229,14 +257,17 @@ void Run::rename(size_t index, const BatchEntry &entry, const NativeName &target
     const int statError = regularFileFacts(index, entry.nativeName, &facts);
     if (statError != 0 || facts.type != FileType::Regular)
         return skip(result, SkipReason::SourceGone, statError);
-    // The step for the journal is only made for an observer to take it.
+    // The step for the journal is only made for an observer to take it. Where identities do not
+    // last, the file's size, time and fingerprint tell it again at the undo.
     JournalStep step;
     if (m_observer) {
-        step.kind = JournalStep::Rename;
-        step.oldName = entry.nativeName;
-        step.newName = target;
-        step.identity = facts.identity;
-        m_observer->aboutToPublish(step);
+        step = journalStep(JournalStep::Rename, entry.nativeName, target, facts);
+        if (!m_folder.identityStable)
+            step.fingerprint = fingerprintAt(m_folder, entry.nativeName, facts.size);
+        if (!m_observer->aboutToPublish(step)) {
+            m_notRecorded = true;
+            return skip(result, SkipReason::NotRecorded);
+        }
     }
     const int error = renameNoReplaceAt(m_folder, entry.nativeName, m_folder, target);
     if (m_observer)
@@ -299,21 +330,23 @@ void Run::copy(const BatchEntry &entry, Folder &into, const NativeName &target, 
         tell();
         return !cancelled();
     };
-    bool announced = false;
+    JournalStep step;
     const auto beforePublish = [&](const CopiedFile &copied) {
-        announced = true;
-        JournalStep step;
-        step.kind = JournalStep::Copy;
+        if (!m_observer)
+            return true;
+        FileFacts copy;
+        copy.identity = copied.identity;
+        copy.size = copied.size;
+        std::copy_n(copied.modifyTime, 2, copy.modifyTime);
+        std::copy_n(copied.birthTime, 2, copy.birthTime);
+        step = journalStep(JournalStep::Copy, entry.nativeName, target, copy);
         step.intoMobix = intoMobix;
-        step.oldName = entry.nativeName;
-        step.newName = target;
-        step.identity = copied.identity;
-        step.size = copied.size;
-        step.modifyTime[0] = copied.modifyTime[0];
-        step.modifyTime[1] = copied.modifyTime[1];
         step.replacesOlder = result.replacedOlder;
-        if (m_observer)
-            m_observer->aboutToPublish(step);
+        step.source = {facts.identity, facts.size, {facts.modifyTime[0], facts.modifyTime[1]}};
+        if (!into.identityStable)
+            step.fingerprint = fileFingerprint(source, facts.size);
+        m_notRecorded = !m_observer->aboutToPublish(step);
+        return !m_notRecorded;
     };
     // Only the older copy seen above is replaced, and only while the name still holds it as it
     // was: a file put there during the copy stays. A name that was free is taken without
@@ -321,13 +354,12 @@ void Run::copy(const BatchEntry &entry, Folder &into, const NativeName &target, 
     error = copyOpenFile(source, facts, into, target, result.replacedOlder ? &existing : nullptr, between,
                          beforePublish);
     closeFile(source);
-    if (m_observer && announced) {
-        JournalStep step;
-        step.kind = JournalStep::Copy;
-        step.oldName = entry.nativeName;
-        step.newName = target;
-        m_observer->published(step, error == 0);
+    if (m_notRecorded) {
+        result.replacedOlder = false;
+        return skip(result, SkipReason::NotRecorded);
     }
+    if (m_observer && !step.newName.isEmpty())
+        m_observer->published(step, error == 0);
     if (error != 0) {
         result.replacedOlder = false;
         return skip(result, reasonFor(error), error);

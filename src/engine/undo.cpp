@@ -1,6 +1,7 @@
 #include "undo.h"
 
 #include <cerrno>
+#include <cstdlib>
 
 #include "engine/journal.h"
 #include "engine/platformfs.h"
@@ -9,6 +10,8 @@ namespace {
 
 const QString missing = QStringLiteral("Datei fehlt");
 const QString changed = QStringLiteral("Datei wurde seither geändert oder ersetzt");
+const QString originalGone = QStringLiteral("Original fehlt oder wurde geändert, die Kopie bleibt");
+const QString invalid = QStringLiteral("ungültiger Eintrag im Protokoll, nichts geändert");
 
 QString errorText(int error)
 {
@@ -18,47 +21,90 @@ QString errorText(int error)
                                                                               : SkipReason::OtherError, error);
 }
 
-void undoRename(Folder &folder, const JournalRecord &record, UndoResult &result)
+bool later(const qint64 a[2], const qint64 b[2])
 {
-    const JournalStep &step = record.step;
-    FileFacts facts;
-    if (statAt(folder, step.newName, true, &facts) != 0) {
-        // A rename the run never got to do leaves nothing to take back.
-        if (record.done == 1)
-            result.reason = missing;
-        return;
-    }
-    if (facts.type != FileType::Regular || !(facts.identity == step.identity)) {
-        result.reason = record.done == 1 ? changed : QString();
-        return;
-    }
-    const int error = renameNoReplaceAt(folder, step.newName, folder, step.oldName);
-    result.done = error == 0;
-    if (error != 0)
-        result.reason = errorText(error);
+    return a[0] > b[0] || (a[0] == b[0] && a[1] > b[1]);
 }
 
-void undoCopy(Folder &target, const JournalRecord &record, UndoResult &result)
+// Times as a medium keeps them: to the nanosecond where identities last, else within the two
+// seconds FAT rounds to.
+bool sameTime(const qint64 a[2], const qint64 b[2], bool exact)
+{
+    if (exact)
+        return a[0] == b[0] && a[1] == b[1];
+    return std::llabs(a[0] - b[0]) <= 2;
+}
+
+// Whether facts describe the file the step left, as far as the medium can tell.
+bool isStepFile(const Folder &folder, const JournalStep &step, const FileFacts &facts, const qint64 runStart[2])
+{
+    if (facts.type != FileType::Regular)
+        return false;
+    if (!folder.identityStable) {
+        // Numbers change when a card is mounted again: the name, size, time and the bytes at
+        // both ends tell the file instead.
+        return facts.size == step.size && sameTime(facts.modifyTime, step.modifyTime, false)
+            && (step.fingerprint == 0 || fingerprintAt(folder, step.newName, facts.size) == step.fingerprint);
+    }
+    if (!(facts.identity == step.identity))
+        return false;
+    // A number can be handed out again to a file made later: a birth time after the run's
+    // start (renames) or other than the copy's own tells such a file apart.
+    if (step.kind == JournalStep::Rename)
+        return facts.birthTime[0] == 0 || runStart[0] == 0 || !later(facts.birthTime, runStart);
+    return facts.size == step.size && sameTime(facts.modifyTime, step.modifyTime, true)
+        && (facts.birthTime[0] == 0 || step.birthTime[0] == 0 || sameTime(facts.birthTime, step.birthTime, true));
+}
+
+// A copy goes only while its original is still there as it was copied: else it may be the
+// only one left.
+bool originalStillThere(const Folder &folder, const JournalStep &step)
+{
+    FileFacts original;
+    if (statAt(folder, step.oldName, true, &original) != 0 || original.type != FileType::Regular)
+        return false;
+    if (!step.sourceKnown)
+        return true;
+    return original.size == step.source.size
+        && sameTime(original.modifyTime, step.source.modifyTime, folder.identityStable)
+        && (!folder.identityStable || original.identity == step.source.identity);
+}
+
+void undoStep(Folder &folder, Folder &target, const JournalRecord &record, const qint64 runStart[2],
+              UndoResult &result)
 {
     const JournalStep &step = record.step;
     FileFacts facts;
-    if (!target.isOpen() || statAt(target, step.newName, false, &facts) != 0) {
+    if (!target.isOpen() || statAt(target, step.newName, step.kind == JournalStep::Rename, &facts) != 0) {
+        // A step the run never got to do leaves nothing to take back.
         if (record.done == 1)
             result.reason = missing;
         return;
     }
-    // Only the copy exactly as the run left it; a changed or replaced file stays.
-    if (facts.type != FileType::Regular || !(facts.identity == step.identity) || facts.size != step.size
-        || facts.modifyTime[0] != step.modifyTime[0] || facts.modifyTime[1] != step.modifyTime[1]) {
+    if (!isStepFile(target, step, facts, runStart)) {
         result.reason = record.done == 1 ? changed : QString();
         return;
     }
-    const int error = removeAt(target, step.newName);
+    if (step.kind == JournalStep::Copy && !originalStillThere(folder, step)) {
+        result.reason = originalGone;
+        return;
+    }
+    const int error = step.kind == JournalStep::Rename ? renameNoReplaceAt(folder, step.newName, folder, step.oldName)
+                                                       : removeAt(target, step.newName);
     result.done = error == 0;
     if (error != 0)
         result.reason = errorText(error);
     else if (step.replacesOlder)
         result.reason = QStringLiteral("die ältere Datei in MOBIX lässt sich nicht wiederherstellen");
+}
+
+// Problems that may go away (a name taken again, a permission) are tried again by the next
+// undo; a file that is gone or changed, a copy that is all that is left of its original, or a
+// step that was taken back, is not.
+bool worthKeeping(const UndoResult &result)
+{
+    return !result.done && !result.reason.isEmpty() && result.reason != missing && result.reason != changed
+        && result.reason != invalid && result.reason != originalGone;
 }
 
 } // namespace
@@ -79,20 +125,53 @@ int UndoReport::countProblems() const
     return problems;
 }
 
+void removeLeftReservation(const QString &folderPath, const JournalContents &contents)
+{
+    if (contents.records.empty())
+        return;
+    const JournalRecord &last = contents.records.back();
+    if (last.done != -1 || !last.valid || last.step.kind != JournalStep::Rename)
+        return;
+    Folder folder;
+    if (openFolder(encodeNativeName(folderPath), &folder) != 0)
+        return;
+    // Killed between taking the name and the rename onto it: the old name still holds the file,
+    // and the new one an empty file made after the run began.
+    FileFacts reserved;
+    FileFacts original;
+    if (statAt(folder, last.step.newName, false, &reserved) == 0 && reserved.type == FileType::Regular
+        && reserved.size == 0 && reserved.modifyTime[0] + 2 >= contents.startTime[0]
+        && statAt(folder, last.step.oldName, false, &original) == 0 && original.type == FileType::Regular
+        && !(original.identity == reserved.identity && folder.identityStable))
+        removeAt(folder, last.step.newName);
+    closeFolder(&folder);
+}
+
 UndoReport UndoLastRun(const QString &folderPath)
 {
     UndoReport report;
-    std::vector<JournalRecord> records;
-    report.hadJournal = readJournal(folderPath, &records);
+    JournalFile file;
+    const int openError = folderPath.isEmpty() ? ENOENT : file.open(journalPath(folderPath), false);
+    report.busy = openError == EBUSY;
+    if (!file.isOpen()) {
+        if (openError != ENOENT && !report.busy)
+            report.journalProblem = journalProblemText(openError);
+        return report;
+    }
+    QByteArray bytes;
+    JournalContents contents;
+    report.hadJournal = file.readAll(&bytes) == 0 && parseJournal(bytes, folderPath, &contents);
     if (!report.hadJournal)
         return report;
+    removeLeftReservation(folderPath, contents);
     Folder folder;
     Folder mobix;
     const int folderError = openFolder(encodeNativeName(folderPath), &folder);
     if (folderError == 0)
         openSubfolder(folder, encodeNativeName(QStringLiteral("MOBIX")), false, &mobix);
+    std::vector<JournalRecord> kept;
     // Backwards, so that a name the run freed and gave again is free when its turn comes.
-    for (auto it = records.rbegin(); it != records.rend(); ++it) {
+    for (auto it = contents.records.rbegin(); it != contents.records.rend(); ++it) {
         if (it->done == 0)
             continue;
         UndoResult result;
@@ -100,19 +179,27 @@ UndoReport UndoLastRun(const QString &folderPath)
         result.intoMobix = it->step.intoMobix;
         result.name = decodeNativeName(it->step.newName);
         result.oldName = decodeNativeName(it->step.oldName);
-        if (folderError != 0)
+        if (!it->valid)
+            result.reason = invalid;
+        else if (folderError != 0)
             result.reason = skipReasonText(SkipReason::SourceGone);
-        else if (!result.copy)
-            undoRename(folder, *it, result);
         else
-            undoCopy(result.intoMobix ? mobix : folder, *it, result);
+            undoStep(folder, result.copy && result.intoMobix ? mobix : folder, *it, contents.startTime, result);
+        if (folderError != 0 || worthKeeping(result))
+            kept.insert(kept.begin(), *it);
         if (result.done || !result.reason.isEmpty())
             report.results.push_back(result);
     }
     closeFolder(&mobix);
     closeFolder(&folder);
-    if (folderError == 0)
-        removeJournal(folderPath);
+    if (kept.empty()) {
+        file.remove();
+        return report;
+    }
+    contents.records = std::move(kept);
+    const QByteArray text = journalText(folderPath, contents);
+    if (!file.isWritable() || file.truncate(0) != 0 || file.write(0, text.constData(), text.size()) != 0)
+        report.journalProblem = QStringLiteral("das Protokoll lässt sich nicht fortschreiben");
     return report;
 }
 

@@ -20,6 +20,8 @@ struct UndoResult {
 
 struct UndoReport {
     bool hadJournal = false;
+    bool busy = false;       // another run or undo works in the folder: nothing was done
+    QString journalProblem;  // why the journal could not be read or kept, when it could not
     std::vector<UndoResult> results;
     int countDone() const;
     int countProblems() const;
@@ -27,10 +29,17 @@ struct UndoReport {
 
 // Renames back every file the run renamed, when it still has the new name, is the same file
 // and its old name is free (never replacing anything), and removes every copy the run made
-// that is unchanged since. Works from the last operation to the first; the journal is removed
-// afterwards.
+// that is unchanged since and whose original is still there unchanged. Works from the last
+// operation to the first. What could not be taken back stays in the journal, so a second undo
+// tries it again; the journal goes when nothing is left.
 UndoReport UndoLastRun(const QString &folderPath);
 
 // The lines for the user: "new → old: reason" for each problem, at most maxLines, then
 // "… und N weitere".
 QString undoProblemsText(const UndoReport &report, int maxLines = 20);
+
+struct JournalContents;
+// Removes the empty file a run killed midway left under a new name it had taken for a rename
+// (where the file system can only take a name by creating a file), as the journal's last step
+// shows it. The next run and the undo in the folder call it.
+void removeLeftReservation(const QString &folderPath, const JournalContents &contents);

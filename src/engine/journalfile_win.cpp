@@ -1,0 +1,153 @@
+// The journal's file on Windows: a byte-range lock over the whole file, which other processes
+// cannot pass, and room allocated by setting the file's end before it is written.
+#include "journalfile.h"
+
+#include <qt_windows.h>
+
+#include <cerrno>
+
+namespace {
+
+qint64 journalRoom = -1;
+
+HANDLE handleOf(FileHandle file)
+{
+    return reinterpret_cast<HANDLE>(file);
+}
+
+int errorOf(DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return ENOENT;
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_SHARING_VIOLATION:
+        return EBUSY;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+        return EACCES;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return ENOSPC;
+    default:
+        return EIO;
+    }
+}
+
+int setEnd(HANDLE file, qint64 size)
+{
+    LARGE_INTEGER at;
+    at.QuadPart = size;
+    if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN) || !SetEndOfFile(file))
+        return errorOf(GetLastError());
+    return 0;
+}
+
+} // namespace
+
+void setJournalRoomForTest(qint64 bytes)
+{
+    journalRoom = bytes;
+}
+
+int JournalFile::open(const QString &path, bool create)
+{
+    close();
+    const auto *wide = reinterpret_cast<const wchar_t *>(path.utf16());
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    // A reparse point (a link) is opened as itself, never followed.
+    const DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
+    HANDLE file = CreateFileW(wide, GENERIC_READ | GENERIC_WRITE | DELETE, share, nullptr,
+                              create ? OPEN_ALWAYS : OPEN_EXISTING, flags, nullptr);
+    m_writable = file != INVALID_HANDLE_VALUE;
+    const int writeError = m_writable ? 0 : errorOf(GetLastError());
+    if (!m_writable && writeError == EACCES)
+        file = CreateFileW(wide, GENERIC_READ, share, nullptr, OPEN_EXISTING, flags, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return errorOf(GetLastError());
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info)
+        || (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
+        || info.nNumberOfLinks > 1) {
+        CloseHandle(file);
+        return EINVAL;
+    }
+    OVERLAPPED whole = {};
+    if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole)) {
+        const int error = errorOf(GetLastError());
+        CloseHandle(file);
+        return error;
+    }
+    m_handle = reinterpret_cast<FileHandle>(file);
+    m_path = path;
+    return writeError;
+}
+
+int JournalFile::readAll(QByteArray *bytes) const
+{
+    bytes->clear();
+    char buffer[65536];
+    for (qint64 offset = 0;;) {
+        OVERLAPPED at = {};
+        at.Offset = DWORD(offset);
+        at.OffsetHigh = DWORD(offset >> 32);
+        DWORD got = 0;
+        if (!ReadFile(handleOf(m_handle), buffer, sizeof buffer, &got, &at))
+            return GetLastError() == ERROR_HANDLE_EOF ? 0 : errorOf(GetLastError());
+        if (got == 0)
+            return 0;
+        bytes->append(buffer, qsizetype(got));
+        offset += got;
+    }
+}
+
+int JournalFile::write(qint64 offset, const char *data, qint64 size)
+{
+    while (size > 0) {
+        OVERLAPPED at = {};
+        at.Offset = DWORD(offset);
+        at.OffsetHigh = DWORD(offset >> 32);
+        DWORD put = 0;
+        if (!WriteFile(handleOf(m_handle), data, DWORD(qMin<qint64>(size, 1 << 30)), &put, &at))
+            return errorOf(GetLastError());
+        if (put == 0)
+            return ENOSPC;
+        data += put;
+        offset += put;
+        size -= put;
+    }
+    return 0;
+}
+
+int JournalFile::reserve(qint64 size)
+{
+    if (journalRoom >= 0 && size > journalRoom)
+        return ENOSPC;
+    LARGE_INTEGER now;
+    if (!GetFileSizeEx(handleOf(m_handle), &now))
+        return errorOf(GetLastError());
+    // Setting the end allocates the room and fills it with zeros when it is read.
+    return now.QuadPart >= size ? 0 : setEnd(handleOf(m_handle), size);
+}
+
+int JournalFile::truncate(qint64 size)
+{
+    return setEnd(handleOf(m_handle), size);
+}
+
+int JournalFile::remove()
+{
+    FILE_DISPOSITION_INFO dispose = {TRUE};
+    if (!SetFileInformationByHandle(handleOf(m_handle), FileDispositionInfo, &dispose, sizeof dispose))
+        return errorOf(GetLastError());
+    return 0;
+}
+
+void JournalFile::close()
+{
+    if (m_handle != noFileHandle)
+        CloseHandle(handleOf(m_handle)); // the lock goes with the handle
+    m_handle = noFileHandle;
+    m_writable = false;
+}
