@@ -25,8 +25,8 @@ inline RenameOptions options(Mode mode, int length, const QString &pattern = {},
 
 // Per ticked entry: r renamed, c copied, or why it was skipped: t name taken, n not allowed, l
 // too long, u unchanged, g source gone, s no space, p no permission, m "MOBIX" unusable, x
-// cancelled, e another error.
-inline char code(SkipReason reason) { return "-tnlugspmxe"[int(reason)]; }
+// cancelled, e another error, j the journal could not record it, f not written out to the device.
+inline char code(SkipReason reason) { return "-tnlugspmxejf"[int(reason)]; }
 inline QString outcomes(const RunReport &report)
 {
     QString codes;

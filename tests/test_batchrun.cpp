@@ -1,6 +1,8 @@
 #include <algorithm>
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 
 #include <QThread>
@@ -13,6 +15,18 @@ namespace {
 // A folder laid out in list order: "name" is a listed file, "-name" is on disk but not listed,
 // "!name" is listed but gone, "|name" a listed pipe, "~name" listed under its Latin-1 bytes,
 // "/name" listed but now a folder, "a->b" a link and "a=>b" a hard link.
+// Sets or clears the file's immutable flag, as chattr does (root, and a file system that has it).
+bool setImmutable(const QByteArray &path, bool on)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW);
+    int flags = 0;
+    const bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0
+        && ::ioctl(fd, FS_IOC_SETFLAGS, &(flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL)) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return done;
+}
+
 struct TestFolder {
     QTemporaryDir dir;
     std::vector<BatchEntry> entries;
@@ -75,6 +89,8 @@ private slots:
         setCopyMethodForTest(CopyMethod::Fastest);
         setCopyChunkForTest(0);
         setListedInodeShiftForTest(0);
+        setJournalRoomForTest(-1);
+        setFlushErrorForTest(0);
     }
     void run_data();
     void run();
@@ -130,6 +146,90 @@ private slots:
         QVERIFY(std::any_of(values.begin(), values.end(), [](float v) { return v > 0.0001f && v < 25; }));
         QVERIFY(values.first() == 0.0001f && values.last() == 100.0f);
         QVERIFY(stopAfter == 0 || values.at(values.size() - 2) == 99.9999f);
+    }
+    void journalUnderStrain_data();
+    void journalUnderStrain()
+    {
+        QFETCH(QString, strain);
+        QFETCH(int, openError);
+        QFETCH(QString, outcomes);
+        QFETCH(bool, olderKept);
+        QTemporaryDir state;
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+        QStringList names{"z old.mp3"};
+        for (int i = 1; i <= 1000; ++i)
+            names << QStringLiteral("Lied %1.mp3").arg(i, 4, 10, QChar('0'));
+        if (strain == "names taken")
+            names << "-1.mp3" << "-2.mp3" << "-3.mp3";
+        TestFolder folder(names, 'x' + QString(1000, '.'));
+        // An earlier run in the folder, whose journal a later one must never leave behind as its own.
+        const QStringList beforeAll = folder.state();
+        {
+            JournalObserver older(folder.path(), nullptr);
+            QCOMPARE(older.open(), 0);
+            QCOMPARE(::outcomes(RunBatch(folder.entries, options(InPlace, 1), folder.path(), &older)), "r");
+        }
+        const QString path = journalPath(folder.path()), victim = state.path() + "/victim";
+        QVERIFY(writeOrigin(QFile::encodeName(victim), "victim"));
+        const QByteArray journal = QFile::encodeName(path);
+        if (strain == "link" || strain == "fifo" || strain == "second name")
+            QVERIFY(QFile::remove(path));
+        if (strain == "link")
+            QVERIFY(::symlink(QFile::encodeName(victim).constData(), journal.constData()) == 0);
+        else if (strain == "fifo")
+            QVERIFY(::mkfifo(journal.constData(), 0600) == 0);
+        else if (strain == "second name")
+            QVERIFY(::link(QFile::encodeName(victim).constData(), journal.constData()) == 0);
+        else if (strain == "immutable" && !setImmutable(journal, true))
+            QSKIP("the state folder's file system cannot make a file immutable");
+        setJournalRoomForTest(strain == "full" ? 0 : strain == "fills up" ? 64 * 1024 : -1);
+        for (size_t i = 0; i < folder.entries.size(); ++i)
+            folder.entries[i].selected = i > 0 && (strain != "names taken" || i <= 3);
+        const QStringList beforeRun = folder.state();
+        JournalObserver observer(folder.path(), nullptr);
+        QCOMPARE(observer.open(), openError);
+        QCOMPARE(observer.problem().isEmpty(), openError == 0);
+        if (openError != 0)
+            observer.goAheadWithout();
+        const RunReport report = RunBatch(folder.entries, options(InPlace, 30, "%#"), folder.path(), &observer);
+        observer.close();
+        const QStringList afterRun = folder.state();
+        QCOMPARE(::outcomes(report).replace(QRegularExpression("(.)\\1*"), "\\1"), outcomes);
+        QCOMPARE(bytesOf("victim"), [&] { QFile file(victim); file.open(QIODevice::ReadOnly); return file.readAll(); }());
+        // Undo takes back exactly the last run that changed something, or nothing at all: an
+        // older journal that could not be removed is marked as outdated.
+        const UndoReport undo = UndoLastRun(folder.path());
+        QCOMPARE(undoProblemsText(undo), QString());
+        QCOMPARE(undo.hadJournal, openError == 0);
+        QCOMPARE(QFileInfo::exists(path), olderKept);
+        setImmutable(journal, false);
+        QCOMPARE(folder.state(), openError != 0 ? afterRun : outcomes == "t" ? beforeAll : beforeRun);
+    }
+    void failedFlush()
+    {
+        QTemporaryDir state;
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+        TestFolder folder({"a.mp3", "b.mp3", "c.mp3"}, "xxx");
+        setFlushErrorForTest(EIO);
+        struct Bar : RunObserver {
+            QList<float> values;
+            void progress(const RunProgress &state) override { values << state.barValue(); }
+        } bar;
+        JournalObserver journal(folder.path(), &bar);
+        QCOMPARE(journal.open(), 0);
+        const RunReport report = RunBatch(folder.entries, options(IntoMobix, 30), folder.path(), &journal);
+        journal.close();
+        // Copies that may never have reached the device are not reported done, nor shown so.
+        QCOMPARE(::outcomes(report), "fff");
+        QCOMPARE(outcomeText(report.results[0]), "übersprungen: Schreiben auf das Gerät fehlgeschlagen");
+        QVERIFY(!bar.values.contains(100.0f));
+        // Nor does the journal claim them done: an undo removes them where they are, unchanged,
+        // and misses none that is not.
+        QVERIFY(QFile::remove(folder.path() + "MOBIX/b.mp3"));
+        const UndoReport undo = UndoLastRun(folder.path());
+        QCOMPARE(undoProblemsText(undo), QString());
+        QCOMPARE(undo.countDone(), 2);
+        QCOMPARE(folder.state(), (QStringList{"MOBIX/", "a.mp3", "b.mp3", "c.mp3"}));
     }
     void progressNumberingAndFacts()
     {
@@ -420,6 +520,22 @@ void TestBatchRun::undo_data()
         << "0003.mp3: Datei wurde seither geändert oder ersetzt" << false;
     QTest::newRow("a journal entry edited to lead out of the folder") << options(InPlace, 30, "%#") << "edit 3.mp3"
         << QStringList{"3.mp3=0003 Lied.mp3"} << "../bait.mp3 → 0003 Lied.mp3: ungültiger Eintrag im Protokoll, nichts geändert" << false;
+}
+
+// How the journal of a run holds up: its file system full before the run or midway, its path
+// taken by a link, a FIFO or a second name of another file, or the file made immutable, or a
+// run that changes nothing. The open's answer, the run's outcomes (runs of one code shown once),
+// and whether the earlier run's journal stays when the new run goes ahead without one.
+void TestBatchRun::journalUnderStrain_data()
+{
+    columns<QString, int, QString, bool>("strain", "openError", "outcomes", "olderKept");
+    QTest::newRow("the state folder full before the run") << "full" << ENOSPC << "r" << false;
+    QTest::newRow("the journal fills up midway: the run stops there") << "fills up" << 0 << "rj" << false;
+    QTest::newRow("a link at the journal's path") << "link" << EINVAL << "r" << false;
+    QTest::newRow("a FIFO at the journal's path") << "fifo" << EINVAL << "r" << false;
+    QTest::newRow("the journal's path a second name of another file") << "second name" << EINVAL << "r" << false;
+    QTest::newRow("the journal made immutable") << "immutable" << EPERM << "r" << true;
+    QTest::newRow("a run that changes nothing keeps the journal before it") << "names taken" << 0 << "t" << false;
 }
 
 // Each row applies one rule to a name or pattern. arg is the length, the allowed characters or

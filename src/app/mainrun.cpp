@@ -133,7 +133,8 @@ void Main::cutClick()
 
 bool Main::canUndo() const
 {
-    return !m_busy && !m_journalPath.isEmpty() && QFileInfo::exists(m_journalPath);
+    return !m_busy && !m_journalPath.isEmpty() && QFileInfo::exists(m_journalPath)
+        && !QFileInfo::exists(outdatedMarkerPath(m_journalPath));
 }
 
 void Main::undoLastRun()

@@ -182,6 +182,11 @@ void pruneJournals(const QString &keep)
 
 } // namespace
 
+QString outdatedMarkerPath(const QString &journalPath)
+{
+    return journalPath + QStringLiteral(".outdated");
+}
+
 QString journalFolder()
 {
 #ifdef Q_OS_WIN
@@ -203,7 +208,8 @@ QString journalPath(const QString &folderPath)
 
 bool hasJournal(const QString &folderPath)
 {
-    return !folderPath.isEmpty() && QFileInfo(journalPath(folderPath)).isFile();
+    const QString path = folderPath.isEmpty() ? QString() : journalPath(folderPath);
+    return !path.isEmpty() && QFileInfo(path).isFile() && !QFileInfo::exists(outdatedMarkerPath(path));
 }
 
 bool parseJournal(const QByteArray &bytes, const QString &folderPath, JournalContents *contents)
@@ -317,8 +323,13 @@ int JournalObserver::open()
 void JournalObserver::goAheadWithout()
 {
     m_state = State::Without;
-    if (!m_file.isOpen() || m_file.remove() != 0)
-        QFile::remove(journalPath(m_folderPath));
+    // The journal of an earlier run must not pass for this one's: it goes, or where it cannot
+    // be removed (an immutable file) a marker beside it says it is outdated.
+    const QString path = journalPath(m_folderPath);
+    if ((!m_file.isOpen() || m_file.remove() != 0) && !QFile::remove(path) && QFileInfo::exists(path)) {
+        QFile marker(outdatedMarkerPath(path));
+        marker.open(QIODevice::WriteOnly);
+    }
 }
 
 void JournalObserver::progress(const RunProgress &state)
@@ -339,6 +350,7 @@ bool JournalObserver::begin()
     if (m_file.truncate(0) != 0 || !append(header.constData(), header.size(), nullptr))
         return false;
     m_state = State::Writing;
+    QFile::remove(outdatedMarkerPath(journalPath(m_folderPath)));
     pruneJournals(journalPath(m_folderPath));
     return true;
 }

@@ -18,7 +18,10 @@
 QString journalFolder();
 // The journal of the last run in this folder (path with its trailing separator).
 QString journalPath(const QString &folderPath);
+// Whether the folder has a journal to take back (not one marked as outdated by a later run).
 bool hasJournal(const QString &folderPath);
+// The marker beside a journal that a later run could not replace or remove.
+QString outdatedMarkerPath(const QString &journalPath);
 
 // A step as read back, with what became of it: 1 done, 0 failed, -1 unknown (the run ended
 // before it could say, or its copies may not have reached the device). A step whose names are

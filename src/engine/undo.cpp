@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include <QFileInfo>
+
 #include "engine/journal.h"
 #include "engine/platformfs.h"
 
@@ -151,7 +153,9 @@ UndoReport UndoLastRun(const QString &folderPath)
 {
     UndoReport report;
     JournalFile file;
-    const int openError = folderPath.isEmpty() ? ENOENT : file.open(journalPath(folderPath), false);
+    const QString path = folderPath.isEmpty() ? QString() : journalPath(folderPath);
+    const bool outdated = !path.isEmpty() && QFileInfo::exists(outdatedMarkerPath(path));
+    const int openError = path.isEmpty() || outdated ? ENOENT : file.open(path, false);
     report.busy = openError == EBUSY;
     if (!file.isOpen()) {
         if (openError != ENOENT && !report.busy)
