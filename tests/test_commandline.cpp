@@ -1,10 +1,13 @@
 // The command line run as a child process, the way a script runs it: no display, no platform
 // plugin chosen, a settings file of its own that must come out of every run unchanged.
+#include <sys/mount.h>
+
 #include <QDateTime>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 
 #include "columns.h"
@@ -137,7 +140,84 @@ private slots:
         QCOMPARE(kappwerk({"--undo", folder()}).status, 2);
     }
 
+    // Two processes on one folder at once, a run against a run and a run against an undo, again
+    // and again: neither ever crashes, one of them may find the folder busy and change nothing,
+    // and whatever ran can be taken back, so the undos bring back exactly the files there were.
+    void racingProcesses()
+    {
+        QStringList names;
+        for (int i = 1; i <= 3000; ++i)
+            names << QStringLiteral("Titel %1 von vielen.mp3").arg(i);
+        makeFiles(names);
+        const QStringList original = state();
+        const QStringList run{"--run", "--rename", "--number", "%#", "--keep", "--filter", "*.*", folder()};
+        for (int round = 0; round < 6; ++round) {
+            QProcess first, second;
+            start(first, run);
+            start(second, round % 2 ? QStringList{"--undo", folder()} : run);
+            for (QProcess *process : {&first, &second}) {
+                QVERIFY(process->waitForFinished(60000));
+                QCOMPARE(process->exitStatus(), QProcess::NormalExit);
+                const QString errors = QString::fromUtf8(process->readAllStandardError());
+                QVERIFY2(process->exitCode() == 0 || errors.contains("läuft gerade ein anderer Lauf")
+                             || errors.contains("kein Lauf verzeichnet"), qPrintable(errors));
+            }
+            int undos = 0;
+            while (kappwerk({"--undo", folder()}).status == 0)
+                QVERIFY(++undos < 4);
+            QCOMPARE(state(), original);
+        }
+    }
+    // A run whose journal cannot be written changes nothing unless told to go ahead without it.
+    void runThatCannotBeTakenBack()
+    {
+        makeFiles({"Lied eins.mp3"});
+        const QStringList before = state();
+        QTemporaryFile notAFolder;
+        QVERIFY(notAFolder.open());
+        const QByteArray stateHome = qgetenv("XDG_STATE_HOME");
+        qputenv("XDG_STATE_HOME", QFile::encodeName(notAFolder.fileName()));
+        const Result refused = kappwerk({"--run", "--rename", "--cut", "4", folder()});
+        const Result done = kappwerk({"--run", "--no-undo", "--rename", "--cut", "4", folder()});
+        qputenv("XDG_STATE_HOME", stateHome);
+        QCOMPARE(refused.status, 2);
+        QVERIFY2(refused.errors.contains("kann nicht rückgängig gemacht werden") && refused.errors.contains("--no-undo"),
+                 qPrintable(refused.errors));
+        QCOMPARE(done.status, 0);
+        QCOMPARE(done.lines, QStringList{"Lied eins.mp3\tLied.mp3\tumbenannt"});
+        QCOMPARE(state(), QStringList{"Lied.mp3=Lied eins.mp3"});
+        Q_UNUSED(before);
+    }
+    // In a folder on a medium mounted read-only the dry run foresees what the run meets.
+    void readOnlyFolder()
+    {
+        makeFiles({"ro/", "Lied eins.mp3"});
+        const QByteArray ro = QFile::encodeName(folder() + "/ro");
+        if (::mount("tmpfs", ro.constData(), "tmpfs", 0, "size=1m") != 0)
+            QSKIP("cannot mount a file system here (not root)");
+        const auto unmount = qScopeGuard([&] { ::umount2(ro.constData(), MNT_DETACH); });
+        QVERIFY(writeOrigin(ro + "/Lied zwei.mp3", "Lied zwei.mp3"));
+        QVERIFY(::mount("tmpfs", ro.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=1m") == 0);
+        for (const char *mode : {"--rename", "--beside", "--mobix"}) {
+            const QStringList arguments{"--cut", "4", mode, folder() + "/ro"};
+            const Result dryRun = kappwerk(QStringList{"--dry-run"} + arguments);
+            const Result run = kappwerk(QStringList{"--run"} + arguments);
+            QCOMPARE(run.status, 1);
+            QCOMPARE(dryRun.status, run.status);
+            QCOMPARE(dryRun.lines, run.lines);
+            QVERIFY2(run.lines.value(0).contains(QString(mode) == "--mobix" ? "MOBIX nicht nutzbar" : "keine Berechtigung"),
+                     qPrintable(run.lines.value(0)));
+        }
+    }
+
 private:
+    void start(QProcess &process, const QStringList &arguments) const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home->filePath(QStringLiteral("config")));
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(KAPPWERK_BINARY), arguments);
+    }
     QString folder() const { return m_home->filePath(QStringLiteral("music")); }
     QString settingsFile() const { return m_home->filePath(QStringLiteral("config/Kappwerk/Kappwerk.conf")); }
     // "name" is a file holding its own bytes, "name/" a folder.
