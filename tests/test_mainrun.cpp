@@ -2,6 +2,9 @@
 // the controls hold them, the run on its worker thread with the controls locked, stopping it,
 // the report of skipped files, and taking the last run back.
 #include "windowfixture.h"
+#include "engine/journal.h"
+
+#include <sys/stat.h>
 
 #include <QProcess>
 #include <QThread>
@@ -106,6 +109,49 @@ private slots:
         }
         QCOMPARE(list()->texts(), before);
         QCOMPARE(folderState(m_folder->path() + '/'), before);
+        QVERIFY(!m_window->canUndo());
+    }
+
+    // Before a run the window takes the folder's journal: a folder another run or undo holds is
+    // left alone, and a run that could not be taken back starts only when the user says so.
+    void journalGuards_data()
+    {
+        columns<QString, int, QString, int, bool>("strain", "answer", "message", "style", "renamed");
+        const QString cannot = "Dieser Lauf kann nicht rückgängig gemacht werden (die Protokolldatei ist keine "
+                               "normale Datei). Trotzdem ausführen?";
+        QTest::newRow("another run holds the folder") << "busy" << int(toolkit::ResultYes)
+            << "In diesem Ordner läuft gerade ein anderer Lauf." << int(toolkit::StyleExclamation) << false;
+        QTest::newRow("no journal possible, the user says no") << "fifo" << int(toolkit::ResultNo) << cannot
+            << int(toolkit::StyleQuestionYesNoDefaultNo) << false;
+        QTest::newRow("no journal possible, the user goes ahead") << "fifo" << int(toolkit::ResultYes) << cannot
+            << int(toolkit::StyleQuestionYesNoDefaultNo) << true;
+    }
+    void journalGuards()
+    {
+        QFETCH(QString, strain);
+        QFETCH(int, answer);
+        QFETCH(QString, message);
+        QFETCH(int, style);
+        QFETCH(bool, renamed);
+        makeFile("Schubert - Ständchen.mp3", bytesOf("Schubert - Ständchen.mp3"));
+        const QString folder = m_folder->path() + '/';
+        QDir().mkpath(journalFolder());
+        QFile::remove(journalPath(folder));
+        JournalFile other;
+        if (strain == "busy")
+            QCOMPARE(other.open(journalPath(folder), true), 0);
+        else
+            QVERIFY(::mkfifo(QFile::encodeName(journalPath(folder)), 0600) == 0);
+        const auto clean = qScopeGuard([&] { other.close(); QFile::remove(journalPath(folder)); });
+        open(m_folder->path());
+        c<QCheckBox>("Overwrite")->setChecked(true);
+        c<QLineEdit>("MaxFileLength")->setText(QStringLiteral("8"));
+        click("AllFiles");
+        m_messages.setAnswer(answer);
+        click("Cut");
+        QCOMPARE(m_messages.count(), 1);
+        expectMessage(message, style, "Kappwerk");
+        QCOMPARE(folderState(folder), QStringList{renamed ? "Schubert.mp3=Schubert - Ständchen.mp3" : "Schubert - Ständchen.mp3"});
         QVERIFY(!m_window->canUndo());
     }
 

@@ -133,8 +133,10 @@ void Main::cutClick()
 
 bool Main::canUndo() const
 {
-    return !m_busy && !m_journalPath.isEmpty() && QFileInfo::exists(m_journalPath)
-        && !QFileInfo::exists(outdatedMarkerPath(m_journalPath));
+    if (m_busy || m_journalPath.isEmpty())
+        return false;
+    const QFileInfo journal(m_journalPath);
+    return journal.isFile() && journal.size() > 0 && !QFileInfo::exists(outdatedMarkerPath(m_journalPath));
 }
 
 void Main::undoLastRun()
