@@ -2,9 +2,11 @@
 // with the default options on every file of a folder and says "copying" on stdout once the
 // first chunk of a copy is written, then keeps each later chunk waiting a little so that the
 // copy is surely under way when the signal comes.
-// With "journal" the run writes its journal, as the window's and the command line's do, and
-// renames in place say "copying" after the first file and then go slowly too.
-// Usage: runchild FOLDER inplace|beside|mobix [named|journal]
+// The run writes its journal, as the window's and the command line's do; renames in place say
+// "copying" after the first file and then go slowly too.
+// With "reserve" every new name is taken by an exclusive create first, as on FAT and exFAT
+// through FUSE, and held a while before the rename onto it.
+// Usage: runchild FOLDER inplace|beside|mobix [named|reserve]
 #include <cstdio>
 
 #include <QDir>
@@ -45,13 +47,16 @@ int main(int argc, char *argv[])
     const QString folder = QFile::decodeName(argv[1]) + QLatin1Char('/');
     const QByteArray mode = argv[2], extra = argc > 3 ? argv[3] : "";
     setUnnamedTempsForTest(extra != "named");
+    if (extra == "reserve") {
+        setPublishLimitForTest(PublishLimit::NoLinks);
+        setReservationPauseForTest(300);
+    }
     const RenameOptions options{.Subdirectory = mode == "mobix", .Overwrite = mode == "inplace"};
     std::vector<BatchEntry> entries;
     for (const QString &name : QDir(folder).entryList(QDir::Files, QDir::Name))
         entries.push_back({name, QFileInfo(name).suffix(), QFile::encodeName(name), true});
     SlowObserver slow;
     JournalObserver journal(folder, &slow);
-    RunObserver *observer = extra == "journal" ? static_cast<RunObserver *>(&journal) : &slow;
-    const RunReport report = RunBatch(entries, options, folder, observer);
+    const RunReport report = RunBatch(entries, options, folder, &journal);
     return report.countDone() == int(entries.size()) ? 0 : 1;
 }

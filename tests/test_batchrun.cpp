@@ -27,6 +27,15 @@ bool setImmutable(const QByteArray &path, bool on)
     return done;
 }
 
+// A name like those of this program's temporary files, of a process that has ended.
+QString lookAlike()
+{
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    const QString tag = QString::fromLatin1(host).remove(QRegularExpression("[^A-Za-z0-9]")).left(24);
+    return ".kappwerk-" + (tag.isEmpty() ? "host" : tag) + "-999999-1.tmp";
+}
+
 struct TestFolder {
     QTemporaryDir dir;
     std::vector<BatchEntry> entries;
@@ -271,6 +280,8 @@ private slots:
             names << QStringLiteral("%1 Lied%2.mp3").arg(i, 4, 10, QChar('0')).arg(meanwhile == "fuse" ? QString(100, u'ü') : "");
         if (problems.contains("ältere"))
             names << "-MOBIX/0001.mp3";
+        if (meanwhile == "look-alikes")
+            names << "-" + lookAlike() << "-MOBIX/" + lookAlike();
         TestFolder folder(names, QString(count, 'x'));
         const QStringList before = folder.state();
         setListedInodeShiftForTest(meanwhile == "fuse" ? 1 : 0);
@@ -518,6 +529,8 @@ void TestBatchRun::undo_data()
     QTest::newRow("a card, whose file numbers do not last: copies told by size, time and their bytes") << options(Beside, 4)
         << "card, replace 0003.mp3" << QStringList{"0003.mp3=other"}
         << "0003.mp3: Datei wurde seither geändert oder ersetzt" << false;
+    QTest::newRow("files named like a killed run's temporary ones are never removed") << options(IntoMobix, 4)
+        << "look-alikes" << QStringList{"MOBIX/", "MOBIX/" + lookAlike()} << "" << false;
     QTest::newRow("a journal entry edited to lead out of the folder") << options(InPlace, 30, "%#") << "edit 3.mp3"
         << QStringList{"3.mp3=0003 Lied.mp3"} << "../bait.mp3 → 0003 Lied.mp3: ungültiger Eintrag im Protokoll, nichts geändert" << false;
 }

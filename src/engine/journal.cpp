@@ -239,6 +239,11 @@ bool parseJournal(const QByteArray &bytes, const QString &folderPath, JournalCon
                 if (earlier.step.kind == JournalStep::Copy && earlier.done == 1)
                     earlier.done = -1;
             }
+        } else if (line.startsWith("T\t")) {
+            const QByteArrayList fields = line.split('\t');
+            const NativeName name = fields.size() == 3 ? decodeName(fields[2]) : NativeName();
+            if (plainName(name))
+                contents->temporaries.push_back({fields[1] == "1", name});
         } else if (parseStep(line, &record)) {
             records.push_back(record);
         }
@@ -305,7 +310,7 @@ int JournalObserver::open()
             m_previous.truncate(end);
         JournalContents before;
         if (parseJournal(m_previous, m_folderPath, &before))
-            removeLeftReservation(m_folderPath, before);
+            removeWhatAKilledRunLeft(m_folderPath, before);
     }
     // The room for the first lines is taken now, so a full disk is known before anything changes.
     if (error == 0)
@@ -355,7 +360,8 @@ bool JournalObserver::begin()
     return true;
 }
 
-bool JournalObserver::aboutToPublish(const JournalStep &step)
+// Whether the journal takes lines now, beginning it at the first.
+bool JournalObserver::ready()
 {
     // A caller that did not open the journal first gets it now; a run that cannot have it stops.
     if (m_state == State::Closed && open() != 0)
@@ -365,14 +371,33 @@ bool JournalObserver::aboutToPublish(const JournalStep &step)
         m_problem = journalProblemText(ENOSPC);
         return false;
     }
+    return m_state != State::Failed;
+}
+
+bool JournalObserver::aboutToMakeTemporary(bool intoMobix, const NativeName &name)
+{
+    if (!ready())
+        return false;
+    if (m_state == State::Writing) {
+        const QByteArray line = QByteArrayLiteral("T\t") + (intoMobix ? '1' : '0') + '\t' + encodeName(name) + '\n';
+        if (!append(line.constData(), line.size(), nullptr)) {
+            m_problem = journalProblemText(ENOSPC);
+            return false;
+        }
+    }
+    return !m_next || m_next->aboutToMakeTemporary(intoMobix, name);
+}
+
+bool JournalObserver::aboutToPublish(const JournalStep &step)
+{
+    if (!ready())
+        return false;
     if (m_state == State::Writing && !append(nullptr, 0, &step)) {
         // The step is never done unrecorded: the run stops here, and what it did so far stays
         // in the journal, to be taken back.
         m_problem = journalProblemText(ENOSPC);
         return false;
     }
-    if (m_state == State::Failed)
-        return false;
     return !m_next || m_next->aboutToPublish(step);
 }
 

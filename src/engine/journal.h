@@ -32,9 +32,16 @@ struct JournalRecord {
     bool valid = true;
 };
 
+// A temporary file the run named, in the listed folder or its "MOBIX".
+struct JournalTemporary {
+    bool intoMobix = false;
+    NativeName name;
+};
+
 struct JournalContents {
     qint64 startTime[2] = {0, 0}; // when the run began, on the file system's clock (0: unknown)
     std::vector<JournalRecord> records;
+    std::vector<JournalTemporary> temporaries;
 };
 
 // Reads a journal's bytes; false when they are not a journal of this folder.
@@ -67,9 +74,11 @@ public:
     bool aboutToPublish(const JournalStep &step) override;
     void published(const JournalStep &step, bool ok) override;
     void copiesUnconfirmed() override;
+    bool aboutToMakeTemporary(bool intoMobix, const NativeName &name) override;
 
 private:
     bool begin();
+    bool ready();
     bool append(const char *text, qint64 size, const JournalStep *step);
     bool reserve(qint64 bytes);
 

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #ifdef Q_OS_LINUX
@@ -34,14 +35,56 @@ const QByteArray tempSuffix = QByteArrayLiteral(".tmp");
 std::atomic<int> signalTempFolder{-1};
 char signalTempName[256];
 
+// The rename onto a name taken by an exclusive create, between the create and the rename's
+// end: the folders (-1 for none), the two names and the thread doing it.
+std::atomic<int> reservationFolder{-1};
+std::atomic<int> reservationFromFolder{-1};
+std::atomic<long> reservationThread{0};
+char reservationName[256];
+char reservationFrom[256];
+
 void removeTempAndEnd(int signalNumber)
 {
     const int folder = signalTempFolder.exchange(-1);
     if (folder >= 0)
         ::unlinkat(folder, signalTempName, 0);
+    const int reserved = reservationFolder.load();
+    if (reserved >= 0 && reservationThread.load() == long(::syscall(SYS_gettid))) {
+        // This thread was stopped between the create and the rename: as long as the file is
+        // still under its old name the rename has not happened, and the empty file goes.
+        struct stat st;
+        if (::fstatat(reservationFromFolder.load(), reservationFrom, &st, AT_SYMLINK_NOFOLLOW) == 0)
+            ::unlinkat(reserved, reservationName, 0);
+    } else if (reserved >= 0) {
+        // Another thread is renaming: it finishes (and removes the empty file if the rename
+        // fails) within moments; a medium that hangs is not waited for beyond five seconds.
+        const struct timespec pause = {0, 10 * 1000 * 1000};
+        for (int i = 0; i < 500 && reservationFolder.load() >= 0; ++i)
+            ::nanosleep(&pause, nullptr);
+    }
     ::signal(signalNumber, SIG_DFL);
     ::raise(signalNumber);
 }
+
+} // namespace
+
+void beginReservedRename(int toFolder, const char *reserved, int fromFolder, const char *from)
+{
+    if (std::strlen(reserved) >= sizeof reservationName || std::strlen(from) >= sizeof reservationFrom)
+        return;
+    std::strcpy(reservationName, reserved);
+    std::strcpy(reservationFrom, from);
+    reservationFromFolder.store(fromFolder);
+    reservationThread.store(long(::syscall(SYS_gettid)));
+    reservationFolder.store(toFolder);
+}
+
+void endReservedRename()
+{
+    reservationFolder.store(-1);
+}
+
+namespace {
 
 void setSignalTemp(int folder, const QByteArray &name)
 {
@@ -195,6 +238,8 @@ int createTempAt(Folder &folder, TempFile *temp)
 #endif
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QByteArray name = tempName();
+        if (folder.beforeTemporary && !folder.beforeTemporary(name))
+            return ECANCELED;
         setSignalTemp(dir, name);
         const int handle = ::openat(dir, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (handle >= 0) {
@@ -283,7 +328,9 @@ int publishTemp(Folder &folder, TempFile *temp, const NativeName &target, const 
         const QByteArray linkName = older ? tempName() : target;
         if (older)
             setSignalTemp(dir, linkName);
-        if (::linkat(AT_FDCWD, self.constData(), dir, linkName.constData(), AT_SYMLINK_FOLLOW) != 0)
+        if (older && folder.beforeTemporary && !folder.beforeTemporary(linkName))
+            error = ECANCELED;
+        else if (::linkat(AT_FDCWD, self.constData(), dir, linkName.constData(), AT_SYMLINK_FOLLOW) != 0)
             error = errno;
         else if (older)
             error = replaceOlder(folder, linkName, target, *older);
@@ -322,25 +369,18 @@ bool isTemporaryName(const QString &name)
     return name.startsWith(QLatin1String(tempPrefix));
 }
 
-void removeStaleTemps(const Folder &folder, const std::function<void(const ListedName &)> &alsoTake)
+bool isStaleTemporary(const NativeName &name)
 {
-    std::vector<QByteArray> stale;
+    const qint64 owner = tempOwner(name);
+    return owner > 0 && ::kill(pid_t(owner), 0) != 0 && errno == ESRCH;
+}
+
+void listNamesButTemporaries(const Folder &folder, const std::function<void(const ListedName &)> &take)
+{
     listNames(folder, [&](const ListedName &listed) {
-        const NativeName &name = listed.name;
-        if (!name.startsWith(tempPrefix)) {
-            if (alsoTake)
-                alsoTake(listed);
-            return;
-        }
-        const qint64 owner = tempOwner(name);
-        if (owner > 0 && ::kill(pid_t(owner), 0) != 0 && errno == ESRCH)
-            stale.push_back(name);
+        if (!listed.name.startsWith(tempPrefix))
+            take(listed);
     });
-    for (const QByteArray &name : stale) {
-        struct stat st;
-        if (::fstatat(int(folder.handle), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
-            ::unlinkat(int(folder.handle), name.constData(), 0);
-    }
 }
 
 void removeTempsOnSignals()

@@ -54,6 +54,9 @@ struct Folder {
     // Device and inode name the same file for as long as it exists; not on FAT, exFAT and FUSE,
     // whose numbers can change when the medium is mounted again.
     bool identityStable = true;
+    // Asked before a temporary file gets a name in the folder (false: it gets none, ECANCELED),
+    // so the run's journal can prove the name is ours should the program be killed.
+    std::function<bool(const NativeName &name)> beforeTemporary;
     bool isOpen() const { return handle != noFileHandle; }
 };
 
@@ -126,9 +129,10 @@ int closeFile(FileHandle file);
 
 // True for the hidden names of this program's temporary files; they are never listed.
 bool isTemporaryName(const QString &name);
-// Removes temporary files in the folder whose process no longer runs (a run that was killed).
-// alsoTake, when given, sees every other name: a caller that needs them reads the folder once.
-void removeStaleTemps(const Folder &folder, const std::function<void(const ListedName &listed)> &alsoTake = {});
+// True for a temporary name of this host whose process no longer runs (a run that was killed).
+bool isStaleTemporary(const NativeName &name);
+// Every name in the folder but those of temporary files.
+void listNamesButTemporaries(const Folder &folder, const std::function<void(const ListedName &listed)> &take);
 // Lets SIGTERM, SIGINT and SIGHUP remove a named temporary file before the program ends.
 void removeTempsOnSignals();
 
@@ -148,4 +152,5 @@ void setCopyChunkForTest(qint64 bytes);
 void setBeforePublishForTest(std::function<void(const NativeName &target)> hook);
 void setListedInodeShiftForTest(quint64 shift);
 void setFlushErrorForTest(int error);
+void setReservationPauseForTest(int milliseconds);
 void setIdentityUnstableForTest(bool unstable);

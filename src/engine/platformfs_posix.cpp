@@ -148,11 +148,17 @@ int renameByReservation(Folder &fromFolder, const NativeName &from, Folder &toFo
     const int reserved = ::openat(fd(toFolder), to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (reserved < 0)
         return errno;
+    // From here a signal that ends the program takes the empty file away with it.
+    beginReservedRename(fd(toFolder), to.constData(), fd(fromFolder), from.constData());
     ::close(reserved);
-    if (::renameat(fd(fromFolder), from.constData(), fd(toFolder), to.constData()) == 0)
-        return 0;
-    const int error = errno;
-    ::unlinkat(fd(toFolder), to.constData(), 0);
+    if (const int pause = platformSeams().reservationPauseMs; pause > 0)
+        ::usleep(useconds_t(pause) * 1000);
+    int error = 0;
+    if (::renameat(fd(fromFolder), from.constData(), fd(toFolder), to.constData()) != 0) {
+        error = errno;
+        ::unlinkat(fd(toFolder), to.constData(), 0);
+    }
+    endReservedRename();
     return error;
 }
 

@@ -295,6 +295,8 @@ int createTempAt(Folder &folder, TempFile *temp)
     *temp = TempFile();
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString name = tempName();
+        if (folder.beforeTemporary && !folder.beforeTemporary(name))
+            return ECANCELED;
         setSignalTemp(folder.path + name);
         const HANDLE file = CreateFileW(wide(folder.path + name), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_HIDDEN, nullptr);
@@ -420,28 +422,28 @@ bool isTemporaryName(const QString &name)
     return name.startsWith(tempPrefix);
 }
 
-void removeStaleTemps(const Folder &folder, const std::function<void(const ListedName &)> &alsoTake)
+bool isStaleTemporary(const NativeName &name)
 {
-    std::vector<QString> stale;
+    if (!name.startsWith(tempPrefix) || !name.endsWith(tempSuffix))
+        return false;
+    bool ok = false;
+    const DWORD pid = name.mid(tempPrefix.size()).section(QLatin1Char('-'), 0, 0).toULong(&ok);
+    if (!ok)
+        return false;
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (process) {
+        CloseHandle(process);
+        return false;
+    }
+    return GetLastError() == ERROR_INVALID_PARAMETER;
+}
+
+void listNamesButTemporaries(const Folder &folder, const std::function<void(const ListedName &)> &take)
+{
     listNames(folder, [&](const ListedName &listed) {
-        const NativeName &name = listed.name;
-        if (!name.startsWith(tempPrefix) || !name.endsWith(tempSuffix)) {
-            if (alsoTake)
-                alsoTake(listed);
-            return;
-        }
-        bool ok = false;
-        const DWORD pid = name.mid(tempPrefix.size()).section(QLatin1Char('-'), 0, 0).toULong(&ok);
-        if (!ok)
-            return;
-        const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
-        if (process)
-            CloseHandle(process);
-        else if (GetLastError() == ERROR_INVALID_PARAMETER)
-            stale.push_back(name);
+        if (!listed.name.startsWith(tempPrefix))
+            take(listed);
     });
-    for (const QString &name : stale)
-        DeleteFileW(wide(folder.path + name));
 }
 
 void removeTempsOnSignals()

@@ -29,6 +29,7 @@ void setCheckErrorForTest(int error) { platformSeams().checkError = error; }
 void setCopyChunkForTest(qint64 bytes) { platformSeams().copyChunk = bytes; }
 void setListedInodeShiftForTest(quint64 shift) { platformSeams().listedInodeShift = shift; }
 void setFlushErrorForTest(int error) { platformSeams().flushError = error; }
+void setReservationPauseForTest(int milliseconds) { platformSeams().reservationPauseMs = milliseconds; }
 void setIdentityUnstableForTest(bool unstable) { platformSeams().identityUnstable = unstable; }
 
 void setWriteErrorForTest(int error, qint64 afterBytes)

@@ -91,6 +91,14 @@ public:
     // outcome. false stops the run before that step (its journal cannot record it).
     virtual bool aboutToPublish(const JournalStep &) { return true; }
     virtual void published(const JournalStep &, bool) {}
+    // Called before a temporary file gets a hidden name in the listed folder or its "MOBIX";
+    // false: the journal cannot record it, and the run stops there.
+    virtual bool aboutToMakeTemporary(bool intoMobix, const NativeName &name)
+    {
+        Q_UNUSED(intoMobix);
+        Q_UNUSED(name);
+        return true;
+    }
     // The final flush failed: the copies of the run may not be on the device.
     virtual void copiesUnconfirmed() {}
 };

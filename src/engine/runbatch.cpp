@@ -95,6 +95,7 @@ private:
     void rename(size_t index, const BatchEntry &entry, const NativeName &target, EntryResult &result);
     void copy(const BatchEntry &entry, Folder &into, const NativeName &target, EntryResult &result);
     Folder *copyTarget(EntryResult &result);
+    void announceTemporaries(Folder &folder, bool intoMobix);
     bool cancelled()
     {
         if (!m_cancelled && m_observer && m_observer->cancelRequested())
@@ -143,6 +144,7 @@ RunReport Run::go(const std::vector<BatchEntry> &entries, const QString &folderP
     const int folderError = folderPath.endsWith(separator) ? openFolder(encodeNativeName(folderPath), &m_folder)
                                                            : ENOENT;
     if (folderError == 0) {
+        announceTemporaries(m_folder, false);
         readFolder(entries);
         m_nameMax = nameMaxAt(m_folder);
     }
@@ -198,7 +200,7 @@ void Run::readFolder(const std::vector<BatchEntry> &entries)
 {
     FileFacts folder;
     if (!m_options.Overwrite || !AnySelected(entries) || fileFacts(m_folder.handle, &folder) != 0)
-        return removeStaleTemps(m_folder);
+        return;
     // Renaming, the folder is read once here instead of asking the file system about every
     // file before its rename: where renaming is fast (tmpfs) that look costs a third of it.
     m_folderDevice = folder.identity.device;
@@ -208,7 +210,7 @@ void Run::readFolder(const std::vector<BatchEntry> &entries)
         if (entries[i].selected)
             ticked.insert(i);
     }
-    removeStaleTemps(m_folder, [&](const ListedName &listed) {
+    listNamesButTemporaries(m_folder, [&](const ListedName &listed) {
         const qint64 index = ticked.find(listed.name);
         if (index >= 0)
             m_listed[size_t(index)] = {listed.type, listed.inode};
@@ -277,13 +279,27 @@ void Run::rename(size_t index, const BatchEntry &entry, const NativeName &target
     result.outcome = Outcome::Renamed;
 }
 
+// A temporary file's hidden name goes into the journal before the file is made, so that the
+// next run or an undo removes it should this run be killed, and never a file that only looks
+// like one.
+void Run::announceTemporaries(Folder &folder, bool intoMobix)
+{
+    if (!m_observer)
+        return;
+    folder.beforeTemporary = [this, intoMobix](const NativeName &name) {
+        m_notRecorded = !m_observer->aboutToMakeTemporary(intoMobix, name);
+        return !m_notRecorded;
+    };
+}
+
 Folder *Run::copyTarget(EntryResult &result)
 {
     if (m_mobixError < 0) {
         // Only a real folder inside the listed one; a link to anywhere is never followed.
         m_mobixError = openSubfolder(m_folder, mobixName, true, &m_mobix);
         if (m_mobixError == 0) {
-            removeStaleTemps(m_mobix, [this](const ListedName &listed) { m_mobixBefore.insert(listed.name); });
+            listNamesButTemporaries(m_mobix, [this](const ListedName &listed) { m_mobixBefore.insert(listed.name); });
+            announceTemporaries(m_mobix, true);
             m_nameMax = nameMaxAt(m_mobix);
         }
     }

@@ -127,25 +127,41 @@ int UndoReport::countProblems() const
     return problems;
 }
 
-void removeLeftReservation(const QString &folderPath, const JournalContents &contents)
+void removeWhatAKilledRunLeft(const QString &folderPath, const JournalContents &contents)
 {
-    if (contents.records.empty())
-        return;
-    const JournalRecord &last = contents.records.back();
-    if (last.done != -1 || !last.valid || last.step.kind != JournalStep::Rename)
+    const JournalRecord *last = contents.records.empty() ? nullptr : &contents.records.back();
+    if (contents.temporaries.empty() && (!last || last->done != -1 || !last->valid))
         return;
     Folder folder;
+    Folder mobix;
     if (openFolder(encodeNativeName(folderPath), &folder) != 0)
         return;
-    // Killed between taking the name and the rename onto it: the old name still holds the file,
-    // and the new one an empty file made after the run began.
-    FileFacts reserved;
-    FileFacts original;
-    if (statAt(folder, last.step.newName, false, &reserved) == 0 && reserved.type == FileType::Regular
-        && reserved.size == 0 && reserved.modifyTime[0] + 2 >= contents.startTime[0]
-        && statAt(folder, last.step.oldName, false, &original) == 0 && original.type == FileType::Regular
-        && !(original.identity == reserved.identity && folder.identityStable))
-        removeAt(folder, last.step.newName);
+    openSubfolder(folder, encodeNativeName(QStringLiteral("MOBIX")), false, &mobix);
+    // Only a hidden temporary name the journal holds, of a process that is gone, and a file.
+    for (const JournalTemporary &temporary : contents.temporaries) {
+        Folder &in = temporary.intoMobix ? mobix : folder;
+        FileFacts facts;
+        if (in.isOpen() && isStaleTemporary(temporary.name) && statAt(in, temporary.name, false, &facts) == 0
+            && facts.type == FileType::Regular)
+            removeAt(in, temporary.name);
+    }
+    // Killed between taking the new name and the rename onto it: the new name holds an empty
+    // file made after the run began, while the file (or the copy, of some size) it was for is
+    // still elsewhere.
+    if (last && last->done == -1 && last->valid) {
+        const JournalStep &step = last->step;
+        Folder &in = step.kind == JournalStep::Copy && step.intoMobix ? mobix : folder;
+        FileFacts reserved;
+        FileFacts original;
+        const bool renameLeft = step.kind == JournalStep::Rename && statAt(folder, step.oldName, false, &original) == 0
+            && original.type == FileType::Regular && (!folder.identityStable || original.identity == step.identity);
+        const bool copyLeft = step.kind == JournalStep::Copy && step.size > 0;
+        if ((renameLeft || copyLeft) && in.isOpen() && statAt(in, step.newName, false, &reserved) == 0
+            && reserved.type == FileType::Regular && reserved.size == 0
+            && reserved.modifyTime[0] + 2 >= contents.startTime[0])
+            removeAt(in, step.newName);
+    }
+    closeFolder(&mobix);
     closeFolder(&folder);
 }
 
@@ -167,7 +183,7 @@ UndoReport UndoLastRun(const QString &folderPath)
     report.hadJournal = file.readAll(&bytes) == 0 && parseJournal(bytes, folderPath, &contents);
     if (!report.hadJournal)
         return report;
-    removeLeftReservation(folderPath, contents);
+    removeWhatAKilledRunLeft(folderPath, contents);
     Folder folder;
     Folder mobix;
     const int folderError = openFolder(encodeNativeName(folderPath), &folder);

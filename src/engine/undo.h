@@ -39,7 +39,7 @@ UndoReport UndoLastRun(const QString &folderPath);
 QString undoProblemsText(const UndoReport &report, int maxLines = 20);
 
 struct JournalContents;
-// Removes the empty file a run killed midway left under a new name it had taken for a rename
-// (where the file system can only take a name by creating a file), as the journal's last step
-// shows it. The next run and the undo in the folder call it.
-void removeLeftReservation(const QString &folderPath, const JournalContents &contents);
+// Removes what a run killed midway left behind, as its journal proves it made it: the empty
+// file under a new name it had taken (where the file system can only take a name by creating a
+// file), and its temporary files. The next run and the undo in the folder call it.
+void removeWhatAKilledRunLeft(const QString &folderPath, const JournalContents &contents);
