@@ -30,10 +30,9 @@ inline QString runTool(const QString &tool, const QStringList &args, QByteArray 
 
 // A small file system of the given kind, mounted on point until it goes; why tells what failed.
 struct Medium {
-    QString point, device, why;
-    Medium(const QString &kind, const QString &dir) : point(dir + "/mnt")
+    QString point, device, why, kind, image;
+    Medium(const QString &kind, const QString &dir) : point(dir + "/mnt"), kind(kind), image(dir + "/image")
     {
-        const QString image = dir + "/image";
         QFile file(image);
         if (::geteuid() != 0)
             why = "mounting needs root";
@@ -46,13 +45,13 @@ struct Medium {
         else if (kind == "ext4" && (why = runTool("mkfs.ext4", {"-q", "-F", image})).isEmpty())
             why = runTool("mount", {"-o", "loop", image, point});
         else if (kind == "fat" && (why = runTool("mkfs.vfat", {image})).isEmpty())
-            why = runTool("fusefat", {"-o", "rw+", image, point});
+            why = mountAgain();
         else if (kind == "exfat" && (why = runTool("mkfs.exfat", {image})).isEmpty()) {
             QByteArray loop;
             why = runTool("losetup", {"-f", "--show", image}, &loop);
             device = QString::fromLocal8Bit(loop);
             if (why.isEmpty())
-                why = runTool("mount.exfat-fuse", {device, point});
+                why = mountAgain();
         }
         mounted = why.isEmpty();
         QDir(point).rmdir("lost+found"); // ext4's, which no other kind has
@@ -63,6 +62,15 @@ struct Medium {
             runTool("umount", {"-l", point});
         if (!device.isEmpty())
             runTool("losetup", {"-d", device});
+    }
+    // Mounts a FAT or exFAT image through FUSE, as after the card was pulled and put back.
+    QString mountAgain()
+    {
+        if (mounted && !(why = runTool("umount", {point})).isEmpty())
+            return why;
+        why = kind == "fat" ? runTool("fusefat", {"-o", "rw+", image, point}) : runTool("mount.exfat-fuse", {device, point});
+        mounted = why.isEmpty();
+        return why;
     }
     // The process behind a FUSE mount: stopped, it leaves every access to the medium hanging, as
     // a card or a phone that stops answering does.

@@ -208,6 +208,43 @@ private slots:
         QVERIFY(copy.open(QIODevice::ReadOnly) && copy.seek(bigSize - bigPattern().size()));
         QVERIFY(copy.readAll() == bigPattern());
     }
+    void undoAfterRemount_data()
+    {
+        columns<QString, RenameOptions>("kind", "options");
+        for (const char *kind : {"fat", "exfat"}) {
+            QTest::addRow("%s, renamed", kind) << QString(kind) << options(InPlace, 4);
+            QTest::addRow("%s, copied beside", kind) << QString(kind) << options(Beside, 4);
+            QTest::addRow("%s, copied into MOBIX", kind) << QString(kind) << options(IntoMobix, 4);
+        }
+    }
+    // A memory card pulled and put back between the run and the undo: its file numbers are new,
+    // yet the undo knows the files by name, size, time and bytes, and takes the run back whole.
+    void undoAfterRemount()
+    {
+        QFETCH(QString, kind);
+        QFETCH(RenameOptions, options);
+        QTemporaryDir dir, state;
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+        Medium medium(kind, dir.path());
+        if (!medium.why.isEmpty())
+            QSKIP(qPrintable(kind + ": " + medium.why));
+        const QString folder = medium.point + '/';
+        std::vector<BatchEntry> entries;
+        for (const QString &name : {"Song - live.mp3", "Take - one.mp3", "Wald - Weg.wav"}) {
+            QVERIFY(writeOrigin(QFile::encodeName(folder + name), name));
+            entries.push_back(entry(name));
+        }
+        const QStringList before = folderState(folder);
+        {
+            JournalObserver journal(folder, nullptr);
+            QCOMPARE(RunBatch(entries, options, folder, &journal).countDone(), 3);
+        }
+        QVERIFY2(medium.mountAgain().isEmpty(), qPrintable(medium.why));
+        QCOMPARE(undoProblemsText(UndoLastRun(folder)), QString());
+        QStringList after = folderState(folder);
+        after.removeAll("MOBIX/");
+        QCOMPARE(after, before);
+    }
     void killedWhileTakingAName_data()
     {
         columns<QString, int>("kind", "signal");

@@ -146,7 +146,7 @@ bool parseStep(const QByteArray &line, JournalRecord *record)
     step.source.size = number(13);
     step.source.modifyTime[0] = number(14);
     step.source.modifyTime[1] = number(15);
-    step.fingerprint = quint64(number(16));
+    step.fingerprint = fields.size() > 16 ? fields[16].toULongLong() : 0;
     step.sourceKnown = fields.size() == 17;
     record->valid = plainName(step.oldName) && plainName(step.newName);
     return true;
