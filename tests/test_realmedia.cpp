@@ -245,6 +245,48 @@ private slots:
         after.removeAll("MOBIX/");
         QCOMPARE(after, before);
     }
+    // A device that cannot take the data: an ext4 image on a loop device whose own file sits on
+    // a file system too small for it. The copies reach the cache, the flush fails, and the run
+    // reports them failed instead of done; undo then removes them as the journal claims nothing.
+    void flushFails()
+    {
+        QTemporaryDir dir, state;
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+        const QString backing = dir.path() + "/backing", point = dir.path() + "/mnt", image = backing + "/image";
+        QVERIFY(QDir().mkpath(backing) && QDir().mkpath(point));
+        if (::geteuid() != 0)
+            QSKIP("mounting needs root");
+        QString why = runTool("mount", {"-t", "tmpfs", "-o", "size=3m", "tmpfs", backing});
+        if (!why.isEmpty())
+            QSKIP(qPrintable(why));
+        const auto unmountBacking = qScopeGuard([&] { runTool("umount", {"-l", backing}); });
+        QFile file(image);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(64) << 20));
+        file.close();
+        QByteArray loop;
+        if (!(why = runTool("mkfs.ext4", {"-q", "-F", "-O", "^has_journal", "-E", "nodiscard", image})).isEmpty()
+            || !(why = runTool("losetup", {"-f", "--show", image}, &loop)).isEmpty())
+            QSKIP(qPrintable(why));
+        const auto detach = qScopeGuard([&] { runTool("losetup", {"-d", QString::fromLocal8Bit(loop)}); });
+        if (!(why = runTool("mount", {QString::fromLocal8Bit(loop), point})).isEmpty())
+            QSKIP(qPrintable(why));
+        const auto unmount = qScopeGuard([&] { runTool("umount", {"-l", point}); });
+        const QString folder = point + '/';
+        std::vector<BatchEntry> entries;
+        for (const QString &name : {"Song - live.mp3", "Take - one.mp3"}) {
+            QFile song(folder + name);
+            QVERIFY(song.open(QIODevice::WriteOnly) && song.write(QByteArray(3 << 20, 'x')) == 3 << 20);
+            entries.push_back(entry(name));
+        }
+        ::sync(); // the originals are on the device, as far as it takes them
+        JournalObserver journal(folder, nullptr);
+        QCOMPARE(journal.open(), 0);
+        const RunReport report = RunBatch(entries, options(IntoMobix, 4), folder, &journal);
+        journal.close();
+        QCOMPARE(::outcomes(report), "ff");
+        QCOMPARE(undoProblemsText(UndoLastRun(folder)), QString());
+        QCOMPARE(QDir(folder + "MOBIX").entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
     void killedWhileTakingAName_data()
     {
         columns<QString, int>("kind", "signal");
