@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QThread>
@@ -286,6 +287,51 @@ private slots:
         QCOMPARE(::outcomes(report), "ff");
         QCOMPARE(undoProblemsText(UndoLastRun(folder)), QString());
         QCOMPARE(QDir(folder + "MOBIX").entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+    void stateFolderFull_data()
+    {
+        columns<qint64, int, QString>("free", "openError", "outcomes");
+        QTest::newRow("full before the run") << qint64(0) << ENOSPC << "";
+        QTest::newRow("fills up during the run") << qint64(100 << 10) << 0 << "rj";
+    }
+    // The journals' folder on a small file system of its own that runs full: a run whose first
+    // step cannot be recorded does not start, and one whose journal fills up stops before the
+    // first step it cannot record, everything before it taken back by the undo.
+    void stateFolderFull()
+    {
+        QFETCH(qint64, free);
+        QFETCH(int, openError);
+        QFETCH(QString, outcomes);
+        QTemporaryDir dir, state;
+        if (::geteuid() != 0)
+            QSKIP("mounting needs root");
+        if (const QString why = runTool("mount", {"-t", "tmpfs", "-o", "size=512k", "tmpfs", state.path()}); !why.isEmpty())
+            QSKIP(qPrintable(why));
+        const auto unmount = qScopeGuard([&] { runTool("umount", {"-l", state.path()}); });
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+        QVERIFY(QDir().mkpath(state.path() + "/Kappwerk"));
+        QFile filler(state.path() + "/filler");
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        while (filler.write(QByteArray(4096, 'f')) == 4096) {}
+        filler.close();
+        QVERIFY(filler.resize(std::max<qint64>(0, filler.size() - free)));
+        std::vector<BatchEntry> entries;
+        QStringList names;
+        for (int i = 1; i <= 2000; ++i) {
+            names << QStringLiteral("Lied %1 - ein ziemlich langer Titel.mp3").arg(i, 4, 10, QChar('0'));
+            QVERIFY(writeOrigin(QFile::encodeName(dir.filePath(names.last())), names.last()));
+            entries.push_back(entry(names.last()));
+        }
+        JournalObserver journal(dir.path() + '/', nullptr);
+        QCOMPARE(journal.open(), openError);
+        QCOMPARE(journal.problem().isEmpty(), openError == 0);
+        if (openError == 0) {
+            const RunReport report = RunBatch(entries, options(InPlace, 30, "%#"), dir.path() + '/', &journal);
+            QCOMPARE(::outcomes(report).replace(QRegularExpression("(.)\\1*"), "\\1"), outcomes);
+        }
+        journal.close();
+        UndoLastRun(dir.path() + '/');
+        QCOMPARE(folderState(dir.path() + '/'), names);
     }
     void killedWhileTakingAName_data()
     {
