@@ -251,6 +251,29 @@ bool parseJournal(const QByteArray &bytes, const QString &folderPath, JournalCon
     return true;
 }
 
+bool parseLeftovers(const QByteArray &bytes, const QString &folderPath, JournalContents *contents)
+{
+    // The header, the temporary files and the last line: all a killed run can have left behind,
+    // without the cost of every step of a long run.
+    const qsizetype end = bytes.indexOf('\0') >= 0 ? bytes.indexOf('\0') : bytes.size();
+    const QByteArrayView text(bytes.constData(), end);
+    const qsizetype headerEnd = text.indexOf('\n');
+    if (headerEnd < 0)
+        return parseJournal(bytes.left(end), folderPath, contents);
+    QByteArray reduced = bytes.left(headerEnd + 1);
+    for (qsizetype at = text.indexOf("\nT\t"); at >= 0; at = text.indexOf("\nT\t", at + 1)) {
+        const qsizetype lineEnd = text.indexOf('\n', at + 1);
+        reduced += text.sliced(at + 1, (lineEnd < 0 ? end : lineEnd) - at - 1).toByteArray() + '\n';
+    }
+    qsizetype lastEnd = end;
+    while (lastEnd > headerEnd && text[lastEnd - 1] == '\n')
+        --lastEnd;
+    const qsizetype lastStart = text.lastIndexOf('\n', lastEnd - 1) + 1;
+    if (lastStart > headerEnd)
+        reduced += text.sliced(lastStart, lastEnd - lastStart).toByteArray();
+    return parseJournal(reduced, folderPath, contents);
+}
+
 QByteArray journalText(const QString &folderPath, const JournalContents &contents)
 {
     QByteArray text = headerOf(folderPath, contents.startTime);
@@ -309,7 +332,7 @@ int JournalObserver::open()
         if (const qsizetype end = m_previous.indexOf('\0'); end >= 0)
             m_previous.truncate(end);
         JournalContents before;
-        if (parseJournal(m_previous, m_folderPath, &before))
+        if (parseLeftovers(m_previous, m_folderPath, &before))
             removeWhatAKilledRunLeft(m_folderPath, before);
     }
     // The room for the first lines is taken now, so a full disk is known before anything changes.

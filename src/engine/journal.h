@@ -46,6 +46,8 @@ struct JournalContents {
 
 // Reads a journal's bytes; false when they are not a journal of this folder.
 bool parseJournal(const QByteArray &bytes, const QString &folderPath, JournalContents *contents);
+// The same for what a killed run may have left: the temporary files and the last step only.
+bool parseLeftovers(const QByteArray &bytes, const QString &folderPath, JournalContents *contents);
 // A journal of the folder holding these records, as an undo writes back what it left.
 QByteArray journalText(const QString &folderPath, const JournalContents &contents);
 

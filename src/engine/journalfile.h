@@ -35,9 +35,17 @@ public:
     void close();
 
 private:
+    void unmap();
+
     FileHandle m_handle = noFileHandle;
     QString m_path;
     bool m_writable = false;
+    // Where the system has it, the reserved room is mapped into memory and written there: no
+    // system call per line, and a line is in the system's cache at once, so it outlives a
+    // killed program. A fault in the mapping (the file cut short by someone else) fails the
+    // write instead of ending the program.
+    char *m_map = nullptr;
+    qint64 m_mapSize = 0;
 };
 
 // Test seam: the journal's file system holds only this many bytes of journal (negative: no limit).

@@ -144,6 +144,13 @@ int JournalFile::remove()
     return 0;
 }
 
+void JournalFile::unmap()
+{
+    // Windows writes every line with WriteFile; nothing is mapped.
+    m_map = nullptr;
+    m_mapSize = 0;
+}
+
 void JournalFile::close()
 {
     if (m_handle != noFileHandle)
