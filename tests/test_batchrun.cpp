@@ -5,6 +5,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 
+#include <QDateTime>
 #include <QThread>
 
 #include "engine/namerules.h"
@@ -100,6 +101,7 @@ private slots:
         setListedInodeShiftForTest(0);
         setJournalRoomForTest(-1);
         setFlushErrorForTest(0);
+        setFlushHookForTest({});
     }
     void run_data();
     void run();
@@ -133,6 +135,9 @@ private slots:
                        && (!midFile || last.bytesDone > 0);
             }
         } observer(stopAfter, midFile);
+        // Where the flush comes among the bar's values: it must come before the bar shows 100.
+        qsizetype flushedAt = -1;
+        setFlushHookForTest([&] { flushedAt = observer.values.size(); });
         TestFolder folder({"a.mp3", "b.mp3", "c.mp3", "d.mp3"}, "xxxx");
         setCopyChunkForTest(4096); // each file takes several chunks
         setUnnamedTempsForTest(!named);
@@ -155,6 +160,7 @@ private slots:
         QVERIFY(std::any_of(values.begin(), values.end(), [](float v) { return v > 0.0001f && v < 25; }));
         QVERIFY(values.first() == 0.0001f && values.last() == 100.0f);
         QVERIFY(stopAfter == 0 || values.at(values.size() - 2) == 99.9999f);
+        QCOMPARE(flushedAt, stopAfter == 0 ? qsizetype(-1) : values.size() - 1);
     }
     void journalUnderStrain_data();
     void journalUnderStrain()
@@ -213,6 +219,97 @@ private slots:
         QCOMPARE(QFileInfo::exists(path), olderKept);
         setImmutable(journal, false);
         QCOMPARE(folder.state(), openError != 0 ? afterRun : outcomes == "t" ? beforeAll : beforeRun);
+    }
+    // Every step is in the journal's file before it happens, so a run killed at any moment can
+    // be taken back: when the run announces a step, its line is there and the file not yet moved.
+    void journalBeforeEveryStep_data()
+    {
+        columns<RenameOptions, int>("options", "temporaries");
+        QTest::newRow("renaming") << options(InPlace, 4) << 0;
+        QTest::newRow("copying into MOBIX, an older copy refreshed through a hidden name") << options(IntoMobix, 4) << 1;
+        QTest::newRow("copying beside through hidden names") << options(Beside, 4) << 3;
+    }
+    void journalBeforeEveryStep()
+    {
+        QFETCH(RenameOptions, options);
+        QFETCH(int, temporaries);
+        QTemporaryDir state;
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+        TestFolder folder({"Lied eins.mp3", "Lied zwei.wav", "Song drei.mp3", "-MOBIX/Song.mp3"}, "xxx");
+        setUnnamedTempsForTest(options.Subdirectory);
+        struct Watcher : RunObserver {
+            QString path;
+            QStringList seen;
+            bool aboutToPublish(const JournalStep &step) override
+            {
+                QFile journal(journalPath(path));
+                const bool recorded = journal.open(QIODevice::ReadOnly)
+                    && journal.readAll().contains('\t' + step.newName.toPercentEncoding() + '\t');
+                seen << QString("%1 %2 %3").arg(QFile::decodeName(step.newName)).arg(recorded)
+                            .arg(QFile::exists(path + QFile::decodeName(step.oldName)));
+                return true;
+            }
+            bool aboutToMakeTemporary(bool, const NativeName &name) override
+            {
+                seen << QString("temporary %1").arg(!QFile::exists(path + QFile::decodeName(name)));
+                return true;
+            }
+        } watcher;
+        watcher.path = folder.path();
+        JournalObserver journal(folder.path(), &watcher);
+        QCOMPARE(journal.open(), 0);
+        QCOMPARE(RunBatch(folder.entries, options, folder.path(), &journal).countDone(), 3);
+        const QStringList steps{"Lied.mp3 1 1", "Lied.wav 1 1", "Song.mp3 1 1"};
+        QCOMPARE(watcher.seen.filter(QRegularExpression("^[^t]")), steps);
+        QCOMPARE(watcher.seen.filter("temporary"), QStringList(temporaries, "temporary 1"));
+    }
+    // What a killed run left, as its journal names it: the next run removes its temporary files,
+    // but not one of a process that still runs, nor a file the journal does not name.
+    void killedRunLeftovers()
+    {
+        QTemporaryDir state;
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+        const QString ended = lookAlike(), running = QString(lookAlike()).replace("999999", QString::number(::getpid()));
+        const QString unnamed = QString(lookAlike()).replace("-1.tmp", "-2.tmp");
+        TestFolder folder({"Lied eins.mp3", "-" + ended, "-" + running, "-" + unnamed, "-MOBIX/" + ended}, "x");
+        // The journal of a run killed while it copied: its header, its temporary files.
+        QDir().mkpath(journalFolder());
+        QFile killed(journalPath(folder.path()));
+        QVERIFY(killed.open(QIODevice::WriteOnly));
+        killed.write(journalText(folder.path(), {}));
+        for (const QString &name : {ended, running})
+            killed.write("T\t0\t" + QFile::encodeName(name).toPercentEncoding() + '\n');
+        killed.write("T\t1\t" + QFile::encodeName(ended).toPercentEncoding() + '\n');
+        killed.close();
+        JournalObserver journal(folder.path(), nullptr);
+        QCOMPARE(journal.open(), 0);
+        journal.close();
+        QStringList left{"Lied eins.mp3", "MOBIX/", running, unnamed};
+        left.sort();
+        QCOMPARE(folder.state(), left);
+    }
+    // The journals of the 20 folders run in last are kept, the older ones go.
+    void journalsKept()
+    {
+        QTemporaryDir state;
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+        QDir().mkpath(journalFolder());
+        for (int i = 0; i < 25; ++i) {
+            QFile journal(journalFolder() + QString("/old%1.journal").arg(i, 2, 10, QChar('0')));
+            QVERIFY(journal.open(QIODevice::WriteOnly) && journal.write("x") == 1 && journal.flush());
+            journal.setFileTime(QDateTime::currentDateTime().addSecs(i - 100), QFileDevice::FileModificationTime);
+        }
+        TestFolder folder({"Lied eins.mp3"}, "x");
+        JournalObserver journal(folder.path(), nullptr);
+        QCOMPARE(journal.open(), 0);
+        QCOMPARE(::outcomes(RunBatch(folder.entries, options(InPlace, 4), folder.path(), &journal)), "r");
+        journal.close();
+        QStringList kept = QDir(journalFolder()).entryList({"*.journal"}, QDir::Files, QDir::Name);
+        QVERIFY(kept.removeOne(QFileInfo(journalPath(folder.path())).fileName()));
+        QStringList newest;
+        for (int i = 6; i < 25; ++i)
+            newest << QString("old%1.journal").arg(i, 2, 10, QChar('0'));
+        QCOMPARE(kept, newest);
     }
     void failedFlush()
     {
@@ -448,6 +545,16 @@ void TestBatchRun::run_data()
     row("a new name is never a path", "a.mp3,-sub/keep", "x", options(InPlace, 3, "sub/%#"), "", "a.mp3,sub/,sub/keep",
         "n");
     row("too long: no byte copied", "a.mp3", "x", options(Beside, 3, QString(300, 'x')), "nocopy", "a.mp3", "l");
+    // The limit counts the bytes a name takes on the disk: 255 of them fit, and 257 do not, even
+    // when they are only 131 characters.
+    row("a name of exactly the limit", "a.mp3", "x", options(InPlace, 3, "%#" + QString(250, 'x')), "",
+        "1" + QString(250, 'x') + ".mp3=a.mp3", "r");
+    row("one byte over the limit", "a.mp3", "x", options(InPlace, 3, "%#" + QString(251, 'x')), "", "a.mp3", "l");
+    row("umlauts count twice", "a.mp3", "x", options(InPlace, 3, "%#" + QString(126, u'ä')), "", "a.mp3", "l");
+    // Where a name is taken by creating an empty file first, a rename onto it that fails takes
+    // the empty file away again.
+    row("beside by reservation, the copy gone before it gets its name", s, "x", options(Beside, 8),
+        "nolink named vanish", s, "g");
     row("failures skipped", "!gone,|pipe,/dir,ok.mp3", "xxxx", options(IntoMobix, 1), "",
         "MOBIX/,MOBIX/o.mp3=ok.mp3,ok.mp3,pipe|,dir/", "gggc");
     // "MOBIX" is only ever a real folder inside the listed one: never a file, never a link.
@@ -475,6 +582,12 @@ void TestBatchRun::run()
     setUnnamedTempsForTest(!seams.contains("named"));
     if (seams.contains("late"))
         setBeforePublishForTest([&](const NativeName &target) { writeOrigin(target, "late"); });
+    if (seams.contains("vanish"))
+        setBeforePublishForTest([&](const NativeName &target) {
+            const QString in = QFileInfo(QFile::decodeName(target)).path();
+            for (const QString &hidden : QDir(in).entryList({".kappwerk-*"}, QDir::Files | QDir::Hidden))
+                QVERIFY(QFile::remove(in + '/' + hidden));
+        });
     if (seams.contains("swap"))
         setBeforePublishForTest([&](const NativeName &target) {
             QVERIFY(writeOrigin(target + ".new", "late") && ::rename((target + ".new").constData(), target.constData()) == 0);
@@ -507,7 +620,7 @@ void TestBatchRun::run()
     for (const EntryResult &result : report.results)
         given += result.newName + '|';
     QCOMPARE(foreseenNames, given);
-    if (!QRegularExpression("full|late|swap|fail|gone").match(seams).hasMatch() && !outcomes.contains('g')
+    if (!QRegularExpression("full|late|swap|fail|gone|vanish").match(seams).hasMatch() && !outcomes.contains('g')
         && QByteArray(QTest::currentDataTag()) != "never onto itself")
         QCOMPARE(foreseen, outcomes);
 }

@@ -129,6 +129,22 @@ qint64 tempOwner(const QByteArray &name)
     return ok && pid > 0 ? pid : 0;
 }
 
+// One write of the copy loop. The test seam stands in for the system's call here: it writes
+// short up to its limit, then fails, as a full or broken device does, so the loop's own
+// handling of what write answers is what is tried.
+qint64 writeCall(int to, const char *data, qint64 want, qint64 writtenBefore)
+{
+    const PlatformSeams &seams = platformSeams();
+    if (seams.writeError != 0 && writtenBefore + want > seams.writeErrorAfter) {
+        if (writtenBefore >= seams.writeErrorAfter) {
+            errno = seams.writeError;
+            return -1;
+        }
+        want = seams.writeErrorAfter - writtenBefore;
+    }
+    return ::write(to, data, size_t(want));
+}
+
 // Copies one step with the given method; the count copied, 0 at the source's end, -1 on error.
 qint64 copyStep(CopyMethod method, int from, int to, qint64 length, std::unique_ptr<char[]> &buffer,
                 qint64 copiedBefore)
@@ -147,19 +163,8 @@ qint64 copyStep(CopyMethod method, int from, int to, qint64 length, std::unique_
     do {
         got = ::read(from, buffer.get(), size_t(std::min(length, bufferSize)));
     } while (got < 0 && errno == EINTR);
-    const PlatformSeams &seams = platformSeams();
     for (qint64 done = 0; done < got;) {
-        qint64 want = got - done;
-        const qint64 written = copiedBefore + done;
-        // The seam writes short up to its limit, then fails, as a full or broken device does.
-        if (seams.writeError != 0 && written + want > seams.writeErrorAfter) {
-            if (written >= seams.writeErrorAfter) {
-                errno = seams.writeError;
-                return -1;
-            }
-            want = seams.writeErrorAfter - written;
-        }
-        const qint64 put = ::write(to, buffer.get() + done, size_t(want));
+        const qint64 put = writeCall(to, buffer.get() + done, got - done, copiedBefore + done);
         if (put < 0 && errno == EINTR)
             continue;
         if (put < 0)

@@ -153,4 +153,5 @@ void setBeforePublishForTest(std::function<void(const NativeName &target)> hook)
 void setListedInodeShiftForTest(quint64 shift);
 void setFlushErrorForTest(int error);
 void setReservationPauseForTest(int milliseconds);
+void setFlushHookForTest(std::function<void()> hook);
 void setIdentityUnstableForTest(bool unstable);

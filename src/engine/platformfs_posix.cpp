@@ -344,6 +344,8 @@ int writableFolder(const Folder &folder)
 
 int flushFileSystem(const Folder &folder)
 {
+    if (platformSeams().onFlush)
+        platformSeams().onFlush();
     if (platformSeams().flushError != 0)
         return platformSeams().flushError;
 #ifdef Q_OS_LINUX

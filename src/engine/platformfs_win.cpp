@@ -228,6 +228,8 @@ int flushFileSystem(const Folder &folder)
 {
     // Every copy was flushed on its own before it got its name (checkWritten).
     Q_UNUSED(folder);
+    if (platformSeams().onFlush)
+        platformSeams().onFlush();
     return platformSeams().flushError;
 }
 

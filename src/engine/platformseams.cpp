@@ -30,6 +30,7 @@ void setCopyChunkForTest(qint64 bytes) { platformSeams().copyChunk = bytes; }
 void setListedInodeShiftForTest(quint64 shift) { platformSeams().listedInodeShift = shift; }
 void setFlushErrorForTest(int error) { platformSeams().flushError = error; }
 void setReservationPauseForTest(int milliseconds) { platformSeams().reservationPauseMs = milliseconds; }
+void setFlushHookForTest(std::function<void()> hook) { platformSeams().onFlush = std::move(hook); }
 void setIdentityUnstableForTest(bool unstable) { platformSeams().identityUnstable = unstable; }
 
 void setWriteErrorForTest(int error, qint64 afterBytes)

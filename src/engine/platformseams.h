@@ -17,6 +17,7 @@ struct PlatformSeams {
     quint64 listedInodeShift = 0; // added to every inode a folder's listing gives
     int flushError = 0;
     int reservationPauseMs = 0; // a pause between taking a name and the rename onto it
+    std::function<void()> onFlush;
     bool identityUnstable = false;
     std::function<void(const NativeName &)> beforePublish;
 };
