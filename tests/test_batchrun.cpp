@@ -311,6 +311,59 @@ private slots:
             newest << QString("old%1.journal").arg(i, 2, 10, QChar('0'));
         QCOMPARE(kept, newest);
     }
+    // The folder's journal is found whichever way the folder is named: through a link, with a
+    // detour or without its trailing separator.
+    void undoFoundByAnyPath_data()
+    {
+        columns<QString>("path");
+        QTest::newRow("through a link to it") << "link/";
+        QTest::newRow("with a detour") << "link/../folder/";
+        QTest::newRow("without the trailing separator") << "folder";
+    }
+    void undoFoundByAnyPath()
+    {
+        QFETCH(QString, path);
+        QTemporaryDir state, top;
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+        QVERIFY(QDir(top.path()).mkdir("folder") && QFile::link(top.path() + "/folder", top.path() + "/link"));
+        const QString folder = top.path() + "/folder/";
+        QVERIFY(writeOrigin(QFile::encodeName(folder + "Lied eins.mp3"), "Lied eins.mp3"));
+        JournalObserver journal(folder, nullptr);
+        QCOMPARE(journal.open(), 0);
+        QCOMPARE(::outcomes(RunBatch({entry("Lied eins.mp3")}, options(InPlace, 4), folder, &journal)), "r");
+        journal.close();
+        QVERIFY(hasJournal(top.path() + '/' + path));
+        QCOMPARE(UndoLastRun(top.path() + '/' + path).countDone(), 1);
+        QCOMPARE(folderState(folder), QStringList{"Lied eins.mp3"});
+    }
+    // The report lists at most 20 skipped files, and says how many more there are.
+    void reportOfSkippedFiles_data()
+    {
+        columns<int, int, QString>("skipped", "lines", "last");
+        QTest::newRow("20 skipped, all listed") << 20 << 21 << "Lied 20.mp3 → L.mp3: Name schon vergeben";
+        QTest::newRow("23 skipped, 3 more") << 23 << 22 << "… und 3 weitere";
+    }
+    void reportOfSkippedFiles()
+    {
+        QFETCH(int, skipped);
+        QFETCH(int, lines);
+        QFETCH(QString, last);
+        std::vector<BatchEntry> entries;
+        RunReport report;
+        for (int i = 0; i <= skipped; ++i) {
+            entries.push_back(entry(QString("Lied %1.mp3").arg(i)));
+            EntryResult result;
+            result.index = size_t(i);
+            result.newName = "L.mp3";
+            result.outcome = i == 0 ? Outcome::Renamed : Outcome::Skipped;
+            result.reason = i == 0 ? SkipReason::None : SkipReason::NameTaken;
+            report.results.push_back(result);
+        }
+        const QStringList text = skippedReportText(entries, report).split('\n');
+        QCOMPARE(text.first(), QString("%1 von %2 ausgewählten Dateien wurden übersprungen:").arg(skipped).arg(skipped + 1));
+        QCOMPARE(text.size(), lines);
+        QCOMPARE(text.last(), last);
+    }
     void failedFlush()
     {
         QTemporaryDir state;
@@ -511,6 +564,9 @@ void TestBatchRun::run_data()
     // and it renames only a regular file, not a folder that took the listed name.
     const QString taken = "ab 1.mp3,ab 2.mp3,-ab.wav->gone.wav,ab 3.wav,-real,cd 1.mp3->real,/ef 1.mp3";
     const QString stays = "ab.mp3=ab 1.mp3,ab 2.mp3,ab.wav->gone.wav,ab 3.wav,real,cd.mp3->real,ef 1.mp3/";
+    // A name that a later ticked file gives up is still taken when an earlier one wants it.
+    row("a name freed only later is still taken", "a.mp3,1.mp3", "xx", options(InPlace, 30, "%#"), "",
+        "2.mp3=1.mp3,a.mp3", "tr");
     row("rename never replaces", taken, "xxxxx", options(InPlace, 2), "", stays, "rttrg");
     row("rename by link never replaces", taken, "xxxxx", options(InPlace, 2), "link", stays, "rttrg");
     row("rename by reservation never replaces", taken, "xxxxx", options(InPlace, 2), "nolink", stays, "rttrg");
