@@ -59,7 +59,7 @@ private slots:
         const bool refused = folder == original;
         QCOMPARE(m_messages.count(), int(refused));
         if (refused)
-            expectMessage("Bitte eine Länge zwischen 1 und 99 Zeichen verwenden.", 16, "Achtung");
+            expectMessage("Bitte eine Länge zwischen 1 und 99 Zeichen verwenden.", toolkit::StyleCritical, "Achtung");
         QStringList listed = list()->texts();
         listed.sort();
         QCOMPARE(listed, QDir(m_folder->path()).entryList(QDir::Files, QDir::Name));
@@ -156,7 +156,7 @@ void TestMainRun::runOnWorker()
     // After a stop the skipped files are reported, unless the window is closing.
     QCOMPARE(m_messages.count(), request == "escape" ? 2 : 1);
     QCOMPARE(m_messages.records().first().text, QStringLiteral("Lauf abbrechen?"));
-    QCOMPARE(m_messages.records().first().style, int(toolkit::StyleQuestionYesNoDefaultNo));
+    QCOMPARE(m_messages.records().first().style, toolkit::StyleQuestionYesNoDefaultNo);
     if (request == "escape")
         expectMessage("2 von 3 ausgewählten Dateien wurden übersprungen:\nb.mp3 → b.mp3: abgebrochen\n"
                       "c.mp3 → c.mp3: abgebrochen", toolkit::StyleExclamation, "Kappwerk");

@@ -132,7 +132,7 @@ void TestMainWindow::lengthCheck()
     QCOMPARE(field->text(), expected);
     QCOMPARE(m_messages.count(), messages);
     if (messages > 0)
-        expectMessage("Bitte eine Länge zwischen 1 und 99 Zeichen verwenden.", 16, "Achtung");
+        expectMessage("Bitte eine Länge zwischen 1 und 99 Zeichen verwenden.", toolkit::StyleCritical, "Achtung");
 }
 
 void TestMainWindow::aboutAndOverwrite()
@@ -140,7 +140,7 @@ void TestMainWindow::aboutAndOverwrite()
     click("About");
     QCOMPARE(m_messages.count(), 1);
     expectMessage("Kappwerk v0.3b by Ostwerk.\r\n\r\nHerzlichen Dank an Ombrel für die Tests, Hinweise und Vorschläge.",
-                  64, "About");
+                  toolkit::StyleInformation, "About");
 
     // Overwrite greys the subfolder option, by the user's click or the program's change,
     // and never changes its tick.

@@ -63,7 +63,7 @@ protected:
         click("Open");
     }
 
-    void expectMessage(const QString &text, int style, const QString &title) const
+    void expectMessage(const QString &text, toolkit::MessageStyle style, const QString &title) const
     {
         QVERIFY2(m_messages.count() > 0, qPrintable(text));
         const toolkit::MessageRecord &record = m_messages.records().last();

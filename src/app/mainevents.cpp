@@ -76,6 +76,15 @@ void Main::unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
+    writeOptions(m_settings, storedOptions());
+
+    // An open allowed-characters dialog goes with the program without writing back.
+    m_specialSelect.reset();
+    emit unloaded();
+}
+
+StoredOptions Main::storedOptions() const
+{
     StoredOptions options;
     options.extensionIndex = m_extension->currentIndex();
     options.specialListe = m_specialListe;
@@ -87,11 +96,7 @@ void Main::unload()
     options.subdirectory = toolkit::checkValue(m_subdirectory);
     options.subdirectoryEnabled = m_subdirectory->isEnabled();
     options.special = toolkit::checkValue(m_special);
-    writeOptions(m_settings, options);
-
-    // An open allowed-characters dialog goes with the program without writing back.
-    m_specialSelect.reset();
-    emit unloaded();
+    return options;
 }
 
 void Main::openClick()
@@ -208,7 +213,7 @@ void Main::maxFileLengthChange(const QString &text)
     }
     case LengthKind::OutOfRange:
         toolkit::MsgBox(LengthMessage, toolkit::StyleCritical, QStringLiteral("Achtung"), this);
-        m_maxFileLength->setText(QString::fromLatin1(DefaultLengthText));
+        m_maxFileLength->setText(StoredOptions().maxFileLength);
         return;
     case LengthKind::Valid:
         return;

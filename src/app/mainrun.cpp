@@ -9,6 +9,7 @@
 #include "engine/undo.h"
 #include "selection/platformdir.h"
 #include "settings/lengthtext.h"
+#include "settings/optionsstore.h"
 #include "toolkit/checklist.h"
 #include "toolkit/controls.h"
 #include "toolkit/messagebox.h"
@@ -53,16 +54,7 @@ void Main::createRunShortcuts()
 
 RenameOptions Main::renameOptions() const
 {
-    RenameOptions options;
-    options.CutAfterLength = m_cutAfterLength->isChecked();
-    options.Rename = m_rename->isChecked();
-    options.MaxFileLength = readLengthText(m_maxFileLength->text()).value;
-    options.NewFilename = m_newFilename->text();
-    options.Special = toolkit::isChecked(m_special);
-    options.SpecialListe = m_specialListe;
-    options.Subdirectory = toolkit::isChecked(m_subdirectory);
-    options.Overwrite = toolkit::isChecked(m_overwrite);
-    return options;
+    return runOptions(storedOptions());
 }
 
 std::vector<BatchEntry> Main::batchEntries() const

@@ -11,11 +11,9 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 
 namespace {
 
@@ -67,7 +65,7 @@ Main::Main(QSettings &settings, QWidget *parent)
     setUpDesktopEntry();
     createPreview();
     load();
-    centreOnScreen();
+    toolkit::centreOnScreen(this);
 }
 
 Main::~Main() = default;
@@ -149,13 +147,4 @@ void Main::setTabOrder()
     for (size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(const_cast<QWidget *>(order[i - 1]), const_cast<QWidget *>(order[i]));
     m_progress->setFocusPolicy(Qt::NoFocus);
-}
-
-void Main::centreOnScreen()
-{
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(), size());
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
 }

@@ -19,6 +19,7 @@ class SpecialSelect;
 class WindowRunObserver;
 struct PreviewState;
 struct RenameOptions;
+struct StoredOptions;
 
 namespace toolkit {
 class CheckList;
@@ -72,7 +73,6 @@ private:
     void connectEvents();
     void createRunShortcuts();
     void setUpDesktopEntry();
-    void centreOnScreen();
 
     void load();
     void unload();
@@ -91,6 +91,7 @@ private:
     // Lets the list scroll sideways as far as widest: its widest entry, measured on the worker
     // that read the folder (tens of milliseconds for 100,000 files).
     void setFileListExtent(int widest);
+    StoredOptions storedOptions() const;
     RenameOptions renameOptions() const;
     std::vector<BatchEntry> batchEntries() const;
     void lockControls(bool locked);

@@ -159,14 +159,7 @@ void PreviewWindow::showWindow()
             m_table->resizeColumnToContents(column);
             m_table->setColumnWidth(column, std::clamp(m_table->columnWidth(column), 120, 260));
         }
-        // Centre on the screen the user works on: the one of the window that asked for it.
-        QScreen *screen = QApplication::activeWindow() ? QApplication::activeWindow()->screen()
-                                                       : QGuiApplication::primaryScreen();
-        if (screen) {
-            QRect area(QPoint(), size());
-            area.moveCenter(screen->availableGeometry().center());
-            move(area.topLeft());
-        }
+        toolkit::centreOnScreen(this);
         show();
     }
     raise();

@@ -7,14 +7,24 @@
 
 #include "engine/nativename.h"
 
-// The options of one batch run, read from the main window when the run starts.
+// The subfolder, inside the listed folder, that copies go into.
+inline const QString MobixFolderName = QStringLiteral("MOBIX");
+// The characters a new name keeps when the others are removed, until the user chooses others.
+inline const QString DefaultAllowedCharacters =
+    QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 -_.");
+// How long a cut name is, and the numbering pattern, until the user chooses others.
+inline constexpr qint32 DefaultCutLength = 30;
+inline const QString DefaultNumberPattern = QStringLiteral("%# - Dateiname");
+
+// The options of one batch run, read from the main window when the run starts. The window and
+// the command line make them from the stored options (settings/optionsstore.h).
 struct RenameOptions {
     bool CutAfterLength = true;
     bool Rename = false;
-    qint32 MaxFileLength = 30;
-    QString NewFilename = QStringLiteral("%# - Dateiname");
+    qint32 MaxFileLength = DefaultCutLength;
+    QString NewFilename = DefaultNumberPattern;
     bool Special = true;
-    QString SpecialListe = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 -_.");
+    QString SpecialListe = DefaultAllowedCharacters;
     bool Subdirectory = true;
     bool Overwrite = false;
 };

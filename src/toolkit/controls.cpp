@@ -185,4 +185,15 @@ void setCheckValue(QCheckBox *box, int value)
     box->setCheckState(value == 1 ? Qt::Checked : value == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
 }
 
+void centreOnScreen(QWidget *window)
+{
+    QScreen *screen = QApplication::activeWindow() ? QApplication::activeWindow()->screen()
+                                                   : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect area(QPoint(), window->size());
+    area.moveCenter(screen->availableGeometry().center());
+    window->move(area.topLeft());
+}
+
 } // namespace toolkit

@@ -1,0 +1,8 @@
+#pragma once
+
+// The command line's exit statuses, as scripts read them.
+enum ExitStatus : int {
+    AllDone = 0,     // every listed file was done (or would be), also when nothing is listed
+    SomeSkipped = 1, // some files were skipped (or would be), or could not be taken back
+    BadUsage = 2,    // bad usage, or a folder that cannot be listed; nothing was changed
+};
