@@ -148,7 +148,10 @@ void TestMainRun::runOnWorker()
     });
     const auto restore = qScopeGuard([] { setBeforePublishForTest({}); });
     QSignalSpy unloaded(m_window.get(), &Main::unloaded);
+    QSignalSpy finished(m_window.get(), &Main::runFinished);
+    m_window->setWorkInline(false);
     click("Cut");
+    QVERIFY(finished.wait(60000));
     locked.sort();
     QCOMPARE(locked, (QStringList{"About", "AllFiles", "Cut", "CutAfterLength", "Extension", "FileList", "MaxFileLength",
                                   "NewFilename", "NoFiles", "Open", "Overwrite", "Rename", "SelectSpecial", "Special",

@@ -39,6 +39,8 @@ protected:
         m_settings = std::make_unique<QSettings>(m_config->filePath(QStringLiteral("k.conf")), QSettings::IniFormat);
         m_messages.clear();
         m_window = std::make_unique<Main>(*m_settings);
+        // Every listing and run has ended when the click that started it returns.
+        m_window->setWorkInline(true);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }

@@ -2,8 +2,14 @@
 
 #include <QString>
 
-// Texts of the main window's message boxes that more than one of its files shows.
+// Texts of the main window's message boxes and questions.
 inline const QString LengthMessage = QStringLiteral("Bitte eine Länge zwischen 1 und 99 Zeichen verwenden.");
 inline const QString NothingSelectedMessage =
     QStringLiteral("Keine Dateien ausgewählt. Wählen Sie zuerst Ordner öffnen.");
 inline const QString StopRunQuestion = QStringLiteral("Lauf abbrechen?");
+inline const QString AboutMessage = QStringLiteral(
+    "Kappwerk v0.3b by Ostwerk.\r\n\r\nHerzlichen Dank an Ombrel für die Tests, Hinweise und Vorschläge.");
+inline const QString FolderPrompt = QStringLiteral("Bitte wählen Sie den Ordner mit den Dateien aus.");
+inline const QString UnrepresentableFolderMessage = QStringLiteral(
+    "Der Name dieses Ordners enthält Zeichen, die Kappwerk nicht darstellen kann. Bitte benennen Sie den "
+    "Ordner um oder wählen Sie einen anderen.");
