@@ -21,33 +21,14 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
-#include <QUrl>
 
 #include <utility>
-
-namespace {
-
-// The first local file or folder among the dropped items; "" when there is none.
-QString droppedPath(const QMimeData *mime)
-{
-    if (!mime)
-        return QString();
-    for (const QUrl &url : mime->urls()) {
-        if (url.isLocalFile())
-            return url.toLocalFile();
-    }
-    return QString();
-}
-
-} // namespace
 
 Main::Main(QSettings &settings, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
@@ -132,6 +113,7 @@ void Main::load()
 
 void Main::unload()
 {
+    m_state = State::Closed;
     writeOptions(m_settings, m_controls->options(m_specialListe));
     // An open allowed-characters dialog and the preview go with the program without writing back.
     m_specialSelect.reset();
@@ -175,9 +157,10 @@ void Main::closeEvent(QCloseEvent *event)
         return;
     }
     // The run may have ended while the question was open.
-    if (m_state == State::Idle) {
+    if (m_state == State::Idle || m_state == State::Closed) {
         event->accept();
-        unload();
+        if (m_state == State::Idle)
+            unload();
         return;
     }
     event->ignore();

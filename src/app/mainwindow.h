@@ -36,6 +36,7 @@ public:
         Listing, // reading a folder (or the preview's names): input is held back
         Running, // a batch run or an undo, and the listing after it: the controls are locked
         Closing, // a close came while busy: the window closes as soon as the work has ended
+        Closed,  // the options are stored, the program ends
     };
 
     explicit Main(QSettings &settings, QWidget *parent = nullptr);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <vector>
 
 #include <QString>
@@ -44,15 +43,7 @@ struct BatchEntry {
     bool selected = false;
 };
 
-// Gets the progress, 0.0001 at the start of a run and then after every entry up to 100.
-using ProgressFunction = std::function<void(float value)>;
-
 bool AnySelected(const std::vector<BatchEntry> &entries);
-
-// Renames or copies every selected entry under its new name. folderPath is the listed folder
-// with its trailing separator. Every failing file operation is skipped silently.
-void CutFiles(const std::vector<BatchEntry> &entries, const RenameOptions &options,
-              const QString &folderPath, const ProgressFunction &progress);
 
 // The new file name of an entry (base name, and "." and extension when the listed name has a
 // "."); advances NextNumber in the numbering mode. Empty when neither mode is chosen.
