@@ -78,7 +78,9 @@ void RunController::start(const std::shared_ptr<Job> &job)
     if (m_job)
         return;
     m_job = job;
-    m_progressTimer.start();
+    // An undo has no progress of its own: the bar stays as the last run left it.
+    if (!job->undo)
+        m_progressTimer.start();
     // The worker holds the job too, so a window gone meanwhile leaves it nothing to touch.
     runInBackground(this, {[job] { job->work(); }}, [this] { finish(); }, m_inline);
 }
