@@ -190,26 +190,20 @@ void TestMainRun::runOptions_data()
     // The three check boxes, the numbering pattern (empty for the cut mode), the length, the
     // folder afterwards, and the messages shown.
     columns<QList<int>, QString, QString, QString, QStringList>("boxes", "pattern", "length", "folder", "messages");
-    const QString original = QStringLiteral("Schubert - Ständchen.mp3"), from = '=' + original;
-    QTest::newRow("greyed Overwrite copies, MOBIX stays operable")
-        << QList<int>{Greyed, Ticked, Ticked} << "" << "30" << "MOBIX/|MOBIX/Schubert - Stndchen.mp3" + from + '|' + original
-        << QStringList();
-    QTest::newRow("Overwrite renames beside MOBIX's greyed tick")
-        << QList<int>{Ticked, Ticked, Ticked} << "" << "30" << "Schubert - Stndchen.mp3" + from << QStringList();
-    QTest::newRow("greyed MOBIX copies beside")
-        << QList<int>{Unticked, Greyed, Ticked} << "" << "30" << "Schubert - Stndchen.mp3" + from + '|' + original
-        << QStringList();
-    QTest::newRow("greyed Special keeps all")
-        << QList<int>{Unticked, Ticked, Greyed} << "" << "30" << "MOBIX/|MOBIX/" + original + from + '|' + original
-        << QStringList();
+    const QString original = QStringLiteral("Schubert - Ständchen.mp3"), from = '=' + original, kept = from + '|' + original;
+    const auto row = [](const char *name, QList<int> boxes, const char *pattern, const char *length,
+                        const QString &folder, const QStringList &messages = {}) {
+        QTest::newRow(name) << boxes << QString(pattern) << QString(length) << folder << messages;
+    };
+    row("greyed Overwrite copies, MOBIX stays operable", {Greyed, Ticked, Ticked}, "", "30",
+        "MOBIX/|MOBIX/Schubert - Stndchen.mp3" + kept);
+    row("Overwrite renames beside MOBIX's greyed tick", {Ticked, Ticked, Ticked}, "", "30", "Schubert - Stndchen.mp3" + from);
+    row("greyed MOBIX copies beside", {Unticked, Greyed, Ticked}, "", "30", "Schubert - Stndchen.mp3" + kept);
+    row("greyed Special keeps all", {Unticked, Ticked, Greyed}, "", "30", "MOBIX/|MOBIX/" + original + kept);
     // "%" and "#" go with the umlauts, so the number comes first.
-    QTest::newRow("numbering pattern loses its umlauts")
-        << QList<int>{Unticked, Unticked, Ticked} << "Grüße %#" << "30" << "1Gre .mp3" + from + '|' + original
-        << QStringList();
-    QTest::newRow("2,5 cuts to 2, half to even")
-        << QList<int>{Unticked, Unticked, Ticked} << "" << "2,5" << "Sc.mp3" + from + '|' + original << QStringList();
-    QTest::newRow("0,5 is refused, with a warning")
-        << QList<int>{Unticked, Unticked, Ticked} << "" << "0,5" << original << QStringList{lengthWarning};
+    row("numbering pattern loses its umlauts", {Unticked, Unticked, Ticked}, "Grüße %#", "30", "1Gre .mp3" + kept);
+    row("2,5 cuts to 2, half to even", {Unticked, Unticked, Ticked}, "", "2,5", "Sc.mp3" + kept);
+    row("0,5 is refused, with a warning", {Unticked, Unticked, Ticked}, "", "0,5", original, {lengthWarning});
 }
 
 QTEST_MAIN(TestMainRun)

@@ -29,6 +29,7 @@ private slots:
     void folderFromOutside_data();
     void folderFromOutside();
     void keyboardAndRefresh();
+    void closeWhileListing();
     void accessibleNames();
 };
 
@@ -325,6 +326,23 @@ void TestMainWindow::accessibleNames()
         QCOMPARE(name(object), QString::fromUtf8(text));
     for (const char *field : {"FileList", "Extension", "MaxFileLength", "NewFilename"})
         QVERIFY2(!name(field).isEmpty(), field);
+}
+
+// A folder is read on a worker: input waits meanwhile, and a close waits for the list, then
+// stores the options and ends the program.
+void TestMainWindow::closeWhileListing()
+{
+    makeFile(QStringLiteral("a.mp3"));
+    QSignalSpy listed(m_window.get(), &Main::listed), unloaded(m_window.get(), &Main::unloaded);
+    m_window->setWorkInline(false);
+    open(m_folder->path());
+    m_window->close();
+    QCOMPARE(m_window->state(), Main::State::Closing);
+    QCOMPARE(unloaded.count(), 0);
+    QVERIFY(unloaded.wait(30000));
+    QCOMPARE(listed.count(), 1);
+    QCOMPARE(list()->texts(), QStringList{"a.mp3"});
+    QVERIFY(!m_window->isVisible());
 }
 
 QTEST_MAIN(TestMainWindow)
