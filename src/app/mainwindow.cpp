@@ -117,6 +117,7 @@ void Main::unload()
     writeOptions(m_settings, m_controls->options(m_specialListe));
     // An open allowed-characters dialog and the preview go with the program without writing back.
     m_specialSelect.reset();
+    m_preview->setPaused(true);
     m_preview->closeWindow();
     emit unloaded();
 }

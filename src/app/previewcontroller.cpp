@@ -133,18 +133,18 @@ void PreviewController::lookFinished(const std::shared_ptr<Look> &look)
     m_looking = false;
     const bool again = std::exchange(m_lookAgain, false);
     PreviewNamesPtr &names = namesFor(look->intoMobix);
+    // The names the look knew may be the last of a large folder's: they are freed on a worker.
+    PreviewNamesPtr known = std::move(look->known);
     // Names read since the look began (a new listing) are newer than the look's.
     const QString folder = m_sources.folderPath();
-    if (look->folderPath == folder && names == look->known && look->result != look->known) {
-        // The names it replaced may be the last of a large folder's: they are freed on a worker.
-        look->known.reset();
-        releaseInBackground(std::exchange(names, look->result));
+    if (look->folderPath == folder && names == known && look->result != known) {
+        names = look->result;
         schedule();
     } else if (again && !folder.isEmpty()) {
         if (const std::optional<RenameOptions> options = m_sources.options())
             lookAtFolderLater(copiesIntoMobix(*options));
     }
-    look->known.reset();
+    releaseInBackground(std::move(known));
 }
 
 void PreviewController::showWindow()
