@@ -24,7 +24,7 @@ QThreadPool &workers()
 
 } // namespace
 
-void runInBackground(QObject *receiver, const std::vector<std::function<void()>> &works,
+void startInBackground(QObject *receiver, const std::vector<std::function<void()>> &works,
                      const std::function<void()> &done, bool runInline)
 {
     if (runInline || works.empty()) {

@@ -11,7 +11,7 @@ class QObject;
 // done is called on the receiver's thread, through the event loop (a queued call), unless the
 // receiver is gone by then. With runInline the work and then done run at once on the calling
 // thread: tests use that to stay synchronous.
-void runInBackground(QObject *receiver, const std::vector<std::function<void()>> &works,
+void startInBackground(QObject *receiver, const std::vector<std::function<void()>> &works,
                      const std::function<void()> &done, bool runInline = false);
 
 // Runs work on a worker thread and returns at once; for work nobody waits for.

@@ -30,13 +30,13 @@ void FolderLister::list(const QString &folder, const QString &filter, const QFon
         works.push_back([listing, target = folderWithSeparator(folder), intoMobix] {
             listing->names = ReadPreviewNames(target, intoMobix);
         });
-    runInBackground(this, works, [this, listing] { emit listed(*listing); }, m_inline);
+    startInBackground(this, works, [this, listing] { emit listed(*listing); }, m_inline);
 }
 
 void FolderLister::readNames(const QString &folder, bool intoMobix)
 {
     auto names = std::make_shared<PreviewNamesPtr>();
-    runInBackground(
+    startInBackground(
         this, {[names, folder, intoMobix] { *names = ReadPreviewNames(folder, intoMobix); }},
         [this, names, intoMobix] { emit namesRead(intoMobix, *names); }, m_inline);
 }

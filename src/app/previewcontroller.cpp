@@ -123,7 +123,7 @@ void PreviewController::lookAtFolderLater(bool intoMobix)
     look->known = namesFor(intoMobix);
     // Always on a worker, for tests too: the look may wait for a medium that stopped answering.
     // It holds everything it needs, so a window closed meanwhile leaves it nothing to touch.
-    runInBackground(
+    startInBackground(
         this, {[look] { look->result = ReadPreviewNames(look->folderPath, look->intoMobix, look->known); }},
         [this, look] { lookFinished(look); });
 }

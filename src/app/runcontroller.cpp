@@ -82,7 +82,7 @@ void RunController::start(const std::shared_ptr<Job> &job)
     if (!job->undo)
         m_progressTimer.start();
     // The worker holds the job too, so a window gone meanwhile leaves it nothing to touch.
-    runInBackground(this, {[job] { job->work(); }}, [this] { finish(); }, m_inline);
+    startInBackground(this, {[job] { job->work(); }}, [this] { finish(); }, m_inline);
 }
 
 void RunController::finish()
