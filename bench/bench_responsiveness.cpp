@@ -131,10 +131,22 @@ struct Window {
     ~Window() { toolkit::setMessageAnswerer({}); }
     template <typename T = QPushButton> T *child(const char *name) { return main.findChild<T *>(name); }
 
+    // Clicks the button and returns once the window has sent the signal, handling events meanwhile.
+    template <typename Signal>
+    void clickAndWait(const char *button, Signal signal)
+    {
+        bool done = false;
+        const QMetaObject::Connection connection = QObject::connect(&main, signal, [&done] { done = true; });
+        child(button)->click();
+        while (!done)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        QObject::disconnect(connection);
+    }
+
     void open(const QString &folder)
     {
         setFolderChooser([folder](const BrowseRequest &) { return folder; });
-        child("Open")->click();
+        clickAndWait("Open", &Main::listed);
         setFolderChooser({});
     }
 };
@@ -203,7 +215,7 @@ void CopyBigFileWindow(benchmark::State &state)
         meter.start();
         QElapsedTimer clock;
         clock.start();
-        w.child("Cut")->click();
+        w.clickAndWait("Cut", &Main::runFinished);
         state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
         settle(100);
         largest = std::max(largest, meter.stopMs());

@@ -3,6 +3,7 @@
 // What the engine's test programs share: the run's options and outcomes as their data tables
 // write them, and the entry of a listed file.
 #include "columns.h"
+#include "engine/cutfiles.h"
 #include "engine/journal.h"
 #include "engine/undo.h"
 #include "folderstate.h"

@@ -30,19 +30,20 @@ fs::path nativePath(const QByteArray &name) { return name.toStdString(); }
 fs::path nativePath(const QString &name) { return name.toStdU16String(); }
 
 // Names are separated by "|". Each file holds its own name; "sub/" is a folder with a file
-// inside, "@x" a link to a file beside the folder, "!x" a link to nothing.
+// inside, "link:x" a link to a file beside the folder, "dangling link:x" a link to nothing.
 void populate(const fs::path &folder, const QByteArray &names)
 {
     fs::create_directories(folder);
     for (const QByteArray &entry : names.split('|')) {
-        const QByteArray name = entry.mid(entry.startsWith('@') || entry.startsWith('!') ? 1 : 0);
+        const bool dangling = entry.startsWith("dangling link:"), link = dangling || entry.startsWith("link:");
+        const QByteArray name = link ? entry.mid(entry.indexOf(':') + 1) : entry;
         const fs::path path = folder / nativePath(name), beside = folder.parent_path() / nativePath(name);
         if (name.endsWith('/'))
             populate(path, "inner.mp3");
-        else if (name != entry)
+        else if (link)
             fs::create_symlink(beside, path);
-        if (!name.isEmpty() && !name.endsWith('/') && !entry.startsWith('!'))
-            std::ofstream(name == entry ? path : beside, std::ios::binary) << name.toStdString();
+        if (!name.isEmpty() && !name.endsWith('/') && !dangling)
+            std::ofstream(link ? beside : path, std::ios::binary) << name.toStdString();
     }
 }
 
@@ -92,7 +93,7 @@ private slots:
         addRow("empty filter text", "a.mp3", "", "");
         addRow("empty folder", "", "*.*", "", false);
 #ifndef Q_OS_WIN
-        addRow("links", "@link.txt|!dangling.txt|plain.pdf", "------Textdateien------", "link.txt|plain.pdf");
+        addRow("links", "link:link.txt|dangling link:dangling.txt|plain.pdf", "------Textdateien------", "link.txt|plain.pdf");
         addRow("not UTF-8", "B.mp4|Lied \xe4.3gpp", "------Videodateien------", "B.mp4|Lied \xe4.3gpp");
         // A folder named in Latin-1 is shown with U+FFFD, whose UTF-8 names the sibling here: the
         // list stays empty, typed in or chosen, and never shows the sibling's files.

@@ -29,6 +29,7 @@ private slots:
     void folderFromOutside_data();
     void folderFromOutside();
     void keyboardAndRefresh();
+    void closeWhileListing();
     void accessibleNames();
 };
 
@@ -130,17 +131,15 @@ void TestMainWindow::lengthCheck()
         QTest::keyClicks(field, input);
     }
     QCOMPARE(field->text(), expected);
-    QCOMPARE(m_messages.count(), messages);
-    if (messages > 0)
-        expectMessage("Bitte eine Länge zwischen 1 und 99 Zeichen verwenden.", 16, "Achtung");
+    QCOMPARE(this->messages(),
+             QStringList(messages, QStringLiteral("Achtung, stop: Bitte eine Länge zwischen 1 und 99 Zeichen verwenden.")));
 }
 
 void TestMainWindow::aboutAndOverwrite()
 {
     click("About");
-    QCOMPARE(m_messages.count(), 1);
-    expectMessage("Kappwerk v0.3b by Ostwerk.\r\n\r\nHerzlichen Dank an Ombrel für die Tests, Hinweise und Vorschläge.",
-                  64, "About");
+    QCOMPARE(messages(), QStringList{"About, information: Kappwerk v0.3b by Ostwerk.\r\n\r\n"
+                                     "Herzlichen Dank an Ombrel für die Tests, Hinweise und Vorschläge."});
 
     // Overwrite greys the subfolder option, by the user's click or the program's change,
     // and never changes its tick.
@@ -227,12 +226,13 @@ void TestMainWindow::specialSelect()
 void TestMainWindow::folderFromOutside_data()
 {
     // The control a folder or file is dropped on, as `kappwerk PATH` opens it too, the path in the
-    // test folder ("" the folder itself), and whether the folder is listed (else a message says why).
-    columns<QString, QString, bool>("onto", "path", "listed");
-    QTest::newRow("a folder") << "FileList" << "" << true;
-    QTest::newRow("a file lists its folder") << "FileList" << "b.mp3" << true;
-    QTest::newRow("no folder") << "FileList" << "missing" << false;
-    QTest::newRow("on the pattern field") << "NewFilename" << "" << true;
+    // test folder ("" the folder itself), and whether the folder is listed, else the message why.
+    columns<QString, QString, bool, QStringList>("onto", "path", "listed", "messages");
+    QTest::newRow("a folder") << "FileList" << "" << true << QStringList();
+    QTest::newRow("a file lists its folder") << "FileList" << "b.mp3" << true << QStringList();
+    QTest::newRow("no folder, said so") << "FileList" << "missing" << false
+                                        << QStringList{"Achtung, stop: „%1“ ist kein Ordner."};
+    QTest::newRow("on the pattern field") << "NewFilename" << "" << true << QStringList();
 }
 
 void TestMainWindow::folderFromOutside()
@@ -240,6 +240,7 @@ void TestMainWindow::folderFromOutside()
     QFETCH(QString, onto);
     QFETCH(QString, path);
     QFETCH(bool, listed);
+    QFETCH(QStringList, messages);
     makeFile(QStringLiteral("b.mp3"));
     makeFile(QStringLiteral("a.mp3"));
     QTemporaryDir other;
@@ -263,10 +264,8 @@ void TestMainWindow::folderFromOutside()
     QVERIFY(drop.isAccepted() && drop.dropAction() == Qt::CopyAction);
     QCOMPARE(list()->texts(), listed ? (QStringList{"a.mp3", "b.mp3"}) : QStringList());
     QCOMPARE(m_window->folderPath(), listed ? m_folder->path() + QLatin1Char('/') : QString());
-    QCOMPARE(m_messages.count(), listed ? 0 : 1);
+    QCOMPARE(this->messages(), messages.replaceInStrings("%1", target));
     QCOMPARE(c<QLineEdit>("NewFilename")->text(), QStringLiteral("%# - Dateiname"));
-    if (!listed)
-        expectMessage(QStringLiteral("„%1“ ist kein Ordner.").arg(target), toolkit::StyleCritical, "Achtung");
 }
 
 void TestMainWindow::keyboardAndRefresh()
@@ -327,6 +326,23 @@ void TestMainWindow::accessibleNames()
         QCOMPARE(name(object), QString::fromUtf8(text));
     for (const char *field : {"FileList", "Extension", "MaxFileLength", "NewFilename"})
         QVERIFY2(!name(field).isEmpty(), field);
+}
+
+// A folder is read on a worker: input waits meanwhile, and a close waits for the list, then
+// stores the options and ends the program.
+void TestMainWindow::closeWhileListing()
+{
+    makeFile(QStringLiteral("a.mp3"));
+    QSignalSpy listed(m_window.get(), &Main::listed), unloaded(m_window.get(), &Main::unloaded);
+    m_window->setWorkInline(false);
+    open(m_folder->path());
+    m_window->close();
+    QCOMPARE(m_window->state(), Main::State::Closing);
+    QCOMPARE(unloaded.count(), 0);
+    QVERIFY(unloaded.wait(30000));
+    QCOMPARE(listed.count(), 1);
+    QCOMPARE(list()->texts(), QStringList{"a.mp3"});
+    QVERIFY(!m_window->isVisible());
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -59,98 +59,100 @@ private:
         QTest::keyClicks(edit, text);
         QCOMPARE(edit->text(), text);
     }
-    // Lists the folder with every file, each holding its name, ticks by "x"; the other options
-    // stay at their defaults (copies into MOBIX, cut after 30, characters removed).
-    void prepare(const QStringList &names, const QString &ticks, bool inPlace)
+    // Lists the folder with every file, each holding its name, all ticked or none; the other
+    // options stay at their defaults (copies into MOBIX, cut after 30, characters removed).
+    void prepare(const QStringList &names, bool ticked, bool inPlace)
     {
         for (const QString &name : names)
             makeFile(name, bytesOf(name));
         c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.*"));
         open(m_folder->path());
-        for (int i = 0; i < ticks.size(); ++i)
-            list()->setSelected(i, ticks.at(i) == u'x');
+        list()->setAllSelected(ticked);
         c<QCheckBox>("Overwrite")->setChecked(inPlace);
     }
 };
 
 void TestPreview::hints_data()
 {
-    // The listed files ("a/b" is a file in a subfolder, not listed), and per listed entry its
-    // tooltip after "neuer Name: ", "!" first where it is marked, separated by "|".
-    columns<QStringList, QString, RenameOptions, QString>("names", "ticks", "options", "tips");
-    const auto row = [](const char *name, const char *names, const char *ticks, const RenameOptions &options,
-                        const QString &tips) { QTest::newRow(name) << QString(names).split(',') << ticks << options << tips; };
-    row("two get one name in MOBIX", "Track 01 - Allegro.mp3,Track 01 - Andante.mp3,Zugabe.mp3", "xx.",
-        options(IntoMobix, 8, {}, true), "Track 01.mp3|!Track 01.mp3\nName doppelt: auch für Track 01 - Allegro.mp3|");
-    row("in the way beside, empty, unchanged", "ab/keep,abcd,Äö,cd 1.mp3,cd.mp3", "xxxx", options(Beside, 2, {}, true),
-        "!ab\nexistiert schon|!\nName nicht erlaubt|!cd.mp3\nexistiert schon|!cd.mp3\nName unverändert");
-    row("unchanged in place", "kurz.mp3,Schubert - Ständchen.mp3", "xx", options(InPlace, 8, {}, true),
-        "!kurz.mp3\nName unverändert|Schubert.mp3");
-    row("same name into MOBIX", "kurz.mp3", "x", options(IntoMobix, 30, {}, true), "kurz.mp3");
-    row("too long", "a.mp3", "x", options(Beside, 30, QString(260, u'x') + "%#"),
-        '!' + QString(260, u'x') + "1.mp3\nName zu lang");
+    // The files ("a/b" is a file in a subfolder, not listed), the one listed file left unticked
+    // ("" for none), and per listed entry its tooltip after "neuer Name: ", separated by "|".
+    columns<QStringList, QString, RenameOptions, QString>("names", "unticked", "options", "tips");
+    const auto row = [](const char *name, const char *names, const char *unticked, const RenameOptions &options,
+                        const QString &tips) { QTest::newRow(name) << QString(names).split(',') << unticked << options << tips; };
+    row("two get one name in MOBIX", "Track 01 - Allegro.mp3,Track 01 - Andante.mp3,Zugabe.mp3", "Zugabe.mp3",
+        options(IntoMobix, 8, {}, true),
+        "Track 01.mp3|marked: Track 01.mp3\nName doppelt: auch für Track 01 - Allegro.mp3|");
+    row("in the way beside, empty, unchanged", "ab/keep,abcd,Äö,cd 1.mp3,cd.mp3", "", options(Beside, 2, {}, true),
+        "marked: ab\nexistiert schon|marked: \nName nicht erlaubt|marked: cd.mp3\nexistiert schon|"
+        "marked: cd.mp3\nName unverändert");
+    row("unchanged in place", "kurz.mp3,Schubert - Ständchen.mp3", "", options(InPlace, 8, {}, true),
+        "marked: kurz.mp3\nName unverändert|Schubert.mp3");
+    row("same name into MOBIX", "kurz.mp3", "", options(IntoMobix, 30, {}, true), "kurz.mp3");
+    row("too long", "a.mp3", "", options(Beside, 30, QString(260, u'x') + "%#"),
+        "marked: " + QString(260, u'x') + "1.mp3\nName zu lang");
 }
 
 void TestPreview::hints()
 {
     QFETCH(QStringList, names);
-    QFETCH(QString, ticks);
+    QFETCH(QString, unticked);
     QFETCH(RenameOptions, options);
     QFETCH(QString, tips);
     std::vector<BatchEntry> entries;
     for (const QString &name : names) {
         makeFile(name, bytesOf(name));
         if (!name.contains('/'))
-            entries.push_back(entry(name, ticks.at(entries.size()) == 'x'));
+            entries.push_back(entry(name, name != unticked));
     }
     const QStringList before = onDisk();
     const std::vector<PlannedEntry> plan = PreviewRun(entries, options, m_folder->path() + '/');
     const PreviewHints hints = previewHints(entries, plan, options);
     QStringList shown;
     for (size_t i = 0; i < entries.size(); ++i)
-        shown << QString(hints.marks[i] ? "!" : "") + previewToolTip(entries, plan, options, i).mid(prefix.size());
+        shown << QString(hints.marks[i] ? "marked: " : "") + previewToolTip(entries, plan, options, i).mid(prefix.size());
     QCOMPARE(shown.join('|'), tips);
     QCOMPARE(onDisk(), before);
 }
 
 void TestPreview::marksFollowEveryChange()
 {
-    prepare({"Track 01 - Allegro.mp3", "Track 02!.mp3", "Zugabe.wav"}, "...", false);
+    prepare({"Track 01 - Allegro.mp3", "Track 02!.mp3", "Zugabe.wav"}, false, false);
     QCOMPARE(tip(0), QString());
-    // Each change as the user makes it, then the tooltip of a row and, where given, the rows marked.
-    const auto change = [&](const std::function<void()> &action, int row, const QString &hint, const char *marks = "-") {
+    // Each change as the user makes it, then the tooltip of a row and the rows marked.
+    const auto change = [&](const std::function<void()> &action, int row, const QString &hint, const QString &marks) {
         action();
         QCOMPARE(tip(row), hint.isEmpty() ? hint : prefix + hint);
-        if (QByteArray(marks) != "-")
-            QCOMPARE(marked().join(u'|'), QString(marks));
+        QCOMPARE(marked().join(u'|'), marks);
     };
     const auto clickOn = [this](const char *name) {
         QTest::mouseClick(c<QAbstractButton>(name), Qt::LeftButton, {}, QPoint(6, 12));
     };
     list()->setFocus();
     list()->setCurrentIndex(list()->model()->index(0, 0));
-    change([&] { QTest::keyClick(list(), Qt::Key_Space); }, 0, "Track 01 - Allegro.mp3"); // a tick by the keyboard
+    change([&] { QTest::keyClick(list(), Qt::Key_Space); }, 0, "Track 01 - Allegro.mp3", ""); // a tick by the keyboard
     change([&] { clickOn("Overwrite"); }, 0, "Track 01 - Allegro.mp3\nName unverändert", "Track 01 - Allegro.mp3");
     QCOMPARE(list()->visualRect(list()->model()->index(0, 0)).height(), list()->sizeHintForRow(1)); // the mark keeps it
     change([&] { type("MaxFileLength", "8"); }, 0, "Track 01.mp3", "");
-    change([&] { clickOn("Overwrite"); c<QCheckBox>("Subdirectory")->setChecked(false); }, 0, "Track 01.mp3");
+    change([&] { clickOn("Overwrite"); c<QCheckBox>("Subdirectory")->setChecked(false); }, 0, "Track 01.mp3", "");
     change([&] { c<QCheckBox>("Special")->setChecked(false); clickOn("Rename"); type("NewFilename", "Lied-%#"); }, 0,
-           "Lied-1.mp3");
-    change([&] { click("AllFiles"); }, 2, "Lied-3.wav");
-    change([&] { list()->setSelected(0, false); }, 0, "");
-    change([] {}, 1, "Lied-1.mp3");
-    change([&] { clickOn("CutAfterLength"); type("MaxFileLength", "9"); }, 1, "Track 02!.mp3\nName unverändert");
-    change([&] { c<QCheckBox>("Special")->setChecked(true); }, 1, "Track 02.mp3");
+           "Lied-1.mp3", "");
+    change([&] { click("AllFiles"); }, 2, "Lied-3.wav", "");
+    change([&] { list()->setSelected(0, false); }, 0, "", "");
+    change([] {}, 1, "Lied-1.mp3", "");
+    change([&] { clickOn("CutAfterLength"); type("MaxFileLength", "9"); }, 1, "Track 02!.mp3\nName unverändert",
+           "Track 02!.mp3|Zugabe.wav");
+    change([&] { c<QCheckBox>("Special")->setChecked(true); }, 1, "Track 02.mp3", "Zugabe.wav");
     // Allowed characters count once confirmed in their dialog.
-    change([&] { click("SelectSpecial"); m_window->specialSelect()->box(1)->setChecked(true); }, 1, "Track 02.mp3");
+    change([&] { click("SelectSpecial"); m_window->specialSelect()->box(1)->setChecked(true); }, 1, "Track 02.mp3",
+           "Zugabe.wav");
     change([&] { QTest::mouseClick(m_window->specialSelect()->findChild<QPushButton *>("OK"), Qt::LeftButton); }, 1,
-           "Track 02!.mp3\nName unverändert");
+           "Track 02!.mp3\nName unverändert", "Track 02!.mp3|Zugabe.wav");
     // A new filter lists afresh: nothing ticked, no tooltips until a tick.
     list()->setSelected(0, true);
     QCOMPARE(tip(0), prefix + "Track 01 .mp3");
-    change([&] { c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.wav")); }, 0, "");
+    change([&] { c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.wav")); }, 0, "", "");
     QCOMPARE(list()->texts(), QStringList{"Zugabe.wav"});
-    change([&] { list()->setSelected(0, true); }, 0, "Zugabe.wav\nName unverändert");
+    change([&] { list()->setSelected(0, true); }, 0, "Zugabe.wav\nName unverändert", "Zugabe.wav");
     // Another program takes the new name: the next change shows it, once a worker has looked at
     // the folder (its time set apart, as a file system's clock may not have moved on).
     makeFile("Zug.wav");
@@ -219,7 +221,7 @@ void TestPreview::typingWhileTheMediumHangs()
 
 void TestPreview::previewWindowAndMenu()
 {
-    prepare({"Allegro - Track 1.mp3", "Andante - Track 2.mp3", "kurz.mp3"}, "xxx", true);
+    prepare({"Allegro - Track 1.mp3", "Andante - Track 2.mp3", "kurz.mp3"}, true, true);
     const QStringList before = onDisk();
 
     // A right click on the list opens its menu; undo is greyed while there is nothing to undo.

@@ -108,10 +108,12 @@ void TestSpecialSelect::steps()
         QCOMPARE(main.dialog.box(k)->isChecked(), copy.contains(charactertable::boxCharacter(k)));
     QCOMPARE(main.writes, writes.isEmpty() ? QStringList() : QStringList{writes}); // "" is none, not an empty one
     QCOMPARE(main.messages.count(), warnings);
-    for (const toolkit::MessageRecord &record : main.messages.records())
-        QCOMPARE(record.title + u' ' + QString::number(record.style) + u' ' + record.text,
-                 u"Achtung 20 Sie wollen weniger als 26 Zeichen zulassen, dies kann zu Fehlern in der Bearbeitung "
+    for (const toolkit::MessageRecord &record : main.messages.records()) {
+        QCOMPARE(record.style, toolkit::StyleCriticalYesNo);
+        QCOMPARE(record.title + u' ' + record.text,
+                 u"Achtung Sie wollen weniger als 26 Zeichen zulassen, dies kann zu Fehlern in der Bearbeitung "
                  u"führen. Es ist empfohlen mindestens alle Buchstaben zuzulassen. Wollen Sie trotzdem fortsetzen?"_qs);
+    }
     // Only a write-back, Abbrechen, Escape or the close box ends the dialog.
     const bool ended = !writes.isEmpty() || QStringList{"Abort", "close", "Escape"}.contains(steps.section(u' ', -1));
     QCOMPARE(main.dialog.isVisible(), !ended);

@@ -39,6 +39,8 @@ protected:
         m_settings = std::make_unique<QSettings>(m_config->filePath(QStringLiteral("k.conf")), QSettings::IniFormat);
         m_messages.clear();
         m_window = std::make_unique<Main>(*m_settings);
+        // Every listing and run has ended when the click that started it returns.
+        m_window->setWorkInline(true);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
@@ -63,13 +65,15 @@ protected:
         click("Open");
     }
 
-    void expectMessage(const QString &text, int style, const QString &title) const
+    // Every message box shown since the last clear, as "title, kind: text".
+    QStringList messages() const
     {
-        QVERIFY2(m_messages.count() > 0, qPrintable(text));
-        const toolkit::MessageRecord &record = m_messages.records().last();
-        QCOMPARE(record.text, text);
-        QCOMPARE(record.style, style);
-        QCOMPARE(record.title, title);
+        static const char *const kinds[] = {"stop",    "stop, yes or no",  "question, yes or no",
+                                            "warning", "information",      "question, no by default"};
+        QStringList shown;
+        for (const toolkit::MessageRecord &record : m_messages.records())
+            shown << record.title + ", " + kinds[record.style] + ": " + record.text;
+        return shown;
     }
 
     // The bounds of the dark pixels (text, marks) of an area of a widget as rendered.

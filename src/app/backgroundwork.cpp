@@ -1,49 +1,11 @@
 #include "app/backgroundwork.h"
 
+#include <QAtomicInt>
 #include <QCoreApplication>
-#include <QEvent>
-#include <QEventLoop>
-#include <QGuiApplication>
+#include <QFutureWatcher>
 #include <QPointer>
-#include <QSemaphore>
+#include <QPromise>
 #include <QThreadPool>
-#include <QTimer>
-#include <QWidget>
-
-InputBlocker::InputBlocker(QWidget *window)
-    : m_window(window)
-{
-    QCoreApplication::instance()->installEventFilter(this);
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-}
-
-InputBlocker::~InputBlocker()
-{
-    QGuiApplication::restoreOverrideCursor();
-    QCoreApplication::instance()->removeEventFilter(this);
-}
-
-bool InputBlocker::eventFilter(QObject *object, QEvent *event)
-{
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::Shortcut:
-    case QEvent::Wheel:
-    case QEvent::ContextMenu:
-    case QEvent::Drop:
-        if (auto *widget = qobject_cast<QWidget *>(object); widget && widget->window() == m_window)
-            return true;
-        break;
-    default:
-        break;
-    }
-    return false;
-}
 
 namespace {
 
@@ -62,37 +24,34 @@ QThreadPool &workers()
 
 } // namespace
 
-void runInBackground(const std::function<void()> &work, const std::function<void()> &tick, int tickMs)
+void startInBackground(QObject *receiver, const std::vector<std::function<void()>> &works,
+                     const std::function<void()> &done, bool runInline)
 {
-    runInBackground(std::vector<std::function<void()>>{work}, tick, tickMs);
-}
-
-void runInBackground(const std::vector<std::function<void()>> &works, const std::function<void()> &tick, int tickMs)
-{
-    QEventLoop loop;
-    QSemaphore done;
-    QAtomicInt left(int(works.size()));
-    QTimer timer;
-    if (tick) {
-        QObject::connect(&timer, &QTimer::timeout, &loop, tick);
-        timer.start(tickMs);
-    }
-    for (const std::function<void()> &work : works) {
-        workers().start([&] {
+    if (runInline || works.empty()) {
+        for (const std::function<void()> &work : works)
             work();
-            // The last one ends the loop. The quit is posted before the release, so the loop
-            // still exists when the worker touches it; posted before the loop runs, it ends
-            // the loop as soon as it starts.
-            if (left.fetchAndSubOrdered(1) == 1)
-                QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-            done.release();
+        done();
+        return;
+    }
+    // The watcher belongs to the receiver: it reports on the receiver's thread, and goes with it,
+    // so work that outlives its window has nobody left to report to.
+    auto *watcher = new QFutureWatcher<void>(receiver);
+    QObject::connect(watcher, &QFutureWatcher<void>::finished, receiver, [watcher, done] {
+        watcher->deleteLater();
+        done();
+    });
+    auto promise = std::make_shared<QPromise<void>>();
+    auto left = std::make_shared<QAtomicInt>(int(works.size()));
+    watcher->setFuture(promise->future());
+    promise->start();
+    for (const std::function<void()> &work : works) {
+        workers().start([work, promise, left] {
+            work();
+            // The last piece to end reports the whole.
+            if (left->fetchAndSubOrdered(1) == 1)
+                promise->finish();
         });
     }
-    if (!works.empty())
-        loop.exec();
-    done.acquire(int(works.size()));
-    if (tick)
-        tick();
 }
 
 void startInBackground(std::function<void()> work)

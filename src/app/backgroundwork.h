@@ -1,37 +1,18 @@
 #pragma once
 
-#include <QObject>
-
 #include <functional>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
-class QWidget;
+class QObject;
 
-// Drops the user's input to one window (and everything in it) while it lives, and shows the
-// busy cursor: for short work, where greying every control would only flicker. The window
-// manager's close request still gets through.
-class InputBlocker : public QObject
-{
-public:
-    explicit InputBlocker(QWidget *window);
-    ~InputBlocker() override;
-
-protected:
-    bool eventFilter(QObject *object, QEvent *event) override;
-
-private:
-    QWidget *m_window;
-};
-
-// Runs work on a worker thread and returns when it is done. Meanwhile the calling thread (the
-// user-interface thread) keeps processing events, so windows repaint and the few controls left
-// enabled answer; tick is called on the calling thread every tickMs until the work is done.
-void runInBackground(const std::function<void()> &work, const std::function<void()> &tick = {},
-                     int tickMs = 33);
-// The same for pieces of work that do not wait for each other: they run side by side.
-void runInBackground(const std::vector<std::function<void()>> &works, const std::function<void()> &tick = {},
-                     int tickMs = 33);
+// Runs the pieces of work side by side on workers and returns at once; when the last has ended,
+// done is called on the receiver's thread, through the event loop (a queued call), unless the
+// receiver is gone by then. With runInline the work and then done run at once on the calling
+// thread: tests use that to stay synchronous.
+void startInBackground(QObject *receiver, const std::vector<std::function<void()>> &works,
+                     const std::function<void()> &done, bool runInline = false);
 
 // Runs work on a worker thread and returns at once; for work nobody waits for.
 void startInBackground(std::function<void()> work);

@@ -1,49 +1,34 @@
 #include "app/mainwindow.h"
 
-#include "app/previewmarks.h"
+#include "app/backgroundwork.h"
+#include "app/filelistmenu.h"
+#include "app/folderlister.h"
+#include "app/inputblocker.h"
+#include "app/maincontrols.h"
+#include "app/messages.h"
+#include "app/previewcontroller.h"
+#include "app/runcontroller.h"
 #include "app/specialselect.h"
+#include "selection/folderpicker.h"
+#include "selection/platformdir.h"
+#include "settings/lengthtext.h"
+#include "settings/optionsstore.h"
 #include "toolkit/checklist.h"
 #include "toolkit/controls.h"
-#include "toolkit/frame.h"
+#include "toolkit/messagebox.h"
 #include "toolkit/progressbar.h"
 
-#include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
-#include <QFrame>
-#include <QGroupBox>
-#include <QGuiApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QScreen>
+#include <QShortcut>
+#include <QTimer>
 
-namespace {
-
-QGroupBox *makeFrame(QWidget *parent, const QString &name, const QString &caption, const QRect &geometry)
-{
-    auto *frame = new toolkit::Frame(caption, parent);
-    frame->setObjectName(name);
-    frame->setGeometry(geometry);
-    return frame;
-}
-
-template <typename Widget>
-Widget *place(Widget *widget, const QString &name, const QRect &geometry)
-{
-    widget->setObjectName(name);
-    widget->setGeometry(geometry);
-    return widget;
-}
-
-QPushButton *pictureButton(QWidget *parent, const QString &name, const QRect &geometry,
-                           const QString &image, int imageSize, const QString &toolTip)
-{
-    QPushButton *button = toolkit::makePictureButton(parent, geometry, image, imageSize, toolTip);
-    button->setObjectName(name);
-    return button;
-}
-
-} // namespace
+#include <utility>
 
 Main::Main(QSettings &settings, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
@@ -56,106 +41,360 @@ Main::Main(QSettings &settings, QWidget *parent)
     setWindowIcon(toolkit::svgIcon(QStringLiteral(":/images/kappwerk.svg"), 256));
     setFont(toolkit::standardFont());
     setFixedSize(433, 345);
+    setAcceptDrops(true);
 
-    createFileFrame();
-    createOptionsFrame();
-    createActionsFrame();
-    toolkit::useCompactLabels(this);
-    setTabOrder();
+    m_controls = new MainControls(this);
+    m_lister = new FolderLister(this);
+    m_runner = new RunController(this);
+    m_preview = new PreviewController(m_controls->fileList,
+                                      {[this] { return m_folderPath; }, [this] { return previewOptions(); },
+                                       [this] { return batchEntries(); }},
+                                      this);
+    m_fileListMenu = new FileListMenu(this, m_controls->fileList, [this] { return canUndo(); });
     connectEvents();
-    createRunShortcuts();
-    setUpDesktopEntry();
-    createPreview();
     load();
-    centreOnScreen();
+    toolkit::centreOnScreen(this);
 }
 
 Main::~Main() = default;
 
-void Main::createFileFrame()
+void Main::connectEvents()
 {
-    QGroupBox *frame = makeFrame(this, QStringLiteral("Frame1"), QStringLiteral("Dateiliste:"),
-                                 QRect(8, 8, 201, 329));
-    m_fileList = place(new toolkit::CheckList(frame), QStringLiteral("FileList"), QRect(8, 16, 185, 274));
-    m_allFiles = pictureButton(frame, QStringLiteral("AllFiles"), QRect(8, 296, 25, 25),
-                               QStringLiteral(":/images/all.svg"), 19, QStringLiteral("Alle auswählen"));
-    m_noFiles = pictureButton(frame, QStringLiteral("NoFiles"), QRect(40, 296, 25, 25),
-                              QStringLiteral(":/images/none.svg"), 19, QStringLiteral("Keins auswählen"));
-    m_extension = place(new QComboBox(frame), QStringLiteral("Extension"), QRect(72, 296, 121, 21));
-    m_extension->setEditable(false);
-    // The longest entry is the separator line; let the open list show it whole.
-    m_extension->view()->setMinimumWidth(m_extension->fontMetrics().horizontalAdvance(QString(32, u'-')) + 24);
+    const MainControls &ui = *m_controls;
+    connect(ui.open, &QPushButton::clicked, this, &Main::openClick);
+    connect(ui.cut, &QPushButton::clicked, this, &Main::cutClick);
+    connect(ui.about, &QPushButton::clicked, this, &Main::aboutClick);
+    connect(ui.close, &QPushButton::clicked, this, &QWidget::close);
+    connect(ui.allFiles, &QPushButton::clicked, this, [this] { m_controls->fileList->setAllSelected(true); });
+    connect(ui.noFiles, &QPushButton::clicked, this, [this] { m_controls->fileList->setAllSelected(false); });
+    connect(ui.selectSpecial, &QPushButton::clicked, this, &Main::selectSpecialClick);
+    connect(ui.extension, &QComboBox::currentIndexChanged, this, &Main::extensionClick);
+    // Choosing another entry lists through currentIndexChanged, which the combo box raises just
+    // before activated; only the entry that was already chosen still needs listing. A change
+    // by the program is followed by no activation, so the mark does not outlive this event.
+    connect(ui.extension, &QComboBox::currentIndexChanged, this, [this] {
+        m_filterChanged = true;
+        QTimer::singleShot(0, this, [this] { m_filterChanged = false; });
+    });
+    connect(ui.extension, &QComboBox::activated, this, &Main::extensionActivated);
+
+    connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, this, &Main::openClick);
+    connect(new QShortcut(QKeySequence(Qt::Key_F5), this), &QShortcut::activated, this, &Main::extensionClick);
+    // Escape during a run asks whether to stop it; at other times it does nothing here.
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (m_runner->isBusy())
+            askToStopRun();
+    });
+
+    connect(m_lister, &FolderLister::listed, this, &Main::showListing);
+    connect(m_lister, &FolderLister::namesRead, this, [this](bool intoMobix, const PreviewNamesPtr &names) {
+        m_preview->addNames(intoMobix, names);
+        workDone();
+    });
+    connect(m_runner, &RunController::progress, ui.progress, &toolkit::ProgressBar::setProgress);
+    connect(m_runner, &RunController::runFinished, this, &Main::showRunResult);
+    connect(m_runner, &RunController::undoFinished, this, &Main::showUndoResult);
+    connect(m_fileListMenu, &FileListMenu::previewRequested, m_preview, &PreviewController::showWindow);
+    connect(m_fileListMenu, &FileListMenu::undoRequested, this, &Main::undoLastRun);
+
+    connect(m_preview, &PreviewController::namesNeeded, this, &Main::readPreviewNames);
+    connect(m_preview, &PreviewController::updated, this, &Main::updateUndoAction);
+    connect(m_controls, &MainControls::runInputChanged, m_preview, &PreviewController::schedule);
 }
 
-void Main::createOptionsFrame()
+void Main::load()
 {
-    QGroupBox *frame = makeFrame(this, QStringLiteral("Frame2"), QStringLiteral("Optionen:"),
-                                 QRect(216, 8, 209, 257));
-    m_cutAfterLength = place(new QRadioButton(QStringLiteral("Nach            Zeichen abschneiden"), frame),
-                             QStringLiteral("CutAfterLength"), QRect(8, 24, 185, 25));
-    m_cutAfterLength->setChecked(true);
-    // The length field sits over the gap of spaces in the caption above; made after the
-    // option button, so it lies on top of it.
-    m_maxFileLength = place(new QLineEdit(QStringLiteral("30"), frame), QStringLiteral("MaxFileLength"),
-                            QRect(56, 24, 25, 19));
-    m_maxFileLength->setTextMargins(0, 0, 0, 0);
-    // One pixel lower than the option above, so it ends where the pattern field begins.
-    m_rename = place(new QRadioButton(QStringLiteral("Umbennen in:"), frame), QStringLiteral("Rename"),
-                     QRect(8, 56, 185, 24));
-    m_newFilename = place(new QLineEdit(frame), QStringLiteral("NewFilename"), QRect(24, 80, 177, 19));
-    m_newFilename->setToolTip(QStringLiteral("%# ist Platzhalter für eine Nummer"));
-
-    auto *line = place(new QFrame(frame), QStringLiteral("Line1"), QRect(8, 119, 193, 2));
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-
-    m_overwrite = place(new QCheckBox(QStringLiteral("orginal Dateien ersetzen"), frame),
-                        QStringLiteral("Overwrite"), QRect(8, 136, 177, 25));
-    m_subdirectory = place(new QCheckBox(QStringLiteral("Im Unterordner MOBIX speichern"), frame),
-                           QStringLiteral("Subdirectory"), QRect(8, 168, 185, 25));
-    m_subdirectory->setChecked(true);
-    // The check box ends where the button on its row begins, so the two never overlap.
-    m_special = place(new QCheckBox(QStringLiteral("Sonderzeichen entfernen"), frame),
-                      QStringLiteral("Special"), QRect(8, 200, 144, 25));
-    m_special->setChecked(true);
-    m_selectSpecial = place(new QPushButton(QStringLiteral("suchen"), frame),
-                            QStringLiteral("SelectSpecial"), QRect(152, 200, 49, 21));
-    m_selectSpecial->setToolTip(QStringLiteral("Sonderzeichen auswählen"));
-    m_progress = place(new toolkit::ProgressBar(frame), QStringLiteral("Fortschritt"), QRect(8, 240, 193, 9));
+    const StoredOptions options = readOptions(m_settings);
+    m_specialListe = options.specialListe;
+    m_controls->showOptions(options);
 }
 
-void Main::createActionsFrame()
+void Main::unload()
 {
-    QGroupBox *frame = makeFrame(this, QStringLiteral("Frame3"), QStringLiteral("Aktionen:"),
-                                 QRect(216, 272, 209, 65));
-    m_open = pictureButton(frame, QStringLiteral("Open"), QRect(8, 16, 41, 41),
-                           QStringLiteral(":/images/open.svg"), 32, QStringLiteral("Ordner öffnen"));
-    m_cut = pictureButton(frame, QStringLiteral("Cut"), QRect(56, 16, 41, 41),
-                          QStringLiteral(":/images/cut.svg"), 32, QStringLiteral("Dateinamen ändern"));
-    m_about = pictureButton(frame, QStringLiteral("About"), QRect(112, 16, 41, 41),
-                            QStringLiteral(":/images/about.svg"), 32, QStringLiteral("Über"));
-    m_close = pictureButton(frame, QStringLiteral("Close"), QRect(160, 16, 41, 41),
-                            QStringLiteral(":/images/close.svg"), 32, QStringLiteral("Programm beenden"));
+    m_state = State::Closed;
+    writeOptions(m_settings, m_controls->options(m_specialListe));
+    // An open allowed-characters dialog and the preview go with the program without writing back.
+    m_specialSelect.reset();
+    m_preview->setPaused(true);
+    m_preview->closeWindow();
+    emit unloaded();
 }
 
-void Main::setTabOrder()
+void Main::setState(State state)
 {
-    // The keyboard order of the controls, first to last.
-    const QWidget *const order[] = {
-        m_fileList, m_extension, m_allFiles, m_noFiles, m_about, m_close, m_cut, m_open,
-        m_overwrite, m_subdirectory, m_special, m_selectSpecial, m_cutAfterLength, m_rename,
-        m_newFilename, m_maxFileLength,
-    };
-    for (size_t i = 1; i < std::size(order); ++i)
-        QWidget::setTabOrder(const_cast<QWidget *>(order[i - 1]), const_cast<QWidget *>(order[i]));
-    m_progress->setFocusPolicy(Qt::NoFocus);
+    m_state = state;
+    // Closing keeps what the work under way needs: the locked controls, or the input held back.
+    if (state == State::Closing)
+        return;
+    // Most folders are read in a blink: input is held back without greying the controls.
+    if (state == State::Listing)
+        m_inputBlocker = std::make_unique<InputBlocker>(this);
+    else
+        m_inputBlocker.reset();
+    m_controls->lock(state == State::Running);
+    m_preview->setPaused(state != State::Idle);
+    updateUndoAction();
 }
 
-void Main::centreOnScreen()
+void Main::workDone()
 {
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(), size());
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
+    const bool closing = m_state == State::Closing;
+    setState(State::Idle);
+    if (const std::function<void(bool)> after = std::exchange(m_afterRun, {}))
+        after(closing);
+    if (closing)
+        close();
+}
+
+void Main::closeEvent(QCloseEvent *event)
+{
+    // A close during a run asks whether to stop it; the window closes when the run (stopped or
+    // not) and the listing after it are over, storing the options as always. A close while a
+    // folder is read waits for the list.
+    if (m_runner->isBusy() && m_state == State::Running && !askToStopRun()) {
+        event->ignore();
+        return;
     }
+    // The run may have ended while the question was open.
+    if (m_state == State::Idle || m_state == State::Closed) {
+        event->accept();
+        if (m_state == State::Idle)
+            unload();
+        return;
+    }
+    event->ignore();
+    setState(State::Closing);
+}
+
+void Main::openClick()
+{
+    if (m_state == State::Idle)
+        startListing(true);
+}
+
+void Main::extensionClick()
+{
+    if (m_state == State::Idle && !m_folderPath.isEmpty())
+        startListing(false);
+}
+
+void Main::extensionActivated()
+{
+    if (!std::exchange(m_filterChanged, false))
+        extensionClick();
+}
+
+void Main::openFolder(const QString &path)
+{
+    if (m_state != State::Idle)
+        return;
+    const QFileInfo info(path);
+    if (info.isDir() || info.isFile()) {
+        m_folderPath = info.isDir() ? info.absoluteFilePath() : info.absolutePath();
+        startListing(false);
+        return;
+    }
+    m_folderPath.clear();
+    startListing(false);
+    toolkit::MsgBox(QStringLiteral("„%1“ ist kein Ordner.").arg(QDir::toNativeSeparators(path)),
+                    toolkit::StyleCritical, QStringLiteral("Achtung"), this);
+}
+
+void Main::startListing(bool askForFolder)
+{
+    // The list is empty before the folder dialog shows.
+    m_controls->fileList->clear();
+    QString folder = m_folderPath;
+    if (askForFolder)
+        folder = BrowseForFolder(FolderPrompt, browseStartFolder(), this, true, QString(), true, false);
+    if (!isRepresentableFolder(folder)) {
+        m_folderPath.clear();
+        releaseInBackground(std::exchange(m_files, FileListData()));
+        toolkit::MsgBox(UnrepresentableFolderMessage, toolkit::StyleCritical, QStringLiteral("Fehler"), this);
+        if (m_state != State::Idle)
+            workDone();
+        return;
+    }
+    // After a run the controls stay locked while the folder is listed again.
+    if (m_state == State::Idle)
+        setState(State::Listing);
+    m_lister->list(folder, m_controls->extension->currentText(), m_controls->fileList->font(),
+                   copiesIntoMobix(renameOptions()));
+}
+
+void Main::showListing(const FolderListing &listing)
+{
+    m_preview->setNames(listing.intoMobix, listing.names);
+    // Freeing 100,000 names takes tens of milliseconds: the old ones go after the new list shows,
+    // on a worker.
+    FileListData shown = std::exchange(m_files, listing.files);
+    m_folderPath = listing.folderPath;
+    m_journalPath = listing.journalPath;
+    m_controls->fileList->setItems(m_files.entries);
+    m_controls->fileList->setHorizontalExtent(listing.extent);
+    releaseInBackground(std::move(shown));
+    emit listed();
+    workDone();
+}
+
+void Main::readPreviewNames(const QString &folderPath, bool intoMobix)
+{
+    setState(State::Listing);
+    m_lister->readNames(folderPath, intoMobix);
+}
+
+void Main::cutClick()
+{
+    if (m_state != State::Idle)
+        return;
+    if (!m_controls->fileList->anySelected()) {
+        toolkit::MsgBox(NothingSelectedMessage, toolkit::StyleCritical, QStringLiteral("Fehler"), this);
+        return;
+    }
+    // The length check keeps the field valid; should it hold anything else now, nothing is
+    // renamed with a length the user did not mean.
+    if (!previewOptions()) {
+        toolkit::MsgBox(LengthMessage, toolkit::StyleCritical, QStringLiteral("Achtung"), this);
+        return;
+    }
+    std::unique_ptr<JournalObserver> journal = takeJournal(m_folderPath, this);
+    if (!journal)
+        return;
+    setState(State::Running);
+    m_runner->startRun(batchEntries(), renameOptions(), m_folderPath, std::move(journal));
+}
+
+void Main::showRunResult(const std::vector<BatchEntry> &entries, const RunReport &report)
+{
+    m_lastRun = report;
+    // Every ticked file done: no message, as always. Otherwise one message says what was not.
+    m_afterRun = [this, skipped = skippedReportText(entries, report)](bool closing) {
+        if (!skipped.isEmpty() && !closing)
+            toolkit::MsgBox(skipped, toolkit::StyleExclamation, QStringLiteral("Kappwerk"), this);
+        emit runFinished();
+    };
+    startListing(false);
+}
+
+bool Main::canUndo() const
+{
+    return m_state == State::Idle && !m_journalPath.isEmpty() && journalToUndoAt(m_journalPath);
+}
+
+void Main::undoLastRun()
+{
+    if (!canUndo())
+        return;
+    const QString question = QStringLiteral("Den letzten Lauf in %1 rückgängig machen?")
+                                 .arg(QDir::toNativeSeparators(folderWithoutSeparator(m_folderPath)));
+    if (toolkit::MsgBox(question, toolkit::StyleQuestionYesNo, QStringLiteral("Kappwerk"), this) != toolkit::ResultYes)
+        return;
+    setState(State::Running);
+    m_runner->startUndo(m_folderPath);
+}
+
+void Main::showUndoResult(const UndoReport &report)
+{
+    m_afterRun = [this, busy = report.busy, problems = undoProblemsText(report)](bool) {
+        if (busy)
+            toolkit::MsgBox(FolderBusyMessage, toolkit::StyleExclamation, QStringLiteral("Kappwerk"), this);
+        if (!problems.isEmpty())
+            toolkit::MsgBox(QStringLiteral("Nicht alles ließ sich rückgängig machen:\n") + problems,
+                            toolkit::StyleExclamation, QStringLiteral("Kappwerk"), this);
+    };
+    startListing(false);
+}
+
+bool Main::askToStopRun()
+{
+    if (toolkit::MsgBox(StopRunQuestion, toolkit::StyleQuestionYesNoDefaultNo, QStringLiteral("Kappwerk"), this)
+        != toolkit::ResultYes)
+        return false;
+    // The run may have ended while the question was open; then there is nothing to stop.
+    m_runner->cancel();
+    return true;
+}
+
+void Main::updateUndoAction()
+{
+    m_fileListMenu->updateUndo();
+}
+
+void Main::aboutClick()
+{
+    toolkit::MsgBox(AboutMessage, toolkit::StyleInformation, QStringLiteral("About"), this);
+}
+
+void Main::selectSpecialClick()
+{
+    if (!m_specialSelect) {
+        m_specialSelect = std::make_unique<SpecialSelect>([this] { return m_specialListe; },
+                                                          [this](const QString &list) {
+                                                              m_specialListe = list;
+                                                              m_preview->schedule();
+                                                          });
+    }
+    m_specialSelect->showDialog();
+}
+
+void Main::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (m_state == State::Idle && !droppedPath(event->mimeData()).isEmpty()) {
+        // Only ever a copy: a file manager that was offered a move could delete its items.
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    }
+}
+
+void Main::dropEvent(QDropEvent *event)
+{
+    const QString path = droppedPath(event->mimeData());
+    if (m_state != State::Idle || path.isEmpty())
+        return;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    openFolder(path);
+}
+
+RenameOptions Main::renameOptions() const
+{
+    return runOptions(m_controls->options(m_specialListe));
+}
+
+std::optional<RenameOptions> Main::previewOptions() const
+{
+    if (readLengthText(m_controls->maxFileLength->text()).kind != LengthKind::Valid)
+        return std::nullopt;
+    return renameOptions();
+}
+
+std::vector<BatchEntry> Main::batchEntries() const
+{
+    std::vector<BatchEntry> entries;
+    entries.reserve(size_t(m_files.count()));
+    for (int i = 0; i < m_files.count(); ++i) {
+        entries.push_back(BatchEntry{m_files.entries.at(i), m_files.extensions.at(i), m_files.nativeNames.at(i),
+                                     m_controls->fileList->isSelected(i)});
+    }
+    return entries;
+}
+
+QString Main::browseStartFolder() const
+{
+    if (m_folderPath.isEmpty())
+        return QDir::toNativeSeparators(QDir::homePath());
+    return QDir::toNativeSeparators(QDir::cleanPath(m_folderPath));
+}
+
+PreviewWindow *Main::previewWindow() const
+{
+    return m_preview->window();
+}
+
+void Main::setWorkInline(bool workInline)
+{
+    m_lister->setRunInline(workInline);
+    m_runner->setRunInline(workInline);
 }

@@ -1,37 +1,44 @@
 #pragma once
 
 #include "engine/run.h"
+#include "engine/undo.h"
 #include "selection/filelist.h"
 
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
-class QCheckBox;
-class QComboBox;
-class QLineEdit;
-class QPushButton;
-class QRadioButton;
-class QSettings;
+class FileListMenu;
+class FolderLister;
+class InputBlocker;
+class MainControls;
+class PreviewController;
 class PreviewWindow;
+class QSettings;
+class RunController;
 class SpecialSelect;
-class WindowRunObserver;
-struct PreviewState;
-struct RenameOptions;
-
-namespace toolkit {
-class CheckList;
-class ProgressBar;
-} // namespace toolkit
+struct FolderListing;
 
 // The program's one main window: the file list with its filter, the naming and saving
 // options, and the four action buttons. Options are restored from the settings store when
-// the window is made and written back when it unloads.
+// the window is made and written back when it unloads. Listings, runs and undos go on workers
+// (FolderLister, RunController) and come back through their signals; the window meanwhile is
+// in one of a few states, and a close asked for while it is busy takes effect when the work ends.
 class Main : public QWidget
 {
     Q_OBJECT
 public:
+    enum class State {
+        Idle,
+        Listing, // reading a folder (or the preview's names): input is held back
+        Running, // a batch run or an undo, and the listing after it: the controls are locked
+        Closing, // a close came while busy: the window closes as soon as the work has ended
+        Closed,  // the options are stored, the program ends
+    };
+
     explicit Main(QSettings &settings, QWidget *parent = nullptr);
     ~Main() override;
 
@@ -40,8 +47,8 @@ public:
     QString specialListe() const { return m_specialListe; }
     // The allowed-characters dialog, once it has been opened (for tests).
     SpecialSelect *specialSelect() const { return m_specialSelect.get(); }
-    // True while a folder is read or a batch runs: the controls are locked then.
-    bool isBusy() const { return m_busy; }
+    State state() const { return m_state; }
+    bool isBusy() const { return m_state != State::Idle; }
     // Whether the last run in the listed folder can be taken back, and taking it back (asks).
     bool canUndo() const;
     void undoLastRun();
@@ -52,9 +59,14 @@ public:
     void openFolder(const QString &path);
     // The preview window, once it has been opened (for tests).
     PreviewWindow *previewWindow() const;
+    // Lists, runs and undoes on the window's own thread, so that each has ended, with its
+    // signal, when the call that started it returns: tests use that to stay synchronous.
+    void setWorkInline(bool workInline);
 
 signals:
-    // A batch run and the refill after it are over.
+    // A listing shows in the list.
+    void listed();
+    // A batch run and the listing after it are over.
     void runFinished();
     // The window has stored its options and the program is to end now.
     void unloaded();
@@ -65,17 +77,11 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
-    void createFileFrame();
-    void createOptionsFrame();
-    void createActionsFrame();
-    void setTabOrder();
     void connectEvents();
-    void createRunShortcuts();
-    void setUpDesktopEntry();
-    void centreOnScreen();
-
     void load();
     void unload();
+    void setState(State state);
+    void workDone();
 
     void openClick();
     void extensionClick();
@@ -83,61 +89,38 @@ private:
     void cutClick();
     void aboutClick();
     void selectSpecialClick();
-    void maxFileLengthChange(const QString &text);
-    void overwriteClick();
-
-    void refillFileList(bool askForFolder);
-    QString browseStartFolder() const;
-    // Lets the list scroll sideways as far as widest: its widest entry, measured on the worker
-    // that read the folder (tens of milliseconds for 100,000 files).
-    void setFileListExtent(int widest);
-    RenameOptions renameOptions() const;
-    std::vector<BatchEntry> batchEntries() const;
-    void lockControls(bool locked);
     bool askToStopRun();
+    void updateUndoAction();
 
-    // The preview of the next run (previewmarks.cpp): every change of the options, ticks or
-    // list schedules one recomputation of the list's new-name tooltips and problem marks.
-    void createPreview();
-    void schedulePreview();
-    void updatePreview();
-    void setPreviewNames(bool intoMobix, PreviewNamesPtr names);
-    void lookAtFolderLater(bool intoMobix);
-    void takeFolderLook();
-    void showFileListMenu(const QPoint &screenPosition);
-    void showPreviewWindow();
+    void startListing(bool askForFolder);
+    void showListing(const FolderListing &listing);
+    void readPreviewNames(const QString &folderPath, bool intoMobix);
+    void showRunResult(const std::vector<BatchEntry> &entries, const RunReport &report);
+    void showUndoResult(const UndoReport &report);
+
+    RenameOptions renameOptions() const;
+    std::optional<RenameOptions> previewOptions() const;
+    std::vector<BatchEntry> batchEntries() const;
+    QString browseStartFolder() const;
 
     QSettings &m_settings;
-    QString m_folderPath;
-    QString m_journalPath;     // where the journal of the listed folder's last run would be
-    FileListData m_files;      // index for index with the list: extensions and native names
-    QString m_specialListe;    // the allowed-character string
-    std::unique_ptr<SpecialSelect> m_specialSelect;
-    bool m_busy = false;            // reading a folder or running a batch
-    bool m_running = false;         // running a batch
-    bool m_closeRequested = false;
-    bool m_unloaded = false;
-    bool m_subdirectoryEnabled = true; // the subfolder option's own state while locked
-    WindowRunObserver *m_observer = nullptr;
-    RunReport m_lastRun;
-    bool m_filterChanged = false;  // the filter entry changed just before it was activated
-    std::unique_ptr<PreviewState> m_preview;
+    MainControls *m_controls;
+    FolderLister *m_lister;
+    RunController *m_runner;
+    PreviewController *m_preview;
+    FileListMenu *m_fileListMenu;
 
-    toolkit::CheckList *m_fileList = nullptr;
-    QPushButton *m_allFiles = nullptr;
-    QPushButton *m_noFiles = nullptr;
-    QComboBox *m_extension = nullptr;
-    QRadioButton *m_cutAfterLength = nullptr;
-    QLineEdit *m_maxFileLength = nullptr;
-    QRadioButton *m_rename = nullptr;
-    QLineEdit *m_newFilename = nullptr;
-    QCheckBox *m_overwrite = nullptr;
-    QCheckBox *m_subdirectory = nullptr;
-    QCheckBox *m_special = nullptr;
-    QPushButton *m_selectSpecial = nullptr;
-    toolkit::ProgressBar *m_progress = nullptr;
-    QPushButton *m_open = nullptr;
-    QPushButton *m_cut = nullptr;
-    QPushButton *m_about = nullptr;
-    QPushButton *m_close = nullptr;
+    State m_state = State::Idle;
+    std::unique_ptr<InputBlocker> m_inputBlocker; // while listing
+    // What waits for the listing after a run or an undo: its report (told whether the window
+    // is closing).
+    std::function<void(bool closing)> m_afterRun;
+    bool m_filterChanged = false; // the filter entry changed just before it was activated
+
+    QString m_folderPath;
+    QString m_journalPath;  // where the journal of the listed folder's last run would be
+    FileListData m_files;   // index for index with the list: extensions and native names
+    QString m_specialListe; // the allowed-character string
+    std::unique_ptr<SpecialSelect> m_specialSelect;
+    RunReport m_lastRun;
 };

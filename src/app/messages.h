@@ -2,7 +2,7 @@
 
 #include <QString>
 
-// Texts of the main window's message boxes that more than one of its files shows.
+// Texts of the main window's message boxes and questions.
 inline const QString LengthMessage = QStringLiteral("Bitte eine Länge zwischen 1 und 99 Zeichen verwenden.");
 inline const QString NothingSelectedMessage =
     QStringLiteral("Keine Dateien ausgewählt. Wählen Sie zuerst Ordner öffnen.");
@@ -11,3 +11,9 @@ inline const QString FolderBusyMessage = QStringLiteral("In diesem Ordner läuft
 // Asked when the run's journal cannot be written: %1 is why.
 inline const QString NoUndoQuestion =
     QStringLiteral("Dieser Lauf kann nicht rückgängig gemacht werden (%1). Trotzdem ausführen?");
+inline const QString AboutMessage = QStringLiteral(
+    "Kappwerk v0.3b by Ostwerk.\r\n\r\nHerzlichen Dank an Ombrel für die Tests, Hinweise und Vorschläge.");
+inline const QString FolderPrompt = QStringLiteral("Bitte wählen Sie den Ordner mit den Dateien aus.");
+inline const QString UnrepresentableFolderMessage = QStringLiteral(
+    "Der Name dieses Ordners enthält Zeichen, die Kappwerk nicht darstellen kann. Bitte benennen Sie den "
+    "Ordner um oder wählen Sie einen anderen.");

@@ -131,7 +131,7 @@ void SpecialSelect::showDialog()
         return;
     }
     load();
-    centreOnScreen();
+    toolkit::centreOnScreen(this);
     show();
     raise();
     activateWindow();
@@ -160,21 +160,6 @@ void SpecialSelect::load()
         if (m_workingCopy.contains(character))
             check->setChecked(true);
     }
-}
-
-void SpecialSelect::centreOnScreen()
-{
-    // Centre on the screen the user works on: the one of the window that asked for the dialog.
-    QScreen *screen = nullptr;
-    if (QWidget *active = QApplication::activeWindow())
-        screen = active->screen();
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    QRect area(QPoint(), size());
-    area.moveCenter(screen->availableGeometry().center());
-    move(area.topLeft());
 }
 
 void SpecialSelect::updateBox(int k)

@@ -42,7 +42,6 @@ protected:
 private:
     void createControls();
     void load();
-    void centreOnScreen();
     void updateBox(int k);
     void toggleRange(QChar first, QChar last);
     void setAllBoxes(bool ticked);

@@ -1,6 +1,7 @@
 #include "cli/commandline.h"
 
 #include "cli/cliresult.h"
+#include "cli/exitstatus.h"
 #include "cli/undocommand.h"
 #include "engine/journal.h"
 #include "engine/batchrun.h"
@@ -16,19 +17,50 @@
 #include <QSettings>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace {
 
-enum ExitStatus { AllDone = 0, SomeSkipped = 1, BadUsage = 2 };
+// Every option of the command line, in the order --help lists them. A new option is a new row
+// here and its handling in applyOptions (or runCommandLine).
+enum Option { DryRun, Run, Undo, Cut, Number, Remove, Keep, Allowed, Rename, Mobix, Beside, Filter, Settings,
+              NoUndo, OptionCount };
 
-// The long names of the command line's options; any of them on the command line chooses it.
-const char *const OptionNames[] = {
-    "dry-run", "run", "undo", "cut", "number", "remove", "keep", "allowed", "rename", "mobix",
-    "beside", "filter", "settings", "no-undo", "help", "help-all", "h", "?", "version", "v",
+struct OptionRow {
+    Option option;
+    const char *name;
+    const char *description;
+    const char *valueName; // "" for an option without a value
+    bool chooses;          // chooses how names are made (refused with --undo)
 };
+
+const OptionRow Options[] = {
+    {DryRun, "dry-run", "Zeigt, was ein Lauf täte, und ändert nichts.", "", false},
+    {Run, "run", "Benennt um oder kopiert, mit allen Schutzregeln des Fensters.", "", false},
+    {Undo, "undo", "Macht den letzten Lauf im ORDNER rückgängig.", "", false},
+    {Cut, "cut", "Kürzt den Namen nach N Zeichen (1 bis 99, Vorgabe 30).", "N", true},
+    {Number, "number", "Nummerierte Namen nach MUSTER; %# ist die laufende Nummer.", "MUSTER", true},
+    {Remove, "remove", "Entfernt nicht erlaubte Zeichen (Vorgabe).", "", true},
+    {Keep, "keep", "Behält alle Zeichen.", "", true},
+    {Allowed, "allowed", "Die erlaubten Zeichen (Vorgabe: A-Z, a-z, 0-9, Leerzeichen und -_.).", "ZEICHEN", true},
+    {Rename, "rename", "Benennt die Originale um.", "", true},
+    {Mobix, "mobix", "Kopiert in den Unterordner MOBIX (Vorgabe).", "", true},
+    {Beside, "beside", "Kopiert neben die Originale.", "", true},
+    {Filter, "filter",
+     "Ein Eintrag der Filterliste des Fensters, z. B. \"*.mp3\" (Vorgabe: \"-----Sounddateien-----\").",
+     "EINTRAG", true},
+    {Settings, "settings", "Nimmt jede nicht angegebene Option aus den gespeicherten Optionen des Fensters.", "",
+     true},
+    {NoUndo, "no-undo", "Führt den Lauf auch dann aus, wenn er sich nicht rückgängig machen ließe.", "", true},
+};
+static_assert(std::size(Options) == OptionCount);
+
+// The names of the options QCommandLineParser adds itself.
+const char *const HelpAndVersionNames[] = {"help", "help-all", "h", "?", "version", "v"};
 
 const QString Description = QStringLiteral(
     "Gibt Mediendateien kurze, saubere Namen.\n"
@@ -50,48 +82,36 @@ const QString Description = QStringLiteral(
 
 struct Parser {
     QCommandLineParser parser;
-    QCommandLineOption dryRun{QStringLiteral("dry-run"), QStringLiteral("Zeigt, was ein Lauf täte, und ändert nichts.")};
-    QCommandLineOption run{QStringLiteral("run"), QStringLiteral("Benennt um oder kopiert, mit allen Schutzregeln des Fensters.")};
-    QCommandLineOption undo{QStringLiteral("undo"), QStringLiteral("Macht den letzten Lauf im ORDNER rückgängig.")};
-    QCommandLineOption cut{QStringLiteral("cut"), QStringLiteral("Kürzt den Namen nach N Zeichen (1 bis 99, Vorgabe 30)."),
-                           QStringLiteral("N")};
-    QCommandLineOption number{QStringLiteral("number"),
-                              QStringLiteral("Nummerierte Namen nach MUSTER; %# ist die laufende Nummer."),
-                              QStringLiteral("MUSTER")};
-    QCommandLineOption remove{QStringLiteral("remove"), QStringLiteral("Entfernt nicht erlaubte Zeichen (Vorgabe).")};
-    QCommandLineOption keep{QStringLiteral("keep"), QStringLiteral("Behält alle Zeichen.")};
-    QCommandLineOption allowed{QStringLiteral("allowed"),
-                               QStringLiteral("Die erlaubten Zeichen (Vorgabe: A-Z, a-z, 0-9, Leerzeichen und -_.)."),
-                               QStringLiteral("ZEICHEN")};
-    QCommandLineOption rename{QStringLiteral("rename"), QStringLiteral("Benennt die Originale um.")};
-    QCommandLineOption mobix{QStringLiteral("mobix"), QStringLiteral("Kopiert in den Unterordner MOBIX (Vorgabe).")};
-    QCommandLineOption beside{QStringLiteral("beside"), QStringLiteral("Kopiert neben die Originale.")};
-    QCommandLineOption filter{QStringLiteral("filter"),
-                              QStringLiteral("Ein Eintrag der Filterliste des Fensters, z. B. \"*.mp3\" "
-                                             "(Vorgabe: \"-----Sounddateien-----\")."),
-                              QStringLiteral("EINTRAG")};
-    QCommandLineOption settings{QStringLiteral("settings"),
-                                QStringLiteral("Nimmt jede nicht angegebene Option aus den gespeicherten "
-                                               "Optionen des Fensters.")};
-    QCommandLineOption noUndo{QStringLiteral("no-undo"),
-                              QStringLiteral("Führt den Lauf auch dann aus, wenn er sich nicht rückgängig "
-                                             "machen ließe.")};
+    std::vector<QCommandLineOption> options;
 
     Parser()
     {
         parser.setApplicationDescription(Description);
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({dryRun, run, undo, cut, number, remove, keep, allowed, rename, mobix, beside,
-                           filter, settings, noUndo});
+        for (const OptionRow &row : Options) {
+            options.emplace_back(QString::fromLatin1(row.name), QString::fromUtf8(row.description),
+                                 QString::fromLatin1(row.valueName));
+            parser.addOption(options.back());
+        }
         parser.addPositionalArgument(QStringLiteral("ORDNER"), QStringLiteral("Der Ordner mit den Dateien."));
     }
 
-    int countSet(std::initializer_list<const QCommandLineOption *> options) const
+    bool isSet(Option option) const { return parser.isSet(options[option]); }
+    QString value(Option option) const { return parser.value(options[option]); }
+    int countSet(std::initializer_list<Option> chosen) const
     {
         int count = 0;
-        for (const QCommandLineOption *option : options)
-            count += parser.isSet(*option);
+        for (const Option option : chosen)
+            count += isSet(option);
+        return count;
+    }
+    // How many of the options that choose how names are made are given.
+    int countNaming() const
+    {
+        int count = 0;
+        for (const OptionRow &row : Options)
+            count += row.chooses && isSet(row.option);
         return count;
     }
 };
@@ -107,31 +127,12 @@ int badUsage(QTextStream &err, const QString &message)
     return BadUsage;
 }
 
-// The options a run takes from the window's controls, read the way the window reads them.
-RenameOptions renameOptionsFrom(const StoredOptions &stored)
-{
-    RenameOptions options;
-    options.CutAfterLength = stored.cutAfterLength;
-    options.Rename = stored.rename;
-    // The window's length check turns a stored length it cannot use into the default.
-    const LengthValue length = readLengthText(stored.maxFileLength);
-    options.MaxFileLength = length.kind == LengthKind::Valid
-        ? length.value : readLengthText(QString::fromLatin1(DefaultLengthText)).value;
-    options.NewFilename = stored.newFilename;
-    options.Special = stored.special == 1;
-    options.SpecialListe = stored.specialListe;
-    options.Subdirectory = stored.subdirectory == 1;
-    options.Overwrite = stored.overwrite == 1;
-    return options;
-}
-
 // Lays the given options over the stored or default ones. Returns false, with the message
 // written, for a length or a filter entry that the window would not take.
 bool applyOptions(const Parser &p, RenameOptions &options, QString &filterText, QTextStream &err)
 {
-    const QCommandLineParser &parser = p.parser;
-    if (parser.isSet(p.cut)) {
-        const QString text = parser.value(p.cut);
+    if (p.isSet(Cut)) {
+        const QString text = p.value(Cut);
         const LengthValue length = readLengthText(text);
         if (length.kind != LengthKind::Valid) {
             badUsage(err, QStringLiteral("Ungültige Länge %1: bitte eine Länge zwischen %2 und %3 Zeichen verwenden.")
@@ -142,23 +143,23 @@ bool applyOptions(const Parser &p, RenameOptions &options, QString &filterText, 
         options.Rename = false;
         options.MaxFileLength = length.value;
     }
-    if (parser.isSet(p.number)) {
+    if (p.isSet(Number)) {
         options.CutAfterLength = false;
         options.Rename = true;
-        options.NewFilename = parser.value(p.number);
+        options.NewFilename = p.value(Number);
     }
-    if (parser.isSet(p.remove) || parser.isSet(p.keep))
-        options.Special = parser.isSet(p.remove);
-    if (parser.isSet(p.allowed))
-        options.SpecialListe = parser.value(p.allowed);
-    if (parser.isSet(p.rename))
+    if (p.isSet(Remove) || p.isSet(Keep))
+        options.Special = p.isSet(Remove);
+    if (p.isSet(Allowed))
+        options.SpecialListe = p.value(Allowed);
+    if (p.isSet(Rename))
         options.Overwrite = true;
-    if (parser.isSet(p.mobix) || parser.isSet(p.beside)) {
+    if (p.isSet(Mobix) || p.isSet(Beside)) {
         options.Overwrite = false;
-        options.Subdirectory = parser.isSet(p.mobix);
+        options.Subdirectory = p.isSet(Mobix);
     }
-    if (parser.isSet(p.filter)) {
-        filterText = parser.value(p.filter);
+    if (p.isSet(Filter)) {
+        filterText = p.value(Filter);
         if (!extensionCatalogue().contains(filterText)) {
             QStringList entries;
             for (const QString &entry : extensionCatalogue())
@@ -205,10 +206,12 @@ bool isCommandLineMode(int argc, const char *const *argv)
             continue;
         const char *name = argument + (argument[1] == '-' ? 2 : 1);
         const size_t length = std::strcspn(name, "=");
-        for (const char *option : OptionNames) {
-            if (std::strlen(option) == length && std::strncmp(option, name, length) == 0)
-                return true;
-        }
+        const auto named = [name, length](const char *option) {
+            return std::strlen(option) == length && std::strncmp(option, name, length) == 0;
+        };
+        if (std::any_of(std::begin(Options), std::end(Options), [&](const OptionRow &row) { return named(row.name); })
+            || std::any_of(std::begin(HelpAndVersionNames), std::end(HelpAndVersionNames), named))
+            return true;
     }
     return false;
 }
@@ -239,31 +242,29 @@ int runCommandLine(const QStringList &arguments, QSettings &settings, QTextStrea
         return AllDone;
     }
 
-    if (p.countSet({&p.dryRun, &p.run, &p.undo}) != 1)
+    if (p.countSet({DryRun, Run, Undo}) != 1)
         return badUsage(err, QStringLiteral("Bitte genau eine der Optionen --dry-run, --run oder --undo angeben."));
     if (parser.positionalArguments().size() != 1)
         return badUsage(err, QStringLiteral("Bitte genau einen ORDNER angeben."));
     const QString folder = parser.positionalArguments().constFirst();
-    const int naming = p.countSet({&p.cut, &p.number, &p.remove, &p.keep, &p.allowed, &p.rename, &p.mobix,
-                                   &p.beside, &p.filter, &p.settings, &p.noUndo});
-    if (parser.isSet(p.undo)) {
-        if (naming > 0)
+    if (p.isSet(Undo)) {
+        if (p.countNaming() > 0)
             return badUsage(err, QStringLiteral("--undo nimmt außer dem ORDNER keine Optionen."));
         return runUndoCommand(folder, out, err);
     }
-    if (p.countSet({&p.cut, &p.number}) > 1)
+    if (p.countSet({Cut, Number}) > 1)
         return badUsage(err, QStringLiteral("--cut und --number schließen einander aus."));
-    if (p.countSet({&p.remove, &p.keep}) > 1)
+    if (p.countSet({Remove, Keep}) > 1)
         return badUsage(err, QStringLiteral("--remove und --keep schließen einander aus."));
-    if (p.countSet({&p.rename, &p.mobix, &p.beside}) > 1)
+    if (p.countSet({Rename, Mobix, Beside}) > 1)
         return badUsage(err, QStringLiteral("Bitte nur eine der Optionen --rename, --mobix oder --beside angeben."));
 
     // Without --settings every machine starts from the first-run defaults, so a script does
     // the same everywhere.
-    const StoredOptions stored = parser.isSet(p.settings) ? readOptions(settings) : StoredOptions();
-    RenameOptions options = renameOptionsFrom(stored);
+    const StoredOptions stored = p.isSet(Settings) ? readOptions(settings) : StoredOptions();
+    RenameOptions options = runOptions(stored);
     QString filterText = extensionCatalogue().value(stored.extensionIndex,
-                                                    extensionCatalogue().at(DefaultExtensionIndex));
+                                                    extensionCatalogue().at(StoredOptions().extensionIndex));
     if (!applyOptions(p, options, filterText, err))
         return BadUsage;
 
@@ -275,7 +276,7 @@ int runCommandLine(const QStringList &arguments, QSettings &settings, QTextStrea
         return AllDone;
 
     int skipped = 0;
-    if (parser.isSet(p.dryRun)) {
+    if (p.isSet(DryRun)) {
         const std::vector<PlannedEntry> plan = PreviewRun(entries, options, folderPath);
         for (size_t i = 0; i < plan.size(); ++i) {
             const EntryResult result = plannedResult(i, plan[i], options);
@@ -289,7 +290,7 @@ int runCommandLine(const QStringList &arguments, QSettings &settings, QTextStrea
         if (const int error = journal.open(); error == EBUSY) {
             err << QStringLiteral("In diesem Ordner läuft gerade ein anderer Lauf.") << Qt::endl;
             return BadUsage;
-        } else if (error != 0 && !parser.isSet(p.noUndo)) {
+        } else if (error != 0 && !p.isSet(NoUndo)) {
             err << QStringLiteral("Dieser Lauf kann nicht rückgängig gemacht werden (%1). Nichts geändert; "
                                   "mit --no-undo läuft er trotzdem.").arg(journal.problem()) << Qt::endl;
             return BadUsage;

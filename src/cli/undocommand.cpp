@@ -1,9 +1,12 @@
 #include "cli/undocommand.h"
 
+#include "cli/exitstatus.h"
+
 #include <QFileInfo>
 #include <QString>
 #include <QTextStream>
 
+#include "engine/batchrun.h"
 #include "engine/undo.h"
 #include "selection/platformdir.h"
 
@@ -12,27 +15,27 @@ int runUndoCommand(const QString &folder, QTextStream &out, QTextStream &err)
     const QFileInfo info(folder);
     if (!info.isDir()) {
         err << QStringLiteral("„%1“ ist kein Ordner.").arg(folder) << Qt::endl;
-        return 2;
+        return BadUsage;
     }
     const UndoReport report = UndoLastRun(folderWithSeparator(info.absoluteFilePath()));
     if (report.busy) {
         err << QStringLiteral("In diesem Ordner läuft gerade ein anderer Lauf.") << Qt::endl;
-        return 2;
+        return BadUsage;
     }
     if (!report.journalProblem.isEmpty() && !report.hadJournal) {
         err << QStringLiteral("Das Protokoll für „%1“ lässt sich nicht lesen: %2.").arg(folder, report.journalProblem)
             << Qt::endl;
-        return 2;
+        return BadUsage;
     }
     if (!report.hadJournal) {
         err << QStringLiteral("Für „%1“ ist kein Lauf verzeichnet, der sich rückgängig machen lässt.").arg(folder)
             << Qt::endl;
-        return 2;
+        return BadUsage;
     }
     // One line per operation taken back or refused: the name the run gave, the old name, what
     // became of it.
     for (const UndoResult &result : report.results) {
-        const QString name = result.intoMobix ? QStringLiteral("MOBIX/") + result.name : result.name;
+        const QString name = result.intoMobix ? MobixFolderName + QLatin1Char('/') + result.name : result.name;
         QString outcome = result.done ? (result.copy ? QStringLiteral("entfernt") : QStringLiteral("zurückbenannt"))
                                       : QStringLiteral("nicht rückgängig");
         if (!result.reason.isEmpty())
@@ -42,5 +45,5 @@ int runUndoCommand(const QString &folder, QTextStream &out, QTextStream &err)
     out.flush();
     if (!report.journalProblem.isEmpty())
         err << report.journalProblem << Qt::endl;
-    return report.countProblems() > 0 || !report.journalProblem.isEmpty() ? 1 : 0;
+    return report.countProblems() > 0 || !report.journalProblem.isEmpty() ? SomeSkipped : AllDone;
 }

@@ -1,20 +1,29 @@
 #pragma once
 
-#include <functional>
 #include <vector>
 
 #include <QString>
 
 #include "engine/nativename.h"
 
-// The options of one batch run, read from the main window when the run starts.
+// The subfolder, inside the listed folder, that copies go into.
+inline const QString MobixFolderName = QStringLiteral("MOBIX");
+// The characters a new name keeps when the others are removed, until the user chooses others.
+inline const QString DefaultAllowedCharacters =
+    QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 -_.");
+// How long a cut name is, and the numbering pattern, until the user chooses others.
+inline constexpr qint32 DefaultCutLength = 30;
+inline const QString DefaultNumberPattern = QStringLiteral("%# - Dateiname");
+
+// The options of one batch run, read from the main window when the run starts. The window and
+// the command line make them from the stored options (settings/optionsstore.h).
 struct RenameOptions {
     bool CutAfterLength = true;
     bool Rename = false;
-    qint32 MaxFileLength = 30;
-    QString NewFilename = QStringLiteral("%# - Dateiname");
+    qint32 MaxFileLength = DefaultCutLength;
+    QString NewFilename = DefaultNumberPattern;
     bool Special = true;
-    QString SpecialListe = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 -_.");
+    QString SpecialListe = DefaultAllowedCharacters;
     bool Subdirectory = true;
     bool Overwrite = false;
 };
@@ -34,15 +43,7 @@ struct BatchEntry {
     bool selected = false;
 };
 
-// Gets the progress, 0.0001 at the start of a run and then after every entry up to 100.
-using ProgressFunction = std::function<void(float value)>;
-
 bool AnySelected(const std::vector<BatchEntry> &entries);
-
-// Renames or copies every selected entry under its new name. folderPath is the listed folder
-// with its trailing separator. Every failing file operation is skipped silently.
-void CutFiles(const std::vector<BatchEntry> &entries, const RenameOptions &options,
-              const QString &folderPath, const ProgressFunction &progress);
 
 // The new file name of an entry (base name, and "." and extension when the listed name has a
 // "."); advances NextNumber in the numbering mode. Empty when neither mode is chosen.

@@ -208,8 +208,14 @@ QString journalPath(const QString &folderPath)
 
 bool hasJournal(const QString &folderPath)
 {
-    const QString path = folderPath.isEmpty() ? QString() : journalPath(folderPath);
-    return !path.isEmpty() && QFileInfo(path).isFile() && !QFileInfo::exists(outdatedMarkerPath(path));
+    return !folderPath.isEmpty() && journalToUndoAt(journalPath(folderPath));
+}
+
+bool journalToUndoAt(const QString &journalPath)
+{
+    // An empty file is one a run has just taken and not yet written to.
+    const QFileInfo journal(journalPath);
+    return journal.isFile() && journal.size() > 0 && !QFileInfo::exists(outdatedMarkerPath(journalPath));
 }
 
 bool parseJournal(const QByteArray &bytes, const QString &folderPath, JournalContents *contents)

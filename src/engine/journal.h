@@ -20,6 +20,8 @@ QString journalFolder();
 QString journalPath(const QString &folderPath);
 // Whether the folder has a journal to take back (not one marked as outdated by a later run).
 bool hasJournal(const QString &folderPath);
+// The same, by the journal's path (worked out beforehand, as the window does with the listing).
+bool journalToUndoAt(const QString &journalPath);
 // The marker beside a journal that a later run could not replace or remove.
 QString outdatedMarkerPath(const QString &journalPath);
 
@@ -59,6 +61,8 @@ class JournalObserver : public RunObserver
 public:
     JournalObserver(const QString &folderPath, RunObserver *next);
     ~JournalObserver() override;
+    // The observer behind this one, for a journal opened before the run's own observer exists.
+    void setNext(RunObserver *next) { m_next = next; }
 
     // Takes the folder's journal for the run, before the run starts. 0: every step will be
     // recorded. EBUSY: another run or undo works in the folder. Anything else: the run could

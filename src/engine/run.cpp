@@ -83,8 +83,8 @@ PreviewNames lookAtTarget(const QString &folderPath, bool intoMobix, Folder &fol
     now.path = encodeNativeName(folderPath);
     now.error = folderPath.isEmpty() ? ENOENT : openFolder(now.path, &folder);
     if (now.error == 0 && intoMobix) {
-        now.mobixError = openSubfolder(folder, encodeNativeName(QStringLiteral("MOBIX")), false, &mobix);
-        now.path += "/MOBIX";
+        now.mobixError = openSubfolder(folder, encodeNativeName(MobixFolderName), false, &mobix);
+        now.path += '/' + encodeNativeName(MobixFolderName);
     }
     const Folder &target = mobix.isOpen() ? mobix : folder;
     if (target.isOpen()) {

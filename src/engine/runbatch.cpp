@@ -15,7 +15,7 @@
 
 namespace {
 
-const NativeName mobixName = encodeNativeName(QStringLiteral("MOBIX"));
+const NativeName mobixName = encodeNativeName(MobixFolderName);
 
 #ifdef Q_OS_WIN
 const QString separator = QStringLiteral("\\");

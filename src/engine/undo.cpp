@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 
+#include "engine/batchrun.h"
 #include "engine/journal.h"
 #include "engine/platformfs.h"
 
@@ -136,7 +137,7 @@ void removeWhatAKilledRunLeft(const QString &folderPath, const JournalContents &
     Folder mobix;
     if (openFolder(encodeNativeName(folderPath), &folder) != 0)
         return;
-    openSubfolder(folder, encodeNativeName(QStringLiteral("MOBIX")), false, &mobix);
+    openSubfolder(folder, encodeNativeName(MobixFolderName), false, &mobix);
     // Only a hidden temporary name the journal holds, of a process that is gone, and a file.
     for (const JournalTemporary &temporary : contents.temporaries) {
         Folder &in = temporary.intoMobix ? mobix : folder;
@@ -188,7 +189,7 @@ UndoReport UndoLastRun(const QString &folderPath)
     Folder mobix;
     const int folderError = openFolder(encodeNativeName(folderPath), &folder);
     if (folderError == 0)
-        openSubfolder(folder, encodeNativeName(QStringLiteral("MOBIX")), false, &mobix);
+        openSubfolder(folder, encodeNativeName(MobixFolderName), false, &mobix);
     std::vector<JournalRecord> kept;
     // Backwards, so that a name the run freed and gave again is free when its turn comes.
     for (auto it = contents.records.rbegin(); it != contents.records.rend(); ++it) {
@@ -232,7 +233,7 @@ QString undoProblemsText(const UndoReport &report, int maxLines)
             continue;
         if (++problems > maxLines)
             continue;
-        const QString name = result.intoMobix ? QStringLiteral("MOBIX/") + result.name : result.name;
+        const QString name = result.intoMobix ? MobixFolderName + QLatin1Char('/') + result.name : result.name;
         lines << (result.copy ? name : name + QStringLiteral(" → ") + result.oldName) + QStringLiteral(": ")
                      + result.reason;
     }

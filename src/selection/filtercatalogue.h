@@ -8,9 +8,6 @@
 // matchesFilter, so every hyphen counts.
 const QStringList &extensionCatalogue();
 
-// "-----Sounddateien-----", the choice when none is stored.
-inline constexpr int DefaultExtensionIndex = 6;
-
 // Whether a file with this extension (without the dot, any case) is listed under the filter
 // text. A header lists the patterns below it; "*.*" and the separator line list every file;
 // any other text lists the files whose "*." plus lower-case extension equals it exactly.

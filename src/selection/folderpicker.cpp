@@ -8,6 +8,7 @@
 #include <QFileSystemModel>
 #include <QIdentityProxyModel>
 #include <QLocale>
+#include <QMimeData>
 #include <QUrl>
 
 namespace {
@@ -129,4 +130,15 @@ QString defaultStartFolder()
 #else
     return QDir::homePath();
 #endif
+}
+
+QString droppedPath(const QMimeData *mime)
+{
+    if (!mime)
+        return QString();
+    for (const QUrl &url : mime->urls()) {
+        if (url.isLocalFile())
+            return url.toLocalFile();
+    }
+    return QString();
 }

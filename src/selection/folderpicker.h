@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class QMimeData;
 class QWidget;
 
 // Everything the caller asks of the folder dialog.
@@ -34,3 +35,6 @@ QString BrowseForFolder(const QString &prompt, const QString &startFolder, QWidg
 
 // Where `Open` starts: "C:\" on Windows, the user's home folder elsewhere.
 QString defaultStartFolder();
+
+// The first local file or folder among items dropped on a window; "" when there is none.
+QString droppedPath(const QMimeData *mime);

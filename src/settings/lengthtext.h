@@ -28,4 +28,3 @@ LengthValue readLengthText(const QString &text);
 
 inline constexpr int MinimumLength = 1;
 inline constexpr int MaximumLength = 99;
-inline constexpr const char *DefaultLengthText = "30";

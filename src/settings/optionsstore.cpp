@@ -81,6 +81,21 @@ std::optional<bool> parseStoredBool(const QString &text)
     return std::nullopt;
 }
 
+RenameOptions runOptions(const StoredOptions &stored)
+{
+    RenameOptions options;
+    options.CutAfterLength = stored.cutAfterLength;
+    options.Rename = stored.rename;
+    const LengthValue length = readLengthText(stored.maxFileLength);
+    options.MaxFileLength = length.kind == LengthKind::Valid ? length.value : DefaultCutLength;
+    options.NewFilename = stored.newFilename;
+    options.Special = stored.special == 1;
+    options.SpecialListe = stored.specialListe;
+    options.Subdirectory = stored.subdirectory == 1;
+    options.Overwrite = stored.overwrite == 1;
+    return options;
+}
+
 StoredOptions readOptions(QSettings &settings)
 {
     const StoredOptions defaults;

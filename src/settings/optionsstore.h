@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/batchrun.h"
+
 #include <QString>
 
 #include <optional>
@@ -7,14 +9,14 @@
 class QSettings;
 
 // The ten options that survive a restart, in the form the main window's controls take them.
+// A default-made StoredOptions holds the first-run defaults of the window and the command line.
 struct StoredOptions {
     int extensionIndex = 6;            // "-----Sounddateien-----"
-    QString specialListe = QStringLiteral(
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 -_.");
+    QString specialListe = DefaultAllowedCharacters;
     bool cutAfterLength = true;
     bool rename = false;
-    QString maxFileLength = QStringLiteral("30");
-    QString newFilename = QStringLiteral("%# - Dateiname");
+    QString maxFileLength = QString::number(DefaultCutLength);
+    QString newFilename = DefaultNumberPattern;
     int overwrite = 0;                 // check box values 0, 1, 2
     int subdirectory = 1;
     bool subdirectoryEnabled = true;
@@ -33,6 +35,11 @@ StoredOptions readOptions(QSettings &settings);
 // Writes all ten options in their fixed order and flushes them; false when the store could
 // not be written (the program closes normally all the same).
 bool writeOptions(QSettings &settings, const StoredOptions &options);
+
+// The options of a run as the window's controls (or the stored options) give them. Only a real
+// tick counts (a greyed check box is off); a length the length check would not let through
+// gives the default length.
+RenameOptions runOptions(const StoredOptions &stored);
 
 // "true"/"false" in any letter case, or a decimal number (0 false, anything else true);
 // anything else, such as "no" or "off", is no boolean at all.

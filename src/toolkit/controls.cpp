@@ -1,5 +1,7 @@
 #include "controls.h"
 
+#include "toolkit/compactlabelstyle.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -9,7 +11,6 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPixmap>
-#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -17,41 +18,6 @@
 #include <QSvgRenderer>
 
 namespace toolkit {
-
-namespace {
-class CompactLabelStyle : public QProxyStyle
-{
-public:
-    explicit CompactLabelStyle(QObject *owner)
-        : QProxyStyle(QApplication::style()->name())
-    {
-        setParent(owner);
-    }
-
-    int pixelMetric(PixelMetric metric, const QStyleOption *option, const QWidget *widget) const override
-    {
-        if (metric == PM_CheckBoxLabelSpacing || metric == PM_RadioButtonLabelSpacing)
-            return 3;
-        return QProxyStyle::pixelMetric(metric, option, widget);
-    }
-
-    // A narrow arrow and a thin edge leave the closed drop-down list room for its entries at
-    // the fixed width of the classic control.
-    QRect subControlRect(ComplexControl control, const QStyleOptionComplex *option, SubControl part,
-                         const QWidget *widget) const override
-    {
-        if (control != CC_ComboBox || (part != SC_ComboBoxArrow && part != SC_ComboBoxEditField))
-            return QProxyStyle::subControlRect(control, option, part, widget);
-        constexpr int arrowWidth = 10, edge = 2;
-        const QRect all = option->rect;
-        const QRect arrow(all.right() - arrowWidth, all.top(), arrowWidth, all.height());
-        if (part == SC_ComboBoxArrow)
-            return arrow;
-        return QRect(all.left() + edge, all.top() + edge, arrow.left() - all.left() - edge,
-                     all.height() - 2 * edge);
-    }
-};
-} // namespace
 
 void useCompactLabels(QWidget *window)
 {
@@ -183,6 +149,17 @@ void setCheckValue(QCheckBox *box, int value)
     if (value == 2)
         box->setTristate(true);
     box->setCheckState(value == 1 ? Qt::Checked : value == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
+}
+
+void centreOnScreen(QWidget *window)
+{
+    QScreen *screen = QApplication::activeWindow() ? QApplication::activeWindow()->screen()
+                                                   : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect area(QPoint(), window->size());
+    area.moveCenter(screen->availableGeometry().center());
+    window->move(area.topLeft());
 }
 
 } // namespace toolkit

@@ -33,6 +33,10 @@ int checkValue(const QCheckBox *box);
 void setCheckValue(QCheckBox *box, int value);
 inline bool isChecked(const QCheckBox *box) { return checkValue(box) == 1; }
 
+// Moves a top-level window to the middle of the screen the user works on: the active window's,
+// or the primary screen when no window is active yet (the main window at start).
+void centreOnScreen(QWidget *window);
+
 } // namespace toolkit
 
 namespace toolkit {

@@ -17,7 +17,7 @@ void setMessageAnswerer(MessageAnswerer answerer_)
     answerer() = std::move(answerer_);
 }
 
-int MsgBox(const QString &text, int style, const QString &title, QWidget *parent)
+int MsgBox(const QString &text, MessageStyle style, const QString &title, QWidget *parent)
 {
     if (answerer())
         return answerer()(MessageRecord{text, style, title});
@@ -29,26 +29,26 @@ int MsgBox(const QString &text, int style, const QString &title, QWidget *parent
     // Texts carry Windows line ends; a label shows a lone line feed per line break.
     box.setText(QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")));
     box.setTextFormat(Qt::PlainText);
-    // The style number is the classic one: its low bits choose the buttons, the next the icon,
-    // and 256 makes the second button the default.
-    const bool yesNo = (style & 7) == 4;
-    switch (style & 0x70) {
-    case 32:
+    switch (style) {
+    case StyleQuestionYesNo:
+    case StyleQuestionYesNoDefaultNo:
         box.setIcon(QMessageBox::Question);
         break;
-    case 48:
+    case StyleExclamation:
         box.setIcon(QMessageBox::Warning);
         break;
-    case 64:
+    case StyleInformation:
         box.setIcon(QMessageBox::Information);
         break;
-    default:
+    case StyleCritical:
+    case StyleCriticalYesNo:
         box.setIcon(QMessageBox::Critical);
         break;
     }
+    const bool yesNo = style == StyleCriticalYesNo || style == StyleQuestionYesNo || style == StyleQuestionYesNoDefaultNo;
     if (yesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton((style & 0x300) == 0x100 ? QMessageBox::No : QMessageBox::Yes);
+        box.setDefaultButton(style == StyleQuestionYesNoDefaultNo ? QMessageBox::No : QMessageBox::Yes);
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }

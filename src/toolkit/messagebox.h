@@ -8,14 +8,14 @@ class QWidget;
 
 namespace toolkit {
 
-// Message-box styles as the program uses them: icon and buttons in one number.
+// The message boxes the program shows: icon and buttons.
 enum MessageStyle {
-    StyleCritical = 16,       // stop icon, OK
-    StyleCriticalYesNo = 20,  // stop icon, Yes and No, Yes the default
-    StyleQuestionYesNo = 36,  // question icon, Yes and No, Yes the default
-    StyleExclamation = 48,    // warning icon, OK
-    StyleInformation = 64,    // information icon, OK
-    StyleQuestionYesNoDefaultNo = 292, // question icon, Yes and No, No the default
+    StyleCritical,               // stop icon, OK
+    StyleCriticalYesNo,          // stop icon, Yes and No, Yes the default
+    StyleQuestionYesNo,          // question icon, Yes and No, Yes the default
+    StyleExclamation,            // warning icon, OK
+    StyleInformation,            // information icon, OK
+    StyleQuestionYesNoDefaultNo, // question icon, Yes and No, No the default
 };
 
 // The button that closed a message box.
@@ -27,7 +27,7 @@ enum MessageResult {
 
 struct MessageRecord {
     QString text;
-    int style = 0;
+    MessageStyle style = StyleCritical;
     QString title;
 };
 
@@ -39,6 +39,6 @@ using MessageAnswerer = std::function<int(const MessageRecord &)>;
 void setMessageAnswerer(MessageAnswerer answerer);
 
 // Shows a modal message box and returns the button pressed (a MessageResult).
-int MsgBox(const QString &text, int style, const QString &title, QWidget *parent = nullptr);
+int MsgBox(const QString &text, MessageStyle style, const QString &title, QWidget *parent = nullptr);
 
 } // namespace toolkit

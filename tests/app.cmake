@@ -1,6 +1,0 @@
-kappwerk_add_test(test_mainwindow SOURCES test_mainwindow.cpp windowfixture.h testsupport.h LIBS mainwindow)
-kappwerk_add_test(test_mainrun SOURCES test_mainrun.cpp windowfixture.h testsupport.h LIBS mainwindow)
-target_compile_definitions(test_mainrun PRIVATE KAPPWERK_BINARY="$<TARGET_FILE:kappwerk>")
-add_dependencies(test_mainrun kappwerk)
-kappwerk_add_test(test_settings SOURCES test_settings.cpp testsupport.h LIBS mainwindow)
-kappwerk_add_test(test_faultdrills SOURCES test_faultdrills.cpp testsupport.h LIBS mainwindow engine)

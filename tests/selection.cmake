@@ -1,1 +1,0 @@
-kappwerk_add_test(test_filelist SOURCES test_filelist.cpp LIBS folderpicker selection toolkit)

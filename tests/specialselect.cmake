@@ -1,1 +1,0 @@
-kappwerk_add_test(test_specialselect SOURCES test_specialselect.cpp LIBS specialselect)
