@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 
 #include <QCryptographicHash>
@@ -10,163 +9,13 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "engine/journalformat.h"
 #include "engine/undo.h"
 
 namespace {
 
-const QByteArray magic = QByteArrayLiteral("Kappwerk-Journal 2");
-const QByteArray oldMagic = QByteArrayLiteral("Kappwerk-Journal 1");
 constexpr int keptJournals = 20;
 constexpr qint64 firstRoom = 64 * 1024;
-
-QByteArray encodeName(const NativeName &name)
-{
-#ifdef Q_OS_WIN
-    return name.toUtf8().toPercentEncoding();
-#else
-    return name.toPercentEncoding();
-#endif
-}
-
-NativeName decodeName(const QByteArray &text)
-{
-#ifdef Q_OS_WIN
-    return QString::fromUtf8(QByteArray::fromPercentEncoding(text));
-#else
-    return QByteArray::fromPercentEncoding(text);
-#endif
-}
-
-#ifdef Q_OS_WIN
-QByteArray nameBytes(const NativeName &name)
-{
-    return name.toUtf8();
-}
-#else
-const QByteArray &nameBytes(const NativeName &name)
-{
-    return name;
-}
-#endif
-
-// Puts the name as QByteArray::toPercentEncoding() gives it: the unreserved characters
-// (letters, digits, "-", ".", "_", "~") as they are, every other byte as "%XX".
-char *putEncodedName(char *to, const QByteArray &bytes)
-{
-    static const char hex[] = "0123456789ABCDEF";
-    for (const char c : bytes) {
-        const uchar u = uchar(c);
-        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '-' || u == '.'
-            || u == '_' || u == '~') {
-            *to++ = c;
-        } else {
-            *to++ = '%';
-            *to++ = hex[u >> 4];
-            *to++ = hex[u & 15];
-        }
-    }
-    return to;
-}
-
-constexpr int numberRoom = 24;
-constexpr int numberFields = 14;
-
-template <typename Number>
-char *putField(char *to, Number value)
-{
-    *to++ = '\t';
-    return std::to_chars(to, to + numberRoom, value).ptr;
-}
-
-// The most bytes a step's line can take: each name byte may become three.
-qint64 longestStepLine(const QByteArray &oldName, const QByteArray &newName)
-{
-    return 3 * (oldName.size() + newName.size()) + numberFields * (numberRoom + 1) + 8;
-}
-
-// Puts the step's line at to and returns its end.
-char *putStepLine(char *to, const JournalStep &step, const QByteArray &oldName, const QByteArray &newName)
-{
-    *to++ = step.kind == JournalStep::Rename ? 'R' : step.intoMobix ? 'M' : 'B';
-    *to++ = '\t';
-    to = putEncodedName(to, oldName);
-    *to++ = '\t';
-    to = putEncodedName(to, newName);
-    to = putField(to, step.identity.device);
-    to = putField(to, step.identity.inode);
-    to = putField(to, step.size);
-    to = putField(to, step.modifyTime[0]);
-    to = putField(to, step.modifyTime[1]);
-    to = putField(to, int(step.replacesOlder));
-    to = putField(to, step.birthTime[0]);
-    to = putField(to, step.birthTime[1]);
-    to = putField(to, step.source.identity.device);
-    to = putField(to, step.source.identity.inode);
-    to = putField(to, step.source.size);
-    to = putField(to, step.source.modifyTime[0]);
-    to = putField(to, step.source.modifyTime[1]);
-    to = putField(to, step.fingerprint);
-    *to++ = '\n';
-    return to;
-}
-
-// A name the journal may act on: one plain name inside the folder, never a path out of it.
-bool plainName(const NativeName &name)
-{
-    const QByteArray bytes = nameBytes(name);
-    return !bytes.isEmpty() && bytes.size() <= 1024 && bytes != "." && bytes != ".." && !bytes.contains('/')
-        && !bytes.contains('\0')
-#ifdef Q_OS_WIN
-        && !bytes.contains('\\') && !bytes.contains(':')
-#endif
-        ;
-}
-
-// Version 1 journals have the first nine fields; they lack what identifies a copy's original.
-bool parseStep(const QByteArray &line, JournalRecord *record)
-{
-    const QByteArrayList fields = line.split('\t');
-    if ((fields.size() != 9 && fields.size() != 17) || fields[0].size() != 1
-        || !QByteArrayLiteral("RMB").contains(fields[0][0]))
-        return false;
-    JournalStep &step = record->step;
-    const auto number = [&fields](int at) { return at < fields.size() ? fields[at].toLongLong() : 0; };
-    step.kind = fields[0] == "R" ? JournalStep::Rename : JournalStep::Copy;
-    step.intoMobix = fields[0] == "M";
-    step.oldName = decodeName(fields[1]);
-    step.newName = decodeName(fields[2]);
-    step.identity = {fields[3].toULongLong(), fields[4].toULongLong()};
-    step.size = number(5);
-    step.modifyTime[0] = number(6);
-    step.modifyTime[1] = number(7);
-    step.replacesOlder = fields[8] == "1";
-    step.birthTime[0] = number(9);
-    step.birthTime[1] = number(10);
-    step.source.identity = {quint64(number(11)), quint64(number(12))};
-    step.source.size = number(13);
-    step.source.modifyTime[0] = number(14);
-    step.source.modifyTime[1] = number(15);
-    step.fingerprint = fields.size() > 16 ? fields[16].toULongLong() : 0;
-    step.sourceKnown = fields.size() == 17;
-    record->valid = plainName(step.oldName) && plainName(step.newName);
-    return true;
-}
-
-// The folder as the journal knows it: without links in its path, so the window and the command
-// line find one journal whichever way the folder was reached.
-QString journalKey(const QString &folderPath)
-{
-    const QString canonical = QFileInfo(folderPath).canonicalFilePath();
-    if (canonical.isEmpty())
-        return folderPath;
-    return canonical.endsWith(QLatin1Char('/')) ? canonical : canonical + QLatin1Char('/');
-}
-
-QByteArray headerOf(const QString &folderPath, const qint64 startTime[2])
-{
-    return magic + '\t' + encodeName(encodeNativeName(journalKey(folderPath))) + '\t'
-        + QByteArray::number(startTime[0]) + '\t' + QByteArray::number(startTime[1]) + '\n';
-}
 
 // Keeps the newest journals; the oldest beyond the limit go, unless a run or undo holds them.
 void pruneJournals(const QString &keep)
@@ -216,84 +65,6 @@ bool journalToUndoAt(const QString &journalPath)
     // An empty file is one a run has just taken and not yet written to.
     const QFileInfo journal(journalPath);
     return journal.isFile() && journal.size() > 0 && !QFileInfo::exists(outdatedMarkerPath(journalPath));
-}
-
-bool parseJournal(const QByteArray &bytes, const QString &folderPath, JournalContents *contents)
-{
-    *contents = JournalContents();
-    // A run that was killed leaves the rest of the file's reserved room as zero bytes.
-    const qsizetype end = bytes.indexOf('\0');
-    const QByteArrayList lines = (end >= 0 ? bytes.left(end) : bytes).split('\n');
-    // The first line names the folder, so a hash that two folders share never mixes them up.
-    const QByteArray key = encodeName(encodeNativeName(journalKey(folderPath)));
-    const QByteArrayList header = lines.isEmpty() ? QByteArrayList() : lines[0].split('\t');
-    if (header.size() < 2 || (header[0] != magic && header[0] != oldMagic) || header[1] != key)
-        return false;
-    if (header.size() == 4) {
-        contents->startTime[0] = header[2].toLongLong();
-        contents->startTime[1] = header[3].toLongLong();
-    }
-    std::vector<JournalRecord> &records = contents->records;
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QByteArray &line = lines[i];
-        JournalRecord record;
-        if ((line == "+" || line == "-") && !records.empty()) {
-            records.back().done = line == "+" ? 1 : 0;
-        } else if (line == "!") {
-            // The copies did not surely reach the device: none of them counts as done.
-            for (JournalRecord &earlier : records) {
-                if (earlier.step.kind == JournalStep::Copy && earlier.done == 1)
-                    earlier.done = -1;
-            }
-        } else if (line.startsWith("T\t")) {
-            const QByteArrayList fields = line.split('\t');
-            const NativeName name = fields.size() == 3 ? decodeName(fields[2]) : NativeName();
-            if (plainName(name))
-                contents->temporaries.push_back({fields[1] == "1", name});
-        } else if (parseStep(line, &record)) {
-            records.push_back(record);
-        }
-    }
-    return true;
-}
-
-bool parseLeftovers(const QByteArray &bytes, const QString &folderPath, JournalContents *contents)
-{
-    // The header, the temporary files and the last line: all a killed run can have left behind,
-    // without the cost of every step of a long run.
-    const qsizetype end = bytes.indexOf('\0') >= 0 ? bytes.indexOf('\0') : bytes.size();
-    const QByteArrayView text(bytes.constData(), end);
-    const qsizetype headerEnd = text.indexOf('\n');
-    if (headerEnd < 0)
-        return parseJournal(bytes.left(end), folderPath, contents);
-    QByteArray reduced = bytes.left(headerEnd + 1);
-    for (qsizetype at = text.indexOf("\nT\t"); at >= 0; at = text.indexOf("\nT\t", at + 1)) {
-        const qsizetype lineEnd = text.indexOf('\n', at + 1);
-        reduced += text.sliced(at + 1, (lineEnd < 0 ? end : lineEnd) - at - 1).toByteArray() + '\n';
-    }
-    qsizetype lastEnd = end;
-    while (lastEnd > headerEnd && text[lastEnd - 1] == '\n')
-        --lastEnd;
-    const qsizetype lastStart = text.lastIndexOf('\n', lastEnd - 1) + 1;
-    if (lastStart > headerEnd)
-        reduced += text.sliced(lastStart, lastEnd - lastStart).toByteArray();
-    return parseJournal(reduced, folderPath, contents);
-}
-
-QByteArray journalText(const QString &folderPath, const JournalContents &contents)
-{
-    QByteArray text = headerOf(folderPath, contents.startTime);
-    for (const JournalRecord &record : contents.records) {
-        const auto &oldName = nameBytes(record.step.oldName);
-        const auto &newName = nameBytes(record.step.newName);
-        const qsizetype at = text.size();
-        text.resize(at + longestStepLine(oldName, newName));
-        char *end = putStepLine(text.data() + at, record.step, oldName, newName);
-        text.truncate(end - text.constData());
-        if (record.done >= 0)
-            text += record.done ? "+\n" : "-\n";
-    }
-    return text;
 }
 
 QString journalProblemText(int error)
@@ -380,7 +151,7 @@ bool JournalObserver::cancelRequested()
 bool JournalObserver::begin()
 {
     m_capacity = 0;
-    const QByteArray header = headerOf(m_folderPath, m_startTime);
+    const QByteArray header = journalHeader(m_folderPath, m_startTime);
     if (m_file.truncate(0) != 0 || !append(header.constData(), header.size(), nullptr))
         return false;
     m_state = State::Writing;
@@ -408,7 +179,7 @@ bool JournalObserver::aboutToMakeTemporary(bool intoMobix, const NativeName &nam
     if (!ready())
         return false;
     if (m_state == State::Writing) {
-        const QByteArray line = QByteArrayLiteral("T\t") + (intoMobix ? '1' : '0') + '\t' + encodeName(name) + '\n';
+        const QByteArray line = QByteArrayLiteral("T\t") + (intoMobix ? '1' : '0') + '\t' + encodeJournalName(name) + '\n';
         if (!append(line.constData(), line.size(), nullptr)) {
             m_problem = journalProblemText(ENOSPC);
             return false;
@@ -460,10 +231,7 @@ bool JournalObserver::reserve(qint64 bytes)
 
 bool JournalObserver::append(const char *text, qint64 size, const JournalStep *step)
 {
-    static const NativeName none;
-    const auto &oldName = nameBytes(step ? step->oldName : none);
-    const auto &newName = nameBytes(step ? step->newName : none);
-    const qint64 room = 2 + size + (step ? longestStepLine(oldName, newName) : 0);
+    const qint64 room = 2 + size + (step ? longestStepLine(*step) : 0);
     if (!reserve(room))
         return false;
     if (m_line.size() < room)
@@ -479,7 +247,7 @@ bool JournalObserver::append(const char *text, qint64 size, const JournalStep *s
         to += size;
     }
     if (step)
-        to = putStepLine(to, *step, oldName, newName);
+        to = putStepLine(to, *step);
     if (m_file.write(m_used, start, to - start) != 0)
         return false;
     m_pending = 0;
