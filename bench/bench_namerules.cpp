@@ -54,9 +54,9 @@ void NumberFilename100k(benchmark::State &state)
 {
     const QString pattern = QStringLiteral("%# - Dateiname");
     for (auto _ : state) {
-        NextNumber = 1;
+        qint32 NextNumber = 1;
         for (int i = 0; i < nameCount; ++i)
-            benchmark::DoNotOptimize(NumberFilename(pattern));
+            benchmark::DoNotOptimize(NumberFilename(pattern, NextNumber));
     }
     state.SetItemsProcessed(state.iterations() * nameCount);
 }

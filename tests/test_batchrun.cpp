@@ -524,12 +524,12 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, arg);
         QFETCH(QString, expected);
-        NextNumber = arg.toInt();
+        qint32 NextNumber = arg.toInt();
         for (const QString &want : expected.split(QLatin1Char('|'))) {
             const QString got = rule == "strip"    ? StripExtension(name)
                                 : rule == "cut"    ? CutFilename(name, arg.toInt())
                                 : rule == "remove" ? RemoveSpecial(name, arg)
-                                                   : NumberFilename(name);
+                                                   : NumberFilename(name, NextNumber);
             QCOMPARE(got, want);
         }
     }

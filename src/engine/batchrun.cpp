@@ -30,7 +30,7 @@ QString cleanedPattern(const RenameOptions &options)
 
 } // namespace
 
-QString newFileName(const BatchEntry &entry, const RenameOptions &options)
+QString newFileName(const BatchEntry &entry, const RenameOptions &options, qint32 &NextNumber)
 {
     // A listed name without "." is its own base name and gets no "." appended.
     const qsizetype dot = entry.text.lastIndexOf(QLatin1Char('.'));
@@ -48,7 +48,7 @@ QString newFileName(const BatchEntry &entry, const RenameOptions &options)
         named = true;
     }
     if (options.Rename) {
-        base = NumberFilename(options.Special ? cleanedPattern(options) : options.NewFilename);
+        base = NumberFilename(options.Special ? cleanedPattern(options) : options.NewFilename, NextNumber);
         named = true;
     }
     if (!named)

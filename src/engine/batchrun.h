@@ -47,6 +47,6 @@ bool AnySelected(const std::vector<BatchEntry> &entries);
 
 // The new file name of an entry (base name, and "." and extension when the listed name has a
 // "."); advances NextNumber in the numbering mode. Empty when neither mode is chosen.
-QString newFileName(const BatchEntry &entry, const RenameOptions &options);
+QString newFileName(const BatchEntry &entry, const RenameOptions &options, qint32 &NextNumber);
 // True when name can only name a file in its folder: no separator, not "", "." or "..".
 bool isPlainFileName(const QString &name);

@@ -2,7 +2,6 @@
 
 #include <limits>
 
-qint32 NextNumber = 0;
 
 QString StripExtension(const QString &name)
 {
@@ -66,7 +65,7 @@ QString RemoveSpecial(QStringView name, const QString &allowed)
     return result;
 }
 
-QString NumberFilename(const QString &pattern)
+QString NumberFilename(const QString &pattern, qint32 &NextNumber)
 {
     const QString number = QString::number(NextNumber);
     // The number stops at the largest value instead of overflowing; no list comes near it.

@@ -11,7 +11,6 @@
 #include <memory>
 
 #include <fcntl.h>
-#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #ifdef Q_OS_LINUX
@@ -35,53 +34,49 @@ const QByteArray tempSuffix = QByteArrayLiteral(".tmp");
 std::atomic<int> signalTempFolder{-1};
 char signalTempName[256];
 
-// The rename onto a name taken by an exclusive create, between the create and the rename's
-// end: the folders (-1 for none), the two names and the thread doing it.
-std::atomic<int> reservationFolder{-1};
-std::atomic<int> reservationFromFolder{-1};
-std::atomic<long> reservationThread{0};
-char reservationName[256];
-char reservationFrom[256];
+// How many renames onto a name just taken by an exclusive create are under way.
+std::atomic<int> reservedRenames{0};
 
 void removeTempAndEnd(int signalNumber)
 {
     const int folder = signalTempFolder.exchange(-1);
     if (folder >= 0)
         ::unlinkat(folder, signalTempName, 0);
-    const int reserved = reservationFolder.load();
-    if (reserved >= 0 && reservationThread.load() == long(::syscall(SYS_gettid))) {
-        // This thread was stopped between the create and the rename: as long as the file is
-        // still under its old name the rename has not happened, and the empty file goes.
-        struct stat st;
-        if (::fstatat(reservationFromFolder.load(), reservationFrom, &st, AT_SYMLINK_NOFOLLOW) == 0)
-            ::unlinkat(reserved, reservationName, 0);
-    } else if (reserved >= 0) {
-        // Another thread is renaming: it finishes (and removes the empty file if the rename
-        // fails) within moments; a medium that hangs is not waited for beyond five seconds.
-        const struct timespec pause = {0, 10 * 1000 * 1000};
-        for (int i = 0; i < 500 && reservationFolder.load() >= 0; ++i)
-            ::nanosleep(&pause, nullptr);
-    }
+    // A rename onto a name just taken is under way on another thread (the one doing it holds
+    // these signals back): it finishes, and removes the empty file if the rename fails, within
+    // moments; a medium that hangs is not waited for beyond five seconds.
+    const struct timespec pause = {0, 10 * 1000 * 1000};
+    for (int i = 0; i < 500 && reservedRenames.load() > 0; ++i)
+        ::nanosleep(&pause, nullptr);
     ::signal(signalNumber, SIG_DFL);
     ::raise(signalNumber);
 }
 
 } // namespace
 
-void beginReservedRename(int toFolder, const char *reserved, int fromFolder, const char *from)
+void beginReservedRename()
 {
-    if (std::strlen(reserved) >= sizeof reservationName || std::strlen(from) >= sizeof reservationFrom)
-        return;
-    std::strcpy(reservationName, reserved);
-    std::strcpy(reservationFrom, from);
-    reservationFromFolder.store(fromFolder);
-    reservationThread.store(long(::syscall(SYS_gettid)));
-    reservationFolder.store(toFolder);
+    ++reservedRenames;
 }
 
 void endReservedRename()
 {
-    reservationFolder.store(-1);
+    --reservedRenames;
+}
+
+SignalsHeld::SignalsHeld()
+{
+    static_assert(sizeof m_before >= sizeof(sigset_t));
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP})
+        sigaddset(&held, signalNumber);
+    ::pthread_sigmask(SIG_BLOCK, &held, reinterpret_cast<sigset_t *>(m_before));
+}
+
+SignalsHeld::~SignalsHeld()
+{
+    ::pthread_sigmask(SIG_SETMASK, reinterpret_cast<const sigset_t *>(m_before), nullptr);
 }
 
 namespace {

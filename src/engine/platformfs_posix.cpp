@@ -79,11 +79,13 @@ int renameByLink(Folder &fromFolder, const NativeName &from, Folder &toFolder, c
 // file of our own. Never a check followed by a plain rename.
 int renameByReservation(Folder &fromFolder, const NativeName &from, Folder &toFolder, const NativeName &to)
 {
+    // The signals that end the program wait on this thread until the empty file has become the
+    // renamed one or is gone again; another thread that takes one waits for that as well.
+    const SignalsHeld held;
     const int reserved = ::openat(fd(toFolder), to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (reserved < 0)
         return errno;
-    // From here a signal that ends the program takes the empty file away with it.
-    beginReservedRename(fd(toFolder), to.constData(), fd(fromFolder), from.constData());
+    beginReservedRename();
     ::close(reserved);
     if (const int pause = platformSeams().reservationPauseMs; pause > 0)
         ::usleep(useconds_t(pause) * 1000);

@@ -25,10 +25,22 @@ struct PlatformSeams {
 PlatformSeams &platformSeams();
 
 #ifndef Q_OS_WIN
-// A rename onto a name just taken by an exclusive create is under way, so that a signal that
-// ends the program removes the empty file when the rename has not happened (POSIX only).
-void beginReservedRename(int toFolder, const char *reserved, int fromFolder, const char *from);
+// A rename onto a name just taken by an exclusive create is under way: a signal that would end
+// the program on another thread waits until it is over, so no empty file is left (POSIX only).
+void beginReservedRename();
 void endReservedRename();
+// Holds SIGTERM, SIGINT and SIGHUP back on this thread for as long as it lives.
+class SignalsHeld
+{
+public:
+    SignalsHeld();
+    ~SignalsHeld();
+    SignalsHeld(const SignalsHeld &) = delete;
+    SignalsHeld &operator=(const SignalsHeld &) = delete;
+
+private:
+    unsigned long m_before[16];
+};
 #endif
 
 // Counts a step of a copy; at the end of each chunk asks between whether to go on. Returns 0,

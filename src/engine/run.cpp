@@ -34,16 +34,25 @@ int RunReport::countSkipped() const
     return int(results.size()) - countDone();
 }
 
+SkipReason newNameProblem(const QString &name, qint64 storedLength, qint64 nameMax, bool renamedToItself)
+{
+    if (!isPlainFileName(name))
+        return SkipReason::NameNotAllowed;
+    if (storedLength > nameMax)
+        return SkipReason::NameTooLong;
+    if (renamedToItself)
+        return SkipReason::Unchanged;
+    return SkipReason::None;
+}
+
 std::vector<QString> PlanNames(const std::vector<BatchEntry> &entries, const RenameOptions &options)
 {
-    const qint32 saved = NextNumber;
-    NextNumber = 1;
+    qint32 NextNumber = 1;
     std::vector<QString> names(entries.size());
     for (size_t i = 0; i < entries.size(); ++i) {
         if (entries[i].selected)
-            names[i] = newFileName(entries[i], options);
+            names[i] = newFileName(entries[i], options, NextNumber);
     }
-    NextNumber = saved;
     return names;
 }
 
@@ -185,16 +194,15 @@ std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, con
         const bool lossy = name.contains(QChar::ReplacementCharacter);
         const NativeName native = lossy ? encodeNativeName(name) : NativeName();
         planned.unchanged = lossy ? native == entries[i].nativeName : name == entries[i].text;
-        if (!isPlainFileName(name))
-            planned.problem = SkipReason::NameNotAllowed;
+        const SkipReason own = newNameProblem(name, nativeLength(name), target.nameMax, rename && planned.unchanged);
+        if (own == SkipReason::NameNotAllowed)
+            planned.problem = own;
         else if (target.error != 0)
             planned.problem = SkipReason::SourceGone;
         else if (intoMobix && target.mobixError != 0 && target.mobixError != ENOENT)
             planned.problem = SkipReason::MobixUnusable;
-        else if (nativeLength(name) > target.nameMax)
-            planned.problem = SkipReason::NameTooLong;
-        else if (rename && planned.unchanged)
-            planned.problem = SkipReason::Unchanged;
+        else if (own != SkipReason::None)
+            planned.problem = own;
         else if (const qint64 first = givenTo.find(name); first >= 0) {
             planned.problem = SkipReason::NameTaken;
             planned.clashWith = size_t(first);

@@ -114,13 +114,12 @@ struct RunReport {
 
 // Renames or copies every ticked entry under its new name with every protection, and reports
 // per ticked entry what happened. folderPath is the listed folder with its trailing separator.
-// Sets NextNumber to 1 first, as every run does.
+// Numbers from 1, as every run does.
 RunReport RunBatch(const std::vector<BatchEntry> &entries, const RenameOptions &options,
                    const QString &folderPath, RunObserver *observer);
 
 // The new names the run would give, one per entry ("" for an entry that is not ticked), with
-// the run's own rules and numbering from 1 for the ticked entries in list order. NextNumber is
-// left as it was.
+// the run's own rules and numbering from 1 for the ticked entries in list order.
 std::vector<QString> PlanNames(const std::vector<BatchEntry> &entries, const RenameOptions &options);
 
 // What a run would do with one entry, worked out without changing anything: the preview, the
@@ -162,6 +161,11 @@ std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, con
 // the last call with that target. Not safe to call from two threads at once.
 std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, const RenameOptions &options,
                                      const QString &folderPath);
+
+// What keeps a new name from being given, whatever the folder holds: not a plain name, longer
+// than the file system takes (storedLength and nameMax in the units it stores), or a rename to
+// the name the file already has. The run and the preview ask this one rule.
+SkipReason newNameProblem(const QString &name, qint64 storedLength, qint64 nameMax, bool renamedToItself);
 
 // The reason in the program's language, as the report and the command line show it.
 QString skipReasonText(SkipReason reason, int error = 0);

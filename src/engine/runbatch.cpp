@@ -129,6 +129,7 @@ private:
     bool m_cancelled = false;
     bool m_notRecorded = false; // the journal could not record a step: the run stops there
     bool m_anyCopies = false;
+    qint32 NextNumber = 1; // the running number of numbered names, from 1 in every run
 };
 
 RunReport Run::go(const std::vector<BatchEntry> &entries, const QString &folderPath)
@@ -157,7 +158,7 @@ RunReport Run::go(const std::vector<BatchEntry> &entries, const QString &folderP
             EntryResult result;
             result.index = i;
             // The name is computed first, so a skipped entry still uses up its number.
-            result.newName = newFileName(entry, m_options);
+            result.newName = newFileName(entry, m_options, NextNumber);
             if (m_notRecorded)
                 skip(result, SkipReason::NotRecorded);
             else if (cancelled())
@@ -238,22 +239,25 @@ int Run::regularFileFacts(size_t index, const NativeName &name, FileFacts *facts
 
 void Run::handle(size_t index, const BatchEntry &entry, EntryResult &result)
 {
-    if (!isPlainFileName(result.newName))
-        return skip(result, SkipReason::NameNotAllowed);
     const NativeName target = encodeNativeName(result.newName);
+    // "MOBIX" is opened (and made) only for a name that may go into it, and its file system's
+    // limit is the one the name must keep.
+    Folder *into = &m_folder;
+    if (!m_options.Overwrite && m_options.Subdirectory && isPlainFileName(result.newName)
+        && !(into = copyTarget(result)))
+        return;
+    const SkipReason problem = newNameProblem(result.newName, qint64(target.size()), m_nameMax,
+                                              m_options.Overwrite && target == entry.nativeName);
+    if (problem != SkipReason::None)
+        return skip(result, problem);
     if (m_options.Overwrite)
-        return rename(index, entry, target, result);
-    Folder *into = m_options.Subdirectory ? copyTarget(result) : &m_folder;
-    if (into)
+        rename(index, entry, target, result);
+    else
         copy(entry, *into, target, result);
 }
 
 void Run::rename(size_t index, const BatchEntry &entry, const NativeName &target, EntryResult &result)
 {
-    if (qint64(target.size()) > m_nameMax)
-        return skip(result, SkipReason::NameTooLong);
-    if (target == entry.nativeName)
-        return skip(result, SkipReason::Unchanged);
     // Only a regular file (or a link to one, as listed) is renamed, never what took its name.
     FileFacts facts;
     const int statError = regularFileFacts(index, entry.nativeName, &facts);
@@ -312,8 +316,6 @@ Folder *Run::copyTarget(EntryResult &result)
 void Run::copy(const BatchEntry &entry, Folder &into, const NativeName &target, EntryResult &result)
 {
     const bool intoMobix = &into == &m_mobix;
-    if (qint64(target.size()) > m_nameMax)
-        return skip(result, SkipReason::NameTooLong);
     // A copy never replaces one that this run made: the first entry in the list keeps the name.
     if (m_published.contains(target))
         return skip(result, SkipReason::NameTaken);
@@ -392,7 +394,6 @@ RunReport RunBatch(const std::vector<BatchEntry> &entries, const RenameOptions &
 {
     if (entries.empty())
         return RunReport();
-    NextNumber = 1;
     Run run(options, observer);
     return run.go(entries, folderPath);
 }
