@@ -151,7 +151,7 @@ void RenamePaired(benchmark::State &state)
                 renameAll(batch.oldPaths, batch.newPaths);
             } else {
                 JournalObserver journal(batch.path(), nullptr);
-                RunBatch(batch.entries, cutTo11(true), batch.path(), pass == 2 ? &journal : nullptr);
+                runBatch(batch.entries, cutTo11(true), batch.path(), pass == 2 ? &journal : nullptr);
             }
             times[pass] = double(clock.nsecsElapsed()) / 1e6;
             if (::access(batch.newPaths.back().constData(), F_OK) != 0)
@@ -215,7 +215,7 @@ void copyRun(benchmark::State &state, Batch &batch, bool flushed)
         QElapsedTimer clock;
         FlushClock observer(clock);
         clock.start();
-        RunBatch(batch.entries, cutTo11(false), batch.path(), &observer);
+        runBatch(batch.entries, cutTo11(false), batch.path(), &observer);
         const qint64 end = clock.nsecsElapsed();
         state.SetIterationTime(double(flushed || observer.flushStart() < 0 ? end : observer.flushStart()) / 1e9);
         struct stat st;

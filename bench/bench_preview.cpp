@@ -1,7 +1,7 @@
 // The preview of a run over 32,767 listed files, as the main window recomputes it after every
-// change: the entries gathered from the list, PreviewRun (which reads the target folder), the
+// change: the entries gathered from the list, previewRun (which reads the target folder), the
 // tooltips and marks, and their hand-over to the list's model. Beside it the parts alone: the
-// new names, PreviewRun, and the window's own share.
+// new names, previewRun, and the window's own share.
 #include "app/previewtexts.h"
 #include "engine/nativename.h"
 #include "engine/run.h"
@@ -78,7 +78,7 @@ void Preview32k(benchmark::State &state)
     int problems = 0;
     for (auto _ : state) {
         const std::vector<BatchEntry> entries = gather(list);
-        const std::vector<PlannedEntry> plan = PreviewRun(entries, chosen, list.path());
+        const std::vector<PlannedEntry> plan = previewRun(entries, chosen, list.path());
         PreviewHints hints = previewHints(entries, plan, chosen);
         problems = hints.problems;
         model.setRowHints([&](int row) { return previewToolTip(entries, plan, chosen, size_t(row)); },
@@ -93,7 +93,7 @@ void NewNamesOnly32k(benchmark::State &state)
     const RenameOptions chosen = options(int(state.range(0)));
     const std::vector<BatchEntry> entries = gather(list);
     for (auto _ : state)
-        benchmark::DoNotOptimize(PlanNames(entries, chosen));
+        benchmark::DoNotOptimize(planNames(entries, chosen));
 }
 
 // The engine's share: the plan with every name and problem, the target folder read.
@@ -103,7 +103,7 @@ void PreviewRunOnly32k(benchmark::State &state)
     const RenameOptions chosen = options(int(state.range(0)));
     const std::vector<BatchEntry> entries = gather(list);
     for (auto _ : state)
-        benchmark::DoNotOptimize(PreviewRun(entries, chosen, list.path()));
+        benchmark::DoNotOptimize(previewRun(entries, chosen, list.path()));
 }
 
 // The window's own share: the entries gathered, the tooltips and marks made and handed over.
@@ -111,7 +111,7 @@ void HintsOnly32k(benchmark::State &state)
 {
     const Listing &list = listing();
     const RenameOptions chosen = options(int(state.range(0)));
-    const std::vector<PlannedEntry> plan = PreviewRun(gather(list), chosen, list.path());
+    const std::vector<PlannedEntry> plan = previewRun(gather(list), chosen, list.path());
     toolkit::CheckListModel model;
     model.setTexts(list.entries);
     for (auto _ : state) {

@@ -1,4 +1,4 @@
-// A batch run in a process of its own, for the drills that kill a run midway: runs RunBatch
+// A batch run in a process of its own, for the drills that kill a run midway: runs runBatch
 // with the default options on every file of a folder and says "copying" on stdout once the
 // first chunk of a copy is written, then keeps each later chunk waiting a little so that the
 // copy is surely under way when the signal comes.
@@ -57,6 +57,6 @@ int main(int argc, char *argv[])
         entries.push_back({name, QFileInfo(name).suffix(), QFile::encodeName(name), true});
     SlowObserver slow;
     JournalObserver journal(folder, &slow);
-    const RunReport report = RunBatch(entries, options, folder, &journal);
+    const RunReport report = runBatch(entries, options, folder, &journal);
     return report.countDone() == int(entries.size()) ? 0 : 1;
 }

@@ -141,7 +141,7 @@ private slots:
         TestFolder folder({"a.mp3", "b.mp3", "c.mp3", "d.mp3"}, "xxxx");
         setCopyChunkForTest(4096); // each file takes several chunks
         setUnnamedTempsForTest(!named);
-        const RunReport report = RunBatch(folder.entries, options(IntoMobix, 30), folder.path(), &observer);
+        const RunReport report = runBatch(folder.entries, options(IntoMobix, 30), folder.path(), &observer);
         QCOMPARE(::outcomes(report), outcomes);
         QCOMPARE(report.cancelled, stopAfter >= 0);
         // Only whole copies, nothing hidden left behind.
@@ -182,7 +182,7 @@ private slots:
         {
             JournalObserver older(folder.path(), nullptr);
             QCOMPARE(older.open(), 0);
-            QCOMPARE(::outcomes(RunBatch(folder.entries, options(InPlace, 1), folder.path(), &older)), "r");
+            QCOMPARE(::outcomes(runBatch(folder.entries, options(InPlace, 1), folder.path(), &older)), "r");
         }
         const QString path = journalPath(folder.path()), victim = state.path() + "/victim";
         QVERIFY(writeOrigin(QFile::encodeName(victim), "victim"));
@@ -206,14 +206,14 @@ private slots:
         QCOMPARE(observer.problem().isEmpty(), openError == 0);
         if (openError != 0)
             observer.goAheadWithout();
-        const RunReport report = RunBatch(folder.entries, options(InPlace, 30, "%#"), folder.path(), &observer);
+        const RunReport report = runBatch(folder.entries, options(InPlace, 30, "%#"), folder.path(), &observer);
         observer.close();
         const QStringList afterRun = folder.state();
         QCOMPARE(::outcomes(report).replace(QRegularExpression("(.)\\1*"), "\\1"), outcomes);
         QCOMPARE(bytesOf("victim"), [&] { QFile file(victim); file.open(QIODevice::ReadOnly); return file.readAll(); }());
         // Undo takes back exactly the last run that changed something, or nothing at all: an
         // older journal that could not be removed is marked as outdated.
-        const UndoReport undo = UndoLastRun(folder.path());
+        const UndoReport undo = undoLastRun(folder.path());
         QCOMPARE(undoProblemsText(undo), QString());
         QCOMPARE(undo.hadJournal, openError == 0);
         QCOMPARE(QFileInfo::exists(path), olderKept);
@@ -258,7 +258,7 @@ private slots:
         watcher.path = folder.path();
         JournalObserver journal(folder.path(), &watcher);
         QCOMPARE(journal.open(), 0);
-        QCOMPARE(RunBatch(folder.entries, options, folder.path(), &journal).countDone(), 3);
+        QCOMPARE(runBatch(folder.entries, options, folder.path(), &journal).countDone(), 3);
         const QStringList steps{"Lied.mp3 1 1", "Lied.wav 1 1", "Song.mp3 1 1"};
         QCOMPARE(watcher.seen.filter(QRegularExpression("^[^t]")), steps);
         QCOMPARE(watcher.seen.filter("temporary"), QStringList(temporaries, "temporary 1"));
@@ -302,7 +302,7 @@ private slots:
         TestFolder folder({"Lied eins.mp3"}, "x");
         JournalObserver journal(folder.path(), nullptr);
         QCOMPARE(journal.open(), 0);
-        QCOMPARE(::outcomes(RunBatch(folder.entries, options(InPlace, 4), folder.path(), &journal)), "r");
+        QCOMPARE(::outcomes(runBatch(folder.entries, options(InPlace, 4), folder.path(), &journal)), "r");
         journal.close();
         QStringList kept = QDir(journalFolder()).entryList({"*.journal"}, QDir::Files, QDir::Name);
         QVERIFY(kept.removeOne(QFileInfo(journalPath(folder.path())).fileName()));
@@ -330,10 +330,10 @@ private slots:
         QVERIFY(writeOrigin(QFile::encodeName(folder + "Lied eins.mp3"), "Lied eins.mp3"));
         JournalObserver journal(folder, nullptr);
         QCOMPARE(journal.open(), 0);
-        QCOMPARE(::outcomes(RunBatch({entry("Lied eins.mp3")}, options(InPlace, 4), folder, &journal)), "r");
+        QCOMPARE(::outcomes(runBatch({entry("Lied eins.mp3")}, options(InPlace, 4), folder, &journal)), "r");
         journal.close();
         QVERIFY(hasJournal(top.path() + '/' + path));
-        QCOMPARE(UndoLastRun(top.path() + '/' + path).countDone(), 1);
+        QCOMPARE(undoLastRun(top.path() + '/' + path).countDone(), 1);
         QCOMPARE(folderState(folder), QStringList{"Lied eins.mp3"});
     }
     // The report lists at most 20 skipped files, and says how many more there are.
@@ -376,7 +376,7 @@ private slots:
         } bar;
         JournalObserver journal(folder.path(), &bar);
         QCOMPARE(journal.open(), 0);
-        const RunReport report = RunBatch(folder.entries, options(IntoMobix, 30), folder.path(), &journal);
+        const RunReport report = runBatch(folder.entries, options(IntoMobix, 30), folder.path(), &journal);
         journal.close();
         // Copies that may never have reached the device are not reported done, nor shown so.
         QCOMPARE(::outcomes(report), "fff");
@@ -385,7 +385,7 @@ private slots:
         // Nor does the journal claim them done: an undo removes them where they are, unchanged,
         // and misses none that is not.
         QVERIFY(QFile::remove(folder.path() + "MOBIX/b.mp3"));
-        const UndoReport undo = UndoLastRun(folder.path());
+        const UndoReport undo = undoLastRun(folder.path());
         QCOMPARE(undoProblemsText(undo), QString());
         QCOMPARE(undo.countDone(), 2);
         QCOMPARE(folder.state(), (QStringList{"MOBIX/", "a.mp3", "b.mp3", "c.mp3"}));
@@ -438,11 +438,11 @@ private slots:
         setIdentityUnstableForTest(meanwhile.contains("card"));
         JournalObserver journal(folder.path(), nullptr);
         QCOMPARE(journal.open(), 0);
-        QCOMPARE(RunBatch(folder.entries, options, folder.path(), &journal).countDone(), count);
+        QCOMPARE(runBatch(folder.entries, options, folder.path(), &journal).countDone(), count);
         QVERIFY(hasJournal(folder.path()));
         // While a run holds the folder, an undo there changes nothing.
         const QStringList afterRun = folder.state();
-        QVERIFY(UndoLastRun(folder.path()).busy);
+        QVERIFY(undoLastRun(folder.path()).busy);
         QCOMPARE(folder.state(), afterRun);
         journal.close();
         QStringList blockers;
@@ -485,7 +485,7 @@ private slots:
                 QVERIFY(writeOrigin(QFile::encodeName(folder.dir.path() + "/../bait.mp3"), "bait"));
             }
         }
-        const UndoReport report = UndoLastRun(folder.path());
+        const UndoReport report = undoLastRun(folder.path());
         QVERIFY(report.hadJournal);
         QCOMPARE(hasJournal(folder.path()), kept);
         QCOMPARE(undoProblemsText(report, 1000), problems);
@@ -510,7 +510,7 @@ private slots:
         // undo finishes the work. Everything else is not tried twice.
         for (const QString &path : blockers)
             QVERIFY(QFile::remove(path));
-        const UndoReport again = UndoLastRun(folder.path());
+        const UndoReport again = undoLastRun(folder.path());
         QCOMPARE(again.hadJournal, kept);
         QCOMPARE(undoProblemsText(again), QString());
         QVERIFY(!hasJournal(folder.path()));
@@ -654,12 +654,12 @@ void TestBatchRun::run()
     setCheckErrorForTest(seams.contains("closefail") ? EIO : 0);
     // The preview foresees the run's names and outcomes, but for what changes or fails during the
     // run, listed entries that are no regular files ("g") and a copy onto the file itself.
-    const std::vector<PlannedEntry> plan = PreviewRun(folder.entries, options, folder.path());
+    const std::vector<PlannedEntry> plan = previewRun(folder.entries, options, folder.path());
     if (seams.contains("gone"))
         QVERIFY(folder.dir.remove());
     // The run works on a thread of its own, as the window runs it.
     RunReport report;
-    std::unique_ptr<QThread> worker(QThread::create([&] { report = RunBatch(folder.entries, options, folder.path(), nullptr); }));
+    std::unique_ptr<QThread> worker(QThread::create([&] { report = runBatch(folder.entries, options, folder.path(), nullptr); }));
     worker->start();
     QVERIFY(worker->wait(60000));
     QStringList want = expected.split(',', Qt::SkipEmptyParts);

@@ -105,7 +105,7 @@ void TestPreview::hints()
             entries.push_back(entry(name, name != unticked));
     }
     const QStringList before = onDisk();
-    const std::vector<PlannedEntry> plan = PreviewRun(entries, options, m_folder->path() + '/');
+    const std::vector<PlannedEntry> plan = previewRun(entries, options, m_folder->path() + '/');
     const PreviewHints hints = previewHints(entries, plan, options);
     QStringList shown;
     for (size_t i = 0; i < entries.size(); ++i)

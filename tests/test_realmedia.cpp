@@ -141,7 +141,7 @@ private slots:
             });
         const QStringList start = folderState(folder);
         JournalObserver journal(folder, nullptr);
-        const RunReport report = RunBatch(entries, options, folder, &journal);
+        const RunReport report = runBatch(entries, options, folder, &journal);
         journal.close();
         expected.sort();
         QCOMPARE(folderState(folder), expected);
@@ -149,7 +149,7 @@ private slots:
         // The identities the run records for its renames are those the file system shows, so
         // undo takes them back on every medium.
         if (options.Overwrite) {
-            QCOMPARE(undoProblemsText(UndoLastRun(folder)), QString());
+            QCOMPARE(undoProblemsText(undoLastRun(folder)), QString());
             QCOMPARE(folderState(folder), start);
         }
     }
@@ -201,7 +201,7 @@ private slots:
         // The next run removes what its journal shows the killed one left, and makes the whole copy.
         setUnnamedTempsForTest(!named);
         JournalObserver journal(folder, nullptr);
-        const RunReport report = RunBatch({entry(bigName)}, {.Subdirectory = mode == "mobix"}, folder, &journal);
+        const RunReport report = runBatch({entry(bigName)}, {.Subdirectory = mode == "mobix"}, folder, &journal);
         QCOMPARE(report.countDone(), 1);
         QCOMPARE(hiddenTemps(target), QStringList());
         QCOMPARE(QFileInfo(target + bigNewName).size(), bigSize);
@@ -238,10 +238,10 @@ private slots:
         const QStringList before = folderState(folder);
         {
             JournalObserver journal(folder, nullptr);
-            QCOMPARE(RunBatch(entries, options, folder, &journal).countDone(), 3);
+            QCOMPARE(runBatch(entries, options, folder, &journal).countDone(), 3);
         }
         QVERIFY2(medium.mountAgain().isEmpty(), qPrintable(medium.why));
-        QCOMPARE(undoProblemsText(UndoLastRun(folder)), QString());
+        QCOMPARE(undoProblemsText(undoLastRun(folder)), QString());
         QStringList after = folderState(folder);
         after.removeAll("MOBIX/");
         QCOMPARE(after, before);
@@ -282,10 +282,10 @@ private slots:
         ::sync(); // the originals are on the device, as far as it takes them
         JournalObserver journal(folder, nullptr);
         QCOMPARE(journal.open(), 0);
-        const RunReport report = RunBatch(entries, options(IntoMobix, 4), folder, &journal);
+        const RunReport report = runBatch(entries, options(IntoMobix, 4), folder, &journal);
         journal.close();
         QCOMPARE(::outcomes(report), "ff");
-        QCOMPARE(undoProblemsText(UndoLastRun(folder)), QString());
+        QCOMPARE(undoProblemsText(undoLastRun(folder)), QString());
         QCOMPARE(QDir(folder + "MOBIX").entryList(QDir::Files | QDir::Hidden), QStringList());
     }
     void stateFolderFull_data()
@@ -326,11 +326,11 @@ private slots:
         QCOMPARE(journal.open(), openError);
         QCOMPARE(journal.problem().isEmpty(), openError == 0);
         if (openError == 0) {
-            const RunReport report = RunBatch(entries, options(InPlace, 30, "%#"), dir.path() + '/', &journal);
+            const RunReport report = runBatch(entries, options(InPlace, 30, "%#"), dir.path() + '/', &journal);
             QCOMPARE(::outcomes(report).replace(QRegularExpression("(.)\\1*"), "\\1"), outcomes);
         }
         journal.close();
-        UndoLastRun(dir.path() + '/');
+        undoLastRun(dir.path() + '/');
         QCOMPARE(folderState(dir.path() + '/'), names);
     }
     void killedWhileTakingAName_data()
@@ -382,7 +382,7 @@ private slots:
             if (QTest::currentTestFailed())
                 return;
             QCOMPARE(emptyFiles().size(), signal == SIGTERM ? 0 : 1);
-            QCOMPARE(undoProblemsText(UndoLastRun(folder)), QString());
+            QCOMPARE(undoProblemsText(undoLastRun(folder)), QString());
             QCOMPARE(folderState(folder), names);
         }
     }
@@ -403,7 +403,7 @@ private slots:
         killChild(child, {dir.path(), "inplace"}, SIGKILL, [] { QThread::msleep(100); });
         const QStringList midway = QDir(dir.path()).entryList(QDir::Files);
         QVERIFY(midway != names && midway.size() == names.size());
-        const UndoReport report = UndoLastRun(dir.path() + '/');
+        const UndoReport report = undoLastRun(dir.path() + '/');
         QVERIFY(report.hadJournal && report.countDone() > 0);
         QCOMPARE(undoProblemsText(report), QString());
         QCOMPARE(folderState(dir.path() + '/'), names);

@@ -28,7 +28,7 @@ void FolderLister::list(const QString &folder, const QString &filter, const QFon
     // worker: renaming and copying beside the originals, the folder's own names.
     if (!folder.isEmpty())
         works.push_back([listing, target = folderWithSeparator(folder), intoMobix] {
-            listing->names = ReadPreviewNames(target, intoMobix);
+            listing->names = readPreviewNames(target, intoMobix);
         });
     startInBackground(this, works, [this, listing] { emit listed(*listing); }, m_inline);
 }
@@ -37,6 +37,6 @@ void FolderLister::readNames(const QString &folder, bool intoMobix)
 {
     auto names = std::make_shared<PreviewNamesPtr>();
     startInBackground(
-        this, {[names, folder, intoMobix] { *names = ReadPreviewNames(folder, intoMobix); }},
+        this, {[names, folder, intoMobix] { *names = readPreviewNames(folder, intoMobix); }},
         [this, names, intoMobix] { emit namesRead(intoMobix, *names); }, m_inline);
 }

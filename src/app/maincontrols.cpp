@@ -247,7 +247,7 @@ void MainControls::maxFileLengthChange(const QString &text)
         return;
     }
     case LengthKind::OutOfRange:
-        toolkit::MsgBox(LengthMessage, toolkit::StyleCritical, QStringLiteral("Achtung"), m_window);
+        toolkit::messageBox(LengthMessage, toolkit::StyleCritical, QStringLiteral("Achtung"), m_window);
         maxFileLength->setText(StoredOptions().maxFileLength);
         return;
     case LengthKind::Valid:

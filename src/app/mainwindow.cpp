@@ -198,7 +198,7 @@ void Main::openFolder(const QString &path)
     }
     m_folderPath.clear();
     startListing(false);
-    toolkit::MsgBox(QStringLiteral("„%1“ ist kein Ordner.").arg(QDir::toNativeSeparators(path)),
+    toolkit::messageBox(QStringLiteral("„%1“ ist kein Ordner.").arg(QDir::toNativeSeparators(path)),
                     toolkit::StyleCritical, QStringLiteral("Achtung"), this);
 }
 
@@ -212,7 +212,7 @@ void Main::startListing(bool askForFolder)
     if (!isRepresentableFolder(folder)) {
         m_folderPath.clear();
         releaseInBackground(std::exchange(m_files, FileListData()));
-        toolkit::MsgBox(UnrepresentableFolderMessage, toolkit::StyleCritical, QStringLiteral("Fehler"), this);
+        toolkit::messageBox(UnrepresentableFolderMessage, toolkit::StyleCritical, QStringLiteral("Fehler"), this);
         if (m_state != State::Idle)
             workDone();
         return;
@@ -250,13 +250,13 @@ void Main::cutClick()
     if (m_state != State::Idle)
         return;
     if (!m_controls->fileList->anySelected()) {
-        toolkit::MsgBox(NothingSelectedMessage, toolkit::StyleCritical, QStringLiteral("Fehler"), this);
+        toolkit::messageBox(NothingSelectedMessage, toolkit::StyleCritical, QStringLiteral("Fehler"), this);
         return;
     }
     // The length check keeps the field valid; should it hold anything else now, nothing is
     // renamed with a length the user did not mean.
     if (!previewOptions()) {
-        toolkit::MsgBox(LengthMessage, toolkit::StyleCritical, QStringLiteral("Achtung"), this);
+        toolkit::messageBox(LengthMessage, toolkit::StyleCritical, QStringLiteral("Achtung"), this);
         return;
     }
     std::unique_ptr<JournalObserver> journal = takeJournal(m_folderPath, this);
@@ -272,7 +272,7 @@ void Main::showRunResult(const std::vector<BatchEntry> &entries, const RunReport
     // Every ticked file done: no message, as always. Otherwise one message says what was not.
     m_afterRun = [this, skipped = skippedReportText(entries, report)](bool closing) {
         if (!skipped.isEmpty() && !closing)
-            toolkit::MsgBox(skipped, toolkit::StyleExclamation, QStringLiteral("Kappwerk"), this);
+            toolkit::messageBox(skipped, toolkit::StyleExclamation, QStringLiteral("Kappwerk"), this);
         emit runFinished();
     };
     startListing(false);
@@ -289,7 +289,7 @@ void Main::undoLastRun()
         return;
     const QString question = QStringLiteral("Den letzten Lauf in %1 rückgängig machen?")
                                  .arg(QDir::toNativeSeparators(folderWithoutSeparator(m_folderPath)));
-    if (toolkit::MsgBox(question, toolkit::StyleQuestionYesNo, QStringLiteral("Kappwerk"), this) != toolkit::ResultYes)
+    if (toolkit::messageBox(question, toolkit::StyleQuestionYesNo, QStringLiteral("Kappwerk"), this) != toolkit::ResultYes)
         return;
     setState(State::Running);
     m_runner->startUndo(m_folderPath);
@@ -299,9 +299,9 @@ void Main::showUndoResult(const UndoReport &report)
 {
     m_afterRun = [this, busy = report.busy, problems = undoProblemsText(report)](bool) {
         if (busy)
-            toolkit::MsgBox(FolderBusyMessage, toolkit::StyleExclamation, QStringLiteral("Kappwerk"), this);
+            toolkit::messageBox(FolderBusyMessage, toolkit::StyleExclamation, QStringLiteral("Kappwerk"), this);
         if (!problems.isEmpty())
-            toolkit::MsgBox(QStringLiteral("Nicht alles ließ sich rückgängig machen:\n") + problems,
+            toolkit::messageBox(QStringLiteral("Nicht alles ließ sich rückgängig machen:\n") + problems,
                             toolkit::StyleExclamation, QStringLiteral("Kappwerk"), this);
     };
     startListing(false);
@@ -309,7 +309,7 @@ void Main::showUndoResult(const UndoReport &report)
 
 bool Main::askToStopRun()
 {
-    if (toolkit::MsgBox(StopRunQuestion, toolkit::StyleQuestionYesNoDefaultNo, QStringLiteral("Kappwerk"), this)
+    if (toolkit::messageBox(StopRunQuestion, toolkit::StyleQuestionYesNoDefaultNo, QStringLiteral("Kappwerk"), this)
         != toolkit::ResultYes)
         return false;
     // The run may have ended while the question was open; then there is nothing to stop.
@@ -324,7 +324,7 @@ void Main::updateUndoAction()
 
 void Main::aboutClick()
 {
-    toolkit::MsgBox(AboutMessage, toolkit::StyleInformation, QStringLiteral("About"), this);
+    toolkit::messageBox(AboutMessage, toolkit::StyleInformation, QStringLiteral("About"), this);
 }
 
 void Main::selectSpecialClick()

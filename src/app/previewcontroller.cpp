@@ -96,7 +96,7 @@ void PreviewController::update()
     m_options = *options;
     m_entries = m_sources.entries();
     m_plan = folder.isEmpty() ? std::vector<PlannedEntry>(m_entries.size())
-                              : PreviewRun(m_entries, m_options, *namesFor(intoMobix));
+                              : previewRun(m_entries, m_options, *namesFor(intoMobix));
     // Another program may have written to the folder since: a worker looks, and a change found
     // there makes a new preview.
     if (!folder.isEmpty())
@@ -124,7 +124,7 @@ void PreviewController::lookAtFolderLater(bool intoMobix)
     // Always on a worker, for tests too: the look may wait for a medium that stopped answering.
     // It holds everything it needs, so a window closed meanwhile leaves it nothing to touch.
     startInBackground(
-        this, {[look] { look->result = ReadPreviewNames(look->folderPath, look->intoMobix, look->known); }},
+        this, {[look] { look->result = readPreviewNames(look->folderPath, look->intoMobix, look->known); }},
         [this, look] { lookFinished(look); });
 }
 

@@ -33,11 +33,11 @@ struct RunController::Job : RunObserver {
     void work()
     {
         if (undo) {
-            undoReport = UndoLastRun(folderPath);
+            undoReport = undoLastRun(folderPath);
             return;
         }
         journal->setNext(this);
-        runReport = RunBatch(entries, options, folderPath, journal.get());
+        runReport = runBatch(entries, options, folderPath, journal.get());
         journal->close();
     }
 };
@@ -46,10 +46,10 @@ std::unique_ptr<JournalObserver> takeJournal(const QString &folderPath, QWidget 
 {
     auto journal = std::make_unique<JournalObserver>(folderPath, nullptr);
     if (const int error = journal->open(); error == EBUSY) {
-        toolkit::MsgBox(FolderBusyMessage, toolkit::StyleExclamation, QStringLiteral("Kappwerk"), window);
+        toolkit::messageBox(FolderBusyMessage, toolkit::StyleExclamation, QStringLiteral("Kappwerk"), window);
         return nullptr;
     } else if (error != 0) {
-        if (toolkit::MsgBox(NoUndoQuestion.arg(journal->problem()), toolkit::StyleQuestionYesNoDefaultNo,
+        if (toolkit::messageBox(NoUndoQuestion.arg(journal->problem()), toolkit::StyleQuestionYesNoDefaultNo,
                             QStringLiteral("Kappwerk"), window) != toolkit::ResultYes)
             return nullptr;
         journal->goAheadWithout();

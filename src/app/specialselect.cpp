@@ -200,7 +200,7 @@ void SpecialSelect::confirm()
 {
     // Repeats and characters without a box count too: it is the length of what gets stored.
     if (m_workingCopy.size() < minimumCount
-        && toolkit::MsgBox(fewCharactersText, toolkit::StyleCriticalYesNo,
+        && toolkit::messageBox(fewCharactersText, toolkit::StyleCriticalYesNo,
                            QStringLiteral("Achtung"), this)
                != toolkit::ResultYes)
         return;

@@ -277,7 +277,7 @@ int runCommandLine(const QStringList &arguments, QSettings &settings, QTextStrea
 
     int skipped = 0;
     if (p.isSet(DryRun)) {
-        const std::vector<PlannedEntry> plan = PreviewRun(entries, options, folderPath);
+        const std::vector<PlannedEntry> plan = previewRun(entries, options, folderPath);
         for (size_t i = 0; i < plan.size(); ++i) {
             const EntryResult result = plannedResult(i, plan[i], options);
             skipped += result.outcome == Outcome::Skipped;
@@ -297,7 +297,7 @@ int runCommandLine(const QStringList &arguments, QSettings &settings, QTextStrea
         } else if (error != 0) {
             journal.goAheadWithout();
         }
-        const RunReport report = RunBatch(entries, options, folderPath, &journal);
+        const RunReport report = runBatch(entries, options, folderPath, &journal);
         if (report.folderUnusable) {
             err << QStringLiteral("Der Ordner %1 lässt sich nicht öffnen.").arg(quoted(folder)) << Qt::endl;
             return BadUsage;

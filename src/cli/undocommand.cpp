@@ -17,7 +17,7 @@ int runUndoCommand(const QString &folder, QTextStream &out, QTextStream &err)
         err << QStringLiteral("„%1“ ist kein Ordner.").arg(folder) << Qt::endl;
         return BadUsage;
     }
-    const UndoReport report = UndoLastRun(folderWithSeparator(info.absoluteFilePath()));
+    const UndoReport report = undoLastRun(folderWithSeparator(info.absoluteFilePath()));
     if (report.busy) {
         err << QStringLiteral("In diesem Ordner läuft gerade ein anderer Lauf.") << Qt::endl;
         return BadUsage;

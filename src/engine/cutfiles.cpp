@@ -23,5 +23,5 @@ void CutFiles(const std::vector<BatchEntry> &entries, const RenameOptions &optio
               const QString &folderPath, const ProgressFunction &progress)
 {
     ProgressAdapter adapter(progress);
-    RunBatch(entries, options, folderPath, &adapter);
+    runBatch(entries, options, folderPath, &adapter);
 }

@@ -10,6 +10,6 @@ using ProgressFunction = std::function<void(float value)>;
 
 // Renames or copies every selected entry under its new name. folderPath is the listed folder
 // with its trailing separator. Every failing file operation is skipped silently. The run's
-// own interface (RunBatch in run.h) reports what it did with each entry.
+// own interface (runBatch in run.h) reports what it did with each entry.
 void CutFiles(const std::vector<BatchEntry> &entries, const RenameOptions &options,
               const QString &folderPath, const ProgressFunction &progress);

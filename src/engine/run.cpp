@@ -45,7 +45,7 @@ SkipReason newNameProblem(const QString &name, qint64 storedLength, qint64 nameM
     return SkipReason::None;
 }
 
-std::vector<QString> PlanNames(const std::vector<BatchEntry> &entries, const RenameOptions &options)
+std::vector<QString> planNames(const std::vector<BatchEntry> &entries, const RenameOptions &options)
 {
     qint32 NextNumber = 1;
     std::vector<QString> names(entries.size());
@@ -112,7 +112,7 @@ bool sameTarget(const PreviewNames &known, const PreviewNames &now)
 
 } // namespace
 
-PreviewNamesPtr ReadPreviewNames(const QString &folderPath, bool intoMobix, const PreviewNamesPtr &known)
+PreviewNamesPtr readPreviewNames(const QString &folderPath, bool intoMobix, const PreviewNamesPtr &known)
 {
     Folder folder;
     Folder mobix;
@@ -139,7 +139,7 @@ PreviewNamesPtr ReadPreviewNames(const QString &folderPath, bool intoMobix, cons
     return result;
 }
 
-std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, const RenameOptions &options,
+std::vector<PlannedEntry> previewRun(const std::vector<BatchEntry> &entries, const RenameOptions &options,
                                      const QString &folderPath)
 {
     // One set of names for each target (the folder itself, its "MOBIX"), so switching between
@@ -147,17 +147,17 @@ std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, con
     static PreviewNamesPtr known[2];
     PreviewNamesPtr &names = known[copiesIntoMobix(options) ? 1 : 0];
     if (AnySelected(entries))
-        names = ReadPreviewNames(folderPath, copiesIntoMobix(options), names);
-    return names ? PreviewRun(entries, options, *names) : std::vector<PlannedEntry>(entries.size());
+        names = readPreviewNames(folderPath, copiesIntoMobix(options), names);
+    return names ? previewRun(entries, options, *names) : std::vector<PlannedEntry>(entries.size());
 }
 
-std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, const RenameOptions &options,
+std::vector<PlannedEntry> previewRun(const std::vector<BatchEntry> &entries, const RenameOptions &options,
                                      const PreviewNames &target)
 {
     std::vector<PlannedEntry> plan(entries.size());
     if (!AnySelected(entries))
         return plan;
-    const std::vector<QString> names = PlanNames(entries, options);
+    const std::vector<QString> names = planNames(entries, options);
     const bool rename = options.Overwrite;
     const bool intoMobix = copiesIntoMobix(options);
     // What the target folder holds as the run goes on: the names found there, less those a

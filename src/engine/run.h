@@ -10,7 +10,7 @@
 #include "engine/platformfs.h"
 
 // The one interface to a batch run, for the window and the command line alike. It knows no
-// threads: a caller that wants the run off its own thread runs RunBatch on a worker thread and
+// threads: a caller that wants the run off its own thread runs runBatch on a worker thread and
 // passes an observer whose methods may be called from that thread.
 
 // Why a ticked entry was not done.
@@ -115,12 +115,12 @@ struct RunReport {
 // Renames or copies every ticked entry under its new name with every protection, and reports
 // per ticked entry what happened. folderPath is the listed folder with its trailing separator.
 // Numbers from 1, as every run does.
-RunReport RunBatch(const std::vector<BatchEntry> &entries, const RenameOptions &options,
+RunReport runBatch(const std::vector<BatchEntry> &entries, const RenameOptions &options,
                    const QString &folderPath, RunObserver *observer);
 
 // The new names the run would give, one per entry ("" for an entry that is not ticked), with
 // the run's own rules and numbering from 1 for the ticked entries in list order.
-std::vector<QString> PlanNames(const std::vector<BatchEntry> &entries, const RenameOptions &options);
+std::vector<QString> planNames(const std::vector<BatchEntry> &entries, const RenameOptions &options);
 
 // What a run would do with one entry, worked out without changing anything: the preview, the
 // list's marks and the command line's dry run use it, and it follows the run's own rules.
@@ -151,15 +151,15 @@ using PreviewNamesPtr = std::shared_ptr<const PreviewNames>;
 // from and unchanged (same identity, size and modification time); else reads its names afresh.
 // This touches the folder, which on a memory card, a phone or a share can take long: the window
 // calls it on a worker. Only beside the originals and in place are the names read.
-PreviewNamesPtr ReadPreviewNames(const QString &folderPath, bool intoMobix, const PreviewNamesPtr &known = {});
+PreviewNamesPtr readPreviewNames(const QString &folderPath, bool intoMobix, const PreviewNamesPtr &known = {});
 
 // What a run would do with every ticked entry, against names read for the options' target.
 // Works in memory only.
-std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, const RenameOptions &options,
+std::vector<PlannedEntry> previewRun(const std::vector<BatchEntry> &entries, const RenameOptions &options,
                                      const PreviewNames &target);
 // The same, reading the target's names first, and again only when the folder has changed since
 // the last call with that target. Not safe to call from two threads at once.
-std::vector<PlannedEntry> PreviewRun(const std::vector<BatchEntry> &entries, const RenameOptions &options,
+std::vector<PlannedEntry> previewRun(const std::vector<BatchEntry> &entries, const RenameOptions &options,
                                      const QString &folderPath);
 
 // What keeps a new name from being given, whatever the folder holds: not a plain name, longer

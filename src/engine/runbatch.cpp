@@ -389,7 +389,7 @@ void Run::copy(const BatchEntry &entry, Folder &into, const NativeName &target, 
 
 } // namespace
 
-RunReport RunBatch(const std::vector<BatchEntry> &entries, const RenameOptions &options,
+RunReport runBatch(const std::vector<BatchEntry> &entries, const RenameOptions &options,
                    const QString &folderPath, RunObserver *observer)
 {
     if (entries.empty())

@@ -166,7 +166,7 @@ void removeWhatAKilledRunLeft(const QString &folderPath, const JournalContents &
     closeFolder(&folder);
 }
 
-UndoReport UndoLastRun(const QString &folderPath)
+UndoReport undoLastRun(const QString &folderPath)
 {
     UndoReport report;
     JournalFile file;

@@ -32,7 +32,7 @@ struct UndoReport {
 // that is unchanged since and whose original is still there unchanged. Works from the last
 // operation to the first. What could not be taken back stays in the journal, so a second undo
 // tries it again; the journal goes when nothing is left.
-UndoReport UndoLastRun(const QString &folderPath);
+UndoReport undoLastRun(const QString &folderPath);
 
 // The lines for the user: "new → old: reason" for each problem, at most maxLines, then
 // "… und N weitere".

@@ -17,7 +17,7 @@ void setMessageAnswerer(MessageAnswerer answerer_)
     answerer() = std::move(answerer_);
 }
 
-int MsgBox(const QString &text, MessageStyle style, const QString &title, QWidget *parent)
+int messageBox(const QString &text, MessageStyle style, const QString &title, QWidget *parent)
 {
     if (answerer())
         return answerer()(MessageRecord{text, style, title});

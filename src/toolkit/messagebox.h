@@ -39,6 +39,6 @@ using MessageAnswerer = std::function<int(const MessageRecord &)>;
 void setMessageAnswerer(MessageAnswerer answerer);
 
 // Shows a modal message box and returns the button pressed (a MessageResult).
-int MsgBox(const QString &text, MessageStyle style, const QString &title, QWidget *parent = nullptr);
+int messageBox(const QString &text, MessageStyle style, const QString &title, QWidget *parent = nullptr);
 
 } // namespace toolkit
