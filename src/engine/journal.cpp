@@ -9,8 +9,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include "engine/journalformat.h"
-#include "engine/undo.h"
+#include "engine/leftovers.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "engine/journalfile.h"
+#include "engine/journalformat.h"
 #include "engine/run.h"
 
 // The record of a run, kept so that the run can be taken back even after the program was
@@ -24,34 +25,6 @@ bool hasJournal(const QString &folderPath);
 bool journalToUndoAt(const QString &journalPath);
 // The marker beside a journal that a later run could not replace or remove.
 QString outdatedMarkerPath(const QString &journalPath);
-
-// A step as read back, with what became of it: 1 done, 0 failed, -1 unknown (the run ended
-// before it could say, or its copies may not have reached the device). A step whose names are
-// not plain names in the folder (an edited journal) is not valid and is never acted on.
-struct JournalRecord {
-    JournalStep step;
-    int done = -1;
-    bool valid = true;
-};
-
-// A temporary file the run named, in the listed folder or its "MOBIX".
-struct JournalTemporary {
-    bool intoMobix = false;
-    NativeName name;
-};
-
-struct JournalContents {
-    qint64 startTime[2] = {0, 0}; // when the run began, on the file system's clock (0: unknown)
-    std::vector<JournalRecord> records;
-    std::vector<JournalTemporary> temporaries;
-};
-
-// Reads a journal's bytes; false when they are not a journal of this folder.
-bool parseJournal(const QByteArray &bytes, const QString &folderPath, JournalContents *contents);
-// The same for what a killed run may have left: the temporary files and the last step only.
-bool parseLeftovers(const QByteArray &bytes, const QString &folderPath, JournalContents *contents);
-// A journal of the folder holding these records, as an undo writes back what it left.
-QByteArray journalText(const QString &folderPath, const JournalContents &contents);
 
 // Writes the journal while it passes everything else on to the observer behind it. The file is
 // replaced at the first operation; a run in which no operation succeeds leaves the journal of

@@ -1,7 +1,40 @@
 #pragma once
 
-// The journal's text, shared by the journal's writer and reader inside the engine.
-#include "engine/journal.h"
+// The journal's text: what is read back from it, and what its writer and reader share.
+#include <vector>
+
+#include <QByteArray>
+#include <QString>
+
+#include "engine/run.h"
+
+// A step as read back, with what became of it: 1 done, 0 failed, -1 unknown (the run ended
+// before it could say, or its copies may not have reached the device). A step whose names are
+// not plain names in the folder (an edited journal) is not valid and is never acted on.
+struct JournalRecord {
+    JournalStep step;
+    int done = -1;
+    bool valid = true;
+};
+
+// A temporary file the run named, in the listed folder or its "MOBIX".
+struct JournalTemporary {
+    bool intoMobix = false;
+    NativeName name;
+};
+
+struct JournalContents {
+    qint64 startTime[2] = {0, 0}; // when the run began, on the file system's clock (0: unknown)
+    std::vector<JournalRecord> records;
+    std::vector<JournalTemporary> temporaries;
+};
+
+// Reads a journal's bytes; false when they are not a journal of this folder.
+bool parseJournal(const QByteArray &bytes, const QString &folderPath, JournalContents *contents);
+// The same for what a killed run may have left: the temporary files and the last step only.
+bool parseLeftovers(const QByteArray &bytes, const QString &folderPath, JournalContents *contents);
+// A journal of the folder holding these records, as an undo writes back what it left.
+QByteArray journalText(const QString &folderPath, const JournalContents &contents);
 
 // The folder as the journal knows it: without links in its path, so the window and the command
 // line find one journal whichever way the folder was reached.

@@ -37,9 +37,3 @@ UndoReport undoLastRun(const QString &folderPath);
 // The lines for the user: "new → old: reason" for each problem, at most maxLines, then
 // "… und N weitere".
 QString undoProblemsText(const UndoReport &report, int maxLines = 20);
-
-struct JournalContents;
-// Removes what a run killed midway left behind, as its journal proves it made it: the empty
-// file under a new name it had taken (where the file system can only take a name by creating a
-// file), and its temporary files. The next run and the undo in the folder call it.
-void removeWhatAKilledRunLeft(const QString &folderPath, const JournalContents &contents);
