@@ -364,6 +364,33 @@ private slots:
         QCOMPARE(text.size(), lines);
         QCOMPARE(text.last(), last);
     }
+    // Another program cuts the journal short during the run: the run stops before the next
+    // step it cannot record, and nothing of it ends the program.
+    void journalCutShort()
+    {
+        QTemporaryDir state;
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+        QStringList names;
+        for (int i = 1; i <= 2000; ++i)
+            names << QStringLiteral("Lied %1 - ein ziemlich langer Titel.mp3").arg(i, 4, 10, QChar('0'));
+        TestFolder folder(names, QString(2000, 'x'));
+        struct Cutter : RunObserver {
+            QString journal;
+            int steps = 0;
+            bool aboutToPublish(const JournalStep &) override
+            {
+                if (++steps == 1000)
+                    QFile(journal).resize(0);
+                return true;
+            }
+        } cutter;
+        cutter.journal = journalPath(folder.path());
+        JournalObserver journal(folder.path(), &cutter);
+        QCOMPARE(journal.open(), 0);
+        const RunReport report = runBatch(folder.entries, options(InPlace, 30, "%#"), folder.path(), &journal);
+        journal.close();
+        QCOMPARE(::outcomes(report).replace(QRegularExpression("(.)\\1*"), "\\1"), "rj");
+    }
     void failedFlush()
     {
         QTemporaryDir state;

@@ -2,9 +2,15 @@
 // an error number, never a signal, and an advisory lock that every run and undo takes.
 #include "journalfile.h"
 
+#include <atomic>
 #include <cerrno>
+#include <csetjmp>
+#include <csignal>
+#include <cstring>
+#include <mutex>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +23,55 @@ qint64 journalRoom = -1;
 int fd(FileHandle handle)
 {
     return int(handle);
+}
+
+// The copy into the mapping under way on this thread, for the bus-error handler.
+thread_local sigjmp_buf *volatile guardJump = nullptr;
+thread_local const char *volatile guardStart = nullptr;
+thread_local const char *volatile guardEnd = nullptr;
+struct sigaction previousBusAction;
+
+void onBusError(int signalNumber, siginfo_t *info, void *context)
+{
+    const char *at = static_cast<const char *>(info->si_addr);
+    if (guardJump && at >= guardStart && at < guardEnd)
+        siglongjmp(*guardJump, 1);
+    // Not a fault of the journal's mapping: whatever handled it before does, or the default.
+    ::sigaction(SIGBUS, &previousBusAction, nullptr);
+    if (previousBusAction.sa_flags & SA_SIGINFO) {
+        if (previousBusAction.sa_sigaction)
+            previousBusAction.sa_sigaction(signalNumber, info, context);
+    } else if (previousBusAction.sa_handler != SIG_DFL && previousBusAction.sa_handler != SIG_IGN) {
+        previousBusAction.sa_handler(signalNumber);
+    }
+}
+
+// Copies into the mapping; EIO when a page of it has no file behind it any more (the file was
+// cut short by someone else, or its file system could not find room after all).
+int guardedCopy(char *to, const char *from, size_t size, const char *mapStart, qint64 mapSize)
+{
+    static std::once_flag installed;
+    std::call_once(installed, [] {
+        struct sigaction action = {};
+        action.sa_sigaction = onBusError;
+        action.sa_flags = SA_SIGINFO | SA_NODEFER;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGBUS, &action, &previousBusAction);
+    });
+    sigjmp_buf jump;
+    if (sigsetjmp(jump, 0) != 0) {
+        guardJump = nullptr;
+        return EIO;
+    }
+    guardStart = mapStart;
+    guardEnd = mapStart + mapSize;
+    guardJump = &jump;
+    // The handler must see the guard set before the copy begins, and set until it ends.
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    std::memcpy(to, from, size);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    guardJump = nullptr;
+    return 0;
 }
 
 } // namespace
@@ -71,23 +126,33 @@ int JournalFile::open(const QString &path, bool create)
 
 int JournalFile::readAll(QByteArray *bytes) const
 {
-    bytes->clear();
-    char buffer[65536];
-    for (qint64 offset = 0;;) {
-        const ssize_t got = ::pread(fd(m_handle), buffer, sizeof buffer, off_t(offset));
+    struct stat st;
+    if (::fstat(fd(m_handle), &st) != 0)
+        return errno;
+    // One buffer of the file's size, read into in place.
+    bytes->resize(qsizetype(st.st_size));
+    qint64 offset = 0;
+    while (offset < bytes->size()) {
+        const ssize_t got = ::pread(fd(m_handle), bytes->data() + offset, size_t(bytes->size() - offset), off_t(offset));
         if (got < 0 && errno == EINTR)
             continue;
-        if (got < 0)
-            return errno;
-        if (got == 0)
-            return 0;
-        bytes->append(buffer, qsizetype(got));
+        if (got <= 0) {
+            bytes->truncate(qsizetype(offset));
+            return got < 0 ? errno : 0;
+        }
         offset += got;
     }
+    return 0;
 }
 
 int JournalFile::write(qint64 offset, const char *data, qint64 size)
 {
+    if (m_map && offset >= 0 && offset + size <= m_mapSize) {
+        const int error = guardedCopy(m_map + offset, data, size_t(size), m_map, m_mapSize);
+        if (error != 0)
+            unmap(); // nothing more goes through a mapping that faulted
+        return error;
+    }
     while (size > 0) {
         const ssize_t put = ::pwrite(fd(m_handle), data, size_t(size), off_t(offset));
         if (put < 0 && errno == EINTR)
@@ -105,13 +170,38 @@ int JournalFile::reserve(qint64 size)
 {
     if (journalRoom >= 0 && size > journalRoom)
         return ENOSPC;
-    // Where the file system cannot allocate ahead, the C library writes zeros instead.
-    return ::posix_fallocate(fd(m_handle), 0, off_t(size));
+    // The first room is allocated, so a full disk shows before the run; later room is only
+    // reserved in the file's length, and a disk that runs full meanwhile makes a write into the
+    // mapping fail (guardedCopy) instead of every line costing an allocation up front.
+    const int error = m_mapSize == 0 ? ::posix_fallocate(fd(m_handle), 0, off_t(size))
+                                     : ::ftruncate(fd(m_handle), off_t(size)) == 0 ? 0 : errno;
+    if (error != 0)
+        return error;
+    struct stat st;
+    if (::fstat(fd(m_handle), &st) != 0 || st.st_size < size)
+        return EIO;
+    unmap();
+    void *map = ::mmap(nullptr, size_t(st.st_size), PROT_READ | PROT_WRITE, MAP_SHARED, fd(m_handle), 0);
+    if (map != MAP_FAILED) {
+        m_map = static_cast<char *>(map);
+        m_mapSize = st.st_size;
+    }
+    return 0;
 }
 
 int JournalFile::truncate(qint64 size)
 {
+    if (size < m_mapSize)
+        unmap();
     return ::ftruncate(fd(m_handle), off_t(size)) == 0 ? 0 : errno;
+}
+
+void JournalFile::unmap()
+{
+    if (m_map)
+        ::munmap(m_map, size_t(m_mapSize));
+    m_map = nullptr;
+    m_mapSize = 0;
 }
 
 int JournalFile::remove()
@@ -128,6 +218,7 @@ int JournalFile::remove()
 
 void JournalFile::close()
 {
+    unmap();
     if (m_handle != noFileHandle)
         ::close(fd(m_handle)); // the lock goes with the descriptor
     m_handle = noFileHandle;
