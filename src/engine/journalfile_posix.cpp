@@ -1,6 +1,9 @@
-// The journal's file on POSIX systems: pwrite into room allocated beforehand, so a full disk is
-// an error number, never a signal, and an advisory lock that every run and undo takes.
+// The journal's file on POSIX systems: lines stored into a mapping of room taken beforehand,
+// where a fault (the file cut short, its disk full) becomes an error number instead of a signal
+// that ends the program; and an advisory lock that every run and undo takes.
 #include "journalfile.h"
+
+#include "engine/platformseams.h"
 
 #include <atomic>
 #include <cerrno>
@@ -17,8 +20,6 @@
 #include <QFile>
 
 namespace {
-
-qint64 journalRoom = -1;
 
 int fd(FileHandle handle)
 {
@@ -75,11 +76,6 @@ int guardedCopy(char *to, const char *from, size_t size, const char *mapStart, q
 }
 
 } // namespace
-
-void setJournalRoomForTest(qint64 bytes)
-{
-    journalRoom = bytes;
-}
 
 int JournalFile::open(const QString &path, bool create)
 {
@@ -168,7 +164,7 @@ int JournalFile::write(qint64 offset, const char *data, qint64 size)
 
 int JournalFile::reserve(qint64 size)
 {
-    if (journalRoom >= 0 && size > journalRoom)
+    if (platformSeams().journalRoom >= 0 && size > platformSeams().journalRoom)
         return ENOSPC;
     // The first room is allocated, so a full disk shows before the run; later room is only
     // reserved in the file's length, and a disk that runs full meanwhile makes a write into the

@@ -2,13 +2,13 @@
 // cannot pass, and room allocated by setting the file's end before it is written.
 #include "journalfile.h"
 
+#include "engine/platformseams.h"
+
 #include <qt_windows.h>
 
 #include <cerrno>
 
 namespace {
-
-qint64 journalRoom = -1;
 
 HANDLE handleOf(FileHandle file)
 {
@@ -45,11 +45,6 @@ int setEnd(HANDLE file, qint64 size)
 }
 
 } // namespace
-
-void setJournalRoomForTest(qint64 bytes)
-{
-    journalRoom = bytes;
-}
 
 int JournalFile::open(const QString &path, bool create)
 {
@@ -122,7 +117,7 @@ int JournalFile::write(qint64 offset, const char *data, qint64 size)
 
 int JournalFile::reserve(qint64 size)
 {
-    if (journalRoom >= 0 && size > journalRoom)
+    if (platformSeams().journalRoom >= 0 && size > platformSeams().journalRoom)
         return ENOSPC;
     LARGE_INTEGER now;
     if (!GetFileSizeEx(handleOf(m_handle), &now))

@@ -98,39 +98,33 @@ int renameByReservation(Folder &fromFolder, const NativeName &from, Folder &toFo
     return error;
 }
 
+// The magic number of the folder's file system; 0 where the system does not tell it.
+quint64 fileSystemType(int handle)
+{
+#ifdef Q_OS_LINUX
+    struct statfs info;
+    return ::fstatfs(handle, &info) == 0 ? quint64(info.f_type) : 0;
+#else
+    Q_UNUSED(handle);
+    return 0;
+#endif
+}
+
 // FAT and exFAT number files by where their entries stand, and FUSE file systems as they
-// please: there the numbers can change when the medium is mounted again.
-bool stableIdentities(int handle)
+// please: there the numbers can change when the medium is mounted again. An unknown kind counts
+// as unstable.
+bool stableIdentities(quint64 type)
 {
     if (platformSeams().identityUnstable)
         return false;
-#ifdef Q_OS_LINUX
-    struct statfs info;
-    if (::fstatfs(handle, &info) != 0)
-        return false;
-    switch (quint64(info.f_type)) {
-    case 0x65735546: // FUSE
-    case 0x4D44:     // FAT
-    case 0x2011BAB0: // exFAT
-        return false;
-    default:
-        return true;
-    }
-#else
-    Q_UNUSED(handle);
-    return true;
-#endif
+    return type != 0 && type != 0x65735546 /* FUSE */ && type != 0x4D44 /* FAT */ && type != 0x2011BAB0 /* exFAT */;
 }
 
 // Local disk file systems write back through the page cache and never report a write error
 // at close; network and FUSE file systems may, so there the copy's close is checked.
-bool reportsLateWriteErrors(int handle)
+bool reportsLateWriteErrors(quint64 type)
 {
-#ifdef Q_OS_LINUX
-    struct statfs info;
-    if (::fstatfs(handle, &info) != 0)
-        return true;
-    switch (quint64(info.f_type)) {
+    switch (type) {
     case 0xEF53:     // ext2, ext3, ext4
     case 0x01021994: // tmpfs
     case 0x58465342: // XFS
@@ -140,10 +134,6 @@ bool reportsLateWriteErrors(int handle)
     default:
         return true;
     }
-#else
-    Q_UNUSED(handle);
-    return true;
-#endif
 }
 
 // A link refused for want of support, not because of the name: EPERM is what FAT and exFAT
@@ -163,8 +153,9 @@ int openFolder(const NativeName &path, Folder *folder)
         return errno;
     folder->handle = handle;
     folder->path = path.endsWith('/') ? path : path + '/';
-    folder->lateWriteErrors = reportsLateWriteErrors(handle);
-    folder->identityStable = stableIdentities(handle);
+    const quint64 type = fileSystemType(handle);
+    folder->lateWriteErrors = reportsLateWriteErrors(type);
+    folder->identityStable = stableIdentities(type);
     return 0;
 }
 
@@ -183,8 +174,9 @@ int openSubfolder(const Folder &parent, const NativeName &name, bool create, Fol
         return errno == ELOOP ? ENOTDIR : errno;
     folder->handle = handle;
     folder->path = parent.path + name + '/';
-    folder->lateWriteErrors = reportsLateWriteErrors(handle);
-    folder->identityStable = stableIdentities(handle);
+    const quint64 type = fileSystemType(handle);
+    folder->lateWriteErrors = reportsLateWriteErrors(type);
+    folder->identityStable = stableIdentities(type);
     return 0;
 }
 

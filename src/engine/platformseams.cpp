@@ -29,6 +29,7 @@ void setCheckErrorForTest(int error) { platformSeams().checkError = error; }
 void setCopyChunkForTest(qint64 bytes) { platformSeams().copyChunk = bytes; }
 void setListedInodeShiftForTest(quint64 shift) { platformSeams().listedInodeShift = shift; }
 void setFlushErrorForTest(int error) { platformSeams().flushError = error; }
+void setJournalRoomForTest(qint64 bytes) { platformSeams().journalRoom = bytes; }
 void setReservationPauseForTest(int milliseconds) { platformSeams().reservationPauseMs = milliseconds; }
 void setFlushHookForTest(std::function<void()> hook) { platformSeams().onFlush = std::move(hook); }
 void setIdentityUnstableForTest(bool unstable) { platformSeams().identityUnstable = unstable; }

@@ -16,6 +16,7 @@ struct PlatformSeams {
     qint64 copyChunk = 0; // 0: the normal chunk size
     quint64 listedInodeShift = 0; // added to every inode a folder's listing gives
     int flushError = 0;
+    qint64 journalRoom = -1;    // the most bytes of journal its file system holds (negative: no limit)
     int reservationPauseMs = 0; // a pause between taking a name and the rename onto it
     std::function<void()> onFlush;
     bool identityUnstable = false;
