@@ -210,14 +210,10 @@ private slots:
             const QString got = rule == "strip"    ? StripExtension(name)
                                 : rule == "cut"    ? CutFilename(name, arg.toInt())
                                 : rule == "remove" ? RemoveSpecial(name, arg)
+                                : rule == "allowed" ? QString(isPlainFileName(name) ? "yes" : "no")
                                                    : NumberFilename(name);
             QCOMPARE(got, want);
         }
-    }
-    void newNameIsAName()
-    {
-        for (const QString &name : QStringList{"", ".", "..", "../a.mp3", QString("a") + QChar(0), ".mp3"})
-            QVERIFY2(isPlainFileName(name) == (name == ".mp3"), qPrintable(name));
     }
 };
 
@@ -278,6 +274,10 @@ void TestBatchRun::run_data()
         "caf.mp3=café live.mp3,caf\uFFFD live.mp3", "r");
     row("a new name is never a path", "a.mp3,-sub/keep", "x", options(InPlace, 3, "sub/%#"), "", "a.mp3,sub/,sub/keep",
         "n");
+    // Nor one that Windows refuses or changes: a device name, a trailing blank, a character.
+    row("device names", "a.mp3,b.mp3,c", "xxx", options(InPlace, 30, "com%#"), "", "a.mp3,b.mp3,c", "nnn");
+    row("trailing blank", "Track 12,Track 3.mp3", "xx", options(InPlace, 6), "", "Track 12,Track .mp3=Track 3.mp3", "nr");
+    row("characters Windows refuses", "a.mp3,b.mp3", "xx", options(Beside, 30, "%# ? live"), "", "a.mp3,b.mp3", "nn");
     row("too long: no byte copied", "a.mp3", "x", options(Beside, 3, QString(300, 'x')), "nocopy", "a.mp3", "l");
     row("failures skipped", "!gone,|pipe,/dir,ok.mp3", "xxxx", options(IntoMobix, 1), "",
         "MOBIX/,MOBIX/o.mp3=ok.mp3,ok.mp3,pipe|,dir/", "gggc");
@@ -362,8 +362,9 @@ void TestBatchRun::undo_data()
         << "MOBIX/0001.mp3: die ältere Datei in MOBIX lässt sich nicht wiederherstellen";
 }
 
-// Each row applies one rule to a name or pattern. arg is the length, the allowed characters or
-// the starting number; expected holds the results of successive calls, separated by "|".
+// Each row applies one rule to a name or pattern ("allowed": whether a new name may be given).
+// arg is the length, the allowed characters or the starting number; expected holds the results
+// of successive calls, separated by "|".
 void TestBatchRun::rules_data()
 {
     columns<QString, QString, QString, QString>("rule", "name", "arg", "expected");
@@ -382,6 +383,15 @@ void TestBatchRun::rules_data()
     row("number", "Track %# live", "1", "Track 1 live");
     row("number", "%#%#", "1", "1%#");
     row("number", "%#", "2147483647", "2147483647|2147483647"); // stops instead of overflowing
+    // A new name is a name in its folder, and one that Windows takes unchanged.
+    for (const QString &name : QStringList{"", ".", "..", "../a.mp3", "a\\b.mp3", "a" + QString(QChar(0)),
+                                           "x\t.mp3", "song.", "song ", "a.mp3.", "con", "CON.mp3", "prn.tar.gz",
+                                           "Aux", "nul .mp3", "COM1", "com9.wav", "LPT1.mp3", "lpt9", "a<b", "a>b",
+                                           "a:b.mp3", "a\"b", "a|b", "a?b", "a*b"})
+        row("allowed", name, "", "no");
+    for (const QString &name : QStringList{".mp3", "a b.mp3", "console.mp3", "COM0.mp3", "com10", "LPT", "nullify",
+                                           ".profile", "x..mp3", "Grüße €.mp3"})
+        row("allowed", name, "", "yes");
 }
 
 QTEST_GUILESS_MAIN(TestBatchRun)
