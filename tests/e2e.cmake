@@ -1,4 +1,9 @@
 # The real program under Xvfb, driven from outside with xdotool as a user would.
+if(KAPPWERK_UNDER_WINE)
+  kappwerk_skip_under_wine(e2e_kappwerk "drives the X11 window with xdotool under Xvfb")
+  kappwerk_skip_under_wine(e2e_hung_card "hangs a FUSE card under the X11 window")
+  return()
+endif()
 add_test(NAME e2e_kappwerk COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/run_e2e.sh $<TARGET_FILE:kappwerk>)
 set_tests_properties(e2e_kappwerk PROPERTIES TIMEOUT 120 RUN_SERIAL TRUE)
 add_test(NAME e2e_hung_card COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/run_e2e_hung.sh $<TARGET_FILE:kappwerk>)

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include <QDateTime>
 #include <QThread>
 
 #include "engine/namerules.h"
@@ -22,6 +23,13 @@ struct TestFolder {
                 name.remove(0, 1);
             const bool hard = name.contains("=>");
             const QStringList parts = name.split(hard ? "=>" : "->");
+#ifdef Q_OS_WIN
+            // Links, pipes and names in other encodings are made on POSIX systems only.
+            const NativeName native = parts[0];
+            const NativeName at = path() + native;
+            QDir(dir.path()).mkpath(QFileInfo(parts[0]).path());
+            if (kind == '/')
+#else
             const NativeName native = kind == '~' ? parts[0].toLatin1() : QFile::encodeName(parts[0]);
             const QByteArray at = QFile::encodeName(path()) + native;
             QDir(dir.path()).mkpath(QFileInfo(parts[0]).path());
@@ -31,6 +39,7 @@ struct TestFolder {
             else if (kind == '|')
                 QVERIFY(::mkfifo(at.constData(), 0644) == 0);
             else if (kind == '/')
+#endif
                 QVERIFY(QDir().mkpath(path() + parts[0]));
             else if (kind != '!')
                 QVERIFY(writeOrigin(at, parts[0]));
@@ -131,19 +140,31 @@ private slots:
     void progressNumberingAndFacts()
     {
         TestFolder folder({"a.mp3", "b.mp3", "c.mp3", "d.mp3"}, "...x");
+#ifdef Q_OS_WIN
+        // Windows keeps the time in steps of 100 ns; a copy takes it over.
+        const QDateTime when = QDateTime::fromMSecsSinceEpoch(1200000000987, Qt::UTC);
+        QFile last(folder.path() + "d.mp3");
+        QVERIFY(last.open(QIODevice::ReadWrite) && last.setFileTime(when, QFileDevice::FileModificationTime));
+        last.close();
+#else
         const QByteArray last = QFile::encodeName(folder.path() + "d.mp3");
         const struct timespec times[2] = {{1000000000, 0}, {1200000000, 987654321}};
         QVERIFY(::chmod(last.constData(), 0640) == 0 && ::utimensat(AT_FDCWD, last.constData(), times, 0) == 0);
+#endif
         const RenameOptions numbered = options(IntoMobix, 30, "%#");
         QList<float> values;
         setCopyMethodForTest(CopyMethod::SendFile); // the slower ways a file system may force
         CutFiles(folder.entries, numbered, folder.path(), [&](float value) { values << value; });
         QCOMPARE(values, (QList<float>{0.0001f, 25, 50, 75, 100}));
         QVERIFY(folder.state().contains("MOBIX/1.mp3=d.mp3"));
+#ifdef Q_OS_WIN
+        QCOMPARE(QFileInfo(folder.path() + "MOBIX/1.mp3").lastModified().toUTC(), when);
+#else
         struct stat st = {};
         QVERIFY(::stat(QFile::encodeName(folder.path() + "MOBIX/1.mp3").constData(), &st) == 0);
         QCOMPARE(st.st_mode & 07777, 0640u);
         QCOMPARE(st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec, 1200000000987654321LL);
+#endif
         // A second run numbers from 1 again.
         folder.entries[0].selected = true;
         setCopyMethodForTest(CopyMethod::ReadWrite);
@@ -298,6 +319,10 @@ void TestBatchRun::run()
     QFETCH(QString, seams);
     QFETCH(QString, expected);
     QFETCH(QString, outcomes);
+#ifdef Q_OS_WIN
+    if (names.join(',').contains(QRegularExpression("->|=>|(^|,)[|~]")))
+        QSKIP("links, pipes and names in other encodings are POSIX only");
+#endif
     TestFolder folder(names, ticks);
     setCopyWriteLimitForTest(seams.contains("full") ? 1000 : seams.contains("nocopy") ? 0 : -1);
     setPublishLimitForTest(seams.contains("nolink") ? PublishLimit::NoLinks
@@ -308,7 +333,12 @@ void TestBatchRun::run()
         setBeforePublishForTest([&](const NativeName &target) { writeOrigin(target, "late"); });
     if (seams.contains("swap"))
         setBeforePublishForTest([&](const NativeName &target) {
+#ifdef Q_OS_WIN
+            const QString path = plainPath(target);
+            QVERIFY(writeOrigin(path + ".new", "late") && QFile::remove(path) && QFile::rename(path + ".new", path));
+#else
             QVERIFY(writeOrigin(target + ".new", "late") && ::rename((target + ".new").constData(), target.constData()) == 0);
+#endif
         });
     if (seams.contains("readwrite"))
         setCopyMethodForTest(CopyMethod::ReadWrite);
