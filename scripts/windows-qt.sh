@@ -47,6 +47,35 @@ QT_FEATURES=(
 
 build_base() {
     [ -d qtbase-everywhere-src-$QT_VERSION ] || tar xf qt6-base_${QT_VERSION}*.orig.tar.xz
+    # Debian's source leaves out the Wintab headers the Windows platform plugin includes for
+    # tablets; Wine's own (libwine-dev) declare the same interface, given two of Wine's macros.
+    local wintab=qtbase-everywhere-src-$QT_VERSION/src/3rdparty/wintab
+    if [ ! -f $wintab/wintab.h ]; then
+        mkdir -p $wintab
+        cp /usr/include/wine/wine/windows/pktdef.h $wintab/
+        cp /usr/include/wine/wine/windows/wintab.h $wintab/wine-wintab.h
+        cat > $wintab/wintab.h <<'WINTAB'
+/* Wine's Wintab declarations, with the macros they take from Wine's own headers. */
+#ifndef KAPPWERK_WINTAB_H
+#define KAPPWERK_WINTAB_H
+#include <windows.h>
+#ifndef API
+#define API WINAPI
+#endif
+#ifndef WINELIB_NAME_AW
+#ifdef UNICODE
+#define WINELIB_NAME_AW(name) name##W
+#else
+#define WINELIB_NAME_AW(name) name##A
+#endif
+#endif
+#ifndef DECL_WINELIB_TYPE_AW
+#define DECL_WINELIB_TYPE_AW(type) typedef WINELIB_NAME_AW(type) type;
+#endif
+#include "wine-wintab.h"
+#endif
+WINTAB
+    fi
     mkdir -p build-qtbase
     cd build-qtbase
     if [ ! -f build.ninja ]; then
@@ -62,6 +91,25 @@ build_base() {
     cd ..
 }
 
+# QtSvg draws the program's images. Debian's mirror may not serve its sources; the Windows build
+# then draws the images beforehand (src/toolkit/CMakeLists.txt) and needs no QtSvg.
+build_svg() {
+    if ! ls qt6-svg_${QT_VERSION}*.orig.tar.xz >/dev/null 2>&1 \
+        && ! apt-get source --download-only qt6-svg; then
+        echo "note: no qt6-svg sources on the mirror; Kappwerk for Windows does without QtSvg"
+        return 0
+    fi
+    [ -d qtsvg-everywhere-src-$QT_VERSION ] || tar xf qt6-svg_${QT_VERSION}*.orig.tar.xz
+    mkdir -p build-qtsvg
+    cd build-qtsvg
+    [ -f build.ninja ] || "$PREFIX/bin/qt-cmake" ../qtsvg-everywhere-src-$QT_VERSION -G Ninja \
+        -DCMAKE_INSTALL_PREFIX="$PREFIX" -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
+    nice -n 19 ninja -j"$JOBS"
+    nice -n 19 ninja install
+    cd ..
+}
+
 build_base
+build_svg
 touch "$PREFIX/.complete"
 echo "Qt for Windows installed in $PREFIX"
