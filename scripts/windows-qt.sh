@@ -76,6 +76,13 @@ build_base() {
 #endif
 WINTAB
     fi
+    # Qt 6.4 leaves "dynamicgl" on without OpenGL, and one file of the Windows plugin then asks
+    # for OpenGL classes that were not built.
+    sed -i 's/^#if QT_CONFIG(dynamicgl)$/#if QT_CONFIG(dynamicgl) \&\& QT_CONFIG(opengl)/' \
+        qtbase-everywhere-src-$QT_VERSION/src/plugins/platforms/windows/qwindowswindow.cpp
+    # Likewise QtGui builds its DirectWrite font database only with Direct2D, which is left out.
+    sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' \
+        qtbase-everywhere-src-$QT_VERSION/src/plugins/platforms/windows/qwindowsintegration.cpp
     mkdir -p build-qtbase
     cd build-qtbase
     if [ ! -f build.ninja ]; then
