@@ -5,6 +5,7 @@
 
 #include <qt_windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <iterator>
 #include <memory>
@@ -270,9 +271,11 @@ int copyFileData(FileHandle from, FileHandle to, qint64 expectedSize, const std:
     std::unique_ptr<char[]> buffer(new char[bufferSize]);
     qint64 copied = 0;
     qint64 inChunk = 0;
+    // Never more than a chunk at once, so that progress and a cancel come between chunks.
+    const DWORD readSize = DWORD(std::min<qint64>(bufferSize, chunk));
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(handleOf(from), buffer.get(), bufferSize, &got, nullptr))
+        if (!ReadFile(handleOf(from), buffer.get(), readSize, &got, nullptr))
             return lastError();
         if (got == 0)
             return 0;
