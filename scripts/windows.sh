@@ -58,9 +58,14 @@ cleanup() {
 }
 trap cleanup EXIT
 wineboot -i >/dev/null 2>&1
+# Wine hands no QT_* variable of the host to its programs, so the tests' platform and Qt's
+# logging to stdout and stderr (instead of the debugger) are set in the prefix's environment.
+wine reg add 'HKCU\Environment' /v QT_QPA_PLATFORM /d offscreen /f >/dev/null 2>&1
+wine reg add 'HKCU\Environment' /v QT_FORCE_STDERR_LOGGING /d 1 /f >/dev/null 2>&1
 wineserver -w
 status=0
-ctest --test-dir "$build" -j2 --output-on-failure --timeout 600 2>&1 | tee "$work/ctest.log" || status=1
+# One program at a time: they share the prefix's registry and its one user folder.
+ctest --test-dir "$build" -j1 --output-on-failure 2>&1 | tee "$work/ctest.log" || status=1
 echo "Skipped under Wine:"
 grep -o 'skipped under Wine: .*' "$build"/Testing/Temporary/LastTest.log | sort -u | sed 's/^/  /' || true
 echo "tests took $((SECONDS - started)) s"
@@ -110,7 +115,7 @@ if ! $ci; then
   # The window, with its German captions, in a screenshot.
   WORK=$work EXE=$exe xvfb-run -a -s "-screen 0 800x600x24" bash -c '
     unset WINEPATH
-    wine "$EXE" "$WORK/Karte2" >/dev/null 2>&1 &
+    wine "$EXE" -platform windows "$WORK/Karte2" >/dev/null 2>&1 &
     sleep 25
     import -window root "$WORK/screen.png"
     wineserver -k || true' || true

@@ -7,8 +7,6 @@ set -euo pipefail
 qt=${KAPPWERK_QT_WINDOWS:-/var/cache/kappwerk/qt6-mingw-6.4.2}
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 export WINEPATH="$(winpath "$qt/bin");$(winpath /usr/lib/gcc/x86_64-w64-mingw32/12-posix);$(winpath /usr/x86_64-w64-mingw32/lib)"
-# Without a console, Qt (and QtTest) would write to the debugger instead of stdout and stderr.
-export QT_FORCE_STDERR_LOGGING=1
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 exec wine "$@"

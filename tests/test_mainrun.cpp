@@ -101,7 +101,7 @@ private slots:
             QTest::keyClick(list(), Qt::Key_F5);
         } else {
             QTest::keyClick(m_window->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
-            expectMessage(QStringLiteral("Den letzten Lauf in %1 rückgängig machen?").arg(m_folder->path()),
+            expectMessage(QStringLiteral("Den letzten Lauf in %1 rückgängig machen?").arg(QDir::toNativeSeparators(m_folder->path())),
                           toolkit::StyleQuestionYesNo, "Kappwerk");
         }
         QCOMPARE(list()->texts(), before);
