@@ -20,7 +20,7 @@ step() { printf '\n=== %s\n' "$*"; }
 
 step "Debian packages"
 packages=(g++-mingw-w64-x86-64-posix wine wine64 zip unzip cmake ninja-build librsvg2-bin libwine-dev
-          qt6-base-dev qt6-base-dev-tools qt6-translations-l10n xvfb xauth imagemagick)
+          qt6-base-dev qt6-base-dev-tools qt6-translations-l10n xvfb xauth x11-utils imagemagick)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -67,13 +67,13 @@ status=0
 # One program at a time: they share the prefix's registry and its one user folder.
 ctest --test-dir "$build" -j1 --output-on-failure 2>&1 | tee "$work/ctest.log" || status=1
 echo "Skipped under Wine:"
-grep -o 'skipped under Wine: .*' "$build"/Testing/Temporary/LastTest.log | sort -u | sed 's/^/  /' || true
+grep -o "skipped under Wine: [^\"]*" "$build"/Testing/Temporary/LastTest.log | sort -u | sed 's/^/  /' || true
 echo "tests took $((SECONDS - started)) s"
 
 step "$package.zip"
 stage=$work/$package
 mkdir -p "$stage/platforms" "$stage/styles" "$stage/translations"
-cp "$build/src/app/kappwerk.exe" "$stage/"
+cp "$build/kappwerk.exe" "$stage/"
 x86_64-w64-mingw32-strip "$stage/kappwerk.exe"
 for dll in Qt6Core Qt6Gui Qt6Widgets; do
   cp "$KAPPWERK_QT_WINDOWS/bin/$dll.dll" "$stage/"
@@ -112,15 +112,22 @@ expect "$work/Karte2/Schubert - Ständchen.mp3" "Schubert - Ständchen.mp3"
 [ $status -eq 0 ] && echo "kappwerk.exe --run renamed and copied correctly"
 
 if ! $ci; then
-  # The window, with its German captions, in a screenshot.
+  # The window, with its German captions, in a screenshot: with the defaults (the tests stored
+  # options), and a Wine server started anew on the X display.
+  wine reg delete 'HKCU\Software\Kappwerk' /f >/dev/null 2>&1 || true
+  wineserver -k 2>/dev/null || true
+  wineserver -w
   WORK=$work EXE=$exe xvfb-run -a -s "-screen 0 800x600x24" bash -c '
     unset WINEPATH
     wine "$EXE" -platform windows "$WORK/Karte2" >/dev/null 2>&1 &
     sleep 25
     import -window root "$WORK/screen.png"
+    xwininfo -name Kappwerk > "$WORK/geometry.txt" 2>/dev/null || true
     wineserver -k || true' || true
   if [ -f "$work/screen.png" ]; then
-    convert "$work/screen.png" -trim +repage docs/windows.png
+    read -r x y w h < <(awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
+                             /Width:/ {w = $NF} /Height:/ {h = $NF} END {print x, y, w, h}' "$work/geometry.txt")
+    convert "$work/screen.png" -crop "${w:-800}x${h:-600}+${x:-0}+${y:-0}" +repage docs/windows.png
     echo "screenshot: docs/windows.png"
   else
     echo "FAIL: no screenshot of the window"
