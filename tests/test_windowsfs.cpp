@@ -151,6 +151,8 @@ void TestWindowsFs::names()
 // (tests/windows/user_reg.sh reads them from Wine's registry file after this test.)
 void TestWindowsFs::settingsInRegistry()
 {
+    // Nothing from an earlier run in the same registry counts.
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Kappwerk");
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "Kappwerk", "Kappwerk");
     StoredOptions stored;
     stored.maxFileLength = "17";
