@@ -38,5 +38,5 @@ inline QString outcomes(const RunReport &report)
 
 inline BatchEntry entry(const QString &name, bool selected = true)
 {
-    return {name, QFileInfo(name).suffix(), QFile::encodeName(name), selected};
+    return {name, QFileInfo(name).suffix(), encodeNativeName(name), selected};
 }

@@ -117,7 +117,7 @@ private slots:
 
         FileListData lists;
         const QString result = FillFileList(lists, filter, false, folder, {});
-        QCOMPARE(result, kept ? folder + QLatin1Char('/') : QString());
+        QCOMPARE(result, kept ? QDir::toNativeSeparators(folder + QLatin1Char('/')) : QString());
         QCOMPARE(lists.count() + lists.extensions.size() + lists.nativeNames.size(), 3 * names.size());
         for (int i = 0; i < lists.count(); ++i) {
             const QByteArray &name = names.at(i);

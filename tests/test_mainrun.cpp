@@ -109,7 +109,7 @@ private slots:
         m_messages.clear();
         // Either way gives what it said: the window's question, or the command line's status and output.
         const QStringList said = byCommandLine ? undoByCommandLine() : undoByKey();
-        QCOMPARE(said, messages.replaceInStrings("%1", m_folder->path()));
+        QCOMPARE(said, messages.replaceInStrings("%1", QDir::toNativeSeparators(m_folder->path())));
         QCOMPARE(list()->texts(), before);
         QCOMPARE(folderState(m_folder->path() + '/'), before);
         QVERIFY(!m_window->canUndo());

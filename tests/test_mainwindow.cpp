@@ -43,6 +43,9 @@ void TestMainWindow::layout_data()
 void TestMainWindow::layout()
 {
     QFETCH(bool, tahoma);
+#ifdef Q_OS_WIN
+    QSKIP("under Windows the fonts are the system's own, which the test cannot hide or measure alike");
+#endif
     toolkit::hideTahomaForTest(!tahoma);
     const auto restore = qScopeGuard([] { toolkit::hideTahomaForTest(false); });
     init();
@@ -164,7 +167,7 @@ void TestMainWindow::fileList()
     extension->setCurrentText(QStringLiteral("-----Sounddateien-----"));
     open(m_folder->path());
     QCOMPARE(list()->texts(), (QStringList{wide, "Track 10.MP3"}));
-    QCOMPARE(m_window->folderPath(), m_folder->path() + QLatin1Char('/'));
+    QCOMPARE(m_window->folderPath(), QDir::toNativeSeparators(m_folder->path() + QLatin1Char('/')));
 
     // Scrolled fully sideways, the widest entry ends whole, about six spaces before the edge.
     QScrollBar *sideways = list()->horizontalScrollBar();
@@ -263,8 +266,8 @@ void TestMainWindow::folderFromOutside()
     QApplication::sendEvent(to, &drop);
     QVERIFY(drop.isAccepted() && drop.dropAction() == Qt::CopyAction);
     QCOMPARE(list()->texts(), listed ? (QStringList{"a.mp3", "b.mp3"}) : QStringList());
-    QCOMPARE(m_window->folderPath(), listed ? m_folder->path() + QLatin1Char('/') : QString());
-    QCOMPARE(this->messages(), messages.replaceInStrings("%1", target));
+    QCOMPARE(m_window->folderPath(), listed ? QDir::toNativeSeparators(m_folder->path() + QLatin1Char('/')) : QString());
+    QCOMPARE(this->messages(), messages.replaceInStrings("%1", QDir::toNativeSeparators(target)));
     QCOMPARE(c<QLineEdit>("NewFilename")->text(), QStringLiteral("%# - Dateiname"));
 }
 
@@ -282,7 +285,7 @@ void TestMainWindow::keyboardAndRefresh()
     makeFile(QStringLiteral("a.mp3"));
     QTest::keyClick(m_window.get(), Qt::Key_O, Qt::ControlModifier);
     QTest::keyClick(m_window.get(), Qt::Key_O, Qt::ControlModifier);
-    QCOMPARE(startFolders, (QStringList{QDir::homePath(), path}));
+    QCOMPARE(startFolders, (QStringList{QDir::toNativeSeparators(QDir::homePath()), QDir::toNativeSeparators(path)}));
     QCOMPARE(list()->texts(), QStringList{"a.mp3"});
 
     // F5, and the filter entry chosen again, list the folder again without asking.

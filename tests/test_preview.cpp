@@ -156,8 +156,10 @@ void TestPreview::marksFollowEveryChange()
     // Another program takes the new name: the next change shows it, once a worker has looked at
     // the folder (its time set apart, as a file system's clock may not have moved on).
     makeFile("Zug.wav");
+#ifndef Q_OS_WIN // a Windows folder has no time of its own to set here
     const struct timeval past[2] = {{1000000000, 0}, {1000000000, 0}};
     QVERIFY(::utimes(QFile::encodeName(m_folder->path()).constData(), past) == 0);
+#endif
     type("MaxFileLength", "3");
     QTRY_COMPARE(tip(0), prefix + "Zug.wav\nexistiert schon");
 
@@ -186,6 +188,9 @@ void TestPreview::marksFollowEveryChange()
 // at the folder waits on a worker.
 void TestPreview::typingWhileTheMediumHangs()
 {
+#ifdef Q_OS_WIN
+    QSKIP("hangs a card mounted through FUSE, which Windows has not");
+#else
     QTemporaryDir dir;
     const Medium medium("exfat", dir.path());
     if (!medium.why.isEmpty())
@@ -217,6 +222,7 @@ void TestPreview::typingWhileTheMediumHangs()
     watchdog.join();
     QVERIFY(!waited);
     QCOMPARE(hint, prefix + "Track.mp3");
+#endif
 }
 
 void TestPreview::previewWindowAndMenu()

@@ -60,18 +60,39 @@ QString newFileName(const BatchEntry &entry, const RenameOptions &options, qint3
     return base;
 }
 
+namespace {
+
+// Names Windows keeps for devices, with or without an extension ("con.mp3" too).
+bool isDeviceName(QStringView name)
+{
+    QStringView base = name.left(name.indexOf(QLatin1Char('.')));
+    while (base.endsWith(QLatin1Char(' ')))
+        base.chop(1);
+    if (base.size() == 3)
+        return base.compare(QLatin1String("CON"), Qt::CaseInsensitive) == 0
+            || base.compare(QLatin1String("PRN"), Qt::CaseInsensitive) == 0
+            || base.compare(QLatin1String("AUX"), Qt::CaseInsensitive) == 0
+            || base.compare(QLatin1String("NUL"), Qt::CaseInsensitive) == 0;
+    return base.size() == 4 && base[3] >= QLatin1Char('1') && base[3] <= QLatin1Char('9')
+        && (base.first(3).compare(QLatin1String("COM"), Qt::CaseInsensitive) == 0
+            || base.first(3).compare(QLatin1String("LPT"), Qt::CaseInsensitive) == 0);
+}
+
+} // namespace
+
 bool isPlainFileName(const QString &name)
 {
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return false;
-    // A NUL would end the name early in the system call, so it would name another file.
+    // The cards go into Windows machines too, so a name Windows would refuse or change is not
+    // given on any system: a trailing dot or blank (Windows drops it), a device name, a control
+    // character or one of < > : " / \ | ? *. A NUL would also end the name early in the system
+    // call, and "/" would make it a path.
+    if (name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')) || isDeviceName(name))
+        return false;
     for (const QChar c : name) {
-        if (c == QLatin1Char('/') || c.isNull())
+        if (c.unicode() < 32 || QStringView(u"<>:\"/\\|?*").contains(c))
             return false;
-#ifdef Q_OS_WIN
-        if (c == QLatin1Char('\\'))
-            return false;
-#endif
     }
     return true;
 }

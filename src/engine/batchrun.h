@@ -48,5 +48,6 @@ bool AnySelected(const std::vector<BatchEntry> &entries);
 // The new file name of an entry (base name, and "." and extension when the listed name has a
 // "."); advances NextNumber in the numbering mode. Empty when neither mode is chosen.
 QString newFileName(const BatchEntry &entry, const RenameOptions &options, qint32 &NextNumber);
-// True when name can only name a file in its folder: no separator, not "", "." or "..".
+// True when name can only name a file in its folder (no separator, not "", "." or "..") and
+// Windows would take it as it is: no device name, no trailing dot or blank, no < > : " \ | ? *.
 bool isPlainFileName(const QString &name);

@@ -65,6 +65,24 @@ int lastError()
     }
 }
 
+// The path in the form Windows takes beyond MAX_PATH (260 characters): absolute, with
+// backslashes, after "\\?\" ("\\?\UNC\" for a share). Names in it are then taken exactly as
+// they are, without Windows dropping a trailing dot or blank.
+QString longPath(const QString &path)
+{
+    const QString native = QString(path).replace(QLatin1Char('/'), QLatin1Char('\\'));
+    if (native.startsWith(QLatin1String("\\\\?\\")))
+        return native;
+    std::vector<wchar_t> full(32768);
+    const DWORD length = GetFullPathNameW(wide(native), DWORD(full.size()), full.data(), nullptr);
+    if (length == 0 || length >= full.size())
+        return native;
+    const QString absolute = QString::fromWCharArray(full.data(), int(length));
+    if (absolute.startsWith(QLatin1String("\\\\")))
+        return QLatin1String("\\\\?\\UNC\\") + absolute.mid(2);
+    return QLatin1String("\\\\?\\") + absolute;
+}
+
 void factsFrom(const BY_HANDLE_FILE_INFORMATION &info, FileFacts *facts)
 {
     facts->type = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? FileType::Link
@@ -121,12 +139,13 @@ void setSignalTemp(const QString &path)
 int openFolder(const NativeName &path, Folder *folder)
 {
     closeFolder(folder);
-    const HANDLE handle = CreateFileW(wide(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    const QString full = longPath(path);
+    const HANDLE handle = CreateFileW(wide(full), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return lastError();
     folder->handle = reinterpret_cast<FileHandle>(handle);
-    folder->path = path.endsWith(QLatin1Char('\\')) || path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('\\');
+    folder->path = full.endsWith(QLatin1Char('\\')) ? full : full + QLatin1Char('\\');
     folder->identityStable = stableIdentities(folder->path);
     return 0;
 }
@@ -211,8 +230,9 @@ int listNames(const Folder &folder, const std::function<void(const ListedName &)
 qint64 nameMaxAt(const Folder &folder)
 {
     DWORD length = 0;
-    const QString root = folder.path.left(3);
-    if (!GetVolumeInformationW(wide(root), nullptr, 0, nullptr, &length, nullptr, nullptr, 0) || length == 0)
+    wchar_t root[MAX_PATH + 1];
+    if (!GetVolumePathNameW(wide(folder.path), root, MAX_PATH + 1)
+        || !GetVolumeInformationW(root, nullptr, 0, nullptr, &length, nullptr, nullptr, 0) || length == 0)
         return 255;
     return qint64(length);
 }
@@ -323,15 +343,24 @@ int copyFileData(FileHandle from, FileHandle to, qint64 expectedSize, const std:
     std::unique_ptr<char[]> buffer(new char[bufferSize]);
     qint64 copied = 0;
     qint64 inChunk = 0;
+    // Never more than a chunk at once, so that progress and a cancel come between chunks.
+    const DWORD readSize = DWORD(std::min<qint64>(bufferSize, chunk));
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(handleOf(from), buffer.get(), bufferSize, &got, nullptr))
+        if (!ReadFile(handleOf(from), buffer.get(), readSize, &got, nullptr))
             return lastError();
         if (got == 0)
             return 0;
         for (DWORD done = 0; done < got;) {
+            DWORD want = got - done;
+            const qint64 written = copied + done;
+            if (seams.writeError != 0 && written + want > seams.writeErrorAfter) {
+                if (written >= seams.writeErrorAfter)
+                    return seams.writeError;
+                want = DWORD(seams.writeErrorAfter - written);
+            }
             DWORD put = 0;
-            if (!WriteFile(handleOf(to), buffer.get() + done, got - done, &put, nullptr))
+            if (!WriteFile(handleOf(to), buffer.get() + done, want, &put, nullptr))
                 return lastError();
             if (put == 0)
                 return ENOSPC;

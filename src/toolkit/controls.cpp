@@ -15,7 +15,9 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QStyle>
+#ifndef KAPPWERK_IMAGES_AS_PNG
 #include <QSvgRenderer>
+#endif
 
 namespace toolkit {
 
@@ -105,14 +107,24 @@ void ensureTahoma()
 
 QIcon svgIcon(const QString &resourcePath, int size)
 {
+#ifdef KAPPWERK_IMAGES_AS_PNG
+    // The build drew the image into a large PNG beside it; scaled down, it looks the same.
+    const QImage drawn(QString(resourcePath).replace(QLatin1String(".svg"), QLatin1String(".png")));
+#else
     QSvgRenderer renderer(resourcePath);
+#endif
     QIcon icon;
     for (int scale : {1, 2}) {
         QPixmap pixmap(size * scale, size * scale);
         pixmap.fill(Qt::transparent);
         QPainter painter(&pixmap);
         painter.setRenderHint(QPainter::Antialiasing);
+#ifdef KAPPWERK_IMAGES_AS_PNG
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRect(0, 0, size * scale, size * scale), drawn);
+#else
         renderer.render(&painter);
+#endif
         painter.end();
         pixmap.setDevicePixelRatio(scale);
         icon.addPixmap(pixmap);
