@@ -16,29 +16,12 @@
 #include <QRandomGenerator>
 
 #include "engine/platformseams.h"
+#include "engine/platformwin.h"
 
-namespace {
+using namespace platformwin;
 
-constexpr qint64 copyChunk = qint64(16) << 20;
-constexpr DWORD bufferSize = DWORD(1) << 20;
-const QString tempPrefix = QStringLiteral(".kappwerk-");
-const QString tempSuffix = QStringLiteral(".tmp");
-const DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+namespace platformwin {
 
-wchar_t signalTempPath[32768];
-std::atomic<bool> signalTempSet{false};
-
-const wchar_t *wide(const QString &name)
-{
-    return reinterpret_cast<const wchar_t *>(name.utf16());
-}
-
-HANDLE handleOf(FileHandle file)
-{
-    return reinterpret_cast<HANDLE>(file);
-}
-
-// The errno value for the last Windows error, so the run reports alike on every system.
 int lastError()
 {
     switch (GetLastError()) {
@@ -96,6 +79,10 @@ void factsFrom(const BY_HANDLE_FILE_INFORMATION &info, FileFacts *facts)
     facts->birthTime[0] = qint64((quint64(info.ftCreationTime.dwHighDateTime) << 32) | info.ftCreationTime.dwLowDateTime);
 }
 
+} // namespace platformwin
+
+namespace {
+
 // FAT and exFAT number files by where their entries stand: the numbers do not last.
 bool stableIdentities(const QString &path)
 {
@@ -110,31 +97,8 @@ bool stableIdentities(const QString &path)
         || QString::fromWCharArray(system).compare(QLatin1String("ReFS"), Qt::CaseInsensitive) == 0;
 }
 
-QString tempName()
-{
-    return tempPrefix + QString::number(GetCurrentProcessId()) + QLatin1Char('-')
-        + QString::number(QRandomGenerator::global()->generate64(), 36) + tempSuffix;
-}
-
-void removeTempAndEnd(int signalNumber)
-{
-    if (signalTempSet.exchange(false))
-        DeleteFileW(signalTempPath);
-    std::signal(signalNumber, SIG_DFL);
-    std::raise(signalNumber);
-}
-
-void setSignalTemp(const QString &path)
-{
-    signalTempSet.store(false);
-    if (path.size() < qsizetype(std::size(signalTempPath))) {
-        path.toWCharArray(signalTempPath);
-        signalTempPath[path.size()] = 0;
-        signalTempSet.store(true);
-    }
-}
-
 } // namespace
+
 
 int openFolder(const NativeName &path, Folder *folder)
 {
@@ -312,173 +276,3 @@ int openRegularFileAt(const Folder &folder, const NativeName &name, FileHandle *
     return 0;
 }
 
-int createTempAt(Folder &folder, TempFile *temp)
-{
-    *temp = TempFile();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString name = tempName();
-        if (folder.beforeTemporary && !folder.beforeTemporary(name))
-            return ECANCELED;
-        setSignalTemp(folder.path + name);
-        const HANDLE file = CreateFileW(wide(folder.path + name), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_HIDDEN, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            temp->handle = reinterpret_cast<FileHandle>(file);
-            temp->name = name;
-            return 0;
-        }
-        const int error = lastError();
-        signalTempSet.store(false);
-        if (error != EEXIST)
-            return error;
-    }
-    return EEXIST;
-}
-
-int copyFileData(FileHandle from, FileHandle to, qint64 expectedSize, const std::function<bool(qint64)> &between)
-{
-    Q_UNUSED(expectedSize);
-    const PlatformSeams &seams = platformSeams();
-    const qint64 chunk = seams.copyChunk > 0 ? seams.copyChunk : copyChunk;
-    std::unique_ptr<char[]> buffer(new char[bufferSize]);
-    qint64 copied = 0;
-    qint64 inChunk = 0;
-    // Never more than a chunk at once, so that progress and a cancel come between chunks.
-    const DWORD readSize = DWORD(std::min<qint64>(bufferSize, chunk));
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(handleOf(from), buffer.get(), readSize, &got, nullptr))
-            return lastError();
-        if (got == 0)
-            return 0;
-        for (DWORD done = 0; done < got;) {
-            DWORD want = got - done;
-            const qint64 written = copied + done;
-            if (seams.writeError != 0 && written + want > seams.writeErrorAfter) {
-                if (written >= seams.writeErrorAfter)
-                    return seams.writeError;
-                want = DWORD(seams.writeErrorAfter - written);
-            }
-            DWORD put = 0;
-            if (!WriteFile(handleOf(to), buffer.get() + done, want, &put, nullptr))
-                return lastError();
-            if (put == 0)
-                return ENOSPC;
-            done += put;
-        }
-        if (const int error = countCopied(got, chunk, &copied, &inChunk, between))
-            return error;
-    }
-}
-
-void applyFileFacts(FileHandle file, const FileFacts &facts)
-{
-    FILE_BASIC_INFO info = {};
-    info.LastAccessTime.QuadPart = facts.accessTime[0];
-    info.LastWriteTime.QuadPart = facts.modifyTime[0];
-    info.FileAttributes = facts.permissions & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
-    if (info.FileAttributes == 0)
-        info.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    SetFileInformationByHandle(handleOf(file), FileBasicInfo, &info, sizeof info);
-}
-
-int fileFacts(FileHandle file, FileFacts *facts)
-{
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(handleOf(file), &info))
-        return lastError();
-    factsFrom(info, facts);
-    return 0;
-}
-
-int checkWritten(const Folder &folder, FileHandle file)
-{
-    Q_UNUSED(folder);
-    if (platformSeams().checkError != 0)
-        return platformSeams().checkError;
-    // The copy is on the device before it gets its name.
-    return FlushFileBuffers(handleOf(file)) ? 0 : lastError();
-}
-
-int publishTemp(Folder &folder, TempFile *temp, const NativeName &target, const FileFacts *older)
-{
-    if (platformSeams().beforePublish)
-        platformSeams().beforePublish(folder.path + target);
-    int error = CloseHandle(handleOf(temp->handle)) ? 0 : lastError();
-    const QString from = folder.path + temp->name;
-    // The older file is replaced only while the name still holds it unchanged; Windows has no
-    // swap of two names, so the name is looked at just before.
-    DWORD flags = 0;
-    if (error == 0 && older) {
-        FileFacts now;
-        const int seen = statAt(folder, target, false, &now);
-        if (seen == 0 && !sameUnchangedFile(*older, now))
-            error = EEXIST;
-        else if (seen == 0)
-            flags = MOVEFILE_REPLACE_EXISTING;
-        else if (seen != ENOENT)
-            error = seen;
-    }
-    if (error == 0 && !MoveFileExW(wide(from), wide(folder.path + target), flags))
-        error = lastError();
-    if (error == 0) {
-        // The copy loses the hidden mark of its temporary name.
-        const DWORD attributes = GetFileAttributesW(wide(folder.path + target));
-        if (attributes != INVALID_FILE_ATTRIBUTES)
-            SetFileAttributesW(wide(folder.path + target), attributes & ~DWORD(FILE_ATTRIBUTE_HIDDEN));
-    } else
-        DeleteFileW(wide(from));
-    signalTempSet.store(false);
-    *temp = TempFile();
-    return error;
-}
-
-void discardTemp(const Folder &folder, TempFile *temp)
-{
-    if (temp->handle != noFileHandle)
-        CloseHandle(handleOf(temp->handle));
-    if (!temp->name.isEmpty())
-        DeleteFileW(wide(folder.path + temp->name));
-    signalTempSet.store(false);
-    *temp = TempFile();
-}
-
-int closeFile(FileHandle file)
-{
-    return CloseHandle(handleOf(file)) ? 0 : lastError();
-}
-
-bool isTemporaryName(const QString &name)
-{
-    return name.startsWith(tempPrefix);
-}
-
-bool isStaleTemporary(const NativeName &name)
-{
-    if (!name.startsWith(tempPrefix) || !name.endsWith(tempSuffix))
-        return false;
-    bool ok = false;
-    const DWORD pid = name.mid(tempPrefix.size()).section(QLatin1Char('-'), 0, 0).toULong(&ok);
-    if (!ok)
-        return false;
-    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
-    if (process) {
-        CloseHandle(process);
-        return false;
-    }
-    return GetLastError() == ERROR_INVALID_PARAMETER;
-}
-
-void listNamesButTemporaries(const Folder &folder, const std::function<void(const ListedName &)> &take)
-{
-    listNames(folder, [&](const ListedName &listed) {
-        if (!listed.name.startsWith(tempPrefix))
-            take(listed);
-    });
-}
-
-void removeTempsOnSignals()
-{
-    for (const int signalNumber : {SIGTERM, SIGINT})
-        std::signal(signalNumber, removeTempAndEnd);
-}
