@@ -177,8 +177,8 @@ private slots:
             for (qint64 written = 0; written < bigSize; written += bigPattern().size())
                 QVERIFY(file.write(bigPattern()) == bigPattern().size());
         }
-        QTemporaryDir dir(m_pool.filePath("drill-XXXXXX")), state;
-        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+        const StateFolder state;
+        QTemporaryDir dir(m_pool.filePath("drill-XXXXXX"));
         const QString folder = dir.path() + '/';
         QVERIFY(::link(QFile::encodeName(big).constData(), QFile::encodeName(folder + bigName).constData()) == 0);
         const QString target = mode == "mobix" ? folder + "MOBIX/" : folder;
@@ -224,8 +224,8 @@ private slots:
     {
         QFETCH(QString, kind);
         QFETCH(RenameOptions, options);
-        QTemporaryDir dir, state;
-        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+        const StateFolder state;
+        QTemporaryDir dir;
         Medium medium(kind, dir.path());
         if (!medium.why.isEmpty())
             QSKIP(qPrintable(kind + ": " + medium.why));
@@ -251,8 +251,8 @@ private slots:
     // reports them failed instead of done; undo then removes them as the journal claims nothing.
     void flushFails()
     {
-        QTemporaryDir dir, state;
-        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+        const StateFolder state;
+        QTemporaryDir dir;
         const QString backing = dir.path() + "/backing", point = dir.path() + "/mnt", image = backing + "/image";
         QVERIFY(QDir().mkpath(backing) && QDir().mkpath(point));
         if (::geteuid() != 0)
@@ -348,8 +348,8 @@ private slots:
     {
         QFETCH(QString, kind);
         QFETCH(int, signal);
-        QTemporaryDir dir, state;
-        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+        const StateFolder state;
+        QTemporaryDir dir;
         std::unique_ptr<Medium> medium;
         if (kind != "local") {
             medium = std::make_unique<Medium>(kind, dir.path());
@@ -390,8 +390,7 @@ private slots:
     // and its bytes again.
     void undoAfterKill()
     {
-        QTemporaryDir state;
-        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+        const StateFolder state;
         QTemporaryDir dir(m_pool.filePath("undo-XXXXXX"));
         QStringList names;
         for (int i = 1; i <= 200; ++i) {
