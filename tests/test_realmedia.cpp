@@ -386,27 +386,6 @@ private slots:
             QCOMPARE(folderState(folder), names);
         }
     }
-    // A rename in place killed midway is taken back from its journal: every file has its old name
-    // and its bytes again.
-    void undoAfterKill()
-    {
-        const StateFolder state;
-        QTemporaryDir dir(m_pool.filePath("undo-XXXXXX"));
-        QStringList names;
-        for (int i = 1; i <= 200; ++i) {
-            names << QStringLiteral("Lied %1 - ein ziemlich langer Titel.mp3").arg(i, 3, 10, QChar('0'));
-            QVERIFY(writeOrigin(QFile::encodeName(dir.filePath(names.last())), names.last()));
-        }
-        QProcess child;
-        const auto stop = qScopeGuard([&] { child.kill(); child.waitForFinished(5000); });
-        killChild(child, {dir.path(), "inplace"}, SIGKILL, [] { QThread::msleep(100); });
-        const QStringList midway = QDir(dir.path()).entryList(QDir::Files);
-        QVERIFY(midway != names && midway.size() == names.size());
-        const UndoReport report = undoLastRun(dir.path() + '/');
-        QVERIFY(report.hadJournal && report.countDone() > 0);
-        QCOMPARE(undoProblemsText(report), QString());
-        QCOMPARE(folderState(dir.path() + '/'), names);
-    }
 
 private:
     QTemporaryDir m_pool; // holds the large file, linked into the folder of every kill drill
