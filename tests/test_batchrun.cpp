@@ -113,7 +113,6 @@ private slots:
         // named temporary files, and what the run reports.
         columns<int, bool, bool, QString>("stopAfter", "midFile", "named", "outcomes");
         QTest::newRow("to the end") << -1 << false << false << "cccc";
-        QTest::newRow("between files") << 2 << false << false << "ccxx";
         QTest::newRow("inside a file") << 2 << true << false << "ccxx";
         QTest::newRow("inside a file, named temporary file") << 0 << true << true << "xxxx";
     }
