@@ -311,18 +311,13 @@ void TestMainWindow::keyboardAndRefresh()
 void TestMainWindow::accessibleNames()
 {
     // Read as a screen reader reads them, through the accessibility interface; these are all the picture buttons.
-    const auto name = [this](const char *object) {
-        QAccessibleInterface *face = QAccessible::queryAccessibleInterface(c(object));
-        return face ? face->text(QAccessible::Name) : QString();
-    };
-    const std::pair<const char *, const char *> expected[] = {
-        {"AllFiles", "Alle auswählen"}, {"NoFiles", "Keins auswählen"}, {"Open", "Ordner öffnen"},
-        {"Cut", "Dateinamen ändern"}, {"About", "Über Kappwerk"}, {"Close", "Programm beenden"},
-    };
-    for (const auto &[object, text] : expected)
-        QCOMPARE(name(object), QString::fromUtf8(text));
-    for (const char *field : {"FileList", "Extension", "MaxFileLength", "NewFilename"})
-        QVERIFY2(!name(field).isEmpty(), field);
+    QStringList names;
+    for (const char *object : {"AllFiles", "NoFiles", "Open", "Cut", "About", "Close", "FileList", "Extension",
+                               "MaxFileLength", "NewFilename"})
+        names << QAccessible::queryAccessibleInterface(c(object))->text(QAccessible::Name);
+    QCOMPARE(names.mid(0, 6), (QStringList{"Alle auswählen", "Keins auswählen", "Ordner öffnen", "Dateinamen ändern",
+                                           "Über Kappwerk", "Programm beenden"}));
+    QVERIFY(!names.mid(6).contains(QString()));
 }
 
 // A folder is read on a worker: input waits meanwhile, and a close waits for the list, then
