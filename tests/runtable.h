@@ -36,6 +36,11 @@ inline QString outcomes(const RunReport &report)
     return codes;
 }
 
+// A state folder of the test's own, where the runs keep their journals, for as long as it lives.
+struct StateFolder : QTemporaryDir {
+    StateFolder() { qputenv("XDG_STATE_HOME", QFile::encodeName(path())); }
+};
+
 inline BatchEntry entry(const QString &name, bool selected = true)
 {
     return {name, QFileInfo(name).suffix(), encodeNativeName(name), selected};

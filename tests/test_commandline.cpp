@@ -77,8 +77,6 @@ private slots:
             "a.wav\tLied 1.wav\tumbenannt\nb.wav\tLied 2.wav\tumbenannt", "Lied 1.wav=a.wav,Lied 2.wav=b.wav,c.mp3");
         row("a name collision", "ab 1.mp3,ab 2.mp3", "--run,--rename,--cut,2,FOLDER", 1,
             "ab 1.mp3\tab.mp3\tumbenannt\nab 2.mp3\tab.mp3" + taken, "ab 2.mp3,ab.mp3=ab 1.mp3");
-        row("an existing file in the way", "ab.mp3/,ab 1.mp3,cd 1.mp3", "--run,--beside,--cut,2,FOLDER", 1,
-            "ab 1.mp3\tab.mp3" + taken + "\ncd 1.mp3\tcd.mp3\tkopiert", "ab 1.mp3,ab.mp3/,cd 1.mp3,cd.mp3=cd 1.mp3");
         row("a name that is no name", "a.mp3,b.mp3", "--run,--rename,--number,sub/%#,--keep,--filter,*.mp3,FOLDER", 1,
             "a.mp3\tsub/1.mp3\tübersprungen: Name nicht erlaubt\n"
             "b.mp3\tsub/2.mp3\tübersprungen: Name nicht erlaubt");

@@ -102,12 +102,9 @@ void TestMainWindow::lengthCheck_data()
     columns<QString, QString, QString, QString, int>("start", "how", "input", "expected", "messages");
     QTest::newRow("letters vanish") << "30" << "append" << "ab" << "30" << 0;
     QTest::newRow("deleting everything gives 1") << "30" << "replace" << "\b" << "1" << 0;
-    QTest::newRow("zero") << "30" << "replace" << "0" << "30" << 1;
-    QTest::newRow("third digit makes 100") << "10" << "append" << "0" << "30" << 1;
     QTest::newRow("valid length stays") << "30" << "replace" << "99" << "99" << 0;
     QTest::newRow("negative pasted") << "30" << "paste" << "-5" << "30" << 1;
     QTest::newRow("eleven digits pasted") << "30" << "paste" << "12345678901" << "30" << 1;
-    QTest::newRow("fraction rounds into range") << "30" << "paste" << "2,5" << "2,5" << 0;
     QTest::newRow("half rounds to the even 100") << "30" << "paste" << "99.5" << "30" << 1;
 }
 
@@ -317,18 +314,13 @@ void TestMainWindow::keyboardAndRefresh()
 void TestMainWindow::accessibleNames()
 {
     // Read as a screen reader reads them, through the accessibility interface; these are all the picture buttons.
-    const auto name = [this](const char *object) {
-        QAccessibleInterface *face = QAccessible::queryAccessibleInterface(c(object));
-        return face ? face->text(QAccessible::Name) : QString();
-    };
-    const std::pair<const char *, const char *> expected[] = {
-        {"AllFiles", "Alle auswählen"}, {"NoFiles", "Keins auswählen"}, {"Open", "Ordner öffnen"},
-        {"Cut", "Dateinamen ändern"}, {"About", "Über Kappwerk"}, {"Close", "Programm beenden"},
-    };
-    for (const auto &[object, text] : expected)
-        QCOMPARE(name(object), QString::fromUtf8(text));
-    for (const char *field : {"FileList", "Extension", "MaxFileLength", "NewFilename"})
-        QVERIFY2(!name(field).isEmpty(), field);
+    QStringList names;
+    for (const char *object : {"AllFiles", "NoFiles", "Open", "Cut", "About", "Close", "FileList", "Extension",
+                               "MaxFileLength", "NewFilename"})
+        names << QAccessible::queryAccessibleInterface(c(object))->text(QAccessible::Name);
+    QCOMPARE(names.mid(0, 6), (QStringList{"Alle auswählen", "Keins auswählen", "Ordner öffnen", "Dateinamen ändern",
+                                           "Über Kappwerk", "Programm beenden"}));
+    QVERIFY(!names.mid(6).contains(QString()));
 }
 
 // A folder is read on a worker: input waits meanwhile, and a close waits for the list, then
