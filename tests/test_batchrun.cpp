@@ -31,15 +31,20 @@ bool setImmutable(const QByteArray &path, bool on)
     return done;
 }
 
+#endif
+
 // A name like those of this program's temporary files, of a process that has ended.
 QString lookAlike()
 {
+#ifdef Q_OS_WIN
+    return ".kappwerk-999999-1.tmp";
+#else
     char host[256] = {};
     ::gethostname(host, sizeof host - 1);
     const QString tag = QString::fromLatin1(host).remove(QRegularExpression("[^A-Za-z0-9]")).left(24);
     return ".kappwerk-" + (tag.isEmpty() ? "host" : tag) + "-999999-1.tmp";
-}
 #endif
+}
 
 struct TestFolder {
     QTemporaryDir dir;
@@ -258,14 +263,14 @@ private slots:
             {
                 QFile journal(journalPath(path));
                 const bool recorded = journal.open(QIODevice::ReadOnly)
-                    && journal.readAll().contains('\t' + step.newName.toPercentEncoding() + '\t');
-                seen << QString("%1 %2 %3").arg(QFile::decodeName(step.newName)).arg(recorded)
-                            .arg(QFile::exists(path + QFile::decodeName(step.oldName)));
+                    && journal.readAll().contains('\t' + decodeNativeName(step.newName).toUtf8().toPercentEncoding() + '\t');
+                seen << QString("%1 %2 %3").arg(decodeNativeName(step.newName)).arg(recorded)
+                            .arg(QFile::exists(path + decodeNativeName(step.oldName)));
                 return true;
             }
             bool aboutToMakeTemporary(bool, const NativeName &name) override
             {
-                seen << QString("temporary %1").arg(!QFile::exists(path + QFile::decodeName(name)));
+                seen << QString("temporary %1").arg(!QFile::exists(path + decodeNativeName(name)));
                 return true;
             }
         } watcher;
@@ -700,7 +705,7 @@ void TestBatchRun::run()
         setBeforePublishForTest([&](const NativeName &target) { writeOrigin(target, "late"); });
     if (seams.contains("vanish"))
         setBeforePublishForTest([&](const NativeName &target) {
-            const QString in = QFileInfo(QFile::decodeName(target)).path();
+            const QString in = QFileInfo(decodeNativeName(target)).path();
             for (const QString &hidden : QDir(in).entryList({".kappwerk-*"}, QDir::Files | QDir::Hidden))
                 QVERIFY(QFile::remove(in + '/' + hidden));
         });

@@ -4,8 +4,6 @@
 #include "windowfixture.h"
 #include "engine/journal.h"
 
-#include <sys/stat.h>
-
 #include <QProcess>
 #include <QThread>
 
@@ -124,8 +122,8 @@ private slots:
                                "(die Protokolldatei ist keine normale Datei). Trotzdem ausführen?";
         QTest::newRow("another run holds the folder") << "busy" << int(toolkit::ResultYes)
             << "Kappwerk, warning: In diesem Ordner läuft gerade ein anderer Lauf." << false;
-        QTest::newRow("no journal possible, the user says no") << "fifo" << int(toolkit::ResultNo) << cannot << false;
-        QTest::newRow("no journal possible, the user goes ahead") << "fifo" << int(toolkit::ResultYes) << cannot << true;
+        QTest::newRow("no journal possible, the user says no") << "folder" << int(toolkit::ResultNo) << cannot << false;
+        QTest::newRow("no journal possible, the user goes ahead") << "folder" << int(toolkit::ResultYes) << cannot << true;
     }
     void journalGuards()
     {
@@ -140,9 +138,13 @@ private slots:
         JournalFile other;
         if (strain == "busy")
             QCOMPARE(other.open(journalPath(folder), true), 0);
-        else
-            QVERIFY(::mkfifo(QFile::encodeName(journalPath(folder)), 0600) == 0);
-        const auto clean = qScopeGuard([&] { other.close(); QFile::remove(journalPath(folder)); });
+        else // a folder where the journal would be: no plain file, never written into
+            QVERIFY(QDir().mkpath(journalPath(folder)));
+        const auto clean = qScopeGuard([&] {
+            other.close();
+            QFile::remove(journalPath(folder));
+            QDir().rmdir(journalPath(folder));
+        });
         open(m_folder->path());
         c<QCheckBox>("Overwrite")->setChecked(true);
         c<QLineEdit>("MaxFileLength")->setText(QStringLiteral("8"));
