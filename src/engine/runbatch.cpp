@@ -142,8 +142,8 @@ RunReport Run::go(const std::vector<BatchEntry> &entries, const QString &folderP
     tell();
 
     // Without a folder every name would be taken relative to the working directory.
-    const int folderError = folderPath.endsWith(separator) ? openFolder(encodeNativeName(folderPath), &m_folder)
-                                                           : ENOENT;
+    const bool endsInSeparator = folderPath.endsWith(separator) || folderPath.endsWith(QLatin1Char('/'));
+    const int folderError = endsInSeparator ? openFolder(encodeNativeName(folderPath), &m_folder) : ENOENT;
     if (folderError == 0) {
         announceTemporaries(m_folder, false);
         readFolder(entries);
