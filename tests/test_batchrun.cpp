@@ -304,6 +304,7 @@ private slots:
         killed.close();
         JournalObserver journal(folder.path(), nullptr);
         QCOMPARE(journal.open(), 0);
+        journal.prepare();
         journal.close();
         QStringList left{"Lied eins.mp3", "MOBIX/", running, unnamed};
         left.sort();

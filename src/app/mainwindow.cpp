@@ -259,7 +259,7 @@ void Main::cutClick()
         toolkit::messageBox(LengthMessage, toolkit::StyleCritical, QStringLiteral("Achtung"), this);
         return;
     }
-    std::unique_ptr<JournalObserver> journal = takeJournal(m_folderPath, this);
+    std::unique_ptr<JournalObserver> journal = takeJournal(m_folderPath, m_journalPath, this);
     if (!journal)
         return;
     setState(State::Running);

@@ -37,14 +37,15 @@ struct RunController::Job : RunObserver {
             return;
         }
         journal->setNext(this);
+        journal->prepare();
         runReport = runBatch(entries, options, folderPath, journal.get());
         journal->close();
     }
 };
 
-std::unique_ptr<JournalObserver> takeJournal(const QString &folderPath, QWidget *window)
+std::unique_ptr<JournalObserver> takeJournal(const QString &folderPath, const QString &journalPath, QWidget *window)
 {
-    auto journal = std::make_unique<JournalObserver>(folderPath, nullptr);
+    auto journal = std::make_unique<JournalObserver>(folderPath, nullptr, journalPath);
     if (const int error = journal->open(); error == EBUSY) {
         toolkit::messageBox(FolderBusyMessage, toolkit::StyleExclamation, QStringLiteral("Kappwerk"), window);
         return nullptr;

@@ -15,7 +15,7 @@ class QWidget;
 // Takes the folder's journal for a run, on the window's thread. Holding it keeps any other run or
 // undo out of the folder until the run is over. A busy folder is said so; a run that could not be
 // taken back goes ahead only when the user agrees. Null when the run must not start.
-std::unique_ptr<JournalObserver> takeJournal(const QString &folderPath, QWidget *window);
+std::unique_ptr<JournalObserver> takeJournal(const QString &folderPath, const QString &journalPath, QWidget *window);
 
 // Runs a batch, or the undo of the last one, on a worker thread while the window goes on. The
 // result comes back through runFinished or undoFinished, queued to the window's thread; the

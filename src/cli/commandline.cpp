@@ -297,6 +297,7 @@ int runCommandLine(const QStringList &arguments, QSettings &settings, QTextStrea
         } else if (error != 0) {
             journal.goAheadWithout();
         }
+        journal.prepare();
         const RunReport report = runBatch(entries, options, folderPath, &journal);
         if (report.folderUnusable) {
             err << QStringLiteral("Der Ordner %1 lässt sich nicht öffnen.").arg(quoted(folder)) << Qt::endl;

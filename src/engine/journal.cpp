@@ -86,8 +86,9 @@ QString journalProblemText(int error)
     }
 }
 
-JournalObserver::JournalObserver(const QString &folderPath, RunObserver *next)
+JournalObserver::JournalObserver(const QString &folderPath, RunObserver *next, const QString &knownJournalPath)
     : m_folderPath(folderPath)
+    , m_journalPath(knownJournalPath.isEmpty() ? journalPath(folderPath) : knownJournalPath)
     , m_next(next)
 {
 }
@@ -101,16 +102,7 @@ int JournalObserver::open()
 {
     QDir().mkpath(journalFolder());
     fileSystemNow(m_startTime);
-    int error = m_file.open(journalPath(m_folderPath), true);
-    // The journal of the run before stays until this run has changed something; an empty file
-    // that run left under a name it was taking goes now.
-    if (error == 0 && m_file.readAll(&m_previous) == 0) {
-        if (const qsizetype end = m_previous.indexOf('\0'); end >= 0)
-            m_previous.truncate(end);
-        JournalContents before;
-        if (parseLeftovers(m_previous, m_folderPath, &before))
-            removeWhatAKilledRunLeft(m_folderPath, before);
-    }
+    int error = m_file.open(m_journalPath, true);
     // The room for the first lines is taken now, so a full disk is known before anything changes.
     if (error == 0)
         error = m_file.reserve(firstRoom);
@@ -124,12 +116,28 @@ int JournalObserver::open()
     return error;
 }
 
+void JournalObserver::prepare()
+{
+    if (m_prepared || m_state != State::Open)
+        return;
+    m_prepared = true;
+    // The journal of the run before stays until this run has changed something; an empty file
+    // that run left under a name it was taking goes now.
+    if (m_file.readAll(&m_previous) == 0) {
+        if (const qsizetype end = m_previous.indexOf('\0'); end >= 0)
+            m_previous.truncate(end);
+        JournalContents before;
+        if (parseLeftovers(m_previous, m_folderPath, &before))
+            removeWhatAKilledRunLeft(m_folderPath, before);
+    }
+}
+
 void JournalObserver::goAheadWithout()
 {
     m_state = State::Without;
     // The journal of an earlier run must not pass for this one's: it goes, or where it cannot
     // be removed (an immutable file) a marker beside it says it is outdated.
-    const QString path = journalPath(m_folderPath);
+    const QString &path = m_journalPath;
     if ((!m_file.isOpen() || m_file.remove() != 0) && !QFile::remove(path) && QFileInfo::exists(path)) {
         QFile marker(outdatedMarkerPath(path));
         marker.open(QIODevice::WriteOnly);
@@ -149,13 +157,14 @@ bool JournalObserver::cancelRequested()
 
 bool JournalObserver::begin()
 {
+    prepare();
     m_capacity = 0;
     const QByteArray header = journalHeader(m_folderPath, m_startTime);
     if (m_file.truncate(0) != 0 || !append(header.constData(), header.size(), nullptr))
         return false;
     m_state = State::Writing;
-    QFile::remove(outdatedMarkerPath(journalPath(m_folderPath)));
-    pruneJournals(journalPath(m_folderPath));
+    QFile::remove(outdatedMarkerPath(m_journalPath));
+    pruneJournals(m_journalPath);
     return true;
 }
 

@@ -32,7 +32,9 @@ QString outdatedMarkerPath(const QString &journalPath);
 class JournalObserver : public RunObserver
 {
 public:
-    JournalObserver(const QString &folderPath, RunObserver *next);
+    // knownJournalPath: the journal's path when the caller worked it out already (the window
+    // does so with the listing, so nothing here looks at the folder on its thread).
+    JournalObserver(const QString &folderPath, RunObserver *next, const QString &knownJournalPath = {});
     ~JournalObserver() override;
     // The observer behind this one, for a journal opened before the run's own observer exists.
     void setNext(RunObserver *next) { m_next = next; }
@@ -43,6 +45,9 @@ public:
     // the journal of an earlier run is removed, so no undo ever takes back the wrong run.
     int open();
     QString problem() const { return m_problem; }
+    // Reads the journal of the run before and removes what a killed run left in the folder, as
+    // the first step would; called on the run's own thread, it keeps that work off the window's.
+    void prepare();
     // Goes ahead without a journal after open() failed (not for EBUSY).
     void goAheadWithout();
     // Ends the journal after the run and lets the folder go (the destructor does it too).
@@ -62,6 +67,8 @@ private:
     bool reserve(qint64 bytes);
 
     QString m_folderPath;
+    QString m_journalPath;
+    bool m_prepared = false;
     RunObserver *m_next;
     JournalFile m_file;
     QString m_problem;
