@@ -245,8 +245,13 @@ private slots:
     void journalBeforeEveryStep_data()
     {
         columns<RenameOptions, int>("options", "temporaries");
+#ifdef Q_OS_WIN
+        const int hidden = 3; // Windows has no unnamed temporary files: every copy has a hidden name
+#else
+        const int hidden = 1;
+#endif
         QTest::newRow("renaming") << options(InPlace, 4) << 0;
-        QTest::newRow("copying into MOBIX, an older copy refreshed through a hidden name") << options(IntoMobix, 4) << 1;
+        QTest::newRow("copying into MOBIX, an older copy refreshed through a hidden name") << options(IntoMobix, 4) << hidden;
         QTest::newRow("copying beside through hidden names") << options(Beside, 4) << 3;
     }
     void journalBeforeEveryStep()
@@ -345,6 +350,10 @@ private slots:
     void undoFoundByAnyPath()
     {
         QFETCH(QString, path);
+#ifdef Q_OS_WIN
+        if (path.startsWith("link"))
+            QSKIP("QFile::link makes a shortcut on Windows, which the file system does not follow");
+#endif
         const StateFolder state;
         QTemporaryDir top;
         QVERIFY(QDir(top.path()).mkdir("folder") && QFile::link(top.path() + "/folder", top.path() + "/link"));
@@ -410,7 +419,12 @@ private slots:
         QCOMPARE(journal.open(), 0);
         const RunReport report = runBatch(folder.entries, options(InPlace, 30, "%#"), folder.path(), &journal);
         journal.close();
+#ifdef Q_OS_WIN
+        // Windows lets no other program write to the journal while the run holds it.
+        QCOMPARE(::outcomes(report).replace(QRegularExpression("(.)\\1*"), "\\1"), "r");
+#else
         QCOMPARE(::outcomes(report).replace(QRegularExpression("(.)\\1*"), "\\1"), "rj");
+#endif
     }
     void failedFlush()
     {
@@ -695,6 +709,10 @@ void TestBatchRun::run()
 #ifdef Q_OS_WIN
     if (names.join(',').contains(QRegularExpression("->|=>|(^|,)[|~]")))
         QSKIP("links, pipes and names in other encodings are POSIX only");
+    if (seams.contains("vanish"))
+        QSKIP("on Windows no other program can remove a file the run holds open");
+    if (QString(QTest::currentDataTag()) == "umlauts count twice")
+        QSKIP("Windows counts UTF-16 units, of which the name has 131; under Wine the host's byte limit refuses it");
 #endif
     TestFolder folder(names, ticks);
     setCopyWriteLimitForTest(seams.contains("full") ? 1000 : seams.contains("nocopy") ? 0 : -1);

@@ -152,13 +152,18 @@ private slots:
     // and whatever ran can be taken back, so the undos bring back exactly the files there were.
     void racingProcesses()
     {
+#ifdef Q_OS_WIN
+        const int files = 300, rounds = 2; // Wine starts processes and renames files far more slowly
+#else
+        const int files = 3000, rounds = 6;
+#endif
         QStringList names;
-        for (int i = 1; i <= 3000; ++i)
+        for (int i = 1; i <= files; ++i)
             names << QStringLiteral("Titel %1 von vielen.mp3").arg(i);
         makeFiles(names);
         const QStringList original = state();
         const QStringList run{"--run", "--rename", "--number", "%#", "--keep", "--filter", "*.*", folder()};
-        for (int round = 0; round < 6; ++round) {
+        for (int round = 0; round < rounds; ++round) {
             QProcess first, second;
             start(first, run);
             start(second, round % 2 ? QStringList{"--undo", folder()} : run);

@@ -37,14 +37,15 @@ QString outdatedMarkerPath(const QString &journalPath)
 
 QString journalFolder()
 {
-#ifdef Q_OS_WIN
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Kappwerk");
-#else
+    // XDG_STATE_HOME moves the journals on every system (tests give each run a folder of its own).
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
     if (state.isEmpty() || !QDir::isAbsolutePath(state))
+#ifdef Q_OS_WIN
+        state = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+#else
         state = QDir::homePath() + QStringLiteral("/.local/state");
-    return state + QStringLiteral("/Kappwerk");
 #endif
+    return state + QStringLiteral("/Kappwerk");
 }
 
 QString journalPath(const QString &folderPath)

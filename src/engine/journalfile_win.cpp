@@ -1,5 +1,7 @@
-// The journal's file on Windows: a byte-range lock over the whole file, which other processes
-// cannot pass, and room allocated by setting the file's end before it is written.
+// The journal's file on Windows: opened so that no other process may write to it or cut it
+// short while a run holds it (others may still read it), with a lock on one byte far past its
+// end that a second run or undo cannot take, and room allocated by setting the file's end
+// before it is written.
 #include "journalfile.h"
 
 #include "engine/platformseams.h"
@@ -50,17 +52,24 @@ int JournalFile::open(const QString &path, bool create)
 {
     close();
     const auto *wide = reinterpret_cast<const wchar_t *>(path.utf16());
-    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_DELETE;
     // A reparse point (a link) is opened as itself, never followed.
     const DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
-    HANDLE file = CreateFileW(wide, GENERIC_READ | GENERIC_WRITE | DELETE, share, nullptr,
+    HANDLE file = CreateFileW(wide, GENERIC_READ | GENERIC_WRITE, share, nullptr,
                               create ? OPEN_ALWAYS : OPEN_EXISTING, flags, nullptr);
     m_writable = file != INVALID_HANDLE_VALUE;
     const int writeError = m_writable ? 0 : errorOf(GetLastError());
     if (!m_writable && writeError == EACCES)
         file = CreateFileW(wide, GENERIC_READ, share, nullptr, OPEN_EXISTING, flags, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return errorOf(GetLastError());
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        // A folder or a link in the journal's place is refused as what it is, as on POSIX.
+        const DWORD attributes = GetFileAttributesW(wide);
+        if (attributes != INVALID_FILE_ATTRIBUTES
+            && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+            return EINVAL;
+        return errorOf(error);
+    }
     BY_HANDLE_FILE_INFORMATION info;
     if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info)
         || (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
@@ -68,8 +77,10 @@ int JournalFile::open(const QString &path, bool create)
         CloseHandle(file);
         return EINVAL;
     }
-    OVERLAPPED whole = {};
-    if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole)) {
+    // The byte locked lies far past any journal, so the lock never keeps a reader from the lines.
+    OVERLAPPED farByte = {};
+    farByte.OffsetHigh = 0x40000000;
+    if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &farByte)) {
         const int error = errorOf(GetLastError());
         CloseHandle(file);
         return error;
@@ -133,10 +144,17 @@ int JournalFile::truncate(qint64 size)
 
 int JournalFile::remove()
 {
-    FILE_DISPOSITION_INFO dispose = {TRUE};
-    if (!SetFileInformationByHandle(handleOf(m_handle), FileDispositionInfo, &dispose, sizeof dispose))
+    // The run's own handle has no right to delete (a reader would have to allow that), so a
+    // second handle to the same file marks it for deletion.
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE victim = ReOpenFile(handleOf(m_handle), DELETE, share, 0);
+    if (victim == INVALID_HANDLE_VALUE)
         return errorOf(GetLastError());
-    return 0;
+    FILE_DISPOSITION_INFO dispose = {TRUE};
+    const bool done = SetFileInformationByHandle(victim, FileDispositionInfo, &dispose, sizeof dispose);
+    const int error = done ? 0 : errorOf(GetLastError());
+    CloseHandle(victim);
+    return error;
 }
 
 void JournalFile::unmap()
