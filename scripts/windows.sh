@@ -116,11 +116,12 @@ if ! $ci; then
   # The window, with its German captions, in a screenshot: with the defaults (the tests stored
   # options), and a Wine server started anew on the X display.
   wine reg delete 'HKCU\Software\Kappwerk' /f >/dev/null 2>&1 || true
+  wine reg delete 'HKCU\Environment' /v QT_QPA_PLATFORM /f >/dev/null 2>&1 || true
   wineserver -k 2>/dev/null || true
   wineserver -w
   WORK=$work EXE=$exe xvfb-run -a -s "-screen 0 800x600x24" bash -c '
     unset WINEPATH
-    wine "$EXE" -platform windows "$WORK/Karte2" >/dev/null 2>&1 &
+    wine "$EXE" "$WORK/Karte2" >/dev/null 2>&1 &
     sleep 25
     import -window root "$WORK/screen.png"
     xwininfo -name Kappwerk > "$WORK/geometry.txt" 2>/dev/null || true

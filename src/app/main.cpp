@@ -42,6 +42,7 @@ int main(int argc, char *argv[])
         return runCommandLine(app.arguments(), *openSettings(), out, err);
     }
 
+    toolkit::chooseFontEngine();
     QApplication app(argc, argv);
     toolkit::installGermanTranslations(app);
     toolkit::ensureTahoma();

@@ -80,6 +80,8 @@ QFont standardFont()
     font.setPointSizeF(8.25);
     font.setWeight(QFont::Normal);
     font.setStyleHint(QFont::SansSerif);
+    // Advances as designed, not widened to whole pixels, so captions take the room they were measured in.
+    font.setHintingPreference(QFont::PreferVerticalHinting);
     if (tahoma)
         return font;
     const QScreen *screen = QGuiApplication::primaryScreen();
@@ -87,6 +89,14 @@ QFont standardFont()
     while (font.pointSizeF() > 6.0 && !fitsLikeTahoma(font, scale))
         font.setPointSizeF(font.pointSizeF() - 0.25);
     return font;
+}
+
+void chooseFontEngine()
+{
+#ifdef Q_OS_WIN
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "windows:fontengine=freetype");
+#endif
 }
 
 void ensureTahoma()

@@ -20,6 +20,9 @@ void hideTahomaForTest(bool hidden);
 // Makes Tahoma available where the system has none installed, from a metric-compatible copy
 // (Debian's fonts-wine ships one outside the font path). Call once after the application exists.
 void ensureTahoma();
+// Before the application object: on Windows, Qt's FreeType font engine instead of GDI, whose
+// hinting widens Tahoma past the captions' room; a platform chosen by the user is kept.
+void chooseFontEngine();
 
 // An icon drawn from a vector image, rendered at 1x and 2x so it stays crisp on scaled screens.
 QIcon svgIcon(const QString &resourcePath, int size);
