@@ -181,7 +181,8 @@ void MainControls::nameForScreenReaders()
     extension->setAccessibleName(QStringLiteral("Dateityp-Filter"));
     // On Linux a screen reader takes a drop-down list's name from the label it belongs to (its
     // own name is the entry shown); this one is never seen, so the layout stays as it is.
-    auto *filterLabel = new QLabel(extension->accessibleName(), extension->parentWidget());
+    auto *filterLabel = place(new QLabel(extension->accessibleName(), extension->parentWidget()),
+                              QStringLiteral("ExtensionLabel"), QRect());
     filterLabel->setBuddy(extension);
     filterLabel->hide();
     // The length field sits in the gap of the option's caption; read together they make sense.
