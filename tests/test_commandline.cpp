@@ -150,7 +150,8 @@ private slots:
         QCOMPARE(run.status, status);
         // Bad usage names the program and points to the help.
         if (status == 2)
-            QVERIFY2(run.errors.startsWith("kappwerk: ") && run.errors.contains("„kappwerk --help“"), qPrintable(run.errors));
+            QVERIFY2(run.errors.startsWith("kappwerk: ") && run.errors.contains("„kappwerk --help“"),
+                     qPrintable(run.errors));
         // The help is known by its opening lines, after the one naming the program.
         QCOMPARE(arguments.contains("--help") ? run.lines.mid(1, output.size()) : run.lines, output);
         QVERIFY2(error.isEmpty() ? run.errors.isEmpty() : run.errors.contains(error), qPrintable(run.errors));

@@ -348,7 +348,8 @@ void TestMainWindow::accessibleNames()
                                  "Anzahl Zeichen, nach der abgeschnitten wird", "Muster für den neuen Namen"}));
     // Linux names a drop-down list by the entry it shows; a screen reader names it by its label.
     names.clear();
-    for (const auto &[label, relation] : QAccessible::queryAccessibleInterface(c("Extension"))->relations(QAccessible::Label))
+    QAccessibleInterface *filter = QAccessible::queryAccessibleInterface(c("Extension"));
+    for (const auto &[label, relation] : filter->relations(QAccessible::Label))
         names << label->text(QAccessible::Name);
     QVERIFY2(names.contains("Dateityp-Filter"), qPrintable(names.join(", ")));
 }

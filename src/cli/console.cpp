@@ -48,7 +48,9 @@ bool displayAvailable(int argc, const char *const *argv)
         return x11 || wayland;
     // A list such as "wayland;xcb" is tried in turn.
     for (const QString &choice : platform.split(u';')) {
-        if (choice.startsWith(QLatin1String("xcb")) ? x11 : choice.startsWith(QLatin1String("wayland")) ? wayland : true)
+        const bool needsX11 = choice.startsWith(QLatin1String("xcb"));
+        const bool needsWayland = choice.startsWith(QLatin1String("wayland"));
+        if ((!needsX11 || x11) && (!needsWayland || wayland))
             return true;
     }
     return false;

@@ -24,12 +24,14 @@ int runUndoCommand(const QString &folder, QTextStream &out, QTextStream &err)
         return BadUsage;
     }
     if (!report.journalProblem.isEmpty() && !report.hadJournal) {
-        err << QStringLiteral("kappwerk: Das Protokoll für „%1“ lässt sich nicht lesen: %2.").arg(folder, report.journalProblem)
+        err << QStringLiteral("kappwerk: Das Protokoll für „%1“ lässt sich nicht lesen: %2.")
+                   .arg(folder, report.journalProblem)
             << Qt::endl;
         return BadUsage;
     }
     if (!report.hadJournal) {
-        err << QStringLiteral("kappwerk: Für „%1“ ist kein Lauf verzeichnet, der sich rückgängig machen lässt.").arg(folder)
+        err << QStringLiteral("kappwerk: Für „%1“ ist kein Lauf verzeichnet, der sich rückgängig machen lässt.")
+                   .arg(folder)
             << Qt::endl;
         return BadUsage;
     }
