@@ -10,6 +10,7 @@ packages=(
   fonts-wine fonts-dejavu-core
   xvfb xauth xdotool
   desktop-file-utils appstream
+  lintian dpkg-dev
   fusefat exfat-fuse dosfstools exfatprogs fuse3
 )
 

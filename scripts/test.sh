@@ -21,5 +21,6 @@ else
   echo "skipped: no Qt for Windows built yet; run scripts/windows.sh"
 fi
 
+command -v lintian >/dev/null || echo "package_lintian will be skipped: lintian is not installed"
 cd build
 ctest --output-on-failure -j"$(nproc)" "$@"

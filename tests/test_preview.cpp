@@ -8,6 +8,7 @@
 #include "runtable.h"
 #include "windowfixture.h"
 
+
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -123,6 +124,10 @@ void TestPreview::marksFollowEveryChange()
         action();
         QCOMPARE(tip(row), hint.isEmpty() ? hint : prefix + hint);
         QCOMPARE(marked().join(u'|'), marks);
+        // A screen reader reads a marked entry's tooltip, its new name and the mark's reason, as
+        // the entry's description.
+        QCOMPARE(list()->model()->index(row, 0).data(Qt::AccessibleDescriptionRole).toString(),
+                 list()->isMarked(row) ? tip(row) : QString());
     };
     const auto clickOn = [this](const char *name) {
         QTest::mouseClick(c<QAbstractButton>(name), Qt::LeftButton, {}, QPoint(6, 12));

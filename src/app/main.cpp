@@ -2,6 +2,7 @@
 #include "app/mainwindow.h"
 #include "cli/commandline.h"
 #include "cli/console.h"
+#include "cli/exitstatus.h"
 #include "engine/platformfs.h"
 #include "toolkit/controls.h"
 #include "toolkit/translations.h"
@@ -17,6 +18,22 @@
 namespace {
 // How long the program waits, once its window is gone, for work still running in the background.
 constexpr int ExitWaitMs = 2000;
+
+const char NoDisplayMessage[] =
+    "kappwerk: Keine Anzeige für das Fenster (%s).\n"
+    "Ohne Anzeige arbeitet Kappwerk mit --dry-run, --run oder --undo; „kappwerk --help“ zeigt alle Optionen.\n";
+
+QtMessageHandler qtHandler = nullptr;
+
+// Qt ends the program with a fatal message when the display it was given cannot be opened;
+// the user gets the plain message and status 2 instead of an abort.
+void displayFailed(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type != QtFatalMsg)
+        return qtHandler(type, context, message);
+    std::fprintf(stderr, NoDisplayMessage, "sie lässt sich nicht öffnen");
+    std::_Exit(BadUsage);
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -42,8 +59,14 @@ int main(int argc, char *argv[])
         return runCommandLine(app.arguments(), *openSettings(), out, err);
     }
 
+    if (!displayAvailable(argc, argv)) {
+        std::fprintf(stderr, NoDisplayMessage, "DISPLAY und WAYLAND_DISPLAY sind leer");
+        return BadUsage;
+    }
     toolkit::chooseFontEngine();
+    qtHandler = qInstallMessageHandler(displayFailed);
     QApplication app(argc, argv);
+    qInstallMessageHandler(qtHandler);
     toolkit::installGermanTranslations(app);
     toolkit::ensureTahoma();
 

@@ -14,9 +14,12 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+
+#include <algorithm>
 
 namespace {
 
@@ -56,6 +59,7 @@ MainControls::MainControls(QWidget *window)
     toolkit::useCompactLabels(window);
     setTabOrder();
     nameForScreenReaders();
+    toolkit::clickFocusedButtonOnReturn(window);
     for (const QString &entry : extensionCatalogue())
         extension->addItem(entry);
     progress->setProgress(toolkit::ProgressBar::Maximum);
@@ -175,6 +179,12 @@ void MainControls::nameForScreenReaders()
     close->setAccessibleName(QStringLiteral("Programm beenden"));
     fileList->setAccessibleName(QStringLiteral("Dateiliste"));
     extension->setAccessibleName(QStringLiteral("Dateityp-Filter"));
+    // On Linux a screen reader takes a drop-down list's name from the label it belongs to (its
+    // own name is the entry shown); this one is never seen, so the layout stays as it is.
+    auto *filterLabel = place(new QLabel(extension->accessibleName(), extension->parentWidget()),
+                              QStringLiteral("ExtensionLabel"), QRect());
+    filterLabel->setBuddy(extension);
+    filterLabel->hide();
     // The length field sits in the gap of the option's caption; read together they make sense.
     cutAfterLength->setAccessibleName(QStringLiteral("Nach … Zeichen abschneiden"));
     maxFileLength->setAccessibleName(QStringLiteral("Anzahl Zeichen, nach der abgeschnitten wird"));
@@ -219,8 +229,20 @@ void MainControls::lock(bool locked)
     m_locked = locked;
     QWidget *const controls[] = {fileList, allFiles, noFiles, extension, cutAfterLength, maxFileLength, rename,
                                  newFilename, overwrite, special, selectSpecial, open, cut, about};
+    // A control that loses the focus by being disabled passes it on down the tab order, which
+    // leads to "Programm beenden": the Space that started a run would then end the program. The
+    // window holds the focus meanwhile, and the control gets it back afterwards.
+    QWidget *focused = m_window->focusWidget();
+    if (locked && std::find(std::begin(controls), std::end(controls), focused) != std::end(controls)) {
+        m_focusWhileLocked = focused;
+        m_window->setFocus();
+    }
     for (QWidget *control : controls)
         control->setEnabled(!locked);
+    if (!locked && m_focusWhileLocked && (!focused || focused == m_window))
+        m_focusWhileLocked->setFocus();
+    if (!locked)
+        m_focusWhileLocked = nullptr;
     if (locked) {
         m_subdirectoryEnabled = subdirectory->isEnabled();
         subdirectory->setEnabled(false);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 
 class QCheckBox;
 class QComboBox;
@@ -67,4 +68,5 @@ private:
     QWidget *m_window;
     bool m_locked = false;
     bool m_subdirectoryEnabled = true; // the subfolder option's own state while locked
+    QPointer<QWidget> m_focusWhileLocked; // the locked control that had the focus, to get it back
 };

@@ -11,8 +11,9 @@ inline const QString FolderBusyMessage = QStringLiteral("In diesem Ordner läuft
 // Asked when the run's journal cannot be written: %1 is why.
 inline const QString NoUndoQuestion =
     QStringLiteral("Dieser Lauf kann nicht rückgängig gemacht werden (%1). Trotzdem ausführen?");
+// KAPPWERK_VERSION comes from the build, as --version prints it.
 inline const QString AboutMessage = QStringLiteral(
-    "Kappwerk v0.3b by Ostwerk.\r\n\r\nHerzlichen Dank an Ombrel für die Tests, Hinweise und Vorschläge.");
+    "Kappwerk v" KAPPWERK_VERSION " by Ostwerk.\r\n\r\nHerzlichen Dank an Ombrel für die Tests, Hinweise und Vorschläge.");
 inline const QString FolderPrompt = QStringLiteral("Bitte wählen Sie den Ordner mit den Dateien aus.");
 inline const QString UnrepresentableFolderMessage = QStringLiteral(
     "Der Name dieses Ordners enthält Zeichen, die Kappwerk nicht darstellen kann. Bitte benennen Sie den "

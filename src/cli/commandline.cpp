@@ -1,5 +1,6 @@
 #include "cli/commandline.h"
 
+#include "cli/allowedcharacters.h"
 #include "cli/cliresult.h"
 #include "cli/exitstatus.h"
 #include "cli/undocommand.h"
@@ -28,25 +29,28 @@ namespace {
 // Every option of the command line, in the order --help lists them. A new option is a new row
 // here and its handling in applyOptions (or runCommandLine).
 enum Option { DryRun, Run, Undo, Cut, Number, Remove, Keep, Allowed, Rename, Mobix, Beside, Filter, Settings,
-              NoUndo, OptionCount };
+              NoUndo, Verbose, Null, Version, OptionCount };
 
 struct OptionRow {
     Option option;
     const char *name;
     const char *description;
     const char *valueName; // "" for an option without a value
-    bool chooses;          // chooses how names are made (refused with --undo)
+    bool chooses;          // chooses how names are made or shown (refused with --undo)
+    char shortName = 0;    // the one-letter form, 0 for none
 };
 
 const OptionRow Options[] = {
-    {DryRun, "dry-run", "Zeigt, was ein Lauf täte, und ändert nichts.", "", false},
+    {DryRun, "dry-run", "Zeigt, was ein Lauf täte, und ändert nichts.", "", false, 'n'},
     {Run, "run", "Benennt um oder kopiert, mit allen Schutzregeln des Fensters.", "", false},
     {Undo, "undo", "Macht den letzten Lauf im ORDNER rückgängig.", "", false},
     {Cut, "cut", "Kürzt den Namen nach N Zeichen (1 bis 99, Vorgabe 30).", "N", true},
     {Number, "number", "Nummerierte Namen nach MUSTER; %# ist die laufende Nummer.", "MUSTER", true},
     {Remove, "remove", "Entfernt nicht erlaubte Zeichen (Vorgabe).", "", true},
     {Keep, "keep", "Behält alle Zeichen.", "", true},
-    {Allowed, "allowed", "Die erlaubten Zeichen (Vorgabe: A-Z, a-z, 0-9, Leerzeichen und -_.).", "ZEICHEN", true},
+    {Allowed, "allowed",
+     "Die erlaubten Zeichen, Bereiche wie A-Za-z0-9, \\- für einen Bindestrich (Vorgabe: \"A-Za-z0-9 _.\\-\").",
+     "ZEICHEN", true},
     {Rename, "rename", "Benennt die Originale um.", "", true},
     {Mobix, "mobix", "Kopiert in den Unterordner MOBIX (Vorgabe).", "", true},
     {Beside, "beside", "Kopiert neben die Originale.", "", true},
@@ -56,29 +60,39 @@ const OptionRow Options[] = {
     {Settings, "settings", "Nimmt jede nicht angegebene Option aus den gespeicherten Optionen des Fensters.", "",
      true},
     {NoUndo, "no-undo", "Führt den Lauf auch dann aus, wenn er sich nicht rückgängig machen ließe.", "", true},
+    {Verbose, "verbose", "Nennt während des Laufs jede Datei auf der Fehlerausgabe.", "", true, 'v'},
+    {Null, "null", "Trennt alten Namen, neuen Namen und Ergebnis durch NUL statt Tabulator und Zeilenende; "
+     "die Namen Byte für Byte.", "", true, '0'},
+    {Version, "version", "Zeigt die Version.", "", false, 'V'},
 };
 static_assert(std::size(Options) == OptionCount);
 
-// The names of the options QCommandLineParser adds itself.
-const char *const HelpAndVersionNames[] = {"help", "help-all", "h", "?", "version", "v"};
+// Qt's own options for the window (the platform, the style, a session to restore), which the
+// window takes; those before "=" take a value.
+const char *const WindowSystemOptions[] = {"platform=", "platformpluginpath=", "platformtheme=", "plugin=",
+                                           "qwindowgeometry=", "qwindowicon=", "qwindowtitle=", "session=",
+                                           "display=", "geometry=", "style=", "stylesheet=", "reverse",
+                                           "nograb", "dograb", "sync", "widgetcount"};
 
 const QString Description = QStringLiteral(
     "Gibt Mediendateien kurze, saubere Namen.\n"
     "\n"
     "Ohne Optionen öffnet sich das Fenster, mit einem ORDNER gleich mit diesem Ordner.\n"
-    "--dry-run zeigt, was ein Lauf täte, und ändert nichts; --run benennt um oder kopiert.\n"
-    "Jede Datei, die der Filter auflistet, wird in der Reihenfolge der Liste behandelt; je Datei\n"
-    "eine Zeile: alter Name, neuer Name, Ergebnis, durch Tabulatoren getrennt. Ein Ordner ohne\n"
-    "passende Dateien ergibt keine Zeile. Nicht angegebene Optionen haben die Vorgaben eines\n"
-    "ersten Starts, mit --settings die gespeicherten Optionen des Fensters (die nie geändert\n"
-    "werden).\n"
+    "--dry-run zeigt, was ein Lauf täte („würde kopiert“), und ändert nichts; --run benennt um\n"
+    "oder kopiert. Jede Datei, die der Filter auflistet, wird in der Reihenfolge der Liste\n"
+    "behandelt; je Datei eine Zeile: alter Name, neuer Name, Ergebnis, durch Tabulatoren\n"
+    "getrennt. Tabulator, Zeilenende, Backslash und andere Steuerzeichen in einem Namen stehen\n"
+    "dort als \\t, \\n, \\\\ und \\xHH, ebenso jedes Byte, das kein UTF-8 ist; mit --null kommen\n"
+    "die Namen unverändert. Ein Ordner ohne passende Dateien ergibt keine Zeile. Nicht\n"
+    "angegebene Optionen haben die Vorgaben eines ersten Starts, mit --settings die\n"
+    "gespeicherten Optionen des Fensters (die nie geändert werden).\n"
     "\n"
     "Jeder Lauf wird vorher im Protokoll verzeichnet, damit --undo ihn zurücknehmen kann; lässt\n"
     "sich das Protokoll nicht schreiben, unterbleibt der Lauf, außer mit --no-undo.\n"
     "\n"
     "Endestatus: 0 alle Dateien erledigt, 1 einige übersprungen, 2 falscher Aufruf, ein Ordner,\n"
     "der sich nicht auflisten lässt, ein anderer Lauf im selben Ordner oder ein Lauf, der sich\n"
-    "nicht rückgängig machen ließe.");
+    "nicht rückgängig machen ließe. Mehr in „man kappwerk“.");
 
 struct Parser {
     QCommandLineParser parser;
@@ -88,10 +102,11 @@ struct Parser {
     {
         parser.setApplicationDescription(Description);
         parser.addHelpOption();
-        parser.addVersionOption();
         for (const OptionRow &row : Options) {
-            options.emplace_back(QString::fromLatin1(row.name), QString::fromUtf8(row.description),
-                                 QString::fromLatin1(row.valueName));
+            QStringList names{QString::fromLatin1(row.name)};
+            if (row.shortName)
+                names.prepend(QString(QLatin1Char(row.shortName)));
+            options.emplace_back(names, QString::fromUtf8(row.description), QString::fromLatin1(row.valueName));
             parser.addOption(options.back());
         }
         parser.addPositionalArgument(QStringLiteral("ORDNER"), QStringLiteral("Der Ordner mit den Dateien."));
@@ -121,9 +136,15 @@ QString quoted(const QString &text)
     return QStringLiteral("„") + text + QStringLiteral("“");
 }
 
+// Every message on standard error starts with the program's name, as scripts' logs expect.
+QTextStream &fail(QTextStream &err)
+{
+    return err << QStringLiteral("kappwerk: ");
+}
+
 int badUsage(QTextStream &err, const QString &message)
 {
-    err << message << Qt::endl << QStringLiteral("Hilfe: kappwerk --help") << Qt::endl;
+    fail(err) << message << Qt::endl << QStringLiteral("„kappwerk --help“ zeigt alle Optionen.") << Qt::endl;
     return BadUsage;
 }
 
@@ -150,8 +171,15 @@ bool applyOptions(const Parser &p, RenameOptions &options, QString &filterText, 
     }
     if (p.isSet(Remove) || p.isSet(Keep))
         options.Special = p.isSet(Remove);
-    if (p.isSet(Allowed))
-        options.SpecialListe = p.value(Allowed);
+    if (p.isSet(Allowed)) {
+        const AllowedCharacters allowed = readAllowedCharacters(p.value(Allowed));
+        if (!allowed.bad.isEmpty()) {
+            badUsage(err, QStringLiteral("Ungültige erlaubte Zeichen %1 bei %2: Bereiche wie A-Z, \\- für einen "
+                                         "Bindestrich.").arg(quoted(p.value(Allowed)), quoted(allowed.bad)));
+            return false;
+        }
+        options.SpecialListe = allowed.characters;
+    }
     if (p.isSet(Rename))
         options.Overwrite = true;
     if (p.isSet(Mobix) || p.isSet(Beside)) {
@@ -179,14 +207,14 @@ bool listFolder(const QString &argument, const QString &filterText, std::vector<
 {
     const QFileInfo info(argument);
     if (!info.isDir()) {
-        err << QStringLiteral("%1 ist kein Ordner.").arg(quoted(argument)) << Qt::endl;
+        badUsage(err, QStringLiteral("%1 ist kein Ordner.").arg(quoted(argument)));
         return false;
     }
     FileListData files;
     folderPath = FillFileList(files, filterText, false, info.absoluteFilePath(), {});
     // FillFileList answers "" both for a folder without files and for one it cannot read.
     if (folderPath.isEmpty() && !QDir(info.absoluteFilePath()).isReadable()) {
-        err << QStringLiteral("Der Ordner %1 lässt sich nicht auflisten.").arg(quoted(argument)) << Qt::endl;
+        fail(err) << QStringLiteral("Der Ordner %1 lässt sich nicht auflisten.").arg(quoted(argument)) << Qt::endl;
         return false;
     }
     for (int i = 0; i < files.count(); ++i)
@@ -198,22 +226,32 @@ bool listFolder(const QString &argument, const QString &filterText, std::vector<
 
 bool isCommandLineMode(int argc, const char *const *argv)
 {
+    // The window takes at most a folder and Qt's window options. Anything else goes to the
+    // command line, which refuses what it does not know instead of opening the window.
+    int folders = 0;
     for (int i = 1; i < argc; ++i) {
         const char *argument = argv[i];
-        if (std::strcmp(argument, "--") == 0)
+        if (std::strcmp(argument, "--") == 0) {
+            folders += argc - i - 1;
             break;
-        if (argument[0] != '-')
+        }
+        if (argument[0] != '-' || argument[1] == '\0') {
+            ++folders;
             continue;
+        }
         const char *name = argument + (argument[1] == '-' ? 2 : 1);
-        const size_t length = std::strcspn(name, "=");
-        const auto named = [name, length](const char *option) {
-            return std::strlen(option) == length && std::strncmp(option, name, length) == 0;
-        };
-        if (std::any_of(std::begin(Options), std::end(Options), [&](const OptionRow &row) { return named(row.name); })
-            || std::any_of(std::begin(HelpAndVersionNames), std::end(HelpAndVersionNames), named))
+        const auto windowOption = std::find_if(std::begin(WindowSystemOptions), std::end(WindowSystemOptions),
+                                               [name](const char *option) {
+                                                   const size_t length = std::strcspn(option, "=");
+                                                   return std::strlen(name) == length
+                                                       && std::strncmp(option, name, length) == 0;
+                                               });
+        if (windowOption == std::end(WindowSystemOptions))
             return true;
+        if (std::strchr(*windowOption, '='))
+            ++i; // its value
     }
-    return false;
+    return folders > 1;
 }
 
 QString windowFolderArgument(const QStringList &arguments)
@@ -231,22 +269,32 @@ int runCommandLine(const QStringList &arguments, QSettings &settings, QTextStrea
 {
     Parser p;
     QCommandLineParser &parser = p.parser;
-    if (!parser.parse(arguments))
-        return badUsage(err, parser.errorText());
+    if (!parser.parse(arguments)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (unknown.isEmpty())
+            return badUsage(err, parser.errorText()); // a missing or unexpected value, naming its option
+        const QString dashes = unknown.constFirst().size() == 1 ? QStringLiteral("-") : QStringLiteral("--");
+        return badUsage(err, QStringLiteral("Unbekannte Option %1.").arg(quoted(dashes + unknown.constFirst())));
+    }
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
         out << parser.helpText() << Qt::flush;
         return AllDone;
     }
-    if (parser.isSet(QStringLiteral("version"))) {
+    if (p.isSet(Version)) {
+        // The version the about box names.
         out << QStringLiteral("Kappwerk %1").arg(QStringLiteral(KAPPWERK_VERSION)) << Qt::endl;
         return AllDone;
     }
 
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > 1)
+        return badUsage(err, QStringLiteral("Überzähliges Argument %1: bitte genau einen ORDNER angeben.")
+                                 .arg(quoted(positional.at(1))));
     if (p.countSet({DryRun, Run, Undo}) != 1)
         return badUsage(err, QStringLiteral("Bitte genau eine der Optionen --dry-run, --run oder --undo angeben."));
-    if (parser.positionalArguments().size() != 1)
+    if (positional.isEmpty())
         return badUsage(err, QStringLiteral("Bitte genau einen ORDNER angeben."));
-    const QString folder = parser.positionalArguments().constFirst();
+    const QString folder = positional.constFirst();
     if (p.isSet(Undo)) {
         if (p.countNaming() > 0)
             return badUsage(err, QStringLiteral("--undo nimmt außer dem ORDNER keine Optionen."));
@@ -275,23 +323,28 @@ int runCommandLine(const QStringList &arguments, QSettings &settings, QTextStrea
     if (entries.empty())
         return AllDone;
 
+    // The records are bytes: a name that is not UTF-8 is written as it is (--null) or escaped.
+    const RecordFormat format = p.isSet(Null) ? RecordFormat::Null : RecordFormat::Escaped;
+    out.flush();
+    QIODevice &records = *out.device();
     int skipped = 0;
     if (p.isSet(DryRun)) {
         const std::vector<PlannedEntry> plan = previewRun(entries, options, folderPath);
         for (size_t i = 0; i < plan.size(); ++i) {
             const EntryResult result = plannedResult(i, plan[i], options);
             skipped += result.outcome == Outcome::Skipped;
-            out << resultLine(entries[i], result) << '\n';
+            records.write(resultRecord(entries[i], result, true, format));
         }
     } else {
         // The same journal as the window's, so either can take the run back; it also keeps a
         // second run or an undo out of the folder while this one works.
-        JournalObserver journal(folderPath, nullptr);
+        VerboseLines verbose(entries, err);
+        JournalObserver journal(folderPath, p.isSet(Verbose) ? &verbose : nullptr);
         if (const int error = journal.open(); error == EBUSY) {
-            err << QStringLiteral("In diesem Ordner läuft gerade ein anderer Lauf.") << Qt::endl;
+            fail(err) << QStringLiteral("In diesem Ordner läuft gerade ein anderer Lauf.") << Qt::endl;
             return BadUsage;
         } else if (error != 0 && !p.isSet(NoUndo)) {
-            err << QStringLiteral("Dieser Lauf kann nicht rückgängig gemacht werden (%1). Nichts geändert; "
+            fail(err) << QStringLiteral("Dieser Lauf kann nicht rückgängig gemacht werden (%1). Nichts geändert; "
                                   "mit --no-undo läuft er trotzdem.").arg(journal.problem()) << Qt::endl;
             return BadUsage;
         } else if (error != 0) {
@@ -300,13 +353,12 @@ int runCommandLine(const QStringList &arguments, QSettings &settings, QTextStrea
         journal.prepare();
         const RunReport report = runBatch(entries, options, folderPath, &journal);
         if (report.folderUnusable) {
-            err << QStringLiteral("Der Ordner %1 lässt sich nicht öffnen.").arg(quoted(folder)) << Qt::endl;
+            fail(err) << QStringLiteral("Der Ordner %1 lässt sich nicht öffnen.").arg(quoted(folder)) << Qt::endl;
             return BadUsage;
         }
         for (const EntryResult &result : report.results)
-            out << resultLine(entries.at(result.index), result) << '\n';
+            records.write(resultRecord(entries.at(result.index), result, false, format));
         skipped = report.countSkipped();
     }
-    out.flush();
     return skipped > 0 ? SomeSkipped : AllDone;
 }

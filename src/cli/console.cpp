@@ -1,6 +1,9 @@
 #include "cli/console.h"
 
+#include <QStringList>
 #include <QtGlobal>
+
+#include <cstring>
 
 #ifdef Q_OS_WIN
 #include <cstdio>
@@ -24,5 +27,32 @@ void attachToParentConsole()
         std::freopen("CONOUT$", "w", stdout);
     if (!err)
         std::freopen("CONOUT$", "w", stderr);
+#endif
+}
+
+bool displayAvailable(int argc, const char *const *argv)
+{
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    return true;
+#else
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+            return true;
+    }
+    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
+    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (platform.isEmpty())
+        return x11 || wayland;
+    // A list such as "wayland;xcb" is tried in turn.
+    for (const QString &choice : platform.split(u';')) {
+        const bool needsX11 = choice.startsWith(QLatin1String("xcb"));
+        const bool needsWayland = choice.startsWith(QLatin1String("wayland"));
+        if ((!needsX11 || x11) && (!needsWayland || wayland))
+            return true;
+    }
+    return false;
 #endif
 }

@@ -3,3 +3,9 @@
 // Joins the console of the shell that started the program, for a program that the system
 // starts without one (a windowed program on Windows); elsewhere this does nothing.
 void attachToParentConsole();
+
+// Whether the window can be shown: on Windows always; elsewhere when a display is named
+// (DISPLAY, WAYLAND_DISPLAY) or a platform other than X11 or Wayland is chosen
+// (QT_QPA_PLATFORM, -platform). Looked at before any window-system object exists, since Qt
+// aborts when it cannot open one.
+bool displayAvailable(int argc, const char *const *argv);

@@ -1,5 +1,6 @@
 #include "cli/undocommand.h"
 
+#include "cli/cliresult.h"
 #include "cli/exitstatus.h"
 
 #include <QFileInfo>
@@ -14,33 +15,36 @@ int runUndoCommand(const QString &folder, QTextStream &out, QTextStream &err)
 {
     const QFileInfo info(folder);
     if (!info.isDir()) {
-        err << QStringLiteral("„%1“ ist kein Ordner.").arg(folder) << Qt::endl;
+        err << QStringLiteral("kappwerk: „%1“ ist kein Ordner.").arg(folder) << Qt::endl;
         return BadUsage;
     }
     const UndoReport report = undoLastRun(folderWithSeparator(info.absoluteFilePath()));
     if (report.busy) {
-        err << QStringLiteral("In diesem Ordner läuft gerade ein anderer Lauf.") << Qt::endl;
+        err << QStringLiteral("kappwerk: In diesem Ordner läuft gerade ein anderer Lauf.") << Qt::endl;
         return BadUsage;
     }
     if (!report.journalProblem.isEmpty() && !report.hadJournal) {
-        err << QStringLiteral("Das Protokoll für „%1“ lässt sich nicht lesen: %2.").arg(folder, report.journalProblem)
+        err << QStringLiteral("kappwerk: Das Protokoll für „%1“ lässt sich nicht lesen: %2.")
+                   .arg(folder, report.journalProblem)
             << Qt::endl;
         return BadUsage;
     }
     if (!report.hadJournal) {
-        err << QStringLiteral("Für „%1“ ist kein Lauf verzeichnet, der sich rückgängig machen lässt.").arg(folder)
+        err << QStringLiteral("kappwerk: Für „%1“ ist kein Lauf verzeichnet, der sich rückgängig machen lässt.")
+                   .arg(folder)
             << Qt::endl;
         return BadUsage;
     }
     // One line per operation taken back or refused: the name the run gave, the old name, what
-    // became of it.
+    // became of it; the names escaped as the run's lines are.
     for (const UndoResult &result : report.results) {
         const QString name = result.intoMobix ? MobixFolderName + QLatin1Char('/') + result.name : result.name;
         QString outcome = result.done ? (result.copy ? QStringLiteral("entfernt") : QStringLiteral("zurückbenannt"))
                                       : QStringLiteral("nicht rückgängig");
         if (!result.reason.isEmpty())
             outcome += QStringLiteral(": ") + result.reason;
-        out << name << '\t' << result.oldName << '\t' << outcome << '\n';
+        out << QString::fromUtf8(escapedName(name)) << '\t' << QString::fromUtf8(escapedName(result.oldName)) << '\t'
+            << outcome << '\n';
     }
     out.flush();
     if (!report.journalProblem.isEmpty())

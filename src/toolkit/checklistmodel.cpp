@@ -41,6 +41,11 @@ QVariant CheckListModel::data(const QModelIndex &index, int role) const
         if (isMarked(index.row()))
             return m_markBrush;
         return {};
+    case Qt::AccessibleDescriptionRole:
+        // A screen reader cannot see the mark: it reads out what the tooltip says instead.
+        if (isMarked(index.row()) && m_toolTip)
+            return m_toolTip(index.row());
+        return {};
     default:
         return {};
     }
@@ -109,7 +114,7 @@ void CheckListModel::setRowHints(ToolTipFunction toolTip, std::vector<char> mark
     m_toolTip = std::move(toolTip);
     m_marks = std::move(marks);
     if (!m_texts.isEmpty())
-        emit dataChanged(index(0), index(int(m_texts.size()) - 1), {Qt::ToolTipRole, Qt::BackgroundRole});
+        emit dataChanged(index(0), index(int(m_texts.size()) - 1), {Qt::ToolTipRole, Qt::BackgroundRole, Qt::AccessibleDescriptionRole});
 }
 
 void CheckListModel::setMarkBrush(const QBrush &brush)

@@ -36,7 +36,7 @@ public:
     void setChecked(int row, bool checked);
     void setAllChecked(bool checked);
 
-    // A tooltip and a warning mark per row. The tooltip is made by toolTip(row) when it is
+    // A tooltip and a warning mark per row; a marked row's tooltip is its accessible description. The tooltip is made by toolTip(row) when it is
     // shown ("" for none), so a change costs no text for every row; marks are index for index
     // with the texts, rows beyond them have none. A relisting (setTexts, clear) drops both.
     // Emits one change for all rows.

@@ -9,6 +9,7 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
@@ -171,6 +172,32 @@ void setCheckValue(QCheckBox *box, int value)
     if (value == 2)
         box->setTristate(true);
     box->setCheckState(value == 1 ? Qt::Checked : value == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
+}
+
+namespace {
+// Sees the key presses that reach the window, which a focused push button passes on.
+class ReturnClicks : public QObject
+{
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        auto *button = qobject_cast<QPushButton *>(static_cast<QWidget *>(watched)->focusWidget());
+        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+            || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier || !button || !button->isEnabled())
+            return false;
+        button->click();
+        return true;
+    }
+};
+} // namespace
+
+void clickFocusedButtonOnReturn(QWidget *window)
+{
+    window->installEventFilter(new ReturnClicks(window));
 }
 
 void centreOnScreen(QWidget *window)

@@ -40,6 +40,10 @@ inline bool isChecked(const QCheckBox *box) { return checkValue(box) == 1; }
 // or the primary screen when no window is active yet (the main window at start).
 void centreOnScreen(QWidget *window);
 
+// Return and Enter click the push button that has the focus in the window, as Space does (Qt
+// leaves them to a dialog's default button, and this window is no dialog).
+void clickFocusedButtonOnReturn(QWidget *window);
+
 } // namespace toolkit
 
 namespace toolkit {
