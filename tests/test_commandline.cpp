@@ -228,7 +228,8 @@ private slots:
                 QVERIFY(process->waitForFinished(60000));
                 QCOMPARE(process->exitStatus(), QProcess::NormalExit);
                 const QString errors = QString::fromUtf8(process->readAllStandardError());
-                QVERIFY2(process->exitCode() == 0 || errors.contains("läuft gerade ein anderer Lauf")
+                // Status 1: the files it listed were renamed by the other before it held the folder.
+                QVERIFY2(process->exitCode() <= 1 || errors.contains("läuft gerade ein anderer Lauf")
                              || errors.contains("kein Lauf verzeichnet"), qPrintable(errors));
             }
             int undos = 0;
