@@ -14,7 +14,7 @@ ci=false
 
 export KAPPWERK_QT_WINDOWS=${KAPPWERK_QT_WINDOWS:-/var/cache/kappwerk/qt6-mingw-6.4.2}
 build=$root/build-windows
-version=$(sed -n 's/^project(Kappwerk VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+version=$(sed -n 's/^set(KAPPWERK_VERSION \([^)]*\)).*/\1/p' CMakeLists.txt)
 package=kappwerk-$version-windows-x64
 step() { printf '\n=== %s\n' "$*"; }
 
