@@ -21,6 +21,7 @@ class QSettings;
 class RunController;
 class SpecialSelect;
 struct FolderListing;
+struct StoredOptions;
 
 // The program's one main window: the file list with its filter, the naming and saving
 // options, and the four action buttons. Options are restored from the settings store when
@@ -98,6 +99,7 @@ private:
     void showRunResult(const std::vector<BatchEntry> &entries, const RunReport &report);
     void showUndoResult(const UndoReport &report);
 
+    StoredOptions storedOptions() const;
     RenameOptions renameOptions() const;
     std::optional<RenameOptions> previewOptions() const;
     std::vector<BatchEntry> batchEntries() const;
@@ -121,6 +123,7 @@ private:
     QString m_journalPath;  // where the journal of the listed folder's last run would be
     FileListData m_files;   // index for index with the list: extensions and native names
     QString m_specialListe; // the allowed-character string
+    int m_transliterate = 0; // the dialog's "Umlaute und Akzente umschreiben", 0 or 1
     std::unique_ptr<SpecialSelect> m_specialSelect;
     RunReport m_lastRun;
 };

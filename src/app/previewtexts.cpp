@@ -18,7 +18,7 @@ PreviewProblem previewProblem(const PlannedEntry &planned, const RenameOptions &
         return PreviewProblem::Unchanged;
     switch (planned.problem) {
     case SkipReason::None:
-        return PreviewProblem::None;
+        return planned.doubled.isEmpty() ? PreviewProblem::None : PreviewProblem::Adjusted;
     case SkipReason::NameTaken:
         return planned.clashWith != size_t(-1) ? PreviewProblem::Clash : PreviewProblem::Exists;
     case SkipReason::NameTooLong:
@@ -48,6 +48,8 @@ QString problemText(const std::vector<BatchEntry> &entries, const std::vector<Pl
         return QStringLiteral("Name zu lang");
     case PreviewProblem::Unchanged:
         return QStringLiteral("Name unverändert");
+    case PreviewProblem::Adjusted:
+        return QStringLiteral("Name angepasst: %1 doppelt").arg(plan[index].doubled);
     case PreviewProblem::Other:
         return skipReasonText(plan[index].problem);
     }

@@ -17,6 +17,7 @@ enum class PreviewProblem {
     NotAllowed, // empty, ".", "..", or a path
     TooLong,    // longer than the file system allows
     Unchanged,  // the run would leave the name as it is
+    Adjusted,   // copied under a name made distinct from an earlier entry's (no problem for the run)
     Other,      // anything else the engine foresees ("MOBIX" unusable, …), in its own words
 };
 
@@ -24,7 +25,8 @@ enum class PreviewProblem {
 // run would do nothing: a copy into "MOBIX" under the same name is the usual case, not a problem.
 PreviewProblem previewProblem(const PlannedEntry &planned, const RenameOptions &options);
 
-// "Name doppelt: auch für Track 02.mp3", "existiert schon", …; "" for no problem.
+// "Name doppelt: auch für Track 02.mp3", "existiert schon", "Name angepasst: Track.mp3 doppelt",
+// …; "" for no problem.
 QString problemText(const std::vector<BatchEntry> &entries, const std::vector<PlannedEntry> &plan,
                     size_t index, PreviewProblem problem);
 

@@ -28,7 +28,7 @@ namespace {
 // Every option of the command line, in the order --help lists them. A new option is a new row
 // here and its handling in applyOptions (or runCommandLine).
 enum Option { DryRun, Run, Undo, Cut, Number, Remove, Keep, Allowed, Rename, Mobix, Beside, Filter, Settings,
-              NoUndo, OptionCount };
+              NoUndo, Transliterate, OptionCount };
 
 struct OptionRow {
     Option option;
@@ -56,6 +56,7 @@ const OptionRow Options[] = {
     {Settings, "settings", "Nimmt jede nicht angegebene Option aus den gespeicherten Optionen des Fensters.", "",
      true},
     {NoUndo, "no-undo", "Führt den Lauf auch dann aus, wenn er sich nicht rückgängig machen ließe.", "", true},
+    {Transliterate, "transliterate", "Schreibt nicht erlaubte Zeichen um, statt sie zu entfernen (ä → ae).", "", true},
 };
 static_assert(std::size(Options) == OptionCount);
 
@@ -152,6 +153,8 @@ bool applyOptions(const Parser &p, RenameOptions &options, QString &filterText, 
         options.Special = p.isSet(Remove);
     if (p.isSet(Allowed))
         options.SpecialListe = p.value(Allowed);
+    if (p.isSet(Transliterate))
+        options.Transliterate = true;
     if (p.isSet(Rename))
         options.Overwrite = true;
     if (p.isSet(Mobix) || p.isSet(Beside)) {

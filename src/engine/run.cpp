@@ -36,6 +36,9 @@ int RunReport::countSkipped() const
 
 SkipReason newNameProblem(const QString &name, qint64 storedLength, qint64 nameMax, bool renamedToItself)
 {
+    // Nothing before the extension: ".mp3" would be a hidden file, and the next one taken.
+    if (name.isEmpty() || name.lastIndexOf(QLatin1Char('.')) == 0)
+        return SkipReason::NameEmpty;
     if (!isPlainFileName(name))
         return SkipReason::NameNotAllowed;
     if (storedLength > nameMax)
@@ -45,13 +48,54 @@ SkipReason newNameProblem(const QString &name, qint64 storedLength, qint64 nameM
     return SkipReason::None;
 }
 
-std::vector<QString> planNames(const std::vector<BatchEntry> &entries, const RenameOptions &options)
+std::vector<QString> planNames(const std::vector<BatchEntry> &entries, const RenameOptions &options,
+                               std::vector<QString> *doubled)
 {
     qint32 NextNumber = 1;
     std::vector<QString> names(entries.size());
     for (size_t i = 0; i < entries.size(); ++i) {
         if (entries[i].selected)
             names[i] = newFileName(entries[i], options, NextNumber);
+    }
+    if (doubled)
+        doubled->assign(entries.size(), QString());
+    // Renaming keeps its rule: the later file keeps its old name.
+    if (options.Overwrite)
+        return names;
+    // Copying, the first in list order keeps a name and each later one gets a number at its end,
+    // one that no other entry gets as its own name: the same batch gets the same names again.
+    const std::vector<QString> natural = names;
+    NameIndex given(entries.size(), [&names](size_t at) -> const QString & { return names[at]; });
+    NameIndex wanted(entries.size(), [&natural](size_t at) -> const QString & { return natural[at]; });
+    bool wantedMade = false;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (!entries[i].selected || newNameProblem(names[i], 0, 1, false) != SkipReason::None)
+            continue;
+        if (given.find(names[i]) < 0) {
+            given.insert(i);
+            continue;
+        }
+        if (!wantedMade) {
+            for (size_t k = 0; k < entries.size(); ++k) {
+                if (entries[k].selected)
+                    wanted.insert(k);
+            }
+            wantedMade = true;
+        }
+        const qint32 length = options.CutAfterLength ? options.MaxFileLength
+                                                     : qint32(StripExtension(names[i]).size());
+        for (int number = 2;; ++number) {
+            const QString distinct = distinctFileName(entries[i], natural[i], number, length);
+            if (distinct.isEmpty())
+                break;
+            if (given.find(distinct) < 0 && wanted.find(distinct) < 0) {
+                names[i] = distinct;
+                if (doubled)
+                    (*doubled)[i] = natural[i];
+                break;
+            }
+        }
+        given.insert(i);
     }
     return names;
 }
@@ -157,7 +201,8 @@ std::vector<PlannedEntry> previewRun(const std::vector<BatchEntry> &entries, con
     std::vector<PlannedEntry> plan(entries.size());
     if (!AnySelected(entries))
         return plan;
-    const std::vector<QString> names = planNames(entries, options);
+    std::vector<QString> doubled;
+    const std::vector<QString> names = planNames(entries, options, &doubled);
     const bool rename = options.Overwrite;
     const bool intoMobix = copiesIntoMobix(options);
     // What the target folder holds as the run goes on: the names found there, less those a
@@ -189,13 +234,14 @@ std::vector<PlannedEntry> previewRun(const std::vector<BatchEntry> &entries, con
         PlannedEntry &planned = plan[i];
         const QString &name = names[i];
         planned.newName = name;
+        planned.doubled = std::move(doubled[i]);
         // The native form is made only where the shown name (with U+FFFD) cannot stand for the
         // bytes; other names are compared as shown, so typing stays fluent.
         const bool lossy = name.contains(QChar::ReplacementCharacter);
         const NativeName native = lossy ? encodeNativeName(name) : NativeName();
         planned.unchanged = lossy ? native == entries[i].nativeName : name == entries[i].text;
         const SkipReason own = newNameProblem(name, nativeLength(name), target.nameMax, rename && planned.unchanged);
-        if (own == SkipReason::NameNotAllowed)
+        if (own == SkipReason::NameNotAllowed || own == SkipReason::NameEmpty)
             planned.problem = own;
         else if (target.error != 0)
             planned.problem = SkipReason::SourceGone;
@@ -248,6 +294,8 @@ QString skipReasonText(SkipReason reason, int error)
         return QStringLiteral("Lauf angehalten: Protokoll nicht schreibbar");
     case SkipReason::NotOnDevice:
         return QStringLiteral("Schreiben auf das Gerät fehlgeschlagen");
+    case SkipReason::NameEmpty:
+        return QStringLiteral("Name leer");
     case SkipReason::OtherError:
         break;
     }
