@@ -152,6 +152,12 @@ void TestPreview::marksFollowEveryChange()
     // A new filter lists afresh: nothing ticked, no tooltips until a tick.
     list()->setSelected(0, true);
     QCOMPARE(tip(0), prefix + "Track 01 .mp3");
+    // Spelling out, confirmed in the same dialog, tidies the end of the cut name too.
+    change([&] {
+        click("SelectSpecial");
+        m_window->specialSelect()->transliterateBox()->setChecked(true);
+        QTest::mouseClick(m_window->specialSelect()->findChild<QPushButton *>("OK"), Qt::LeftButton);
+    }, 0, "Track 01.mp3", "Track 02!.mp3|Zugabe.wav");
     change([&] { c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.wav")); }, 0, "", "");
     QCOMPARE(list()->texts(), QStringList{"Zugabe.wav"});
     change([&] { list()->setSelected(0, true); }, 0, "Zugabe.wav\nName unverändert", "Zugabe.wav");

@@ -110,6 +110,8 @@ private:
             QWidget *widget = m_window->findChild<QWidget *>(name);
             if (name == QLatin1String("SpecialListe"))
                 values << m_window->specialListe();
+            else if (name == QLatin1String("Transliterate"))
+                values << QString::number(m_window->transliterate());
             else if (auto *combo = qobject_cast<QComboBox *>(widget))
                 values << combo->currentText();
             else if (auto *box = qobject_cast<QCheckBox *>(widget))
@@ -142,6 +144,7 @@ void TestSettings::storedValues_data()
     row("index no number", "Extension.ListIndex", "drei", sound);
     row("index -1 chooses nothing", "Extension.ListIndex", "-1", "");
     row("check state 3", "Special.Value", "3", "1");
+    row("transliteration on", "Transliterate.Value", "1", "1");
     row("greyed check state", "Special.Value", "2", "2");
     row("boolean any case", "Rename.Value", "TRUE", "on");
     row("'no' is no boolean", "Subdirectory.Enabled", "no", "1");

@@ -46,6 +46,7 @@ public:
     QString folderPath() const { return m_folderPath; }
     const FileListData &files() const { return m_files; }
     QString specialListe() const { return m_specialListe; }
+    int transliterate() const { return m_transliterate; }
     // The allowed-characters dialog, once it has been opened (for tests).
     SpecialSelect *specialSelect() const { return m_specialSelect.get(); }
     State state() const { return m_state; }
