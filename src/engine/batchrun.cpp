@@ -25,7 +25,7 @@ QString cleaned(QStringView text, const RenameOptions &options)
 {
     if (!transliterates(options))
         return RemoveSpecial(text, options.SpecialListe);
-    return CollapseBlanks(RemoveSpecial(TransliterateSpecial(text, options.SpecialListe), options.SpecialListe));
+    return CollapseBlanks(SpellSpecial(text, options.SpecialListe));
 }
 
 // The numbering pattern split at its placeholder, the text around it cleaned; the placeholder
@@ -88,17 +88,26 @@ QString newFileName(const BatchEntry &entry, const RenameOptions &options, qint3
 QString distinctFileName(const BatchEntry &entry, const QString &name, int number, qint32 maxLength)
 {
     const qsizetype extension = entry.text.contains(QLatin1Char('.')) ? entry.extension.size() + 1 : 0;
-    QString base = name.left(name.size() - extension);
-    QString mark = QLatin1Char(' ') + QString::number(number);
+    const QString digits = QString::number(number);
     // A length too short for the blank takes the number alone; one too short for that, nothing.
-    if (mark.size() > maxLength)
-        mark.remove(0, 1);
-    if (mark.size() > maxLength)
+    qint32 room = maxLength - qint32(digits.size()) - 1;
+    if (room < 0 && ++room < 0)
         return QString();
-    base = CutFilename(std::move(base), maxLength - qint32(mark.size()));
-    while (base.endsWith(QLatin1Char(' ')))
+    QStringView base = QStringView(name).first(name.size() - extension);
+    if (base.size() > room) {
+        base = base.first(room);
+        // A cut never splits a character outside the basic plane.
+        if (!base.isEmpty() && base.back().isHighSurrogate())
+            base.chop(1);
+    }
+    while (base.endsWith(u' '))
         base.chop(1);
-    return base + mark + name.right(extension);
+    QString result;
+    result.reserve(base.size() + 1 + digits.size() + extension);
+    result.append(base);
+    if (!base.isEmpty())
+        result.append(QLatin1Char(' '));
+    return result.append(digits).append(QStringView(name).last(extension));
 }
 
 namespace {

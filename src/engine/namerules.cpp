@@ -26,7 +26,8 @@ const AllowedTable &allowedTable(const QString &allowed)
     // asked for is kept instead of being built per name; the table at the start, of no
     // characters, is already the one for an empty string.
     thread_local AllowedTable table;
-    if (table.allowed != allowed) {
+    // The same string shared is the usual case, told without comparing it.
+    if (table.allowed.constData() != allowed.constData() && table.allowed != allowed) {
         table = AllowedTable();
         table.allowed = allowed;
         for (const QChar c : allowed) {

@@ -1,8 +1,10 @@
 #include "run.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include <QHash>
 #include <QSet>
 
 #include "engine/nameindex.h"
@@ -65,37 +67,36 @@ std::vector<QString> planNames(const std::vector<BatchEntry> &entries, const Ren
     // Copying, the first in list order keeps a name and each later one gets a number at its end,
     // one that no other entry gets as its own name: the same batch gets the same names again.
     const std::vector<QString> natural = names;
-    NameIndex given(entries.size(), [&names](size_t at) -> const QString & { return names[at]; });
+    const auto given = [&entries, &natural](size_t i) {
+        // A name with nothing before its extension is never given (newNameProblem).
+        return entries[i].selected && !natural[i].isEmpty() && natural[i].lastIndexOf(QLatin1Char('.')) != 0;
+    };
     NameIndex wanted(entries.size(), [&natural](size_t at) -> const QString & { return natural[at]; });
-    bool wantedMade = false;
+    std::vector<size_t> later; // the entries whose name an earlier one gets
     for (size_t i = 0; i < entries.size(); ++i) {
-        if (!entries[i].selected || newNameProblem(names[i], 0, 1, false) != SkipReason::None)
-            continue;
-        if (given.find(names[i]) < 0) {
-            given.insert(i);
-            continue;
-        }
-        if (!wantedMade) {
-            for (size_t k = 0; k < entries.size(); ++k) {
-                if (entries[k].selected)
-                    wanted.insert(k);
-            }
-            wantedMade = true;
-        }
+        if (given(i) && wanted.findOrInsert(i) >= 0)
+            later.push_back(i);
+    }
+    if (later.empty())
+        return names;
+    NameIndex made(later.size(), [&names](size_t at) -> const QString & { return names[at]; });
+    QHash<QString, int> nextNumber; // per doubled name, the number to try next
+    for (const size_t i : later) {
         const qint32 length = options.CutAfterLength ? options.MaxFileLength
-                                                     : qint32(StripExtension(names[i]).size());
-        for (int number = 2;; ++number) {
-            const QString distinct = distinctFileName(entries[i], natural[i], number, length);
+                                                     : qint32(StripExtension(natural[i]).size());
+        int &number = nextNumber[natural[i]];
+        for (number = std::max(number, 2);; ++number) {
+            QString distinct = distinctFileName(entries[i], natural[i], number, length);
             if (distinct.isEmpty())
                 break;
-            if (given.find(distinct) < 0 && wanted.find(distinct) < 0) {
-                names[i] = distinct;
+            if (wanted.find(distinct) < 0 && made.find(distinct) < 0) {
+                names[i] = std::move(distinct);
                 if (doubled)
                     (*doubled)[i] = natural[i];
+                made.insert(i);
                 break;
             }
         }
-        given.insert(i);
     }
     return names;
 }

@@ -1,7 +1,10 @@
 #include "transliteration.h"
 
+#include "engine/namerules.h"
+
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include <QHash>
 
@@ -85,57 +88,102 @@ Speller &speller()
     return instance;
 }
 
-bool isAllowed(QChar c, const QString &allowed)
+// The spelling of a run, from this thread's own cache before the shared one, whose lock a
+// preview of tens of thousands of names would otherwise take for every umlaut. Single
+// characters, the usual run, are kept apart: looking them up needs no string made.
+const QString &spell(QStringView run)
 {
-    return allowed.contains(c);
+    // Latin, Greek and Cyrillic letters by their code, everything else by its text.
+    struct Single {
+        QString spelled;
+        bool known = false;
+    };
+    thread_local std::vector<Single> single(0x800);
+    thread_local QHash<QString, QString> longer;
+    if (longer.size() > 20000)
+        longer.clear();
+    if (run.size() == 1 && run.front().unicode() < single.size()) {
+        Single &at = single[run.front().unicode()];
+        if (!at.known) {
+            at.spelled = speller().spell(run.toString());
+            at.known = true;
+        }
+        return at.spelled;
+    }
+    const QString key = run.toString();
+    const auto found = longer.constFind(key);
+    if (found != longer.constEnd())
+        return *found;
+    return *longer.insert(key, speller().spell(key));
 }
+
+// Up to here the scripts are Latin, whose letters ICU spells one by one alike.
+constexpr char16_t latinEnd = 0x370;
 
 } // namespace
 
-QString TransliterateSpecial(QStringView name, const QString &allowed)
+QString SpellSpecial(QStringView name, const QString &allowed)
 {
-    // Umlauts made of a letter and a combining mark (as some systems store names) are one
-    // character first, so that the German rule sees them.
-    QString text = name.toString();
-    bool plain = true;
-    for (const QChar c : text) {
-        if (c.unicode() >= 0x80 || !isAllowed(c, allowed)) {
-            plain = false;
-            break;
-        }
+    const AllowedTable &table = allowedTable(allowed);
+    bool marks = false;
+    for (const QChar c : name) {
+        // Umlauts made of a letter and a combining mark (as some systems store names) are made
+        // one character first, so that the German rule sees them.
+        if (c.unicode() >= 0x300 && c.unicode() < 0x370)
+            marks = true;
     }
-    if (plain)
-        return text;
-    text = text.normalized(QString::NormalizationForm_C);
-    // Runs of characters outside the allowed set are spelled together, so that a word keeps its
-    // context (a Greek final sigma, a Chinese word).
-    QString result;
-    result.reserve(text.size() + 8);
+    const QString composed = marks ? name.toString().normalized(QString::NormalizationForm_C) : QString();
+    const QStringView text = marks ? QStringView(composed) : name;
+    // Of the spelling only allowed characters stay.
+    QString result(text.size() * 2 + 8, Qt::Uninitialized);
+    QChar *out = result.data();
     qsizetype at = 0;
     while (at < text.size()) {
-        qsizetype end = at;
-        while (end < text.size() && isAllowed(text.at(end), allowed))
-            ++end;
-        result.append(QStringView(text).sliced(at, end - at));
-        at = end;
-        while (end < text.size() && !isAllowed(text.at(end), allowed))
-            ++end;
-        if (end > at)
-            result.append(speller().spell(text.sliced(at, end - at)));
+        const QChar c = text.at(at);
+        if (table.contains(c)) {
+            *out++ = c;
+            ++at;
+            continue;
+        }
+        // Latin letters are spelled one by one; other scripts by the run, so that a word keeps
+        // its context (a Greek final sigma, a Chinese word).
+        qsizetype end = at + 1;
+        if (c.unicode() >= latinEnd) {
+            while (end < text.size() && text.at(end).unicode() >= latinEnd && !table.contains(text.at(end)))
+                ++end;
+        }
+        const QString &spelled = spell(text.sliced(at, end - at));
+        const qsizetype used = out - result.constData();
+        if (used + spelled.size() + (text.size() - end) > result.size()) {
+            result.resize(used + spelled.size() + 2 * (text.size() - end) + 8);
+            out = result.data() + used;
+        }
+        for (const QChar s : spelled) {
+            if (table.contains(s))
+                *out++ = s;
+        }
         at = end;
     }
+    result.truncate(out - result.constData());
     return result;
 }
 
 QString CollapseBlanks(QString name)
 {
-    qsizetype out = 0;
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        if (name.at(i) == u' ' && out > 0 && name.at(out - 1) == u' ')
+    const QChar *const data = name.constData();
+    qsizetype first = 1;
+    while (first < name.size() && !(data[first] == u' ' && data[first - 1] == u' '))
+        ++first;
+    if (first >= name.size())
+        return name;
+    QChar *const begin = name.data();
+    QChar *out = begin;
+    for (const QChar *in = begin, *end = begin + name.size(); in != end; ++in) {
+        if (*in == u' ' && out != begin && out[-1] == u' ')
             continue;
-        name[out++] = name.at(i);
+        *out++ = *in;
     }
-    name.truncate(out);
+    name.truncate(out - begin);
     return name;
 }
 
