@@ -58,7 +58,7 @@ RenameOptions options(int kind)
 {
     RenameOptions options; // the defaults: cut after 30, removal, copies into MOBIX
     if (kind == 1) {
-        // Every name cut to "Track 0": all but the first clash, every tooltip has a problem line.
+        // Every name cut to "Track 0": all but the first made distinct, each tooltip with its hint.
         options.MaxFileLength = 7;
         options.Subdirectory = false;
     } else if (kind == 2) {
@@ -127,7 +127,7 @@ void HintsOnly32k(benchmark::State &state)
 
 } // namespace
 
-// 0: cut after 30 into MOBIX (the defaults); 1: cut after 7 beside, every name clashes;
+// 0: cut after 30 into MOBIX (the defaults); 1: cut after 7 beside, every name made distinct;
 // 2: numbered in place; 3: the defaults with umlauts spelled out (target: 30 ms).
 BENCHMARK(Preview32k)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(NewNamesOnly32k)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTime();

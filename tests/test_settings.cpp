@@ -36,7 +36,7 @@ private slots:
         for (const char *line : {"Extension.ListIndex=3", "CutAfterLength.Value=false", "Rename.Value=true",
                                  "MaxFileLength.Text=12", "Overwrite.Value=1", "Subdirectory.Value=1",
                                  "Subdirectory.Enabled=false", "Special.Value=0", "SpecialListe.Text=",
-                                 "NewFilename.Text="})
+                                 "NewFilename.Text=", "Transliterate.Value=0"})
             QVERIFY2(text.contains(line), line);
         QCOMPARE(shown("Rename,CutAfterLength,MaxFileLength,Overwrite,Subdirectory,Special,Extension"),
                  "on|off|12|1|1 greyed|0|*.jpg");
