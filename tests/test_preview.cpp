@@ -81,7 +81,7 @@ void TestPreview::hints_data()
                         const QString &tips) { QTest::newRow(name) << QString(names).split(',') << unticked << options << tips; };
     row("two get one name in MOBIX", "Track 01 - Allegro.mp3,Track 01 - Andante.mp3,Zugabe.mp3", "Zugabe.mp3",
         options(IntoMobix, 8, {}, true),
-        "Track 01.mp3|marked: Track 2.mp3\nName angepasst: Track 01.mp3 doppelt|");
+        "Track 01.mp3|Track 2.mp3\nName angepasst: Track 01.mp3 doppelt|");
     row("one name in place", "Track 01 - Allegro.mp3,Track 01 - Andante.mp3", "", options(InPlace, 8, {}, true),
         "Track 01.mp3|marked: Track 01.mp3\nName doppelt: auch für Track 01 - Allegro.mp3");
     row("in the way beside, empty, unchanged", "ab/keep,abcd,Äö.mp3,cd 1.mp3,cd.mp3", "cd 1.mp3", options(Beside, 2, {}, true),

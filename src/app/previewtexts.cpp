@@ -72,7 +72,7 @@ PreviewHints previewHints(const std::vector<BatchEntry> &entries, const std::vec
     const size_t count = std::min(entries.size(), plan.size());
     hints.marks.assign(count, 0);
     for (size_t i = 0; i < count; ++i) {
-        if (entries[i].selected && previewProblem(plan[i], options) != PreviewProblem::None) {
+        if (entries[i].selected && isSkipped(previewProblem(plan[i], options))) {
             hints.marks[i] = 1;
             ++hints.problems;
         }
