@@ -587,6 +587,10 @@ private slots:
         QFETCH(QString, arg);
         QFETCH(QString, expected);
         qint32 NextNumber = arg.toInt();
+#ifdef Q_OS_WIN
+        if (name.contains(QRegularExpression("[\\x{370}-\\x{9fff}]")))
+            QSKIP("other scripts are spelled in Latin by ICU, which the Windows build has not");
+#endif
         for (const QString &want : expected.split(QLatin1Char('|'))) {
             const QString got = rule == "spell"    ? newFileName(entry(name), spelled(options(InPlace, arg.toInt())), NextNumber)
                                 : rule == "pattern" ? newFileName(entry("a.mp3"), options(InPlace, 30, name, true), NextNumber)
@@ -718,6 +722,8 @@ void TestBatchRun::run()
 #ifdef Q_OS_WIN
     if (names.join(',').contains(QRegularExpression("->|=>|(^|,)[|~]")))
         QSKIP("links, pipes and names in other encodings are POSIX only");
+    if (names.join(',').contains(QRegularExpression("[\\x{370}-\\x{9fff}]")))
+        QSKIP("other scripts are spelled in Latin by ICU, which the Windows build has not");
 #endif
     TestFolder folder(names, ticks);
     setCopyWriteLimitForTest(seams.contains("full") ? 1000 : seams.contains("nocopy") ? 0 : -1);

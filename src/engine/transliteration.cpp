@@ -59,17 +59,26 @@ private:
             return QString(reinterpret_cast<const QChar *>(text.getBuffer()), text.length());
         }
 #endif
-        // Without ICU (the Windows build) the German rule and the accents dropped, nothing more.
+        // Without ICU (the Windows build) the German rule, dashes and quotes, and the accents
+        // dropped, nothing more.
         QString out;
-        for (const QChar c : run.normalized(QString::NormalizationForm_KD)) {
+        for (const QChar c : run) {
             switch (c.unicode()) {
+            case u'ä': out += QLatin1String("ae"); continue;
+            case u'ö': out += QLatin1String("oe"); continue;
+            case u'ü': out += QLatin1String("ue"); continue;
+            case u'Ä': out += QLatin1String("Ae"); continue;
+            case u'Ö': out += QLatin1String("Oe"); continue;
+            case u'Ü': out += QLatin1String("Ue"); continue;
             case u'ß': out += QLatin1String("ss"); continue;
             case u'–': case u'—': out += QLatin1Char('-'); continue;
             case u'„': case u'“': case u'”': case u'‚': case u'‘': case u'’': out += QLatin1Char('\''); continue;
             default: break;
             }
-            if (c.category() != QChar::Mark_NonSpacing)
-                out += c;
+            for (const QChar part : QString(c).normalized(QString::NormalizationForm_KD)) {
+                if (part.category() != QChar::Mark_NonSpacing)
+                    out += part;
+            }
         }
         return out;
     }
