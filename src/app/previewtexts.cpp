@@ -18,7 +18,7 @@ PreviewProblem previewProblem(const PlannedEntry &planned, const RenameOptions &
         return PreviewProblem::Unchanged;
     switch (planned.problem) {
     case SkipReason::None:
-        return planned.doubled.isEmpty() ? PreviewProblem::None : PreviewProblem::Adjusted;
+        return planned.doubledWith == size_t(-1) ? PreviewProblem::None : PreviewProblem::Adjusted;
     case SkipReason::NameTaken:
         return planned.clashWith != size_t(-1) ? PreviewProblem::Clash : PreviewProblem::Exists;
     case SkipReason::NameTooLong:
@@ -49,7 +49,8 @@ QString problemText(const std::vector<BatchEntry> &entries, const std::vector<Pl
     case PreviewProblem::Unchanged:
         return QStringLiteral("Name unverändert");
     case PreviewProblem::Adjusted:
-        return QStringLiteral("Name angepasst: %1 doppelt").arg(plan[index].doubled);
+        return QStringLiteral("Name angepasst: %1 doppelt")
+            .arg(plan[index].doubledWith < plan.size() ? plan[plan[index].doubledWith].newName : QString());
     case PreviewProblem::Other:
         return skipReasonText(plan[index].problem);
     }

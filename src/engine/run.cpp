@@ -1,10 +1,8 @@
 #include "run.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
-#include <QHash>
 #include <QSet>
 
 #include "engine/nameindex.h"
@@ -51,7 +49,7 @@ SkipReason newNameProblem(const QString &name, qint64 storedLength, qint64 nameM
 }
 
 std::vector<QString> planNames(const std::vector<BatchEntry> &entries, const RenameOptions &options,
-                               std::vector<QString> *doubled)
+                               std::vector<size_t> *wantedFirst)
 {
     qint32 NextNumber = 1;
     std::vector<QString> names(entries.size());
@@ -59,8 +57,8 @@ std::vector<QString> planNames(const std::vector<BatchEntry> &entries, const Ren
         if (entries[i].selected)
             names[i] = newFileName(entries[i], options, NextNumber);
     }
-    if (doubled)
-        doubled->assign(entries.size(), QString());
+    if (wantedFirst)
+        wantedFirst->assign(entries.size(), size_t(-1));
     // Renaming keeps its rule: the later file keeps its old name.
     if (options.Overwrite)
         return names;
@@ -72,29 +70,35 @@ std::vector<QString> planNames(const std::vector<BatchEntry> &entries, const Ren
         return entries[i].selected && !natural[i].isEmpty() && natural[i].lastIndexOf(QLatin1Char('.')) != 0;
     };
     NameIndex wanted(entries.size(), [&natural](size_t at) -> const QString & { return natural[at]; });
-    std::vector<size_t> later; // the entries whose name an earlier one gets
+    // The entries whose name an earlier one gets, with that one.
+    std::vector<std::pair<size_t, size_t>> later;
     for (size_t i = 0; i < entries.size(); ++i) {
-        if (given(i) && wanted.findOrInsert(i) >= 0)
-            later.push_back(i);
+        if (!given(i))
+            continue;
+        if (const qint64 first = wanted.findOrInsert(i); first >= 0) {
+            later.emplace_back(i, size_t(first));
+            if (wantedFirst)
+                (*wantedFirst)[i] = size_t(first);
+        }
     }
     if (later.empty())
         return names;
     NameIndex made(later.size(), [&names](size_t at) -> const QString & { return names[at]; });
-    QHash<QString, int> nextNumber; // per doubled name, the number to try next
-    for (const size_t i : later) {
+    // Per entry that keeps a name, the number its next double tries first.
+    std::vector<int> nextNumber(entries.size(), 2);
+    for (const auto &[i, first] : later) {
         const qint32 length = options.CutAfterLength ? options.MaxFileLength
                                                      : qint32(StripExtension(natural[i]).size());
-        int &number = nextNumber[natural[i]];
-        for (number = std::max(number, 2);; ++number) {
+        int &number = nextNumber[first];
+        for (;; ++number) {
             QString distinct = distinctFileName(entries[i], natural[i], number, length);
             if (distinct.isEmpty())
                 break;
-            if (wanted.find(distinct) < 0 && made.find(distinct) < 0) {
+            if (wanted.find(distinct) < 0) {
                 names[i] = std::move(distinct);
-                if (doubled)
-                    (*doubled)[i] = natural[i];
-                made.insert(i);
-                break;
+                if (made.findOrInsert(i) < 0)
+                    break;
+                names[i] = natural[i];
             }
         }
     }
@@ -202,16 +206,18 @@ std::vector<PlannedEntry> previewRun(const std::vector<BatchEntry> &entries, con
     std::vector<PlannedEntry> plan(entries.size());
     if (!AnySelected(entries))
         return plan;
-    std::vector<QString> doubled;
-    const std::vector<QString> names = planNames(entries, options, &doubled);
     const bool rename = options.Overwrite;
+    // Copying, a name is only ever doubled where it could not be made distinct: wantedFirst
+    // tells the earlier entry. Renaming, every name given is looked up.
+    std::vector<size_t> wantedFirst;
+    const std::vector<QString> names = planNames(entries, options, &wantedFirst);
     const bool intoMobix = copiesIntoMobix(options);
     // What the target folder holds as the run goes on: the names found there, less those a
     // rename frees, plus those the run gives. In "MOBIX" older copies are refreshed, so only the
     // names this run gives count there.
     const QSet<NativeName> &found = target.names;
     // Which entry got a new name first: only entries without a problem are in it.
-    NameIndex givenTo(entries.size(), [&names](size_t at) -> const QString & { return names[at]; });
+    NameIndex givenTo(rename ? entries.size() : 0, [&names](size_t at) -> const QString & { return names[at]; });
     // A name found in the folder is free again when an earlier ticked entry had it and gets
     // renamed; the index of old names is made only when a new name meets a found one.
     NameIndex ticked(entries.size(), [&entries](size_t at) -> const NativeName & { return entries[at].nativeName; });
@@ -229,13 +235,23 @@ std::vector<PlannedEntry> previewRun(const std::vector<BatchEntry> &entries, con
         const qint64 had = ticked.find(native);
         return had >= 0 && size_t(had) < at && plan[size_t(had)].problem == SkipReason::None;
     };
+    // The earlier ticked entry that gets the name first, or -1.
+    const auto earlierHolder = [&](size_t i, const QString &name) -> qint64 {
+        if (rename)
+            return givenTo.find(name);
+        const size_t first = wantedFirst[i];
+        return first != size_t(-1) && name == names[first] && plan[first].problem == SkipReason::None ? qint64(first)
+                                                                                                      : -1;
+    };
     for (size_t i = 0; i < entries.size(); ++i) {
         if (!entries[i].selected)
             continue;
         PlannedEntry &planned = plan[i];
         const QString &name = names[i];
         planned.newName = name;
-        planned.doubled = std::move(doubled[i]);
+        const size_t first = wantedFirst[i];
+        if (first != size_t(-1) && name != names[first])
+            planned.doubledWith = first;
         // The native form is made only where the shown name (with U+FFFD) cannot stand for the
         // bytes; other names are compared as shown, so typing stays fluent.
         const bool lossy = name.contains(QChar::ReplacementCharacter);
@@ -250,9 +266,9 @@ std::vector<PlannedEntry> previewRun(const std::vector<BatchEntry> &entries, con
             planned.problem = SkipReason::MobixUnusable;
         else if (own != SkipReason::None)
             planned.problem = own;
-        else if (const qint64 first = givenTo.find(name); first >= 0) {
+        else if (const qint64 clash = earlierHolder(i, name); clash >= 0) {
             planned.problem = SkipReason::NameTaken;
-            planned.clashWith = size_t(first);
+            planned.clashWith = size_t(clash);
         } else if (!intoMobix && (lossy ? found.contains(native) : target.shownNames.contains(name))
                    && !freedBefore(lossy ? native : encodeNativeName(name), i))
             planned.problem = SkipReason::NameTaken;
@@ -261,9 +277,8 @@ std::vector<PlannedEntry> previewRun(const std::vector<BatchEntry> &entries, con
             // no name can be given.
             planned.problem = intoMobix && target.mobixError == ENOENT ? SkipReason::MobixUnusable
                                                                        : SkipReason::NoPermission;
-        if (planned.problem != SkipReason::None)
-            continue;
-        givenTo.insert(i);
+        if (planned.problem == SkipReason::None && rename)
+            givenTo.insert(i);
     }
     return plan;
 }

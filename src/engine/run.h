@@ -122,9 +122,10 @@ RunReport runBatch(const std::vector<BatchEntry> &entries, const RenameOptions &
 // The new names the run would give, one per entry ("" for an entry that is not ticked), with
 // the run's own rules and numbering from 1 for the ticked entries in list order. Copying, a
 // name that an earlier ticked entry gets is made distinct (distinctFileName), so that no copy
-// is lost; doubled, when given, then holds the name the entry would have shared ("" for the others).
+// is lost; wantedFirst, when given, then holds per entry the earlier entry that keeps the name
+// (size_t(-1) for the others).
 std::vector<QString> planNames(const std::vector<BatchEntry> &entries, const RenameOptions &options,
-                               std::vector<QString> *doubled = nullptr);
+                               std::vector<size_t> *wantedFirst = nullptr);
 
 // What a run would do with one entry, worked out without changing anything: the preview, the
 // list's marks and the command line's dry run use it, and it follows the run's own rules.
@@ -133,7 +134,7 @@ struct PlannedEntry {
     SkipReason problem = SkipReason::None; // why the run would skip it
     size_t clashWith = size_t(-1);         // for a name another ticked entry gets first: its index
     bool unchanged = false;                // the new name is the old one
-    QString doubled;                       // copying: the name an earlier entry got, made distinct
+    size_t doubledWith = size_t(-1);       // copying: the entry that keeps the name this one was made distinct from
 };
 
 // The names in a run's target folder (the listed folder, or its "MOBIX"), as a preview checks
