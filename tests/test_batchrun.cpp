@@ -655,9 +655,10 @@ void TestBatchRun::run_data()
         "MOBIX/,MOBIX/Schubert.mp3=" + s + ',' + s + ",MOBIX/cd 1.mp3=real,cd 1.mp3->real,real", "cc");
     // Copies that would get one name: the first keeps it, the later ones a number at its end, the
     // same in every run, so a second run refreshes the same copies and beside makes none again.
-    row("MOBIX names that collide", "Album - 01.mp3,Album - 02.mp3,Older one.mp3,-MOBIX/Older.mp3", "xxx",
-        options(IntoMobix, 5), "", "MOBIX/,MOBIX/Album.mp3=Album - 01.mp3,MOBIX/Alb 2.mp3=Album - 02.mp3,"
-        "MOBIX/Older.mp3=Older one.mp3,Album - 01.mp3,Album - 02.mp3,Older one.mp3", "ccc");
+    row("MOBIX names that collide", "Album - 01.mp3,Album - 02.mp3,Older one.mp3,-MOBIX/Older.mp3,Alb 2.mp3", "xxxx",
+        options(IntoMobix, 5), "", "MOBIX/,MOBIX/Album.mp3=Album - 01.mp3,MOBIX/Alb 3.mp3=Album - 02.mp3,"
+        "MOBIX/Older.mp3=Older one.mp3,MOBIX/Alb 2.mp3=Alb 2.mp3,Album - 01.mp3,Album - 02.mp3,Older one.mp3,Alb 2.mp3",
+        "cccc");
     QStringList titles, copies{"MOBIX/"};
     for (int i = 1; i <= 100; ++i) {
         titles << QString("Best of Classics Vol 1 - Track %1.mp3").arg(i, 3, 10, QChar('0'));
