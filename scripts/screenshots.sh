@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Makes the README's screenshots under Xvfb from the current build in build/ (or KAPPWERK_BIN):
 # docs/mainwindow.png (a folder listed, some files ticked), docs/specialselect.png (the
-# allowed-characters dialog), docs/preview-marks.png (names that cut to one, marked, with a
-# tooltip shown) and docs/preview-window.png (the preview window). Needs xvfb-run, xdotool and
+# allowed-characters dialog, its spelling-out ticked), docs/preview-marks.png (names that cut to
+# one, made distinct, with a tooltip shown) and docs/preview-window.png (the preview window). Needs xvfb-run, xdotool and
 # ImageMagick (apt-get install imagemagick).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -54,6 +54,9 @@ echo "wrote docs/mainwindow.png"
 click 392 218
 special=$(xdotool search --sync --onlyvisible --name '^ $' | head -n 1)
 sleep 0.5
+# Tick "Umlaute und Akzente umschreiben (ä → ae)" below the grid.
+xdotool mousemove --window "$special" 24 512 click 1
+sleep 0.3
 eval "$(xdotool getwindowgeometry --shell "$special")"
 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage docs/specialselect.png
 echo "wrote docs/specialselect.png"
@@ -67,7 +70,7 @@ for n in 01 02 03 04 05; do printf 'x' > "$album/Best of Classics Vol 1 - Track 
 for name in "Bolero.mp3" "Die Moldau.mp3" "Eine kleine Nachtmusik.mp3"; do printf 'x' > "$album/$name"; done
 choose_folder "$album"
 click 28 316 # "Alle auswählen"
-# Rest the pointer on the last marked entry until its tooltip shows, then lay the window and the
+# Rest the pointer on the album's last entry until its tooltip shows, then lay the window and the
 # tooltip on a plain background as a desktop would show them.
 xdotool mousemove --window "$win" 90 89 # rows are about 14 px high
 sleep 2

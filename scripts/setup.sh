@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make
-  qt6-base-dev qt6-svg-dev qt6-translations-l10n qt6-l10n-tools
+  qt6-base-dev qt6-svg-dev qt6-translations-l10n qt6-l10n-tools libicu-dev
   libgl-dev libgtest-dev libbenchmark-dev
   fonts-wine fonts-dejavu-core
   xvfb xauth xdotool

@@ -24,10 +24,18 @@ inline RenameOptions options(Mode mode, int length, const QString &pattern = {},
             .Overwrite = mode == InPlace};
 }
 
+// The same with characters outside the allowed set spelled in ASCII.
+inline RenameOptions spelled(RenameOptions options)
+{
+    options.Special = options.Transliterate = true;
+    return options;
+}
+
 // Per ticked entry: r renamed, c copied, or why it was skipped: t name taken, n not allowed, l
 // too long, u unchanged, g source gone, s no space, p no permission, m "MOBIX" unusable, x
-// cancelled, e another error, j the journal could not record it, f not written out to the device.
-inline char code(SkipReason reason) { return "-tnlugspmxejf"[int(reason)]; }
+// cancelled, e another error, j the journal could not record it, f not written out to the device,
+// v nothing left before the extension.
+inline char code(SkipReason reason) { return "-tnlugspmxejfv"[int(reason)]; }
 inline QString outcomes(const RunReport &report)
 {
     QString codes;

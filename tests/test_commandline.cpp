@@ -79,6 +79,8 @@ private slots:
             "Gre.mp3=Grüße.mp3,Schubert.mp3=" + s + ",cover.jpg");
         row("copy into MOBIX by default", s, "--run,FOLDER", 0, s + "\tSchubert - Stndchen.mp3\tkopiert",
             "MOBIX/,MOBIX/Schubert - Stndchen.mp3=" + s + ',' + s);
+        row("spelled out", "Grüße aus Köln.mp3", "--run,--beside,--transliterate,FOLDER", 0,
+            "Grüße aus Köln.mp3\tGruesse aus Koeln.mp3\tkopiert", "Gruesse aus Koeln.mp3=Grüße aus Köln.mp3,Grüße aus Köln.mp3");
         row("copy beside", "Grüße aus Köln.mp3", "--run,--beside,--cut,8,--keep,FOLDER", 0,
             "Grüße aus Köln.mp3\tGrüße au.mp3\tkopiert", "Grüße au.mp3=Grüße aus Köln.mp3,Grüße aus Köln.mp3");
         row("numbering under a filter", "b.wav,a.wav,c.mp3", "--run,--rename,--number,Lied %#,--filter,*.wav,--keep,FOLDER",
@@ -98,7 +100,7 @@ private slots:
         row("empty folder", "empty/", "--run,FOLDER/empty", 0, "");
         badCall("length 0", "a.mp3", "--run,--cut,0,FOLDER", "zwischen 1 und 99 Zeichen");
         badCall("length not a number", "a.mp3", "--run,--cut,acht,FOLDER", "zwischen 1 und 99 Zeichen");
-        badCall("unknown filter entry", "a.mp3", "--run,--filter,*.ogg,FOLDER", "„*.mp3“");
+        badCall("unknown filter entry", "a.mp3", "--run,--filter,*.xyz,FOLDER", "„*.mp3“");
         badCall("a file, not a folder", "a.mp3", "--run,FOLDER/a.mp3", "kein Ordner");
         badCall("no folder", "a.mp3", "--run", "ORDNER");
         badCall("no mode", "a.mp3", "--cut,5,FOLDER", "--dry-run");

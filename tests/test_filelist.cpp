@@ -85,6 +85,9 @@ private slots:
         // a dotless name.
         addRow("pattern, suffixes and no dot", "mp3|xmp3|x.p3|x.amp3|x.mp|x.Mp3", "*.mp3", "x.Mp3");
         addRow("header, suffixes and no dot", "3gp|x.gpp|x.3gppp|x.peg|x.3GPP", "------Videodateien------", "x.3GPP");
+        // The old headers list what they always listed; the ones for today's formats the old and new.
+        addRow("old sound header", "a.flac|b.mp3|c.OPUS|d.wav", soundHeader, "b.mp3|d.wav");
+        addRow("today's sound header", "a.flac|b.mp3|c.OPUS|d.mkv", "----Alle Sounddateien----", "a.flac|b.mp3|c.OPUS");
         addRow("separator line", musik, QString(32, QLatin1Char('-')), "a.JPG|archive.tar.gz|b.jpeg|c.txt");
         addRow("dot first, hidden", ".mp3|.hidden.mp3|shown.mp3", "*.mp3", ".hidden.mp3|.mp3|shown.mp3");
         addRow("no dot, subfolders skipped", "README|sub.mp3/|x.mp3", "*.*", "README|x.mp3");
@@ -143,7 +146,10 @@ private slots:
                  (QStringList{"------Bilddateien------", "*.bmp", "*.gif", "*.jpg", "*.jpeg", "*.png", soundHeader,
                               "*.aac", "*.amr", "*.mid", "*.mp3", "*.wav", "------Textdateien------", "*.doc",
                               "*.pdf", "*.txt", "------Videodateien------", "*.3gp", "*.3gpp", "*.avi", "*.mp4",
-                              "*.mpg", "*.mpeg", QString(32, QLatin1Char('-')), "*.*"}));
+                              "*.mpg", "*.mpeg", QString(32, QLatin1Char('-')), "*.*", "----Alle Bilddateien----",
+                              "*.webp", "*.heic", "*.heif", "*.avif", "*.tif", "*.tiff", "----Alle Sounddateien----",
+                              "*.flac", "*.ogg", "*.oga", "*.opus", "*.m4a", "*.wma", "*.aiff",
+                              "----Alle Videodateien----", "*.mkv", "*.mov", "*.webm", "*.m4v"}));
     }
 
     void browse_data()

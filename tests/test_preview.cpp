@@ -82,10 +82,12 @@ void TestPreview::hints_data()
                         const QString &tips) { QTest::newRow(name) << QString(names).split(',') << unticked << options << tips; };
     row("two get one name in MOBIX", "Track 01 - Allegro.mp3,Track 01 - Andante.mp3,Zugabe.mp3", "Zugabe.mp3",
         options(IntoMobix, 8, {}, true),
-        "Track 01.mp3|marked: Track 01.mp3\nName doppelt: auch für Track 01 - Allegro.mp3|");
-    row("in the way beside, empty, unchanged", "ab/keep,abcd,Äö,cd 1.mp3,cd.mp3", "", options(Beside, 2, {}, true),
-        "marked: ab\nexistiert schon|marked: \nName nicht erlaubt|marked: cd.mp3\nexistiert schon|"
-        "marked: cd.mp3\nName unverändert");
+        "Track 01.mp3|Track 2.mp3\nName angepasst: Track 01.mp3 doppelt|");
+    row("one name in place", "Track 01 - Allegro.mp3,Track 01 - Andante.mp3", "", options(InPlace, 8, {}, true),
+        "Track 01.mp3|marked: Track 01.mp3\nName doppelt: auch für Track 01 - Allegro.mp3");
+    row("in the way beside, empty, unchanged", "ab/keep,abcd,Äö.mp3,cd 1.mp3,cd.mp3", "cd 1.mp3", options(Beside, 2, {}, true),
+        "marked: ab\nexistiert schon|marked: .mp3\nName leer||marked: cd.mp3\nName unverändert");
+    row("spelled", "Grüße aus Köln.mp3", "", spelled(options(Beside, 30)), "Gruesse aus Koeln.mp3");
     row("unchanged in place", "kurz.mp3,Schubert - Ständchen.mp3", "", options(InPlace, 8, {}, true),
         "marked: kurz.mp3\nName unverändert|Schubert.mp3");
     row("same name into MOBIX", "kurz.mp3", "", options(IntoMobix, 30, {}, true), "kurz.mp3");
@@ -155,6 +157,12 @@ void TestPreview::marksFollowEveryChange()
     // A new filter lists afresh: nothing ticked, no tooltips until a tick.
     list()->setSelected(0, true);
     QCOMPARE(tip(0), prefix + "Track 01 .mp3");
+    // Spelling out, confirmed in the same dialog, tidies the end of the cut name too.
+    change([&] {
+        click("SelectSpecial");
+        m_window->specialSelect()->transliterateBox()->setChecked(true);
+        QTest::mouseClick(m_window->specialSelect()->findChild<QPushButton *>("OK"), Qt::LeftButton);
+    }, 0, "Track 01.mp3", "Track 02!.mp3|Zugabe.wav");
     change([&] { c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.wav")); }, 0, "", "");
     QCOMPARE(list()->texts(), QStringList{"Zugabe.wav"});
     change([&] { list()->setSelected(0, true); }, 0, "Zugabe.wav\nName unverändert", "Zugabe.wav");

@@ -31,7 +31,7 @@ void killChild(QProcess &child, const QStringList &arguments, int signal, const 
 void addMediaRows(const char *kind, bool caseless)
 {
     // Cut after 4: "Song - live.mp3" clashes with "SONG.MP3" only where case is ignored, "Take.mp3"
-    // in MOBIX is an older copy to refresh, and the two "Wald" files get one name.
+    // in MOBIX is an older copy to refresh, and the two "Wald" files want one name.
     const QStringList names{"Song - live.mp3", "Take - one.mp3", "Wald - Lied.wav", "Wald - Weg.wav"};
     const QStringList before{"SONG.MP3", "MOBIX/SONG.MP3", "MOBIX/Take.mp3"};
     const QStringList kept = QStringList{"MOBIX/"} + names + before;
@@ -41,6 +41,9 @@ void addMediaRows(const char *kind, bool caseless)
         if (!caseless)
             expected << to + "Song.mp3=Song - live.mp3";
         expected << to + "Wald.wav=Wald - Lied.wav" << to + "Take.mp3=Take - one.mp3";
+        // Copying, the second "Wald" gets a name of its own.
+        if (mode != InPlace)
+            expected << to + "Wa 2.wav=Wald - Weg.wav";
         if (mode == InPlace)
             for (const char *moved : {"Take - one.mp3", "Wald - Lied.wav", caseless ? "" : "Song - live.mp3"})
                 expected.removeAll(moved);
@@ -49,7 +52,7 @@ void addMediaRows(const char *kind, bool caseless)
         const QString done = mode == InPlace ? "r" : "c";
         QTest::addRow("%s, %s", kind, mode == InPlace ? "in place" : mode == Beside ? "beside" : "into MOBIX")
             << QString(kind) << names << before << options(mode, 4) << QString() << expected
-            << (caseless ? "t" : done) + done + done + "t";
+            << (caseless ? "t" : done) + done + done + (mode == InPlace ? "t" : done);
     }
     // A file that appears under the new name (differing in case where case is ignored) while
     // the copy is written is never replaced, in MOBIX neither, nor is one swapped in there for

@@ -36,7 +36,7 @@ private slots:
         for (const char *line : {"Extension.ListIndex=3", "CutAfterLength.Value=false", "Rename.Value=true",
                                  "MaxFileLength.Text=12", "Overwrite.Value=1", "Subdirectory.Value=1",
                                  "Subdirectory.Enabled=false", "Special.Value=0", "SpecialListe.Text=",
-                                 "NewFilename.Text="})
+                                 "NewFilename.Text=", "Transliterate.Value=0"})
             QVERIFY2(text.contains(line), line);
         QCOMPARE(shown("Rename,CutAfterLength,MaxFileLength,Overwrite,Subdirectory,Special,Extension"),
                  "on|off|12|1|1 greyed|0|*.jpg");
@@ -110,6 +110,8 @@ private:
             QWidget *widget = m_window->findChild<QWidget *>(name);
             if (name == QLatin1String("SpecialListe"))
                 values << m_window->specialListe();
+            else if (name == QLatin1String("Transliterate"))
+                values << QString::number(m_window->transliterate());
             else if (auto *combo = qobject_cast<QComboBox *>(widget))
                 values << combo->currentText();
             else if (auto *box = qobject_cast<QCheckBox *>(widget))
@@ -138,10 +140,11 @@ void TestSettings::storedValues_data()
     row("ini syntax", "NewFilename.Text", "  \"a'b\";=#[]\\, x  ", "  \"a'b\";=#[]\\, x  ");
     row("codes 1 to 255", "SpecialListe.Text", codes, codes);
     row("beyond", "NewFilename.Text", "€ŸĀ日本😀@Variant(x)", "€ŸĀ日本😀@Variant(x)");
-    row("index beyond the list", "Extension.ListIndex", "25", sound);
+    row("index beyond the list", "Extension.ListIndex", "45", sound);
     row("index no number", "Extension.ListIndex", "drei", sound);
     row("index -1 chooses nothing", "Extension.ListIndex", "-1", "");
     row("check state 3", "Special.Value", "3", "1");
+    row("transliteration on", "Transliterate.Value", "1", "1");
     row("greyed check state", "Special.Value", "2", "2");
     row("boolean any case", "Rename.Value", "TRUE", "on");
     row("'no' is no boolean", "Subdirectory.Enabled", "no", "1");

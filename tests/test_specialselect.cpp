@@ -38,9 +38,14 @@ struct FakeMain {
     }
 
     QString liste;
-    QStringList writes;
+    bool transliterate = false;
+    QStringList writes; // "|ae" marks a write with transliteration on
     MessageRecorder messages{toolkit::ResultNo};
-    SpecialSelect dialog{[this] { return liste; }, [this](const QString &text) { writes << (liste = text); }};
+    SpecialSelect dialog{[this] { return SpecialSelect::Choice{liste, transliterate}; },
+                         [this](const SpecialSelect::Choice &c) {
+                             writes << (liste = c.list) + (c.transliterate ? "|ae" : "");
+                             transliterate = c.transliterate;
+                         }};
 };
 
 } // namespace
@@ -84,6 +89,7 @@ private slots:
         QTest::newRow("OK at 25, No") << a25 << "OK" << a25 << "" << 1;
         QTest::newRow("OK at 25, Yes") << a25 << "Yes OK" << a25 << a25 << 1;
         QTest::newRow("repeats count") << aaa << "OK" << aaa << aaa << 0;
+        QTest::newRow("transliteration ticked, OK") << a26 << "Transliterate OK" << a26 << a26 + "|ae" << 0;
         // A confirmed close in an earlier opening must not make a later one save.
         QTest::newRow("Abbrechen") << a26 << "OK show NoSigns Abort" << "" << a26 << 0;
         QTest::newRow("close box") << a26 << "OK show NoSigns close" << "" << a26 << 0;

@@ -108,13 +108,14 @@ void Main::load()
 {
     const StoredOptions options = readOptions(m_settings);
     m_specialListe = options.specialListe;
+    m_transliterate = options.transliterate;
     m_controls->showOptions(options);
 }
 
 void Main::unload()
 {
     m_state = State::Closed;
-    writeOptions(m_settings, m_controls->options(m_specialListe));
+    writeOptions(m_settings, storedOptions());
     // An open allowed-characters dialog and the preview go with the program without writing back.
     m_specialSelect.reset();
     m_preview->setPaused(true);
@@ -330,11 +331,13 @@ void Main::aboutClick()
 void Main::selectSpecialClick()
 {
     if (!m_specialSelect) {
-        m_specialSelect = std::make_unique<SpecialSelect>([this] { return m_specialListe; },
-                                                          [this](const QString &list) {
-                                                              m_specialListe = list;
-                                                              m_preview->schedule();
-                                                          });
+        m_specialSelect = std::make_unique<SpecialSelect>(
+            [this] { return SpecialSelect::Choice{m_specialListe, m_transliterate == 1}; },
+            [this](const SpecialSelect::Choice &choice) {
+                m_specialListe = choice.list;
+                m_transliterate = choice.transliterate ? 1 : 0;
+                m_preview->schedule();
+            });
     }
     m_specialSelect->showDialog();
 }
@@ -358,9 +361,16 @@ void Main::dropEvent(QDropEvent *event)
     openFolder(path);
 }
 
+StoredOptions Main::storedOptions() const
+{
+    StoredOptions options = m_controls->options(m_specialListe);
+    options.transliterate = m_transliterate;
+    return options;
+}
+
 RenameOptions Main::renameOptions() const
 {
-    return runOptions(m_controls->options(m_specialListe));
+    return runOptions(storedOptions());
 }
 
 std::optional<RenameOptions> Main::previewOptions() const

@@ -21,6 +21,7 @@ class QSettings;
 class RunController;
 class SpecialSelect;
 struct FolderListing;
+struct StoredOptions;
 
 // The program's one main window: the file list with its filter, the naming and saving
 // options, and the four action buttons. Options are restored from the settings store when
@@ -45,6 +46,7 @@ public:
     QString folderPath() const { return m_folderPath; }
     const FileListData &files() const { return m_files; }
     QString specialListe() const { return m_specialListe; }
+    int transliterate() const { return m_transliterate; }
     // The allowed-characters dialog, once it has been opened (for tests).
     SpecialSelect *specialSelect() const { return m_specialSelect.get(); }
     State state() const { return m_state; }
@@ -98,6 +100,7 @@ private:
     void showRunResult(const std::vector<BatchEntry> &entries, const RunReport &report);
     void showUndoResult(const UndoReport &report);
 
+    StoredOptions storedOptions() const;
     RenameOptions renameOptions() const;
     std::optional<RenameOptions> previewOptions() const;
     std::vector<BatchEntry> batchEntries() const;
@@ -121,6 +124,7 @@ private:
     QString m_journalPath;  // where the journal of the listed folder's last run would be
     FileListData m_files;   // index for index with the list: extensions and native names
     QString m_specialListe; // the allowed-character string
+    int m_transliterate = 0; // the dialog's "Umlaute und Akzente umschreiben", 0 or 1
     std::unique_ptr<SpecialSelect> m_specialSelect;
     RunReport m_lastRun;
 };

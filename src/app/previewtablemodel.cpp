@@ -67,11 +67,11 @@ void PreviewTableModel::setPlan(const std::vector<BatchEntry> &entries, const st
             if (!entries[i].selected)
                 continue;
             const PreviewProblem problem = previewProblem(plan[i], options);
-            if ((problem != PreviewProblem::None) != (pass == 0))
+            if (isSkipped(problem) != (pass == 0))
                 continue;
             m_oldNames.append(entries[i].text);
             m_newNames.append(plan[i].newName);
-            m_statuses.append(pass == 0 ? problemText(entries, plan, i, problem) : action);
+            m_statuses.append(problem != PreviewProblem::None ? problemText(entries, plan, i, problem) : action);
             m_problemCount += pass == 0;
         }
     }

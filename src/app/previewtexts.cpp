@@ -18,7 +18,7 @@ PreviewProblem previewProblem(const PlannedEntry &planned, const RenameOptions &
         return PreviewProblem::Unchanged;
     switch (planned.problem) {
     case SkipReason::None:
-        return PreviewProblem::None;
+        return planned.doubledWith == size_t(-1) ? PreviewProblem::None : PreviewProblem::Adjusted;
     case SkipReason::NameTaken:
         return planned.clashWith != size_t(-1) ? PreviewProblem::Clash : PreviewProblem::Exists;
     case SkipReason::NameTooLong:
@@ -48,6 +48,9 @@ QString problemText(const std::vector<BatchEntry> &entries, const std::vector<Pl
         return QStringLiteral("Name zu lang");
     case PreviewProblem::Unchanged:
         return QStringLiteral("Name unverändert");
+    case PreviewProblem::Adjusted:
+        return QStringLiteral("Name angepasst: %1 doppelt")
+            .arg(plan[index].doubledWith < plan.size() ? plan[plan[index].doubledWith].newName : QString());
     case PreviewProblem::Other:
         return skipReasonText(plan[index].problem);
     }
@@ -70,7 +73,7 @@ PreviewHints previewHints(const std::vector<BatchEntry> &entries, const std::vec
     const size_t count = std::min(entries.size(), plan.size());
     hints.marks.assign(count, 0);
     for (size_t i = 0; i < count; ++i) {
-        if (entries[i].selected && previewProblem(plan[i], options) != PreviewProblem::None) {
+        if (entries[i].selected && isSkipped(previewProblem(plan[i], options))) {
             hints.marks[i] = 1;
             ++hints.problems;
         }

@@ -46,7 +46,7 @@ SpecialSelect::SpecialSelect(ReadList readList, WriteList writeList)
     // A blank title: Qt replaces an empty one with the application's name.
     setWindowTitle(QStringLiteral(" "));
     setFont(toolkit::standardFont());
-    setFixedSize(425, 505);
+    setFixedSize(425, 529);
     setModal(false);
     // The main window alone decides when the program ends; an open dialog never keeps it alive.
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -116,6 +116,12 @@ void SpecialSelect::createControls()
                                      QRect(328, 448, 65, 25));
     connect(cancel, &QPushButton::clicked, this, &SpecialSelect::abort);
 
+    // Below the frame: what becomes of the characters that are not allowed.
+    m_transliterate = new QCheckBox(QStringLiteral("Umlaute und Akzente umschreiben (ä → ae)"), this);
+    m_transliterate->setObjectName(QStringLiteral("Transliterate"));
+    m_transliterate->setGeometry(16, 503, 393, 19);
+    m_transliterate->setToolTip(QStringLiteral("Statt sie zu entfernen: ä → ae, ß → ss, é → e, Кино → Kino"));
+
     // Neither button is the dialog's default: Return must not close it by surprise.
     for (QPushButton *button : frame->findChildren<QPushButton *>()) {
         button->setAutoDefault(false);
@@ -148,7 +154,9 @@ void SpecialSelect::load()
         const QSignalBlocker blocker(check);
         check->setChecked(false);
     }
-    m_workingCopy = m_readList ? m_readList() : QString();
+    const Choice choice = m_readList ? m_readList() : Choice();
+    m_workingCopy = choice.list;
+    m_transliterate->setChecked(choice.transliterate);
 
     for (int k = 0; k < charactertable::codeCount; ++k) {
         QCheckBox *check = m_boxes[static_cast<std::size_t>(k)];
@@ -219,6 +227,6 @@ void SpecialSelect::done(int result)
     // Only a close right after a confirming OK writes back; the flag is spent with it.
     const bool confirmed = std::exchange(m_confirmed, false);
     if (confirmed && m_writeList)
-        m_writeList(m_workingCopy);
+        m_writeList(Choice{m_workingCopy, m_transliterate->isChecked()});
     QDialog::done(result);
 }

@@ -19,11 +19,16 @@ class SpecialSelect : public QDialog
     Q_OBJECT
 
 public:
-    using ReadList = std::function<QString()>;
-    using WriteList = std::function<void(const QString &)>;
+    // The allowed-character string and whether characters outside it are spelled in ASCII.
+    struct Choice {
+        QString list;
+        bool transliterate = false;
+    };
+    using ReadList = std::function<Choice()>;
+    using WriteList = std::function<void(const Choice &)>;
 
-    // readList gives the main window's allowed-character string at each load; writeList
-    // receives the working copy at a confirmed close, and at no other time.
+    // readList gives the main window's choice at each load; writeList receives the working
+    // copy and the check box at a confirmed close, and at no other time.
     SpecialSelect(ReadList readList, WriteList writeList);
 
     // When hidden: load from readList and show centred. When already shown: only bring it to
@@ -32,6 +37,7 @@ public:
 
     QString workingCopy() const { return m_workingCopy; }
     QCheckBox *box(int k) const;
+    QCheckBox *transliterateBox() const { return m_transliterate; }
 
     static constexpr int minimumCount = 26;
 
@@ -53,4 +59,5 @@ private:
     QString m_workingCopy;
     bool m_confirmed = false;
     std::array<QCheckBox *, charactertable::codeCount> m_boxes{};
+    QCheckBox *m_transliterate = nullptr;
 };

@@ -29,7 +29,7 @@ namespace {
 // Every option of the command line, in the order --help lists them. A new option is a new row
 // here and its handling in applyOptions (or runCommandLine).
 enum Option { DryRun, Run, Undo, Cut, Number, Remove, Keep, Allowed, Rename, Mobix, Beside, Filter, Settings,
-              NoUndo, Verbose, Null, Version, OptionCount };
+              NoUndo, Verbose, Null, Version, Transliterate, OptionCount };
 
 struct OptionRow {
     Option option;
@@ -64,6 +64,7 @@ const OptionRow Options[] = {
     {Null, "null", "Trennt alten Namen, neuen Namen und Ergebnis durch NUL statt Tabulator und Zeilenende; "
      "die Namen Byte für Byte.", "", true, '0'},
     {Version, "version", "Zeigt die Version.", "", false, 'V'},
+    {Transliterate, "transliterate", "Schreibt nicht erlaubte Zeichen um, statt sie zu entfernen (ä → ae).", "", true},
 };
 static_assert(std::size(Options) == OptionCount);
 
@@ -180,6 +181,8 @@ bool applyOptions(const Parser &p, RenameOptions &options, QString &filterText, 
         }
         options.SpecialListe = allowed.characters;
     }
+    if (p.isSet(Transliterate))
+        options.Transliterate = true;
     if (p.isSet(Rename))
         options.Overwrite = true;
     if (p.isSet(Mobix) || p.isSet(Beside)) {

@@ -1,6 +1,7 @@
 #include "batchrun.h"
 
 #include "engine/namerules.h"
+#include "engine/transliteration.h"
 
 bool AnySelected(const std::vector<BatchEntry> &entries)
 {
@@ -13,19 +14,39 @@ bool AnySelected(const std::vector<BatchEntry> &entries)
 
 namespace {
 
-// The numbering pattern with the characters that are not allowed removed. Every entry of a run
-// uses the same pattern, so the last result is kept instead of being worked out per entry.
-QString cleanedPattern(const RenameOptions &options)
+bool transliterates(const RenameOptions &options)
 {
-    thread_local QString pattern;
-    thread_local QString allowed;
-    thread_local QString cleaned = RemoveSpecial(pattern, allowed);
-    if (options.NewFilename != pattern || options.SpecialListe != allowed) {
-        pattern = options.NewFilename;
-        allowed = options.SpecialListe;
-        cleaned = RemoveSpecial(pattern, allowed);
+    return options.Special && options.Transliterate;
+}
+
+// A piece of a name with the characters that are not allowed removed, spelled in ASCII first
+// when the options say so.
+QString cleaned(QStringView text, const RenameOptions &options)
+{
+    if (!transliterates(options))
+        return RemoveSpecial(text, options.SpecialListe);
+    return CollapseBlanks(SpellSpecial(text, options.SpecialListe));
+}
+
+// The numbering pattern split at its placeholder, the text around it cleaned; the placeholder
+// itself is never removed. Every entry of a run uses the same pattern, so the last result is
+// kept instead of being worked out per entry.
+const NumberPattern &cleanedPattern(const RenameOptions &options)
+{
+    thread_local bool made = false;
+    thread_local RenameOptions last;
+    thread_local NumberPattern parts;
+    if (!made || options.NewFilename != last.NewFilename || options.SpecialListe != last.SpecialListe
+        || options.Special != last.Special || options.Transliterate != last.Transliterate) {
+        made = true;
+        last = options;
+        parts = SplitPattern(options.NewFilename);
+        if (options.Special) {
+            parts.before = cleaned(parts.before, options);
+            parts.after = cleaned(parts.after, options);
+        }
     }
-    return cleaned;
+    return parts;
 }
 
 } // namespace
@@ -40,24 +61,53 @@ QString newFileName(const BatchEntry &entry, const RenameOptions &options, qint3
     if (options.CutAfterLength) {
         // With removal the stem is read in place, without a copy of it first.
         if (options.Special)
-            base = RemoveSpecial(hasDot ? QStringView(entry.text).first(dot) : QStringView(entry.text),
-                                 options.SpecialListe);
+            base = cleaned(hasDot ? QStringView(entry.text).first(dot) : QStringView(entry.text), options);
         else
             base = hasDot ? StripExtension(entry.text) : entry.text;
+        // The length counts the characters after the spelling out.
         base = CutFilename(std::move(base), options.MaxFileLength);
         named = true;
     }
     if (options.Rename) {
-        base = NumberFilename(options.Special ? cleanedPattern(options) : options.NewFilename, NextNumber);
+        base = NumberFilename(cleanedPattern(options), NextNumber);
+        if (transliterates(options))
+            base = CollapseBlanks(std::move(base));
         named = true;
     }
     if (!named)
         return QString();
+    if (transliterates(options))
+        base = TrimDangling(std::move(base));
     if (hasDot) {
         base.reserve(base.size() + 1 + entry.extension.size());
         base.append(QLatin1Char('.')).append(entry.extension);
     }
     return base;
+}
+
+QString distinctFileName(const BatchEntry &entry, const QString &name, int number, qint32 maxLength)
+{
+    const qsizetype extension = entry.text.contains(QLatin1Char('.')) ? entry.extension.size() + 1 : 0;
+    const QString digits = QString::number(number);
+    // A length too short for the blank takes the number alone; one too short for that, nothing.
+    qint32 room = maxLength - qint32(digits.size()) - 1;
+    if (room < 0 && ++room < 0)
+        return QString();
+    QStringView base = QStringView(name).first(name.size() - extension);
+    if (base.size() > room) {
+        base = base.first(room);
+        // A cut never splits a character outside the basic plane.
+        if (!base.isEmpty() && base.back().isHighSurrogate())
+            base.chop(1);
+    }
+    while (base.endsWith(u' '))
+        base.chop(1);
+    QString result;
+    result.reserve(base.size() + 1 + digits.size() + extension);
+    result.append(base);
+    if (!base.isEmpty())
+        result.append(QLatin1Char(' '));
+    return result.append(digits).append(QStringView(name).last(extension));
 }
 
 namespace {

@@ -26,6 +26,9 @@ struct RenameOptions {
     QString SpecialListe = DefaultAllowedCharacters;
     bool Subdirectory = true;
     bool Overwrite = false;
+    // With removal: characters outside the allowed set are spelled in ASCII first (ä → ae), and
+    // the name is tidied (no double blanks, nothing dangling at its end).
+    bool Transliterate = false;
 };
 
 // Whether a run with these options copies into "MOBIX"; otherwise the names already in the
@@ -48,6 +51,9 @@ bool AnySelected(const std::vector<BatchEntry> &entries);
 // The new file name of an entry (base name, and "." and extension when the listed name has a
 // "."); advances NextNumber in the numbering mode. Empty when neither mode is chosen.
 QString newFileName(const BatchEntry &entry, const RenameOptions &options, qint32 &NextNumber);
+// The new name made distinct from an equal one given before it: its end replaced by a blank and
+// number, within maxLength characters before the extension; "" where the number does not fit.
+QString distinctFileName(const BatchEntry &entry, const QString &name, int number, qint32 maxLength);
 // True when name can only name a file in its folder (no separator, not "", "." or "..") and
 // Windows would take it as it is: no device name, no trailing dot or blank, no < > : " \ | ? *.
 bool isPlainFileName(const QString &name);

@@ -41,7 +41,10 @@ public:
     }
 
     // Stores the position under its name unless the name has one already; at most count of them.
-    void insert(size_t position)
+    void insert(size_t position) { findOrInsert(position); }
+
+    // The position already stored under the position's name, or -1 after storing it there.
+    qint64 findOrInsert(size_t position)
     {
         const auto &name = m_nameAt(position);
         const quint64 hash = hashOf(name);
@@ -50,9 +53,10 @@ public:
         size_t slot = size_t(hash) & mask;
         for (; m_slots[slot].position != free; slot = (slot + 1) & mask) {
             if (m_slots[slot].tag == tag && m_nameAt(m_slots[slot].position) == name)
-                return;
+                return m_slots[slot].position;
         }
         m_slots[slot] = {tag, quint32(position)};
+        return -1;
     }
 
 private:

@@ -20,22 +20,14 @@ QString CutFilename(QString name, qint32 maxLength)
     return name;
 }
 
-namespace {
-
-// Which characters below 256 (all that the allowed-characters dialog offers) are allowed, and
-// whether any above are. A run asks with the same allowed string for every name, so the table
-// of the last string asked for is kept instead of being built per name; the table at the
-// start, of no characters, is already the one for an empty string.
-struct AllowedTable {
-    QString allowed;
-    bool low[256] = {};
-    bool anyHigh = false;
-};
-
 const AllowedTable &allowedTable(const QString &allowed)
 {
+    // A run asks with the same allowed string for every name, so the table of the last string
+    // asked for is kept instead of being built per name; the table at the start, of no
+    // characters, is already the one for an empty string.
     thread_local AllowedTable table;
-    if (table.allowed != allowed) {
+    // The same string shared is the usual case, told without comparing it.
+    if (table.allowed.constData() != allowed.constData() && table.allowed != allowed) {
         table = AllowedTable();
         table.allowed = allowed;
         for (const QChar c : allowed) {
@@ -48,8 +40,6 @@ const AllowedTable &allowedTable(const QString &allowed)
     return table;
 }
 
-} // namespace
-
 QString RemoveSpecial(QStringView name, const QString &allowed)
 {
     // A character repeated in the allowed string keeps the name's character once: appending it
@@ -58,24 +48,46 @@ QString RemoveSpecial(QStringView name, const QString &allowed)
     QString result(name.size(), Qt::Uninitialized);
     QChar *out = result.data();
     for (const QChar c : name) {
-        if (c.unicode() < 256 ? table.low[c.unicode()] : table.anyHigh && allowed.contains(c))
+        if (table.contains(c))
             *out++ = c;
     }
     result.truncate(out - result.constData());
     return result;
 }
 
-QString NumberFilename(const QString &pattern, qint32 &NextNumber)
+NumberPattern SplitPattern(const QString &pattern)
 {
-    const QString number = QString::number(NextNumber);
+    NumberPattern parts;
+    const qsizetype at = pattern.indexOf(QLatin1String("%#"));
+    if (at < 0) {
+        parts.after = pattern;
+        return parts;
+    }
+    qsizetype end = at + 2;
+    while (end < pattern.size() && pattern.at(end) == u'#')
+        ++end;
+    parts.before = pattern.left(at);
+    parts.width = int(end - at - 1);
+    parts.after = pattern.mid(end);
+    return parts;
+}
+
+QString NumberFilename(const NumberPattern &pattern, qint32 &NextNumber)
+{
+    QString number = QString::number(NextNumber);
     // The number stops at the largest value instead of overflowing; no list comes near it.
     if (NextNumber < std::numeric_limits<qint32>::max())
         ++NextNumber;
-    const qsizetype at = pattern.indexOf(QLatin1String("%#"));
-    if (at < 0)
-        return number + pattern;
+    if (number.size() < pattern.width)
+        number = QString(pattern.width - number.size(), u'0') + number;
     QString result;
-    result.reserve(pattern.size() + number.size());
-    result.append(QStringView(pattern).left(at)).append(number).append(QStringView(pattern).mid(at + 2));
+    result.reserve(pattern.before.size() + number.size() + pattern.after.size());
+    // Without a placeholder the number goes in front.
+    result.append(pattern.before).append(number).append(pattern.after);
     return result;
+}
+
+QString NumberFilename(const QString &pattern, qint32 &NextNumber)
+{
+    return NumberFilename(SplitPattern(pattern), NextNumber);
 }

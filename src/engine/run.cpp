@@ -36,6 +36,9 @@ int RunReport::countSkipped() const
 
 SkipReason newNameProblem(const QString &name, qint64 storedLength, qint64 nameMax, bool renamedToItself)
 {
+    // Nothing before the extension: ".mp3" would be a hidden file, and the next one taken.
+    if (name.isEmpty() || name.lastIndexOf(QLatin1Char('.')) == 0)
+        return SkipReason::NameEmpty;
     if (!isPlainFileName(name))
         return SkipReason::NameNotAllowed;
     if (storedLength > nameMax)
@@ -45,13 +48,59 @@ SkipReason newNameProblem(const QString &name, qint64 storedLength, qint64 nameM
     return SkipReason::None;
 }
 
-std::vector<QString> planNames(const std::vector<BatchEntry> &entries, const RenameOptions &options)
+std::vector<QString> planNames(const std::vector<BatchEntry> &entries, const RenameOptions &options,
+                               std::vector<size_t> *wantedFirst)
 {
     qint32 NextNumber = 1;
     std::vector<QString> names(entries.size());
     for (size_t i = 0; i < entries.size(); ++i) {
         if (entries[i].selected)
             names[i] = newFileName(entries[i], options, NextNumber);
+    }
+    if (wantedFirst)
+        wantedFirst->assign(entries.size(), size_t(-1));
+    // Renaming keeps its rule: the later file keeps its old name.
+    if (options.Overwrite)
+        return names;
+    // Copying, the first in list order keeps a name and each later one gets a number at its end,
+    // one that no other entry gets as its own name: the same batch gets the same names again.
+    const std::vector<QString> natural = names;
+    const auto given = [&entries, &natural](size_t i) {
+        // A name with nothing before its extension is never given (newNameProblem).
+        return entries[i].selected && !natural[i].isEmpty() && natural[i].lastIndexOf(QLatin1Char('.')) != 0;
+    };
+    NameIndex wanted(entries.size(), [&natural](size_t at) -> const QString & { return natural[at]; });
+    // The entries whose name an earlier one gets, with that one.
+    std::vector<std::pair<size_t, size_t>> later;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (!given(i))
+            continue;
+        if (const qint64 first = wanted.findOrInsert(i); first >= 0) {
+            later.emplace_back(i, size_t(first));
+            if (wantedFirst)
+                (*wantedFirst)[i] = size_t(first);
+        }
+    }
+    if (later.empty())
+        return names;
+    NameIndex made(later.size(), [&names](size_t at) -> const QString & { return names[at]; });
+    // Per entry that keeps a name, the number its next double tries first.
+    std::vector<int> nextNumber(entries.size(), 2);
+    for (const auto &[i, first] : later) {
+        const qint32 length = options.CutAfterLength ? options.MaxFileLength
+                                                     : qint32(StripExtension(natural[i]).size());
+        int &number = nextNumber[first];
+        for (;; ++number) {
+            QString distinct = distinctFileName(entries[i], natural[i], number, length);
+            if (distinct.isEmpty())
+                break;
+            if (wanted.find(distinct) < 0) {
+                names[i] = std::move(distinct);
+                if (made.findOrInsert(i) < 0)
+                    break;
+                names[i] = natural[i];
+            }
+        }
     }
     return names;
 }
@@ -157,15 +206,18 @@ std::vector<PlannedEntry> previewRun(const std::vector<BatchEntry> &entries, con
     std::vector<PlannedEntry> plan(entries.size());
     if (!AnySelected(entries))
         return plan;
-    const std::vector<QString> names = planNames(entries, options);
     const bool rename = options.Overwrite;
+    // Copying, a name is only ever doubled where it could not be made distinct: wantedFirst
+    // tells the earlier entry. Renaming, every name given is looked up.
+    std::vector<size_t> wantedFirst;
+    const std::vector<QString> names = planNames(entries, options, &wantedFirst);
     const bool intoMobix = copiesIntoMobix(options);
     // What the target folder holds as the run goes on: the names found there, less those a
     // rename frees, plus those the run gives. In "MOBIX" older copies are refreshed, so only the
     // names this run gives count there.
     const QSet<NativeName> &found = target.names;
     // Which entry got a new name first: only entries without a problem are in it.
-    NameIndex givenTo(entries.size(), [&names](size_t at) -> const QString & { return names[at]; });
+    NameIndex givenTo(rename ? entries.size() : 0, [&names](size_t at) -> const QString & { return names[at]; });
     // A name found in the folder is free again when an earlier ticked entry had it and gets
     // renamed; the index of old names is made only when a new name meets a found one.
     NameIndex ticked(entries.size(), [&entries](size_t at) -> const NativeName & { return entries[at].nativeName; });
@@ -183,19 +235,30 @@ std::vector<PlannedEntry> previewRun(const std::vector<BatchEntry> &entries, con
         const qint64 had = ticked.find(native);
         return had >= 0 && size_t(had) < at && plan[size_t(had)].problem == SkipReason::None;
     };
+    // The earlier ticked entry that gets the name first, or -1.
+    const auto earlierHolder = [&](size_t i, const QString &name) -> qint64 {
+        if (rename)
+            return givenTo.find(name);
+        const size_t first = wantedFirst[i];
+        return first != size_t(-1) && name == names[first] && plan[first].problem == SkipReason::None ? qint64(first)
+                                                                                                      : -1;
+    };
     for (size_t i = 0; i < entries.size(); ++i) {
         if (!entries[i].selected)
             continue;
         PlannedEntry &planned = plan[i];
         const QString &name = names[i];
         planned.newName = name;
+        const size_t first = wantedFirst[i];
+        if (first != size_t(-1) && name != names[first])
+            planned.doubledWith = first;
         // The native form is made only where the shown name (with U+FFFD) cannot stand for the
         // bytes; other names are compared as shown, so typing stays fluent.
         const bool lossy = name.contains(QChar::ReplacementCharacter);
         const NativeName native = lossy ? encodeNativeName(name) : NativeName();
         planned.unchanged = lossy ? native == entries[i].nativeName : name == entries[i].text;
         const SkipReason own = newNameProblem(name, nativeLength(name), target.nameMax, rename && planned.unchanged);
-        if (own == SkipReason::NameNotAllowed)
+        if (own == SkipReason::NameNotAllowed || own == SkipReason::NameEmpty)
             planned.problem = own;
         else if (target.error != 0)
             planned.problem = SkipReason::SourceGone;
@@ -203,9 +266,9 @@ std::vector<PlannedEntry> previewRun(const std::vector<BatchEntry> &entries, con
             planned.problem = SkipReason::MobixUnusable;
         else if (own != SkipReason::None)
             planned.problem = own;
-        else if (const qint64 first = givenTo.find(name); first >= 0) {
+        else if (const qint64 clash = earlierHolder(i, name); clash >= 0) {
             planned.problem = SkipReason::NameTaken;
-            planned.clashWith = size_t(first);
+            planned.clashWith = size_t(clash);
         } else if (!intoMobix && (lossy ? found.contains(native) : target.shownNames.contains(name))
                    && !freedBefore(lossy ? native : encodeNativeName(name), i))
             planned.problem = SkipReason::NameTaken;
@@ -214,9 +277,8 @@ std::vector<PlannedEntry> previewRun(const std::vector<BatchEntry> &entries, con
             // no name can be given.
             planned.problem = intoMobix && target.mobixError == ENOENT ? SkipReason::MobixUnusable
                                                                        : SkipReason::NoPermission;
-        if (planned.problem != SkipReason::None)
-            continue;
-        givenTo.insert(i);
+        if (planned.problem == SkipReason::None && rename)
+            givenTo.insert(i);
     }
     return plan;
 }
@@ -248,6 +310,8 @@ QString skipReasonText(SkipReason reason, int error)
         return QStringLiteral("Lauf angehalten: Protokoll nicht schreibbar");
     case SkipReason::NotOnDevice:
         return QStringLiteral("Schreiben auf das Gerät fehlgeschlagen");
+    case SkipReason::NameEmpty:
+        return QStringLiteral("Name leer");
     case SkipReason::OtherError:
         break;
     }

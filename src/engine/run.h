@@ -28,6 +28,7 @@ enum class SkipReason {
     OtherError,     // see EntryResult::error
     NotRecorded,    // the journal could not record the step, so the run stopped before it
     NotOnDevice,    // the copies could not be written out to the device at the end
+    NameEmpty,      // nothing is left before the extension: the new name would be a hidden file
 };
 
 enum class Outcome { Renamed, Copied, Skipped };
@@ -119,8 +120,12 @@ RunReport runBatch(const std::vector<BatchEntry> &entries, const RenameOptions &
                    const QString &folderPath, RunObserver *observer);
 
 // The new names the run would give, one per entry ("" for an entry that is not ticked), with
-// the run's own rules and numbering from 1 for the ticked entries in list order.
-std::vector<QString> planNames(const std::vector<BatchEntry> &entries, const RenameOptions &options);
+// the run's own rules and numbering from 1 for the ticked entries in list order. Copying, a
+// name that an earlier ticked entry gets is made distinct (distinctFileName), so that no copy
+// is lost; wantedFirst, when given, then holds per entry the earlier entry that keeps the name
+// (size_t(-1) for the others).
+std::vector<QString> planNames(const std::vector<BatchEntry> &entries, const RenameOptions &options,
+                               std::vector<size_t> *wantedFirst = nullptr);
 
 // What a run would do with one entry, worked out without changing anything: the preview, the
 // list's marks and the command line's dry run use it, and it follows the run's own rules.
@@ -129,6 +134,7 @@ struct PlannedEntry {
     SkipReason problem = SkipReason::None; // why the run would skip it
     size_t clashWith = size_t(-1);         // for a name another ticked entry gets first: its index
     bool unchanged = false;                // the new name is the old one
+    size_t doubledWith = size_t(-1);       // copying: the entry that keeps the name this one was made distinct from
 };
 
 // The names in a run's target folder (the listed folder, or its "MOBIX"), as a preview checks

@@ -129,7 +129,6 @@ private:
     bool m_cancelled = false;
     bool m_notRecorded = false; // the journal could not record a step: the run stops there
     bool m_anyCopies = false;
-    qint32 NextNumber = 1; // the running number of numbered names, from 1 in every run
 };
 
 RunReport Run::go(const std::vector<BatchEntry> &entries, const QString &folderPath)
@@ -151,14 +150,16 @@ RunReport Run::go(const std::vector<BatchEntry> &entries, const QString &folderP
     }
     report.folderUnusable = folderError != 0;
 
+    // The names of all entries first: a name made distinct depends on the names before it.
+    std::vector<QString> names = planNames(entries, m_options);
     const size_t count = entries.size();
     for (size_t i = 0; i < count; ++i) {
         const BatchEntry &entry = entries[i];
         if (entry.selected) {
             EntryResult result;
             result.index = i;
-            // The name is computed first, so a skipped entry still uses up its number.
-            result.newName = newFileName(entry, m_options, NextNumber);
+            // Every ticked entry has its name, so a skipped entry still uses up its number.
+            result.newName = std::move(names[i]);
             if (m_notRecorded)
                 skip(result, SkipReason::NotRecorded);
             else if (cancelled())
@@ -243,7 +244,7 @@ void Run::handle(size_t index, const BatchEntry &entry, EntryResult &result)
     // "MOBIX" is opened (and made) only for a name that may go into it, and its file system's
     // limit is the one the name must keep.
     Folder *into = &m_folder;
-    if (!m_options.Overwrite && m_options.Subdirectory && isPlainFileName(result.newName)
+    if (!m_options.Overwrite && m_options.Subdirectory && newNameProblem(result.newName, 0, 1, false) == SkipReason::None
         && !(into = copyTarget(result)))
         return;
     const SkipReason problem = newNameProblem(result.newName, qint64(target.size()), m_nameMax,

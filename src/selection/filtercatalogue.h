@@ -4,8 +4,9 @@
 #include <QStringList>
 
 // The entries of the drop-down list `Extension`, in their fixed order: four category headers
-// with their patterns, a separator line and "*.*". The texts are compared whole by
-// matchesFilter, so every hyphen counts.
+// with their patterns, a separator line and "*.*", then three headers for today's formats, each
+// with the patterns of its new formats. The texts are compared whole by matchesFilter, so every
+// hyphen counts.
 const QStringList &extensionCatalogue();
 
 // Whether a file with this extension (without the dot, any case) is listed under the filter

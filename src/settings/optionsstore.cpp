@@ -17,6 +17,7 @@ const char *const KeyOverwrite = "Overwrite.Value";
 const char *const KeySubdirectory = "Subdirectory.Value";
 const char *const KeySubdirectoryEnabled = "Subdirectory.Enabled";
 const char *const KeySpecial = "Special.Value";
+const char *const KeyTransliterate = "Transliterate.Value";
 
 // The stored text of a key, or nothing when the key is missing. A hand-edited value with
 // unquoted commas comes back from the INI reader as a list; it is joined again.
@@ -93,6 +94,7 @@ RenameOptions runOptions(const StoredOptions &stored)
     options.SpecialListe = stored.specialListe;
     options.Subdirectory = stored.subdirectory == 1;
     options.Overwrite = stored.overwrite == 1;
+    options.Transliterate = stored.transliterate == 1;
     return options;
 }
 
@@ -119,6 +121,7 @@ StoredOptions readOptions(QSettings &settings)
     options.subdirectoryEnabled =
         readBool(settings, KeySubdirectoryEnabled, defaults.subdirectoryEnabled);
     options.special = readInteger(settings, KeySpecial, defaults.special, 0, 2);
+    options.transliterate = readInteger(settings, KeyTransliterate, defaults.transliterate, 0, 1);
     settings.endGroup();
     return options;
 }
@@ -136,6 +139,7 @@ bool writeOptions(QSettings &settings, const StoredOptions &options)
     settings.setValue(QString::fromLatin1(KeySubdirectory), QString::number(options.subdirectory));
     settings.setValue(QString::fromLatin1(KeySubdirectoryEnabled), boolText(options.subdirectoryEnabled));
     settings.setValue(QString::fromLatin1(KeySpecial), QString::number(options.special));
+    settings.setValue(QString::fromLatin1(KeyTransliterate), QString::number(options.transliterate));
     settings.endGroup();
     // QSettings writes through a lock file and an atomic rename; status() tells whether that
     // worked, which isWritable() cannot promise for a folder that refuses the file.

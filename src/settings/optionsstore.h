@@ -8,7 +8,7 @@
 
 class QSettings;
 
-// The ten options that survive a restart, in the form the main window's controls take them.
+// The eleven options that survive a restart, in the form the main window's controls take them.
 // A default-made StoredOptions holds the first-run defaults of the window and the command line.
 struct StoredOptions {
     int extensionIndex = 6;            // "-----Sounddateien-----"
@@ -21,18 +21,19 @@ struct StoredOptions {
     int subdirectory = 1;
     bool subdirectoryEnabled = true;
     int special = 1;
+    int transliterate = 0;             // the allowed-characters dialog's "Umlaute und Akzente umschreiben"
 };
 
 // The settings group the options live in.
 inline constexpr const char *OptionsGroup = "Optionen";
-inline constexpr int ExtensionEntryCount = 25;
+inline constexpr int ExtensionEntryCount = 45;
 
 // Reads the options. A missing key, or a stored value that cannot be converted or that its
 // control cannot take, gives that option's default; a length that is a number or empty is
 // passed on as stored, so that the window's length check can answer it.
 StoredOptions readOptions(QSettings &settings);
 
-// Writes all ten options in their fixed order and flushes them; false when the store could
+// Writes all eleven options in their fixed order and flushes them; false when the store could
 // not be written (the program closes normally all the same).
 bool writeOptions(QSettings &settings, const StoredOptions &options);
 
