@@ -192,11 +192,12 @@ void MainControls::nameForScreenReaders()
     progress->setAccessibleName(QStringLiteral("Fortschritt"));
 }
 
-StoredOptions MainControls::options(const QString &allowedCharacters) const
+StoredOptions MainControls::options(const QString &allowedCharacters, int transliterate) const
 {
     StoredOptions options;
     options.extensionIndex = extension->currentIndex();
     options.specialListe = allowedCharacters;
+    options.transliterate = transliterate;
     options.cutAfterLength = cutAfterLength->isChecked();
     options.rename = rename->isChecked();
     options.maxFileLength = maxFileLength->text();

@@ -26,8 +26,9 @@ class MainControls : public QObject
 public:
     explicit MainControls(QWidget *window);
 
-    // The ten options as the controls hold them; allowedCharacters is kept by the window.
-    StoredOptions options(const QString &allowedCharacters) const;
+    // The options as the controls hold them, with the two the allowed-characters dialog sets,
+    // which the window keeps.
+    StoredOptions options(const QString &allowedCharacters, int transliterate) const;
     void showOptions(const StoredOptions &options);
     // Everything but "Programm beenden", which asks to stop a run. The subfolder option keeps
     // its own greyed state, which is stored with the options.

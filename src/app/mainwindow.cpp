@@ -81,9 +81,7 @@ void Main::connectEvents()
     connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, this, &Main::openClick);
     connect(new QShortcut(QKeySequence(Qt::Key_F5), this), &QShortcut::activated, this, &Main::extensionClick);
     // Escape during a run asks whether to stop it; at other times it does nothing here.
-    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    escape->setContext(Qt::WindowShortcut);
-    connect(escape, &QShortcut::activated, this, [this] {
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, [this] {
         if (m_runner->isBusy())
             askToStopRun();
     });
@@ -115,7 +113,7 @@ void Main::load()
 void Main::unload()
 {
     m_state = State::Closed;
-    writeOptions(m_settings, storedOptions());
+    writeOptions(m_settings, m_controls->options(m_specialListe, m_transliterate));
     // An open allowed-characters dialog and the preview go with the program without writing back.
     m_specialSelect.reset();
     m_preview->setPaused(true);
@@ -191,16 +189,14 @@ void Main::openFolder(const QString &path)
 {
     if (m_state != State::Idle)
         return;
+    // A file lists its folder; anything else empties the list and says why.
     const QFileInfo info(path);
-    if (info.isDir() || info.isFile()) {
-        m_folderPath = info.isDir() ? info.absoluteFilePath() : info.absolutePath();
-        startListing(false);
-        return;
-    }
-    m_folderPath.clear();
+    const bool exists = info.isDir() || info.isFile();
+    m_folderPath = info.isDir() ? info.absoluteFilePath() : exists ? info.absolutePath() : QString();
     startListing(false);
-    toolkit::messageBox(QStringLiteral("„%1“ ist kein Ordner.").arg(QDir::toNativeSeparators(path)),
-                    toolkit::StyleCritical, QStringLiteral("Achtung"), this);
+    if (!exists)
+        toolkit::messageBox(QStringLiteral("„%1“ ist kein Ordner.").arg(QDir::toNativeSeparators(path)),
+                            toolkit::StyleCritical, QStringLiteral("Achtung"), this);
 }
 
 void Main::startListing(bool askForFolder)
@@ -361,16 +357,9 @@ void Main::dropEvent(QDropEvent *event)
     openFolder(path);
 }
 
-StoredOptions Main::storedOptions() const
-{
-    StoredOptions options = m_controls->options(m_specialListe);
-    options.transliterate = m_transliterate;
-    return options;
-}
-
 RenameOptions Main::renameOptions() const
 {
-    return runOptions(storedOptions());
+    return runOptions(m_controls->options(m_specialListe, m_transliterate));
 }
 
 std::optional<RenameOptions> Main::previewOptions() const

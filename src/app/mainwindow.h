@@ -100,7 +100,6 @@ private:
     void showRunResult(const std::vector<BatchEntry> &entries, const RunReport &report);
     void showUndoResult(const UndoReport &report);
 
-    StoredOptions storedOptions() const;
     RenameOptions renameOptions() const;
     std::optional<RenameOptions> previewOptions() const;
     std::vector<BatchEntry> batchEntries() const;
