@@ -87,7 +87,7 @@ bool readFolderFiles(const QString &folder, std::vector<FolderFile> &files)
     while (it.hasNext()) {
         it.next();
         if (it.fileInfo().isFile() && !isTemporaryName(it.fileName()))
-            files.push_back({it.fileName(), it.fileName()});
+            files.push_back({it.fileName(), it.fileName(), {}});
     }
     return true;
 }
@@ -116,7 +116,7 @@ bool readFolderFiles(const QString &folder, std::vector<FolderFile> &files)
         // A copy under construction, or left behind by a run that was killed, is never listed.
         if (isTemporaryName(name))
             continue;
-        files.push_back({std::move(native), std::move(name)});
+        files.push_back({std::move(native), std::move(name), {}});
     }
     closedir(dir);
     if (!ok)
