@@ -1,7 +1,8 @@
 // The list's name order. Asking the collator costs about a microsecond a name, as much as
 // reading the folder; most names are printable ASCII, where the collator's order is simple
 // enough to follow without it: one weight per character, learnt from the collator itself, and
-// digit runs compared by their value. Every other name goes to the collator.
+// digit runs compared by their value, put into byte keys built once in one buffer. Every other
+// name goes to the collator.
 #include "selection/nameorder.h"
 
 #include <QCollator>
@@ -9,6 +10,9 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <string>
 #include <mutex>
 #include <numeric>
 
@@ -56,42 +60,51 @@ bool isPlain(const QString &name, const PlainOrder &order)
     return true;
 }
 
-// Compares two plain names as the collator does: character weights, and digit runs by value
-// with their leading zeros left out ("01" equals "1"; "0" and "00" are both zero).
-int comparePlain(const QString &a, const QString &b, const PlainOrder &order)
+// A plain name's key: bytes that compare with memcmp as the collator compares the names. Each
+// character is its weight; a digit run is the digits' weight, the count of its digits without
+// leading zeros ("01" equals "1"; "0" and "00" are both zero), and those digits, so a longer
+// number sorts after a shorter one and numbers of one length by their digits.
+void appendPlainKey(const QString &name, const PlainOrder &order, std::string &keys)
 {
-    const char16_t *p = reinterpret_cast<const char16_t *>(a.utf16()), *const pEnd = p + a.size();
-    const char16_t *q = reinterpret_cast<const char16_t *>(b.utf16()), *const qEnd = q + b.size();
-    while (p < pEnd && q < qEnd) {
-        if (isDigit(*p) && isDigit(*q)) {
-            const char16_t *p0 = p, *q0 = q;
-            while (p < pEnd && isDigit(*p))
-                ++p;
-            while (q < qEnd && isDigit(*q))
-                ++q;
-            while (p - p0 > 1 && *p0 == u'0')
-                ++p0;
-            while (q - q0 > 1 && *q0 == u'0')
-                ++q0;
-            if (p - p0 != q - q0)
-                return p - p0 < q - q0 ? -1 : 1;
-            for (; p0 < p; ++p0, ++q0) {
-                if (*p0 != *q0)
-                    return *p0 < *q0 ? -1 : 1;
-            }
+    const QChar *c = name.constData(), *const end = c + name.size();
+    while (c < end) {
+        if (!isDigit(c->unicode())) {
+            keys += char(order.weight[(c++)->unicode()]);
             continue;
         }
-        // A number sorts with the digits, which no other character's weight falls between.
-        const int wp = order.weight[*p], wq = order.weight[*q];
-        if (wp != wq)
-            return wp < wq ? -1 : 1;
-        ++p;
-        ++q;
+        const QChar *first = c;
+        while (c < end && isDigit(c->unicode()))
+            ++c;
+        while (c - first > 1 && first->unicode() == u'0')
+            ++first;
+        keys += char(order.weight[u'0']);
+        keys += char(c - first);
+        for (; first < c; ++first)
+            keys += char(first->unicode());
     }
-    return int(p < pEnd) - int(q < qEnd);
 }
 
-// Names that hold what comparePlain relies on: every kind of character, case, leading zeros,
+// Keys of many names in one buffer: where each starts and how long it is.
+struct PlainKeys {
+    std::string bytes;
+    std::vector<std::pair<quint32, quint32>> spans;
+
+    void add(const QString &name, const PlainOrder &order)
+    {
+        const size_t start = bytes.size();
+        appendPlainKey(name, order, bytes);
+        spans.emplace_back(quint32(start), quint32(bytes.size() - start));
+    }
+    int compare(size_t a, size_t b) const
+    {
+        const auto [startA, lengthA] = spans[a];
+        const auto [startB, lengthB] = spans[b];
+        const int result = std::memcmp(bytes.data() + startA, bytes.data() + startB, std::min(lengthA, lengthB));
+        return result != 0 ? result : int(lengthA > lengthB) - int(lengthA < lengthB);
+    }
+};
+
+// Names that hold what the keys rely on: every kind of character, case, leading zeros,
 // numbers of different lengths, prefixes, and the hyphen and apostrophe that some collators
 // skip.
 const char *const plainSamples[] = {
@@ -138,13 +151,16 @@ PlainOrder learnPlainOrder(const QCollator &collator)
         order.weight[c] = order.weight[u'0'];
     // The rules above must give the collator's own answer on every pair of samples; where they
     // do not (another collation library, another version), the collator orders every name.
-    for (const char *a : plainSamples) {
-        for (const char *b : plainSamples) {
-            const QString first = QString::fromLatin1(a), second = QString::fromLatin1(b);
-            if (!isPlain(first, order) || !isPlain(second, order))
-                return PlainOrder();
-            const int expected = collator.compare(first, second);
-            const int got = comparePlain(first, second, order);
+    PlainKeys keys;
+    for (const char *sample : plainSamples) {
+        if (!isPlain(QString::fromLatin1(sample), order))
+            return PlainOrder();
+        keys.add(QString::fromLatin1(sample), order);
+    }
+    for (size_t a = 0; a < std::size(plainSamples); ++a) {
+        for (size_t b = 0; b < std::size(plainSamples); ++b) {
+            const int expected = collator.compare(QString::fromLatin1(plainSamples[a]), QString::fromLatin1(plainSamples[b]));
+            const int got = keys.compare(a, b);
             if ((expected < 0) != (got < 0) || (expected > 0) != (got > 0))
                 return PlainOrder();
         }
@@ -210,10 +226,20 @@ void sortByName(std::vector<FolderFile> &files)
         std::iota(order.begin(), order.end(), size_t(0));
         sortByKeys(files, collator, order);
     } else {
-        std::sort(simple.begin(), simple.end(), [&](size_t a, size_t b) {
-            const int result = comparePlain(files[a].name, files[b].name, plain);
-            return result != 0 ? result < 0 : files[a].nativeName < files[b].nativeName;
+        // The keys are built once, into one buffer, and indexed by the place in simple.
+        PlainKeys keys;
+        keys.spans.reserve(simple.size());
+        for (size_t index : simple)
+            keys.add(files[index].name, plain);
+        std::vector<quint32> byKey(simple.size());
+        std::iota(byKey.begin(), byKey.end(), quint32(0));
+        std::sort(byKey.begin(), byKey.end(), [&](quint32 a, quint32 b) {
+            const int result = keys.compare(a, b);
+            return result != 0 ? result < 0 : files[simple[a]].nativeName < files[simple[b]].nativeName;
         });
+        std::vector<size_t> sortedSimple(simple.size());
+        std::transform(byKey.begin(), byKey.end(), sortedSimple.begin(), [&](quint32 at) { return simple[at]; });
+        simple = std::move(sortedSimple);
         sortByKeys(files, collator, other);
         const auto before = [&](size_t a, size_t b) {
             const int result = collator.compare(files[a].name, files[b].name);
