@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/filescopy.h"
+#include "engine/keptlisting.h"
 #include "engine/nameindex.h"
 #include "engine/namerules.h"
 
@@ -211,11 +212,14 @@ void Run::readFolder(const std::vector<BatchEntry> &entries)
         if (entries[i].selected)
             ticked.insert(i);
     }
-    listNamesButTemporaries(m_folder, [&](const ListedName &listed) {
+    const auto take = [&](const ListedName &listed) {
         const qint64 index = ticked.find(listed.name);
         if (index >= 0)
             m_listed[size_t(index)] = {listed.type, listed.inode};
-    });
+    };
+    // The listing the entries came from serves while the folder's entries have not changed since.
+    if (!takeKeptListing(m_folder, take))
+        listNamesButTemporaries(m_folder, take);
 }
 
 // The file's type (links followed) and identity, for the regular-file check and the journal.
