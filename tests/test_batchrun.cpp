@@ -121,6 +121,7 @@ private slots:
         setJournalRoomForTest(-1);
         setFlushErrorForTest(0);
         setFlushHookForTest({});
+        setIdentityUnstableForTest(false);
     }
     void run_data();
     void run();
@@ -631,6 +632,7 @@ void TestBatchRun::run_data()
     row("rename by reservation never replaces", taken, "xxxxx", options(InPlace, 2), "nolink", stays, "rttrg");
     // The listing the entries came from serves the run only while the folder is unchanged: here
     // the folder was a file when it was listed.
+    row("rename on a card never replaces", taken, "xxxxx", options(InPlace, 2), "nolink card", stays, "rttrg");
     row("rename after a listing never replaces", taken, "xxxxx", options(InPlace, 2), "listed", stays, "rttrg");
     row("rename after a listing", "a.mp3,x.mp3,b.wav", "x.x", options(InPlace, 30, "%#"), "listed",
         "1.mp3=a.mp3,2.wav=b.wav,x.mp3", "rr");
@@ -708,6 +710,7 @@ void TestBatchRun::run()
                            : seams.contains("link") ? PublishLimit::NoNoReplaceRename
                                                     : PublishLimit::None);
     setUnnamedTempsForTest(!seams.contains("named"));
+    setIdentityUnstableForTest(seams.contains("card"));
     if (seams.contains("late"))
         setBeforePublishForTest([&](const NativeName &target) { writeOrigin(target, "late"); });
     if (seams.contains("vanish"))

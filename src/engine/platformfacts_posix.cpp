@@ -141,7 +141,8 @@ quint64 fileFingerprint(FileHandle file, qint64 size)
     // name, size and time is told apart without reading all of it.
     constexpr qint64 edge = 4096;
     char buffer[2 * edge];
-    qint64 got = ::pread(int(file), buffer, size_t(std::min(size, edge)), 0);
+    // An empty file has no bytes to read: its fingerprint is that of its size alone.
+    qint64 got = size > 0 ? ::pread(int(file), buffer, size_t(std::min(size, edge)), 0) : 0;
     if (got < 0)
         return 0;
     if (size > edge) {

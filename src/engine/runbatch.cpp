@@ -127,6 +127,7 @@ private:
     std::vector<Listed> m_listed; // by entry index
     quint64 m_folderDevice = 0;
     enum class Trust { Unchecked, Yes, No } m_listingTrusted = Trust::Unchecked;
+    Trust m_typesTrusted = Trust::Unchecked; // the listing's types, where its numbers are not trusted
     bool m_cancelled = false;
     bool m_notRecorded = false; // the journal could not record a step: the run stops there
     bool m_anyCopies = false;
@@ -233,11 +234,23 @@ int Run::regularFileFacts(size_t index, const NativeName &name, FileFacts *facts
         facts->identity = {m_folderDevice, listed.inode};
         return 0;
     }
+    // Where identities do not last (FUSE, FAT) the listing's numbers are not the files' own, but
+    // its types are; a run without a journal needs nothing else of the file, so the look at it
+    // goes once the first file agrees, and the rename is the reservation's create, close and
+    // rename alone.
+    const bool typeOnly = listed.type == FileType::Regular && !m_folder.identityStable && !m_observer;
+    if (typeOnly && m_typesTrusted == Trust::Yes) {
+        *facts = FileFacts();
+        facts->type = FileType::Regular;
+        return 0;
+    }
     const int error = statAt(m_folder, name, true, facts);
     if (fromListing && m_listingTrusted == Trust::Unchecked && error == 0) {
         const FileIdentity seen{m_folderDevice, listed.inode};
         m_listingTrusted = facts->type == FileType::Regular && facts->identity == seen ? Trust::Yes : Trust::No;
     }
+    if (typeOnly && m_typesTrusted == Trust::Unchecked && error == 0)
+        m_typesTrusted = facts->type == FileType::Regular ? Trust::Yes : Trust::No;
     return error;
 }
 
