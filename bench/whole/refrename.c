@@ -3,6 +3,7 @@
    it. Usage: refrename FOLDER */
 #define _GNU_SOURCE
 #include <dirent.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -38,7 +39,9 @@ int main(int argc, char **argv)
     for (size_t i = 0; i < count; ++i) {
         const char *dot = strrchr(names[i], '.');
         snprintf(target, sizeof target, "x %zu%s", i + 1, dot ? dot : "");
-        if (renameat2(fd, names[i], fd, target, RENAME_NOREPLACE) != 0)
+        /* Where the file system lacks the no-replace flag (FUSE), a plain rename. */
+        if (renameat2(fd, names[i], fd, target, RENAME_NOREPLACE) != 0
+            && (errno != EINVAL || renameat(fd, names[i], fd, target) != 0))
             failed = 1;
     }
     closedir(dir);
