@@ -74,7 +74,9 @@ QString FillFileList(FileListData &lists, const QString &filterText, bool askFor
     // Filtering first keeps the sort to the files that will be shown; each extension is cut
     // once and kept for the list.
     const auto unmatched = std::remove_if(files.begin(), files.end(), [&filterText](FolderFile &file) {
-        file.extension = GetFileExtension(file.name);
+        // A listed name holds no separator, so its last dot starts the extension.
+        const qsizetype dot = file.name.lastIndexOf(QLatin1Char('.'));
+        file.extension = dot < 0 ? QString() : file.name.mid(dot + 1);
         return !matchesFilter(filterText, file.extension);
     });
     files.erase(unmatched, files.end());

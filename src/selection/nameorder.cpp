@@ -66,10 +66,14 @@ bool isPlain(const QString &name, const PlainOrder &order)
 // number sorts after a shorter one and numbers of one length by their digits.
 void appendPlainKey(const QString &name, const PlainOrder &order, std::string &keys)
 {
+    // At most three bytes a character (a one-digit number), written in place.
+    const size_t start = keys.size();
+    keys.resize(start + 3 * size_t(name.size()));
+    char *to = keys.data() + start;
     const QChar *c = name.constData(), *const end = c + name.size();
     while (c < end) {
         if (!isDigit(c->unicode())) {
-            keys += char(order.weight[(c++)->unicode()]);
+            *to++ = char(order.weight[(c++)->unicode()]);
             continue;
         }
         const QChar *first = c;
@@ -77,11 +81,12 @@ void appendPlainKey(const QString &name, const PlainOrder &order, std::string &k
             ++c;
         while (c - first > 1 && first->unicode() == u'0')
             ++first;
-        keys += char(order.weight[u'0']);
-        keys += char(c - first);
+        *to++ = char(order.weight[u'0']);
+        *to++ = char(c - first);
         for (; first < c; ++first)
-            keys += char(first->unicode());
+            *to++ = char(first->unicode());
     }
+    keys.resize(size_t(to - keys.data()));
 }
 
 // Keys of many names in one buffer: where each starts and how long it is.
