@@ -107,9 +107,13 @@ int folderStamp(const Folder &folder, FolderStamp *stamp, bool *settled)
     stamp->changeTime[0] = st.st_ctim.tv_sec;
     stamp->changeTime[1] = st.st_ctim.tv_nsec;
     // A change after now is stamped no earlier than now less one tick of the coarse clock; two
-    // ticks (at least 10 ms) keep this clear of it.
+    // ticks (at least 10 ms) keep this clear of it. A file system that keeps whole seconds only
+    // (ext4 with small inodes) stamps every change within a second alike: there the last change
+    // must lie two seconds back.
     const auto nanoseconds = [](qint64 seconds, qint64 nanos) { return seconds * 1000000000 + nanos; };
-    const qint64 margin = std::max<qint64>(2 * nanoseconds(grain.tv_sec, grain.tv_nsec), 10000000);
+    const bool wholeSeconds = stamp->modifyTime[1] == 0 && stamp->changeTime[1] == 0;
+    const qint64 margin = wholeSeconds ? qint64(2000000000)
+                                       : std::max<qint64>(2 * nanoseconds(grain.tv_sec, grain.tv_nsec), 10000000);
     const qint64 latest = std::max(nanoseconds(stamp->modifyTime[0], stamp->modifyTime[1]),
                                    nanoseconds(stamp->changeTime[0], stamp->changeTime[1]));
     *settled = latest + margin < nanoseconds(now.tv_sec, now.tv_nsec);

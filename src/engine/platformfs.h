@@ -79,7 +79,7 @@ struct FolderStamp {
 };
 // The folder's stamp where it has localStamps (else ENOTSUP). settled: its last change lies far
 // enough back that any later change, however soon, gets a later stamp (the file system takes
-// its times from a clock that may lag by one of its ticks).
+// its times from a clock that may lag by one of its ticks, and may keep whole seconds only).
 int folderStamp(const Folder &folder, FolderStamp *stamp, bool *settled);
 
 // What name in folder is; followLinks false describes a link itself.
