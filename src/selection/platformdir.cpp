@@ -9,6 +9,8 @@
 #else
 #include "engine/keptlisting.h"
 
+#include <algorithm>
+
 #include <QFile>
 #endif
 
@@ -39,6 +41,27 @@ constexpr QLatin1Char nativeSeparator('/');
 bool isSeparator(QChar c)
 {
     return c == QLatin1Char('/');
+}
+
+// The name as the user sees it; plain ASCII, the most common case, is widened without the
+// UTF-8 decoder.
+QString decodedName(const NativeName &name)
+{
+    for (const char c : name) {
+        if (uchar(c) >= 0x80)
+            return QFile::decodeName(name);
+    }
+    return QString::fromLatin1(name);
+}
+
+// Room for the folder's entries, guessed from its size (tmpfs counts 20 bytes an entry, ext4
+// the blocks its entries fill), so the list is not moved again and again while it grows.
+size_t expectedEntries(const Folder &folder)
+{
+    FileFacts facts;
+    if (fileFacts(folder.handle, &facts) != 0 || facts.size <= 0)
+        return 0;
+    return size_t(std::min<qint64>(facts.size / 24, qint64(1) << 20));
 }
 
 // A regular file once links are followed; asks the file system only when the entry itself
@@ -95,10 +118,11 @@ bool readFolderFiles(const QString &folder, std::vector<FolderFile> &files)
     // What the listing sees is kept for a run that follows, which then reads the folder no
     // second time while it has not changed.
     ListingKeeper keeper(opened);
+    files.reserve(expectedEntries(opened));
     const int error = listNames(opened, [&](const ListedName &listed) {
         if (!isRegularFile(opened, listed))
             return;
-        QString name = QFile::decodeName(listed.name);
+        QString name = decodedName(listed.name);
         // A copy under construction, or left behind by a run that was killed, is never listed.
         if (isTemporaryName(name))
             return;
