@@ -27,6 +27,12 @@ ListingKeeper::ListingKeeper(const Folder &folder)
 
 ListingKeeper::~ListingKeeper() = default;
 
+void ListingKeeper::reserve(size_t files)
+{
+    if (m_files)
+        m_files->files.reserve(files);
+}
+
 void ListingKeeper::add(const NativeName &name, quint64 inode)
 {
     if (m_files && inode != 0)
@@ -35,9 +41,6 @@ void ListingKeeper::add(const NativeName &name, quint64 inode)
 
 void ListingKeeper::keep()
 {
-    // Kept possibly for long (a window waits for the user), so without the room to grow.
-    if (m_files)
-        m_files->files.shrink_to_fit();
     // Whatever was kept before goes, also when this listing keeps nothing: it is older.
     std::unique_ptr<KeptFiles> old;
     const std::lock_guard<std::mutex> lock(keptMutex);

@@ -20,6 +20,7 @@ public:
     // change (a file system whose stamps do not come from this machine, a change too recent).
     explicit ListingKeeper(const Folder &folder);
     ~ListingKeeper();
+    void reserve(size_t files);
     void add(const NativeName &name, quint64 inode);
     // The listing read the folder to its end: kept for the next run there, replacing any other.
     void keep();

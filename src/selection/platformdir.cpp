@@ -55,13 +55,14 @@ QString decodedName(const NativeName &name)
 }
 
 // Room for the folder's entries, guessed from its size (tmpfs counts 20 bytes an entry, ext4
-// the blocks its entries fill), so the list is not moved again and again while it grows.
+// the blocks its entries fill, more), so the list is not moved again and again while it grows;
+// room never used is never touched.
 size_t expectedEntries(const Folder &folder)
 {
     FileFacts facts;
     if (fileFacts(folder.handle, &facts) != 0 || facts.size <= 0)
         return 0;
-    return size_t(std::min<qint64>(facts.size / 24, qint64(1) << 20));
+    return size_t(std::min<qint64>(facts.size / 20, qint64(1) << 20));
 }
 
 // A regular file once links are followed; asks the file system only when the entry itself
@@ -118,7 +119,9 @@ bool readFolderFiles(const QString &folder, std::vector<FolderFile> &files)
     // What the listing sees is kept for a run that follows, which then reads the folder no
     // second time while it has not changed.
     ListingKeeper keeper(opened);
-    files.reserve(expectedEntries(opened));
+    const size_t expected = expectedEntries(opened);
+    files.reserve(expected);
+    keeper.reserve(expected);
     const int error = listNames(opened, [&](const ListedName &listed) {
         if (!isRegularFile(opened, listed))
             return;
