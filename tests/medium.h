@@ -49,7 +49,9 @@ struct Medium {
             why = "cannot make the image";
         else if (kind == "tmpfs")
             why = runTool("mount", {"-t", "tmpfs", "-o", "size=32m", "tmpfs", point});
-        else if (kind == "ext4" && (why = runTool("mkfs.ext4", {"-q", "-F", image})).isEmpty())
+        // "ext4 seconds": inodes too small for more than whole seconds in their times.
+        else if (kind.startsWith("ext4")
+                 && (why = runTool("mkfs.ext4", QStringList{"-q", "-F"} + (kind == "ext4" ? QStringList() : QStringList{"-I", "128"}) + QStringList{image})).isEmpty())
             why = runTool("mount", {"-o", "loop", image, point});
         else if (kind == "fat" && (why = runTool("mkfs.vfat", {image})).isEmpty())
             why = mountAgain();

@@ -12,6 +12,7 @@
 
 #include "engine/namerules.h"
 #include "runtable.h"
+#include "selection/filelist.h"
 
 namespace {
 
@@ -120,6 +121,7 @@ private slots:
         setJournalRoomForTest(-1);
         setFlushErrorForTest(0);
         setFlushHookForTest({});
+        setIdentityUnstableForTest(false);
     }
     void run_data();
     void run();
@@ -657,6 +659,13 @@ void TestBatchRun::run_data()
     row("rename never replaces", taken, "xxxxx", options(InPlace, 2), "", stays, "rttrg");
     row("rename by link never replaces", taken, "xxxxx", options(InPlace, 2), "link", stays, "rttrg");
     row("rename by reservation never replaces", taken, "xxxxx", options(InPlace, 2), "nolink", stays, "rttrg");
+    // The listing the entries came from serves the run only while the folder is unchanged: here
+    // the folder was a file when it was listed.
+    row("rename on a card never replaces", taken + ",|pipe 1.mp3", "xxxxxx", options(InPlace, 2), "nolink card",
+        stays + ",pipe 1.mp3|", "rttrgg");
+    row("rename after a listing never replaces", taken, "xxxxx", options(InPlace, 2), "listed", stays, "rttrg");
+    row("rename after a listing", "a.mp3,x.mp3,b.wav", "x.x", options(InPlace, 30, "%#"), "listed",
+        "1.mp3=a.mp3,2.wav=b.wav,x.mp3", "rr");
     // A copy beside the originals never replaces one, not even one that appears during the copy.
     row("beside onto a ticked file", "a - x.mp3,a.mp3", "xx", options(Beside, 1), "", "2.mp3=a.mp3,a - x.mp3,a.mp3", "tc");
     row("beside onto a late file", s, "x", options(Beside, 8), "late", s + ",Schubert.mp3=late", "t");
@@ -750,6 +759,7 @@ void TestBatchRun::run()
                            : seams.contains("link") ? PublishLimit::NoNoReplaceRename
                                                     : PublishLimit::None);
     setUnnamedTempsForTest(!seams.contains("named"));
+    setIdentityUnstableForTest(seams.contains("card"));
     if (seams.contains("late"))
         setBeforePublishForTest([&](const NativeName &target) { writeOrigin(target, "late"); });
     if (seams.contains("vanish"))
@@ -776,6 +786,17 @@ void TestBatchRun::run()
     const std::vector<PlannedEntry> plan = previewRun(folder.entries, options, folder.path());
     if (seams.contains("gone"))
         QVERIFY(folder.dir.remove());
+    if (seams.contains("listed")) {
+        // Listed when the folders in the list were files and the folder had settled.
+        const QStringList folders = names.filter(QRegularExpression("^/"));
+        for (const QString &name : folders)
+            QVERIFY(QDir(folder.path() + name.mid(1)).removeRecursively() && writeOrigin(QFile::encodeName(folder.path() + name.mid(1)), "file"));
+        QThread::msleep(50);
+        FileListData lists;
+        QVERIFY(!FillFileList(lists, "*.*", false, folder.path(), {}).isEmpty());
+        for (const QString &name : folders)
+            QVERIFY(QFile::remove(folder.path() + name.mid(1)) && QDir().mkpath(folder.path() + name.mid(1)));
+    }
     // The run works on a thread of its own, as the window runs it.
     RunReport report;
     std::unique_ptr<QThread> worker(QThread::create([&] { report = runBatch(folder.entries, options, folder.path(), nullptr); }));

@@ -10,9 +10,11 @@
 #include <fstream>
 
 #include <QApplication>
+#include <QCollator>
 #include <QDir>
 #include <QFileDialog>
 #include <QFontMetrics>
+#include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -60,6 +62,43 @@ void addRow(const char *name, const char *files, const QString &filter, const ch
     QTest::newRow(name) << QByteArray(files) << filter << names << kept << QByteArray(folder);
 }
 
+// Random names (printable ASCII, numbers with and without leading zeros, and with a chance per
+// character of percentOther umlauts, Greek, Cyrillic, Chinese, Arabic) expected in the
+// collator's order, numeric and case-insensitive, German for the C locale; names it finds equal
+// in the order of their bytes.
+void addCollatorRow(const char *row, int count, int percentOther)
+{
+    QRandomGenerator random(22);
+    const QString others = QStringLiteral("äöüÄÖÜßéÉαΩжЖ漢字ع");
+    QStringList names{"Track 2.mp3", "Track 10.mp3", "track 1.mp3", "Äpfel 2.mp3", "apfel 10.mp3", "Ärger 01.mp3",
+                      "Ärger 1.mp3", "Μύθος.mp3", "Яблоко.mp3", "_a.mp3", "-a.mp3", "a b.mp3", "a-b.mp3", "ab.mp3"};
+    while (names.size() < count) {
+        QString name;
+        for (int i = 1 + random.bounded(10); i > 0; --i) {
+            if (int(random.bounded(100)) < percentOther)
+                name += others.at(random.bounded(others.size()));
+            else if (random.bounded(4) == 0)
+                name += QString::number(random.bounded(100000)).rightJustified(random.bounded(7), QLatin1Char('0'));
+            else if (const char c = char(0x20 + random.bounded(95)); c != '/' && c != '|')
+                name += QLatin1Char(c);
+        }
+        names << name + QStringLiteral(".x");
+    }
+    names.removeDuplicates();
+    QLocale locale;
+    if (locale.language() == QLocale::C)
+        locale = QLocale(QLocale::German, QLocale::Germany);
+    QCollator collator(locale);
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::sort(names.begin(), names.end(), [&](const QString &a, const QString &b) {
+        const int result = collator.compare(a, b);
+        return result != 0 ? result < 0 : a.toUtf8() < b.toUtf8();
+    });
+    const QByteArray listed = names.join(QLatin1Char('|')).toUtf8();
+    QTest::newRow(row) << listed << QStringLiteral("*.*") << listed.split('|') << true << QByteArray("Mu.sik");
+}
+
 // Every text of three characters from the alphabet.
 QStringList triples(const QString &alphabet)
 {
@@ -101,6 +140,8 @@ private slots:
         // A folder named in Latin-1 is shown with U+FFFD, whose UTF-8 names the sibling here: the
         // list stays empty, typed in or chosen, and never shows the sibling's files.
         addRow("folder not UTF-8", "chosen.mp3|../Mus\xef\xbf\xbdk/", "*.*", "", false, "Mus\xe4k");
+        addCollatorRow("collator order, mostly ASCII", 1500, 0);
+        addCollatorRow("collator order, mixed scripts", 600, 40);
 #endif
     }
 

@@ -252,6 +252,37 @@ private slots:
     // A device that cannot take the data: an ext4 image on a loop device whose own file sits on
     // a file system too small for it. The copies reach the cache, the flush fails, and the run
     // reports them failed instead of done; undo then removes them as the journal claims nothing.
+    // The listing serves the run only while the folder is provably unchanged: a file the list
+    // shows that became a folder after the listing, within the same second, stays.
+    void listingThenChanged_data()
+    {
+        columns<QString>("kind");
+        for (const char *kind : {"ext4", "ext4 seconds", "tmpfs", "exfat"})
+            QTest::newRow(kind) << QString(kind);
+    }
+    void listingThenChanged()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        const Medium medium(kind, dir.path());
+        if (!medium.why.isEmpty())
+            QSKIP(qPrintable(kind + ": " + medium.why));
+        const QString folder = medium.point + '/';
+        for (int round = 0; round < 3; ++round) {
+            for (const char *name : {"a.mp3", "b.mp3"})
+                QVERIFY(writeOrigin(QFile::encodeName(folder + name), name));
+            QThread::msleep(300);
+            FileListData lists;
+            QCOMPARE(FillFileList(lists, "*.*", false, folder, {}), QDir::toNativeSeparators(folder));
+            QVERIFY(QFile::remove(folder + "b.mp3") && QDir(folder).mkdir("b.mp3"));
+            std::vector<BatchEntry> entries;
+            for (int i = 0; i < lists.count(); ++i)
+                entries.push_back({lists.entries.at(i), lists.extensions.at(i), lists.nativeNames.at(i), true});
+            QCOMPARE(::outcomes(runBatch(entries, options(InPlace, 30, "x%#"), folder, nullptr)), QString("rg"));
+            QCOMPARE(folderState(folder), (QStringList{"b.mp3/", "x1.mp3=a.mp3"}));
+            QVERIFY(QFile::remove(folder + "x1.mp3") && QDir(folder).rmdir("b.mp3"));
+        }
+    }
     void flushFails()
     {
         const StateFolder state;

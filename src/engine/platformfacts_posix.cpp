@@ -86,6 +86,40 @@ int statAt(const Folder &folder, const NativeName &name, bool followLinks, FileF
     return statFacts(int(folder.handle), name.constData(), followLinks ? 0 : AT_SYMLINK_NOFOLLOW, facts);
 }
 
+int folderStamp(const Folder &folder, FolderStamp *stamp, bool *settled)
+{
+    *stamp = FolderStamp();
+    *settled = false;
+    if (!folder.localStamps)
+        return ENOTSUP;
+    struct timespec now = {};
+    struct timespec grain = {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+#ifdef CLOCK_REALTIME_COARSE
+    ::clock_getres(CLOCK_REALTIME_COARSE, &grain);
+#endif
+    struct stat st;
+    if (::fstat(int(folder.handle), &st) != 0)
+        return errno;
+    stamp->identity = {quint64(st.st_dev), quint64(st.st_ino)};
+    stamp->modifyTime[0] = st.st_mtim.tv_sec;
+    stamp->modifyTime[1] = st.st_mtim.tv_nsec;
+    stamp->changeTime[0] = st.st_ctim.tv_sec;
+    stamp->changeTime[1] = st.st_ctim.tv_nsec;
+    // A change after now is stamped no earlier than now less one tick of the coarse clock; two
+    // ticks (at least 10 ms) keep this clear of it. A file system that keeps whole seconds only
+    // (ext4 with small inodes) stamps every change within a second alike: there the last change
+    // must lie two seconds back.
+    const auto nanoseconds = [](qint64 seconds, qint64 nanos) { return seconds * 1000000000 + nanos; };
+    const bool wholeSeconds = stamp->modifyTime[1] == 0 && stamp->changeTime[1] == 0;
+    const qint64 margin = wholeSeconds ? qint64(2000000000)
+                                       : std::max<qint64>(2 * nanoseconds(grain.tv_sec, grain.tv_nsec), 10000000);
+    const qint64 latest = std::max(nanoseconds(stamp->modifyTime[0], stamp->modifyTime[1]),
+                                   nanoseconds(stamp->changeTime[0], stamp->changeTime[1]));
+    *settled = latest + margin < nanoseconds(now.tv_sec, now.tv_nsec);
+    return 0;
+}
+
 int fileFacts(FileHandle file, FileFacts *facts)
 {
 #ifdef Q_OS_LINUX
@@ -111,7 +145,8 @@ quint64 fileFingerprint(FileHandle file, qint64 size)
     // name, size and time is told apart without reading all of it.
     constexpr qint64 edge = 4096;
     char buffer[2 * edge];
-    qint64 got = ::pread(int(file), buffer, size_t(std::min(size, edge)), 0);
+    // An empty file has no bytes to read: its fingerprint is that of its size alone.
+    qint64 got = size > 0 ? ::pread(int(file), buffer, size_t(std::min(size, edge)), 0) : 0;
     if (got < 0)
         return 0;
     if (size > edge) {

@@ -54,6 +54,9 @@ struct Folder {
     // Device and inode name the same file for as long as it exists; not on FAT, exFAT and FUSE,
     // whose numbers can change when the medium is mounted again.
     bool identityStable = true;
+    // Every change of the folder's entries moves its change time, stamped from this machine's
+    // clock: local disk file systems, not network, FUSE or FAT ones.
+    bool localStamps = false;
     // Asked before a temporary file gets a name in the folder (false: it gets none, ECANCELED),
     // so the run's journal can prove the name is ours should the program be killed.
     std::function<bool(const NativeName &name)> beforeTemporary;
@@ -66,6 +69,18 @@ int openFolder(const NativeName &path, Folder *folder);
 // free. A link (to anything), a file or any other kind of entry is refused (ENOTDIR).
 int openSubfolder(const Folder &parent, const NativeName &name, bool create, Folder *folder);
 void closeFolder(Folder *folder);
+
+// What tells whether a folder's entries changed: its identity, modification and change time.
+struct FolderStamp {
+    FileIdentity identity;
+    qint64 modifyTime[2] = {0, 0};
+    qint64 changeTime[2] = {0, 0};
+    bool operator==(const FolderStamp &other) const = default;
+};
+// The folder's stamp where it has localStamps (else ENOTSUP). settled: its last change lies far
+// enough back that any later change, however soon, gets a later stamp (the file system takes
+// its times from a clock that may lag by one of its ticks, and may keep whole seconds only).
+int folderStamp(const Folder &folder, FolderStamp *stamp, bool *settled);
 
 // What name in folder is; followLinks false describes a link itself.
 int statAt(const Folder &folder, const NativeName &name, bool followLinks, FileFacts *facts);

@@ -156,6 +156,7 @@ int openFolder(const NativeName &path, Folder *folder)
     const quint64 type = fileSystemType(handle);
     folder->lateWriteErrors = reportsLateWriteErrors(type);
     folder->identityStable = stableIdentities(type);
+    folder->localStamps = folder->identityStable && !folder->lateWriteErrors;
     return 0;
 }
 
@@ -177,6 +178,7 @@ int openSubfolder(const Folder &parent, const NativeName &name, bool create, Fol
     const quint64 type = fileSystemType(handle);
     folder->lateWriteErrors = reportsLateWriteErrors(type);
     folder->identityStable = stableIdentities(type);
+    folder->localStamps = folder->identityStable && !folder->lateWriteErrors;
     return 0;
 }
 

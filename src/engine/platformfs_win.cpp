@@ -217,6 +217,15 @@ int flushFileSystem(const Folder &folder)
     return platformSeams().flushError;
 }
 
+int folderStamp(const Folder &folder, FolderStamp *stamp, bool *settled)
+{
+    // NTFS updates a folder's times lazily; a listing is never kept for a run here.
+    Q_UNUSED(folder);
+    *stamp = FolderStamp();
+    *settled = false;
+    return ENOTSUP;
+}
+
 void fileSystemNow(qint64 time[2])
 {
     FILETIME now;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/filescopy.h"
+#include "engine/keptlisting.h"
 #include "engine/nameindex.h"
 #include "engine/namerules.h"
 
@@ -126,6 +127,7 @@ private:
     std::vector<Listed> m_listed; // by entry index
     quint64 m_folderDevice = 0;
     enum class Trust { Unchecked, Yes, No } m_listingTrusted = Trust::Unchecked;
+    Trust m_typesTrusted = Trust::Unchecked; // the listing's types, where its numbers are not trusted
     bool m_cancelled = false;
     bool m_notRecorded = false; // the journal could not record a step: the run stops there
     bool m_anyCopies = false;
@@ -212,11 +214,14 @@ void Run::readFolder(const std::vector<BatchEntry> &entries)
         if (entries[i].selected)
             ticked.insert(i);
     }
-    listNamesButTemporaries(m_folder, [&](const ListedName &listed) {
+    const auto take = [&](const ListedName &listed) {
         const qint64 index = ticked.find(listed.name);
         if (index >= 0)
             m_listed[size_t(index)] = {listed.type, listed.inode};
-    });
+    };
+    // The listing the entries came from serves while the folder's entries have not changed since.
+    if (!takeKeptListing(m_folder, take))
+        listNamesButTemporaries(m_folder, take);
 }
 
 // The file's type (links followed) and identity, for the regular-file check and the journal.
@@ -230,11 +235,23 @@ int Run::regularFileFacts(size_t index, const NativeName &name, FileFacts *facts
         facts->identity = {m_folderDevice, listed.inode};
         return 0;
     }
+    // Where identities do not last (FUSE, FAT) the listing's numbers are not the files' own, but
+    // its types are; a run without a journal needs nothing else of the file, so the look at it
+    // goes once the first file agrees, and the rename is the reservation's create, close and
+    // rename alone.
+    const bool typeOnly = listed.type == FileType::Regular && !m_folder.identityStable && !m_observer;
+    if (typeOnly && m_typesTrusted == Trust::Yes) {
+        *facts = FileFacts();
+        facts->type = FileType::Regular;
+        return 0;
+    }
     const int error = statAt(m_folder, name, true, facts);
     if (fromListing && m_listingTrusted == Trust::Unchecked && error == 0) {
         const FileIdentity seen{m_folderDevice, listed.inode};
         m_listingTrusted = facts->type == FileType::Regular && facts->identity == seen ? Trust::Yes : Trust::No;
     }
+    if (typeOnly && m_typesTrusted == Trust::Unchecked && error == 0)
+        m_typesTrusted = facts->type == FileType::Regular ? Trust::Yes : Trust::No;
     return error;
 }
 

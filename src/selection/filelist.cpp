@@ -1,15 +1,11 @@
 #include "filelist.h"
 
 #include "filtercatalogue.h"
+#include "nameorder.h"
 #include "platformdir.h"
 
 #include <algorithm>
-#include <numeric>
 #include <vector>
-
-#include <QCollator>
-#include <QCollatorSortKey>
-#include <QLocale>
 
 namespace {
 
@@ -17,41 +13,6 @@ qsizetype lastDotOfName(const QString &fileName, qsizetype nameStart)
 {
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
     return dot >= nameStart ? dot : -1;
-}
-
-// Name order as file managers show it. The C locale would compare code points and ignore the
-// numeric mode, so it falls back to German, the language of the program.
-QCollator nameCollator()
-{
-    QLocale locale;
-    if (locale.language() == QLocale::C)
-        locale = QLocale(QLocale::German, QLocale::Germany);
-    QCollator collator(locale);
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    return collator;
-}
-
-// Sort keys turn the many comparisons of a large folder into byte comparisons; names the
-// collator finds equal ("a.mp3", "A.mp3") keep a fixed order by their native bytes.
-void sortByName(std::vector<FolderFile> &files)
-{
-    const QCollator collator = nameCollator();
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(files.size());
-    for (const FolderFile &file : files)
-        keys.push_back(collator.sortKey(file.name));
-    std::vector<size_t> order(files.size());
-    std::iota(order.begin(), order.end(), size_t(0));
-    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        const int result = keys[a].compare(keys[b]);
-        return result != 0 ? result < 0 : files[a].nativeName < files[b].nativeName;
-    });
-    std::vector<FolderFile> sorted;
-    sorted.reserve(files.size());
-    for (size_t index : order)
-        sorted.push_back(std::move(files[index]));
-    files = std::move(sorted);
 }
 
 } // namespace
@@ -110,19 +71,22 @@ QString FillFileList(FileListData &lists, const QString &filterText, bool askFor
     if (!isRepresentableFolder(folder) || !readFolderFiles(folder, files) || files.empty())
         return QString();
 
-    // Filtering first keeps the sort to the files that will be shown.
-    std::vector<FolderFile> matching;
-    for (FolderFile &file : files) {
-        if (matchesFilter(filterText, GetFileExtension(file.name)))
-            matching.push_back(std::move(file));
-    }
-    sortByName(matching);
+    // Filtering first keeps the sort to the files that will be shown; each extension is cut
+    // once and kept for the list.
+    const auto unmatched = std::remove_if(files.begin(), files.end(), [&filterText](FolderFile &file) {
+        // A listed name holds no separator, so its last dot starts the extension.
+        const qsizetype dot = file.name.lastIndexOf(QLatin1Char('.'));
+        file.extension = dot < 0 ? QString() : file.name.mid(dot + 1);
+        return !matchesFilter(filterText, file.extension);
+    });
+    files.erase(unmatched, files.end());
+    sortByName(files);
 
-    lists.entries.reserve(qsizetype(matching.size()));
-    lists.extensions.reserve(qsizetype(matching.size()));
-    lists.nativeNames.reserve(qsizetype(matching.size()));
-    for (FolderFile &file : matching) {
-        lists.extensions.append(GetFileExtension(file.name));
+    lists.entries.reserve(qsizetype(files.size()));
+    lists.extensions.reserve(qsizetype(files.size()));
+    lists.nativeNames.reserve(qsizetype(files.size()));
+    for (FolderFile &file : files) {
+        lists.extensions.append(std::move(file.extension));
         lists.entries.append(std::move(file.name));
         lists.nativeNames.append(std::move(file.nativeName));
     }

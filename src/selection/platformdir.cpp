@@ -7,13 +7,11 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #else
-#include <QFile>
+#include "engine/keptlisting.h"
 
-#include <cerrno>
-#include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <algorithm>
+
+#include <QFile>
 #endif
 
 namespace {
@@ -45,18 +43,38 @@ bool isSeparator(QChar c)
     return c == QLatin1Char('/');
 }
 
+// The name as the user sees it; plain ASCII, the most common case, is widened without the
+// UTF-8 decoder.
+QString decodedName(const NativeName &name)
+{
+    for (const char c : name) {
+        if (uchar(c) >= 0x80)
+            return QFile::decodeName(name);
+    }
+    return QString::fromLatin1(name);
+}
+
+// Room for the folder's entries, guessed from its size (tmpfs counts 20 bytes an entry, ext4
+// the blocks its entries fill, more), so the list is not moved again and again while it grows;
+// room never used is never touched.
+size_t expectedEntries(const Folder &folder)
+{
+    FileFacts facts;
+    if (fileFacts(folder.handle, &facts) != 0 || facts.size <= 0)
+        return 0;
+    return size_t(std::min<qint64>(facts.size / 20, qint64(1) << 20));
+}
+
 // A regular file once links are followed; asks the file system only when the entry itself
 // does not tell (some file systems report every type as unknown).
-bool isRegularFile(int folderFd, const dirent *entry)
+bool isRegularFile(const Folder &folder, const ListedName &listed)
 {
-    if (entry->d_type == DT_REG)
+    if (listed.type == FileType::Regular)
         return true;
-    if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK)
+    if (listed.type != FileType::Missing && listed.type != FileType::Link)
         return false;
-    struct stat info;
-    if (fstatat(folderFd, entry->d_name, &info, 0) != 0)
-        return false;
-    return S_ISREG(info.st_mode);
+    FileFacts facts;
+    return statAt(folder, listed.name, true, &facts) == 0 && facts.type == FileType::Regular;
 }
 #endif
 
@@ -87,7 +105,7 @@ bool readFolderFiles(const QString &folder, std::vector<FolderFile> &files)
     while (it.hasNext()) {
         it.next();
         if (it.fileInfo().isFile() && !isTemporaryName(it.fileName()))
-            files.push_back({it.fileName(), it.fileName()});
+            files.push_back({it.fileName(), it.fileName(), {}});
     }
     return true;
 }
@@ -95,33 +113,33 @@ bool readFolderFiles(const QString &folder, std::vector<FolderFile> &files)
 bool readFolderFiles(const QString &folder, std::vector<FolderFile> &files)
 {
     files.clear();
-    if (folder.isEmpty())
+    Folder opened;
+    if (folder.isEmpty() || openFolder(QFile::encodeName(folder), &opened) != 0)
         return false;
-    DIR *dir = opendir(QFile::encodeName(folder).constData());
-    if (!dir)
-        return false;
-    const int fd = dirfd(dir);
-    bool ok = true;
-    for (;;) {
-        errno = 0;
-        const dirent *entry = readdir(dir);
-        if (!entry) {
-            ok = errno == 0;
-            break;
-        }
-        if (!isRegularFile(fd, entry))
-            continue;
-        QByteArray native(entry->d_name, qsizetype(std::strlen(entry->d_name)));
-        QString name = QFile::decodeName(native);
+    // What the listing sees is kept for a run that follows, which then reads the folder no
+    // second time while it has not changed.
+    ListingKeeper keeper(opened);
+    const size_t expected = expectedEntries(opened);
+    files.reserve(expected);
+    keeper.reserve(expected);
+    const int error = listNames(opened, [&](const ListedName &listed) {
+        if (!isRegularFile(opened, listed))
+            return;
+        QString name = decodedName(listed.name);
         // A copy under construction, or left behind by a run that was killed, is never listed.
         if (isTemporaryName(name))
-            continue;
-        files.push_back({std::move(native), std::move(name)});
-    }
-    closedir(dir);
-    if (!ok)
+            return;
+        files.push_back({listed.name, std::move(name), {}});
+        if (listed.type == FileType::Regular)
+            keeper.add(files.back().nativeName, listed.inode);
+    });
+    closeFolder(&opened);
+    if (error != 0) {
         files.clear();
-    return ok;
+        return false;
+    }
+    keeper.keep();
+    return true;
 }
 #endif
 

@@ -6,11 +6,13 @@
 
 #include <vector>
 
-// One file found in a folder: its name as the system holds it and as the user sees it.
+// One file found in a folder: its name as the system holds it and as the user sees it, and
+// its extension once the listing has cut it.
 struct FolderFile
 {
     NativeName nativeName;
     QString name;
+    QString extension;
 };
 
 // Reads the regular files directly inside the folder, links followed: a link to a file counts,
