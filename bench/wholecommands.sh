@@ -13,9 +13,18 @@
 # ROWS: the rows to run (rename dryrun window copy fuse). The window row needs Xvfb and the X
 # DAMAGE headers (libx11-dev, libxdamage-dev); perl rename, mmv and detox join the rename row
 # where Debian's packages rename, mmv and detox are installed; the FUSE row (system calls per
-# file on an exFAT image, strace) needs root, exfat-fuse and strace.
+# file on an exFAT image, strace) needs root, exfat-fuse and strace. Run as root, the script
+# installs what is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# What the rows need from Debian, installed as scripts/setup.sh installs the build's packages.
+needed=()
+for p in libx11-dev libxdamage-dev rename mmv detox strace xvfb; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || needed+=("$p")
+done
+if [ ${#needed[@]} -gt 0 ] && [ "$(id -u)" -eq 0 ]; then
+  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${needed[@]}"
+fi
 rounds=${1:-7}
 program=$(realpath "${KAPPWERK:-build/src/app/kappwerk}")
 before=${KAPPWERK_BEFORE:+$(realpath "$KAPPWERK_BEFORE")}
