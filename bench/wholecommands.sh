@@ -267,24 +267,20 @@ fuseRow() {
 }
 
 echo "Kappwerk: $program${before:+ (before: $before)}; $rounds rounds; $(nproc) cores; $(date -u '+%Y-%m-%d %H:%M UTC')"
+# Runs a row on tmpfs, then on the disk, each in a folder of its own.
+onBoth() {
+  local fs base
+  for fs in tmpfs disk; do
+    base=$(mktemp -d "$([ $fs = tmpfs ] && echo "$tmpfs" || echo "$disk")/kappwerk-whole.XXXXXX")
+    "$1" "$([ $fs = tmpfs ] && echo tmpfs || stat -f -c %T "$disk")" "$base"; rm -rf "$base"
+  done
+}
 for row in $rows; do
   case $row in
-  rename) for fs in tmpfs disk; do
-      base=$(mktemp -d "$([ $fs = tmpfs ] && echo "$tmpfs" || echo "$disk")/kappwerk-whole.XXXXXX")
-      renameRow "$([ $fs = tmpfs ] && echo tmpfs || echo "$(stat -f -c %T "$disk")")" "$base"; rm -rf "$base"
-    done ;;
-  dryrun) for fs in tmpfs disk; do
-      base=$(mktemp -d "$([ $fs = tmpfs ] && echo "$tmpfs" || echo "$disk")/kappwerk-whole.XXXXXX")
-      dryRunRow "$([ $fs = tmpfs ] && echo tmpfs || echo "$(stat -f -c %T "$disk")")" "$base"; rm -rf "$base"
-    done ;;
-  window) for fs in tmpfs disk; do
-      base=$(mktemp -d "$([ $fs = tmpfs ] && echo "$tmpfs" || echo "$disk")/kappwerk-whole.XXXXXX")
-      windowRow "$([ $fs = tmpfs ] && echo tmpfs || echo "$(stat -f -c %T "$disk")")" "$base"; rm -rf "$base"
-    done ;;
-  copy) for fs in tmpfs disk; do
-      base=$(mktemp -d "$([ $fs = tmpfs ] && echo "$tmpfs" || echo "$disk")/kappwerk-whole.XXXXXX")
-      copyRow "$([ $fs = tmpfs ] && echo tmpfs || echo "$(stat -f -c %T "$disk")")" "$base"; rm -rf "$base"
-    done ;;
+  rename) onBoth renameRow ;;
+  dryrun) onBoth dryRunRow ;;
+  window) onBoth windowRow ;;
+  copy) onBoth copyRow ;;
   fuse) fuseRow ;;
   esac
 done
