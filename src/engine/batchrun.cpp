@@ -1,6 +1,7 @@
 #include "batchrun.h"
 
 #include "engine/namerules.h"
+#include "engine/perthread.h"
 #include "engine/transliteration.h"
 
 bool AnySelected(const std::vector<BatchEntry> &entries)
@@ -33,9 +34,15 @@ QString cleaned(QStringView text, const RenameOptions &options)
 // kept instead of being worked out per entry.
 const NumberPattern &cleanedPattern(const RenameOptions &options)
 {
-    thread_local bool made = false;
-    thread_local RenameOptions last;
-    thread_local NumberPattern parts;
+    struct Cleaned {
+        bool made = false;
+        RenameOptions last;
+        NumberPattern parts;
+    };
+    Cleaned &cache = perThread<Cleaned>();
+    bool &made = cache.made;
+    RenameOptions &last = cache.last;
+    NumberPattern &parts = cache.parts;
     if (!made || options.NewFilename != last.NewFilename || options.SpecialListe != last.SpecialListe
         || options.Special != last.Special || options.Transliterate != last.Transliterate) {
         made = true;

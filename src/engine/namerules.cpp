@@ -1,5 +1,7 @@
 #include "namerules.h"
 
+#include "engine/perthread.h"
+
 #include <limits>
 
 
@@ -25,7 +27,7 @@ const AllowedTable &allowedTable(const QString &allowed)
     // A run asks with the same allowed string for every name, so the table of the last string
     // asked for is kept instead of being built per name; the table at the start, of no
     // characters, is already the one for an empty string.
-    thread_local AllowedTable table;
+    AllowedTable &table = perThread<AllowedTable>();
     // The same string shared is the usual case, told without comparing it.
     if (table.allowed.constData() != allowed.constData() && table.allowed != allowed) {
         table = AllowedTable();

@@ -1,6 +1,7 @@
 #include "transliteration.h"
 
 #include "engine/namerules.h"
+#include "engine/perthread.h"
 
 #include <memory>
 #include <mutex>
@@ -107,8 +108,13 @@ const QString &spell(QStringView run)
         QString spelled;
         bool known = false;
     };
-    thread_local std::vector<Single> single(0x800);
-    thread_local QHash<QString, QString> longer;
+    struct Spellings {
+        std::vector<Single> single = std::vector<Single>(0x800);
+        QHash<QString, QString> longer;
+    };
+    Spellings &cache = perThread<Spellings>();
+    std::vector<Single> &single = cache.single;
+    QHash<QString, QString> &longer = cache.longer;
     if (longer.size() > 20000)
         longer.clear();
     if (run.size() == 1 && run.front().unicode() < single.size()) {
