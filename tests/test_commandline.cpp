@@ -345,7 +345,7 @@ Result TestCommandLine::kappwerk(const QStringList &arguments) const
     result.status = process.exitCode();
     // Windows ends the lines of text output with "\r\n".
     result.lines = list(QString::fromUtf8(process.readAllStandardOutput()).remove(u'\r'), u'\n');
-    result.errors = QString::fromUtf8(process.readAllStandardError());
+    result.errors = QString::fromUtf8(process.readAllStandardError()).remove(u'\r');
     // The command line only ever reads the stored options.
     QFile settings(settingsFile());
     if (!settings.open(QIODevice::ReadOnly) || settings.readAll() != StoredOptions
