@@ -354,3 +354,34 @@ QString skippedReportText(const std::vector<BatchEntry> &entries, const RunRepor
         lines << QStringLiteral("… und %1 weitere").arg(listed - maxLines);
     return lines.join(QLatin1Char('\n'));
 }
+
+SkipReason skipReasonFor(int error)
+{
+    switch (error) {
+    case EEXIST:
+    case ENOTEMPTY:
+    case EISDIR:
+        return SkipReason::NameTaken;
+    case ENAMETOOLONG:
+        return SkipReason::NameTooLong;
+    case ENOENT:
+    case ENOTDIR:
+    case ELOOP:
+    case ENXIO:
+        return SkipReason::SourceGone;
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+    case EFBIG:
+        return SkipReason::NoSpace;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return SkipReason::NoPermission;
+    case ECANCELED:
+        return SkipReason::Cancelled;
+    default:
+        return SkipReason::OtherError;
+    }
+}

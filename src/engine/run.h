@@ -30,6 +30,8 @@ enum class SkipReason {
     NotOnDevice,    // the copies could not be written out to the device at the end
     NameEmpty,      // nothing is left before the extension: the new name would be a hidden file
 };
+// The reason a failed file call (its errno value) gives for skipping an entry.
+SkipReason skipReasonFor(int error);
 
 enum class Outcome { Renamed, Copied, Skipped };
 

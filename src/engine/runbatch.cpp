@@ -24,37 +24,6 @@ const QString separator = QStringLiteral("\\");
 const QString separator = QStringLiteral("/");
 #endif
 
-SkipReason reasonFor(int error)
-{
-    switch (error) {
-    case EEXIST:
-    case ENOTEMPTY:
-    case EISDIR:
-        return SkipReason::NameTaken;
-    case ENAMETOOLONG:
-        return SkipReason::NameTooLong;
-    case ENOENT:
-    case ENOTDIR:
-    case ELOOP:
-    case ENXIO:
-        return SkipReason::SourceGone;
-    case ENOSPC:
-#ifdef EDQUOT
-    case EDQUOT:
-#endif
-    case EFBIG:
-        return SkipReason::NoSpace;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return SkipReason::NoPermission;
-    case ECANCELED:
-        return SkipReason::Cancelled;
-    default:
-        return SkipReason::OtherError;
-    }
-}
-
 // One operation as the journal records it, with what identifies the file afterwards.
 JournalStep journalStep(JournalStep::Kind kind, const NativeName &oldName, const NativeName &newName,
                         const FileFacts &facts)
@@ -167,7 +136,7 @@ RunReport Run::go(const std::vector<BatchEntry> &entries, const QString &folderP
             else if (cancelled())
                 skip(result, SkipReason::Cancelled);
             else if (folderError != 0)
-                skip(result, reasonFor(folderError), folderError);
+                skip(result, skipReasonFor(folderError), folderError);
             else
                 handle(i, entry, result);
             if (result.reason == SkipReason::Cancelled)
@@ -297,7 +266,7 @@ void Run::rename(size_t index, const BatchEntry &entry, const NativeName &target
     if (m_observer)
         m_observer->published(step, error == 0);
     if (error != 0)
-        return skip(result, reasonFor(error), error);
+        return skip(result, skipReasonFor(error), error);
     result.outcome = Outcome::Renamed;
 }
 
@@ -398,7 +367,7 @@ void Run::copy(const BatchEntry &entry, Folder &into, const NativeName &target, 
         m_observer->published(step, error == 0);
     if (error != 0) {
         result.replacedOlder = false;
-        return skip(result, reasonFor(error), error);
+        return skip(result, skipReasonFor(error), error);
     }
     m_published.insert(target);
     m_anyCopies = true;
