@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The whole Windows build on this Debian machine (as root): installs MinGW-w64 and Wine, builds
-# Qt for Windows once into /var/cache/kappwerk (about an hour on two cores; reused afterwards),
+# Qt for Windows once into /var/cache/kappwerk (20 minutes to an hour on two cores; reused afterwards),
 # builds kappwerk.exe and the test programs, runs the tests under Wine, and packs
 # kappwerk-VERSION-windows-x64.zip, which it unpacks elsewhere and starts under Wine and Xvfb.
 #
