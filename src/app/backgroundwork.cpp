@@ -9,6 +9,20 @@
 
 namespace {
 
+// What owns the workers. Elsewhere the application does, and its end joins them. On Windows
+// nothing does, and the end of the process stops them: the MinGW-w64 runtime frees a thread's
+// thread_local storage before the destructors of the thread_local objects in it run, and Qt
+// Core keeps one (the stack of its regular expressions, used by the font database and by file
+// calls on a worker), so a worker that ends may crash and leave the program hanging on close.
+QObject *workersOwner()
+{
+#ifdef Q_OS_WIN
+    return nullptr;
+#else
+    return QCoreApplication::instance();
+#endif
+}
+
 // The workers live as long as the program: starting a thread costs about 10 ms (its event
 // dispatcher is set up), and a thread that stays keeps its font and memory caches warm for the
 // next listing. A second worker is started only when work is asked for while other work runs.
@@ -16,7 +30,7 @@ QThreadPool &workers()
 {
     static QPointer<QThreadPool> pool;
     if (!pool) {
-        pool = new QThreadPool(QCoreApplication::instance());
+        pool = new QThreadPool(workersOwner());
         pool->setExpiryTimeout(-1);
     }
     return *pool;
