@@ -20,17 +20,23 @@ cd "$SRC"
 
 # Debian's source packages come from the same mirror as the binary ones.
 if ! ls qt6-base_${QT_VERSION}*.orig.tar.xz >/dev/null 2>&1; then
-    if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ \
-        && ! grep -qs '^deb-src' /etc/apt/sources.list; then
-        uris=$(awk '/^URIs:/ {print $2; exit}' /etc/apt/sources.list.d/debian.sources)
-        suites=$(awk '/^Suites:/ {$1=""; print; exit}' /etc/apt/sources.list.d/debian.sources)
-        cat > /etc/apt/sources.list.d/kappwerk-src.sources <<SRCS
+    if ! grep -rqs -e '^Types:.*deb-src' -e '^deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+        # The deb lines as they are, turned into deb-src lines: in deb822 form on a machine set up
+        # so (Debian 12's images), in one-line form where sources.list holds them (debootstrap).
+        if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+            sed 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
+                > /etc/apt/sources.list.d/kappwerk-src.sources
+        elif grep -qs '^deb ' /etc/apt/sources.list; then
+            sed -n 's/^deb /deb-src /p' /etc/apt/sources.list > /etc/apt/sources.list.d/kappwerk-src.list
+        else
+            cat > /etc/apt/sources.list.d/kappwerk-src.sources <<SRCS
 Types: deb-src
-URIs: ${uris:-http://deb.debian.org/debian}
-Suites:${suites:- bookworm bookworm-updates}
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SRCS
+        fi
         apt-get update -q
     fi
     apt-get source --download-only qt6-base

@@ -19,7 +19,7 @@ package=kappwerk-$version-windows-x64
 step() { printf '\n=== %s\n' "$*"; }
 
 step "Debian packages"
-packages=(g++-mingw-w64-x86-64-posix wine wine64 zip unzip cmake ninja-build librsvg2-bin libwine-dev
+packages=(g++-mingw-w64-x86-64-posix wine wine64 zip unzip xz-utils perl cmake ninja-build librsvg2-bin libwine-dev
           qt6-base-dev qt6-base-dev-tools qt6-translations-l10n xvfb xauth x11-utils imagemagick)
 missing=()
 for p in "${packages[@]}"; do
