@@ -11,7 +11,6 @@ namespace {
 // A check box's three states, as toolkit::setCheckValue takes them.
 enum Box { Unticked = 0, Ticked = 1, Greyed = 2 };
 const QString stopQuestion = QStringLiteral("Kappwerk, question, no by default: Lauf abbrechen?");
-const QString lengthWarning = QStringLiteral("Achtung, stop: Bitte eine Länge zwischen 1 und 99 Zeichen verwenden.");
 } // namespace
 
 class TestMainRun : public QObject, public WindowFixture
@@ -115,7 +114,8 @@ private slots:
         // The umlauts go, the placeholder around them stays where it is.
         row("numbering pattern loses its umlauts", {Unticked, Unticked, Ticked}, "Grüße %#", "30", "Gre 1.mp3" + kept);
         row("2,5 cuts to 2, half to even", {Unticked, Unticked, Ticked}, "", "2,5", "Sc.mp3" + kept);
-        row("0,5 is refused, with a warning", {Unticked, Unticked, Ticked}, "", "0,5", original, {lengthWarning});
+        row("0,5 is refused, with a warning", {Unticked, Unticked, Ticked}, "", "0,5", original,
+            {"Achtung, stop: Bitte eine Länge zwischen 1 und 99 Zeichen verwenden."});
     }
     void runOptions()
     {

@@ -1,23 +1,18 @@
 // The preview of a run: the new names and problems the file list's tooltips and marks show,
 // worked out from the engine's plan on real folders, and in the main window the marks and the
-// preview window following every change. That the plan foresees the run is in test_batchrun.
+// preview window following every change. That the plan foresees the run is in test_batchrun;
+// that typing goes on while a memory card hangs is in e2e/run_e2e_hung.sh.
 #include "app/previewtexts.h"
 #include "app/previewwindow.h"
 #include "app/specialselect.h"
-#include "medium.h"
 #include "runtable.h"
 #include "windowfixture.h"
-
 
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QMenu>
 
-#include <csignal>
 #include <sys/time.h>
-
-#include <atomic>
-#include <thread>
 
 namespace {
 const QString prefix = QStringLiteral("neuer Name: ");
@@ -121,10 +116,10 @@ private slots:
         // Another program takes the new name: the next change shows it, once a worker has looked at
         // the folder (its time set apart, as a file system's clock may not have moved on).
         makeFile("Zug.wav");
-    #ifndef Q_OS_WIN // a Windows folder has no time of its own to set here
+#ifndef Q_OS_WIN // a Windows folder has no time of its own to set here
         const struct timeval past[2] = {{1000000000, 0}, {1000000000, 0}};
         QVERIFY(::utimes(QFile::encodeName(m_folder->path()).constData(), past) == 0);
-    #endif
+#endif
         type("MaxFileLength", "3");
         QTRY_COMPARE(tip(0), prefix + "Zug.wav\nexistiert schon");
 
@@ -207,47 +202,6 @@ private slots:
         preview->showWindow();
         m_window->close();
         QVERIFY(!m_window->previewWindow());
-    }
-    // A memory card that stops answering while its folder is listed (its FUSE process stopped):
-    // typing goes on, and the tooltips follow from the names read with the listing, while the look
-    // at the folder waits on a worker.
-    void typingWhileTheMediumHangs()
-    {
-    #ifdef Q_OS_WIN
-        QSKIP("hangs a card mounted through FUSE, which Windows has not");
-    #else
-        QTemporaryDir dir;
-        const Medium medium("exfat", dir.path());
-        if (!medium.why.isEmpty())
-            QSKIP(qPrintable("exfat: " + medium.why));
-        const qint64 daemon = medium.daemon();
-        QVERIFY(daemon > 0);
-        QFile file(medium.point + "/Track 01 - Allegro.mp3");
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
-        open(medium.point);
-        list()->setSelected(0, true);
-        c<QCheckBox>("Subdirectory")->setChecked(false); // beside the originals the folder's names count
-        type("MaxFileLength", "8");
-        QCOMPARE(tip(0), prefix + "Track 01.mp3");
-        // Should the window wait for the card after all, the card answers again after a while, and
-        // the check below fails instead of the test hanging.
-        std::atomic<bool> resumed{false}, done{false};
-        QVERIFY(::kill(pid_t(daemon), SIGSTOP) == 0);
-        std::thread watchdog([&] {
-            for (int i = 0; i < 300 && !done; ++i)
-                QThread::msleep(100);
-            resumed = true;
-            ::kill(pid_t(daemon), SIGCONT);
-        });
-        type("MaxFileLength", "5");
-        const QString hint = tip(0);
-        const bool waited = resumed;
-        done = true;
-        watchdog.join();
-        QVERIFY(!waited);
-        QCOMPARE(hint, prefix + "Track.mp3");
-    #endif
     }
 
 private:
