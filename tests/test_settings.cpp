@@ -80,8 +80,8 @@ private slots:
     }
     void corruptFileAndUnwritableFolder()
     {
-        QDir().mkpath(QFileInfo(path()).path());
-        QFile file(path());
+        QDir().mkpath(QFileInfo(settingsPath()).path());
+        QFile file(settingsPath());
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QByteArray("[Optionen\n\x01=\xff\xfe\x00MaxFileLength.Text=\n[[[", 32) + QByteArray(4096, '\xff'));
         file.close();
@@ -98,7 +98,7 @@ private slots:
         QSignalSpy unloaded(m_window.get(), &Main::unloaded);
         m_window->close();
         QCOMPARE(unloaded.count(), 1);
-        QVERIFY(!QFile::exists(path()));
+        QVERIFY(!QFile::exists(settingsPath()));
         QCOMPARE(m_messages.count(), 0);
     }
     // A length out of range gives the default with a warning, centred on the screen while the
@@ -119,14 +119,6 @@ private slots:
     }
 
 private:
-    QString path() const { return m_config->filePath(QStringLiteral("Kappwerk/Kappwerk.conf")); }
-    void start()
-    {
-        m_window.reset();
-        m_settings = std::make_unique<QSettings>(path(), QSettings::IniFormat);
-        m_messages.clear();
-        m_window = std::make_unique<Main>(*m_settings);
-    }
     void restart()
     {
         m_window->close();
@@ -134,7 +126,7 @@ private:
     }
     void store(const QString &key, const QString &value)
     {
-        QSettings(path(), QSettings::IniFormat).setValue(QStringLiteral("Optionen/") + key, value);
+        QSettings(settingsPath(), QSettings::IniFormat).setValue(QStringLiteral("Optionen/") + key, value);
     }
     // What controls show, separated by "|": the chosen entry, the check value, the text or
     // whether the option is on.
