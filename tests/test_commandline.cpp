@@ -97,6 +97,7 @@ private slots:
         row("stored options, one given", "x.wav,y.mp3", "--run,--settings,--beside,--number,%#,FOLDER", 0,
             "x.wav\t1.wav\tkopiert", "1.wav=x.wav,x.wav,y.mp3");
         row("empty folder", "empty/", "--run,FOLDER/empty", 0, "");
+        badCall("length 0", "a.mp3", "--run,--cut,0,FOLDER", "zwischen 1 und 99 Zeichen");
         badCall("length not a number", "a.mp3", "--run,--cut,acht,FOLDER", "zwischen 1 und 99 Zeichen");
         badCall("unknown filter entry", "a.mp3", "--run,--filter,*.xyz,FOLDER", "„*.mp3“");
         badCall("a file, not a folder", "a.mp3", "--run,FOLDER/a.mp3", "kein Ordner");
@@ -121,6 +122,7 @@ private slots:
             "Lied e.mp3=Lied eins.mp3,Lied z.mp3=Lied zwei.mp3", "1/2 Lied eins.mp3\n2/2 Lied zwei.mp3\n");
         row("help", "", "--help", 0, "Gibt Mediendateien kurze, saubere Namen.");
         row("version", "", "--version", 0, "Kappwerk 0.3b"); // as the about box names it
+        row("short version", "", "-V", 0, "Kappwerk 0.3b");
     }
     // The dry run with the same arguments tells what the run does. --undo then takes the run
     // back, the last file first: the old names and bytes come back, copies go; a second --undo
