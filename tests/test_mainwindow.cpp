@@ -219,7 +219,7 @@ private slots:
         for (const QString &name : {QStringLiteral("Track 10.MP3"), wide, QStringLiteral("a.JPG")})
             makeFile(name);
         auto *extension = c<QComboBox>("Extension");
-        extension->setCurrentText(QStringLiteral("*.jpg"));
+        extension->setCurrentText(QStringLiteral("*.jpg")); // no folder yet: nothing happens
         QCOMPARE(list()->count(), 0);
         extension->setCurrentText(QStringLiteral("-----Sounddateien-----"));
         m_window->activateWindow();
