@@ -96,7 +96,6 @@ private slots:
             "Lied 1.wav=x.wav,y.mp3");
         row("stored options, one given", "x.wav,y.mp3", "--run,--settings,--beside,--number,%#,FOLDER", 0,
             "x.wav\t1.wav\tkopiert", "1.wav=x.wav,x.wav,y.mp3");
-        row("nothing listed", "cover.jpg", "--run,FOLDER", 0, "");
         row("empty folder", "empty/", "--run,FOLDER/empty", 0, "");
         badCall("length 0", "a.mp3", "--run,--cut,0,FOLDER", "zwischen 1 und 99 Zeichen");
         badCall("length not a number", "a.mp3", "--run,--cut,acht,FOLDER", "zwischen 1 und 99 Zeichen");
@@ -185,9 +184,6 @@ private slots:
         QTest::newRow("null") << QStringList{"-n0"}
                               << QByteArray("a\tb.mp3|ab.mp3|würde kopiert|c\nd\\.mp3|cd.mp3|würde kopiert|"
                                             "\xE9t\xE9.mp3|t.mp3|würde kopiert|").replace('|', '\0');
-        QTest::newRow("run, null") << QStringList{"--run", "--null"}
-                                   << QByteArray("a\tb.mp3|ab.mp3|kopiert|c\nd\\.mp3|cd.mp3|kopiert|"
-                                                 "\xE9t\xE9.mp3|t.mp3|kopiert|").replace('|', '\0');
     }
     void exactOutput()
     {
@@ -261,7 +257,6 @@ private slots:
     void runThatCannotBeTakenBack()
     {
         makeFiles({"Lied eins.mp3"});
-        const QStringList before = state();
         QTemporaryFile notAFolder;
         QVERIFY(notAFolder.open());
         const QByteArray stateHome = qgetenv("XDG_STATE_HOME");
@@ -275,7 +270,6 @@ private slots:
         QCOMPARE(done.status, 0);
         QCOMPARE(done.lines, QStringList{"Lied eins.mp3\tLied.mp3\tumbenannt"});
         QCOMPARE(state(), QStringList{"Lied.mp3=Lied eins.mp3"});
-        Q_UNUSED(before);
     }
     // In a folder on a medium mounted read-only the dry run foresees what the run meets.
     void readOnlyFolder()
@@ -307,6 +301,9 @@ private:
     void start(QProcess &process, const QStringList &arguments) const
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        // A script on a server: no display, and nothing that picks a window system for Qt.
+        for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            environment.remove(QString::fromLatin1(name));
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home->filePath(QStringLiteral("config")));
         process.setProcessEnvironment(environment);
         process.start(QStringLiteral(KAPPWERK_BINARY), arguments);
@@ -329,14 +326,8 @@ private:
 Result TestCommandLine::kappwerk(const QStringList &arguments) const
 {
     const QFileInfo settingsBefore(settingsFile());
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    // A script on a server: no display, and nothing that picks a window system for Qt.
-    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-        environment.remove(QString::fromLatin1(name));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home->filePath(QStringLiteral("config")));
     QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(KAPPWERK_BINARY), arguments);
+    start(process, arguments);
     Result result;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
         qWarning() << "kappwerk did not end normally:" << process.readAllStandardError();

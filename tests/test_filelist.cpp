@@ -140,8 +140,7 @@ private slots:
         // A folder named in Latin-1 is shown with U+FFFD, whose UTF-8 names the sibling here: the
         // list stays empty, typed in or chosen, and never shows the sibling's files.
         addRow("folder not UTF-8", "chosen.mp3|../Mus\xef\xbf\xbdk/", "*.*", "", false, "Mus\xe4k");
-        addCollatorRow("collator order, mostly ASCII", 1500, 0);
-        addCollatorRow("collator order, mixed scripts", 600, 40);
+        addCollatorRow("collator order, plain names and other scripts", 1500, 10);
 #endif
     }
 
@@ -168,7 +167,6 @@ private slots:
             const qsizetype extension = name.contains('.') ? name.lastIndexOf('.') + 1 : name.size();
             QCOMPARE(lists.entries.at(i), QString::fromUtf8(name));
             QCOMPARE(lists.extensions.at(i), QString::fromUtf8(name.mid(extension)));
-            QCOMPARE(nativePath(lists.nativeNames.at(i)), nativePath(name));
             // The batch run reaches the file's bytes through the folder and the kept name.
             QCOMPARE(readFile(nativePath(result) / nativePath(lists.nativeNames.at(i))), name);
         }
@@ -176,11 +174,10 @@ private slots:
         FileListData again;
         QCOMPARE(FillFileList(again, filter, true, QString(), [&] { return folder + "//"; }), result);
         QCOMPARE(again.entries, lists.entries);
-        // Without a way to ask, asking counts as a cancel.
-        QCOMPARE(FillFileList(again, filter, true, folder, {}), QString());
-        QCOMPARE(again.count() + again.nativeNames.size(), 0);
     }
 
+    // The drop-down list's entries in their order: a stored choice is an index into it, so an
+    // entry is only ever added at the end.
     void catalogue()
     {
         QCOMPARE(extensionCatalogue(),

@@ -11,7 +11,6 @@ namespace {
 // A check box's three states, as toolkit::setCheckValue takes them.
 enum Box { Unticked = 0, Ticked = 1, Greyed = 2 };
 const QString stopQuestion = QStringLiteral("Kappwerk, question, no by default: Lauf abbrechen?");
-const QString lengthWarning = QStringLiteral("Achtung, stop: Bitte eine Länge zwischen 1 und 99 Zeichen verwenden.");
 } // namespace
 
 class TestMainRun : public QObject, public WindowFixture
@@ -41,12 +40,83 @@ private slots:
         QTest::newRow("Programm beenden, yes: stops and closes")
             << "button" << int(toolkit::ResultYes) << 1 << QStringList{stopQuestion};
     }
-    void runOnWorker();
+    void runOnWorker()
+    {
+        QFETCH(QString, request);
+        QFETCH(int, answer);
+        QFETCH(int, copies);
+        QFETCH(QStringList, messages);
+        for (const char *name : {"a.mp3", "b.mp3", "c.mp3"})
+            makeFile(QString::fromLatin1(name), QByteArray(4 << 20, name[0]));
+        open(m_folder->path());
+        click("AllFiles");
+        m_messages.setAnswer(answer);
+        m_messages.clear();
+        QStringList locked;
+        bool busy = false;
+        const auto ask = [&] {
+            busy = m_window->isBusy() && c("Close")->isEnabled();
+            for (QWidget *control : m_window->findChildren<QWidget *>())
+                if (!control->isEnabled() && qobject_cast<QGroupBox *>(control->parentWidget()))
+                    locked << control->objectName();
+            const std::map<QString, std::function<void()>> requests{
+                {"escape", [&] { QTest::keyClick(m_window.get(), Qt::Key_Escape); }},
+                {"button", [&] { click("Close"); }},
+                {"close", [&] { m_window->windowHandle()->close(); }}};
+            requests.at(request)();
+        };
+        // The request comes while the first copy is about to be published; the worker waits a
+        // moment there, so the window answers first.
+        setBeforePublishForTest([&, first = true](const NativeName &) mutable {
+            if (!std::exchange(first, false))
+                return;
+            QMetaObject::invokeMethod(m_window.get(), ask, Qt::QueuedConnection);
+            QThread::msleep(300);
+        });
+        const auto restore = qScopeGuard([] { setBeforePublishForTest({}); });
+        QSignalSpy unloaded(m_window.get(), &Main::unloaded);
+        QSignalSpy finished(m_window.get(), &Main::runFinished);
+        m_window->setWorkInline(false);
+        click("Cut");
+        QVERIFY(finished.wait(60000));
+        QVERIFY(busy);
+        locked.sort();
+        QCOMPARE(locked, (QStringList{"About", "AllFiles", "Cut", "CutAfterLength", "Extension", "FileList", "MaxFileLength",
+                                      "NewFilename", "NoFiles", "Open", "Overwrite", "Rename", "SelectSpecial", "Special",
+                                      "Subdirectory"}));
+        QCOMPARE(this->messages(), messages);
+        QCOMPARE(QDir(m_folder->filePath("MOBIX")).entryList(QDir::Files | QDir::Hidden).size(), copies);
+        QCOMPARE(m_window->lastRun().cancelled, copies < 3);
+        QCOMPARE(unloaded.count(), request == "button" ? 1 : 0);
+        QCOMPARE(m_window->isVisible(), request != "button");
+        QVERIFY(c("Cut")->isEnabled() && c("Subdirectory")->isEnabled());
+        QCOMPARE(list()->count(), 3);
+    }
     // A run started through the window with check boxes in any of their three states, and
     // lengths the check lets through: only a real tick counts, and greying Overwrite greys nothing.
     // Only a refused run leaves the folder as it was, and it says why; a run lists the folder as
     // it is now, nothing ticked.
-    void runOptions_data();
+    void runOptions_data()
+    {
+        // The three check boxes, the numbering pattern (empty for the cut mode), the length, the
+        // folder afterwards, and the messages shown.
+        columns<QList<int>, QString, QString, QString, QStringList>("boxes", "pattern", "length", "folder", "messages");
+        const QString original = QStringLiteral("Schubert - Ständchen.mp3"), from = '=' + original, kept = from + '|' + original;
+        const auto row = [](const char *name, QList<int> boxes, const char *pattern, const char *length,
+                            const QString &folder, const QStringList &messages = {}) {
+            QTest::newRow(name) << boxes << QString(pattern) << QString(length) << folder << messages;
+        };
+        row("greyed Overwrite copies, MOBIX stays operable", {Greyed, Ticked, Ticked}, "", "30",
+            "MOBIX/|MOBIX/Schubert - Stndchen.mp3" + kept);
+        row("Overwrite renames beside MOBIX's greyed tick", {Ticked, Ticked, Ticked}, "", "30", "Schubert - Stndchen.mp3" + from);
+        row("greyed MOBIX copies beside", {Unticked, Greyed, Ticked}, "", "30", "Schubert - Stndchen.mp3" + kept);
+        row("greyed Special keeps all", {Unticked, Ticked, Greyed}, "", "30", "MOBIX/|MOBIX/" + original + kept);
+        // The umlauts go, the placeholder around them stays where it is.
+        row("numbering pattern loses its umlauts", {Unticked, Unticked, Ticked}, "Grüße %#", "30", "Gre 1.mp3" + kept);
+        row("2,5 cuts to 2, half to even", {Unticked, Unticked, Ticked}, "", "2,5", "Sc.mp3" + kept);
+        row("0,5 is refused, with a warning", {Unticked, Unticked, Ticked}, "", "0,5", original,
+            {"Achtung, stop: Bitte eine Länge zwischen 1 und 99 Zeichen verwenden."});
+    }
     void runOptions()
     {
         QFETCH(QList<int>, boxes); // Overwrite, Subdirectory, Special
@@ -57,9 +127,6 @@ private slots:
         const QString original = QStringLiteral("Schubert - Ständchen.mp3");
         makeFile(original, bytesOf(original));
         open(m_folder->path());
-        click("Cut");
-        QCOMPARE(this->messages(), QStringList{"Fehler, stop: Keine Dateien ausgewählt. Wählen Sie zuerst Ordner öffnen."});
-        m_messages.clear();
         list()->setSelected(0, true);
         toolkit::setCheckValue(c<QCheckBox>("Overwrite"), boxes[0]);
         toolkit::setCheckValue(c<QCheckBox>("Subdirectory"), boxes[1]);
@@ -176,79 +243,6 @@ private:
     QTemporaryDir m_state;
 };
 
-void TestMainRun::runOnWorker()
-{
-    QFETCH(QString, request);
-    QFETCH(int, answer);
-    QFETCH(int, copies);
-    QFETCH(QStringList, messages);
-    for (const char *name : {"a.mp3", "b.mp3", "c.mp3"})
-        makeFile(QString::fromLatin1(name), QByteArray(4 << 20, name[0]));
-    open(m_folder->path());
-    click("AllFiles");
-    m_messages.setAnswer(answer);
-    m_messages.clear();
-    QStringList locked;
-    bool busy = false;
-    const auto ask = [&] {
-        busy = m_window->isBusy() && c("Close")->isEnabled();
-        for (QWidget *control : m_window->findChildren<QWidget *>())
-            if (!control->isEnabled() && qobject_cast<QGroupBox *>(control->parentWidget()))
-                locked << control->objectName();
-        const std::map<QString, std::function<void()>> requests{
-            {"escape", [&] { QTest::keyClick(m_window.get(), Qt::Key_Escape); }},
-            {"button", [&] { click("Close"); }},
-            {"close", [&] { m_window->windowHandle()->close(); }}};
-        requests.at(request)();
-    };
-    // The request comes while the first copy is about to be published; the worker waits a
-    // moment there, so the window answers first.
-    setBeforePublishForTest([&, first = true](const NativeName &) mutable {
-        if (!std::exchange(first, false))
-            return;
-        QMetaObject::invokeMethod(m_window.get(), ask, Qt::QueuedConnection);
-        QThread::msleep(300);
-    });
-    const auto restore = qScopeGuard([] { setBeforePublishForTest({}); });
-    QSignalSpy unloaded(m_window.get(), &Main::unloaded);
-    QSignalSpy finished(m_window.get(), &Main::runFinished);
-    m_window->setWorkInline(false);
-    click("Cut");
-    QVERIFY(finished.wait(60000));
-    QVERIFY(busy);
-    locked.sort();
-    QCOMPARE(locked, (QStringList{"About", "AllFiles", "Cut", "CutAfterLength", "Extension", "FileList", "MaxFileLength",
-                                  "NewFilename", "NoFiles", "Open", "Overwrite", "Rename", "SelectSpecial", "Special",
-                                  "Subdirectory"}));
-    QCOMPARE(this->messages(), messages);
-    QCOMPARE(QDir(m_folder->filePath("MOBIX")).entryList(QDir::Files | QDir::Hidden).size(), copies);
-    QCOMPARE(m_window->lastRun().cancelled, copies < 3);
-    QCOMPARE(unloaded.count(), request == "button" ? 1 : 0);
-    QCOMPARE(m_window->isVisible(), request != "button");
-    QVERIFY(c("Cut")->isEnabled() && c("Subdirectory")->isEnabled());
-    QCOMPARE(list()->count(), 3);
-}
-
-void TestMainRun::runOptions_data()
-{
-    // The three check boxes, the numbering pattern (empty for the cut mode), the length, the
-    // folder afterwards, and the messages shown.
-    columns<QList<int>, QString, QString, QString, QStringList>("boxes", "pattern", "length", "folder", "messages");
-    const QString original = QStringLiteral("Schubert - Ständchen.mp3"), from = '=' + original, kept = from + '|' + original;
-    const auto row = [](const char *name, QList<int> boxes, const char *pattern, const char *length,
-                        const QString &folder, const QStringList &messages = {}) {
-        QTest::newRow(name) << boxes << QString(pattern) << QString(length) << folder << messages;
-    };
-    row("greyed Overwrite copies, MOBIX stays operable", {Greyed, Ticked, Ticked}, "", "30",
-        "MOBIX/|MOBIX/Schubert - Stndchen.mp3" + kept);
-    row("Overwrite renames beside MOBIX's greyed tick", {Ticked, Ticked, Ticked}, "", "30", "Schubert - Stndchen.mp3" + from);
-    row("greyed MOBIX copies beside", {Unticked, Greyed, Ticked}, "", "30", "Schubert - Stndchen.mp3" + kept);
-    row("greyed Special keeps all", {Unticked, Ticked, Greyed}, "", "30", "MOBIX/|MOBIX/" + original + kept);
-    // The umlauts go, the placeholder around them stays where it is.
-    row("numbering pattern loses its umlauts", {Unticked, Unticked, Ticked}, "Grüße %#", "30", "Gre 1.mp3" + kept);
-    row("2,5 cuts to 2, half to even", {Unticked, Unticked, Ticked}, "", "2,5", "Sc.mp3" + kept);
-    row("0,5 is refused, with a warning", {Unticked, Unticked, Ticked}, "", "0,5", original, {lengthWarning});
-}
 
 QTEST_MAIN(TestMainRun)
 #include "test_mainrun.moc"

@@ -19,357 +19,328 @@ private slots:
     void initTestCase() { toolkit::ensureTahoma(); }
     void init() { setUp(); }
     void cleanup() { tearDown(); }
-    void layout_data();
-    void layout();
-    void lengthCheck_data();
-    void lengthCheck();
-    void aboutAndOverwrite();
-    void fileList();
-    void specialSelect();
-    void folderFromOutside_data();
-    void folderFromOutside();
-    void keyboardAndRefresh();
-    void keyboardRun();
-    void closeWhileListing();
-    void accessibleNames();
-};
 
-void TestMainWindow::layout_data()
-{
-    QTest::addColumn<bool>("tahoma");
-    QTest::newRow("Tahoma") << true;
-    QTest::newRow("Tahoma missing") << false; // as on a system without fonts-wine
-}
+    void layout_data()
+    {
+        QTest::addColumn<bool>("tahoma");
+        QTest::newRow("Tahoma") << true;
+        QTest::newRow("Tahoma missing") << false; // as on a system without fonts-wine
+    }
 
-void TestMainWindow::layout()
-{
-    QFETCH(bool, tahoma);
+    void layout()
+    {
+        QFETCH(bool, tahoma);
 #ifdef Q_OS_WIN
-    QSKIP("under Windows the fonts are the system's own, which the test cannot hide or measure alike");
+        QSKIP("under Windows the fonts are the system's own, which the test cannot hide or measure alike");
 #endif
-    toolkit::hideTahomaForTest(!tahoma);
-    const auto restore = qScopeGuard([] { toolkit::hideTahomaForTest(false); });
-    init();
-    QCOMPARE(m_window->size(), QSize(433, 345));
-    QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
-    QVERIFY(!m_window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
-    QCOMPARE(QFontInfo(m_window->font()).family() == QStringLiteral("Tahoma"), tahoma);
-    // The closed drop-down list shows its default entry whole, left of its arrow.
-    auto *extension = c<QComboBox>("Extension");
-    QStyleOptionComboBox box;
-    box.initFrom(extension);
-    const QRect arrow = extension->style()->subControlRect(QStyle::CC_ComboBox, &box, QStyle::SC_ComboBoxArrow, extension);
-    const QRect shown = ink(extension, QRect(0, 3, arrow.left(), extension->height() - 6));
-    QCOMPARE(extension->currentText(), QStringLiteral("-----Sounddateien-----"));
-    QLabel whole(extension->currentText());
-    whole.setFont(extension->font());
-    QCOMPARE(shown.width(), ink(&whole, whole.rect()).width());
-    for (QGroupBox *frame : m_window->findChildren<QGroupBox *>()) {
-        const auto children = frame->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
-        for (QWidget *a : children) {
-            // No caption runs past its control's right edge.
-            if (auto *button = qobject_cast<QAbstractButton *>(a); button && !button->text().isEmpty()) {
-                QStyleOptionButton option;
-                option.initFrom(button);
-                const bool plain = !qobject_cast<QCheckBox *>(a) && !qobject_cast<QRadioButton *>(a);
-                const auto element = qobject_cast<QCheckBox *>(a) ? QStyle::SE_CheckBoxContents
-                                                                   : QStyle::SE_RadioButtonContents;
-                const int left = plain ? 2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin)
-                                       : button->style()->subElementRect(element, &option, button).x();
-                QVERIFY2(left + button->fontMetrics().horizontalAdvance(button->text()) <= button->width(),
-                         qPrintable(a->objectName()));
-            }
-            // No two controls overlap, but for the length field in its option's caption gap.
-            for (QWidget *b : children) {
-                const QSet<QString> pair{a->objectName(), b->objectName()};
-                if (a < b && pair != QSet<QString>{"CutAfterLength", "MaxFileLength"})
-                    QVERIFY2(!a->geometry().intersects(b->geometry()), qPrintable(a->objectName() + " " + b->objectName()));
+        toolkit::hideTahomaForTest(!tahoma);
+        const auto restore = qScopeGuard([] { toolkit::hideTahomaForTest(false); });
+        init();
+        QCOMPARE(m_window->size(), QSize(433, 345));
+        QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
+        QVERIFY(!m_window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+        QCOMPARE(QFontInfo(m_window->font()).family() == QStringLiteral("Tahoma"), tahoma);
+        // The closed drop-down list shows its default entry whole, left of its arrow.
+        auto *extension = c<QComboBox>("Extension");
+        QStyleOptionComboBox box;
+        box.initFrom(extension);
+        const QRect arrow = extension->style()->subControlRect(QStyle::CC_ComboBox, &box, QStyle::SC_ComboBoxArrow, extension);
+        const QRect shown = ink(extension, QRect(0, 3, arrow.left(), extension->height() - 6));
+        QCOMPARE(extension->currentText(), QStringLiteral("-----Sounddateien-----"));
+        QLabel whole(extension->currentText());
+        whole.setFont(extension->font());
+        QCOMPARE(shown.width(), ink(&whole, whole.rect()).width());
+        for (QGroupBox *frame : m_window->findChildren<QGroupBox *>()) {
+            const auto children = frame->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+            for (QWidget *a : children) {
+                // No caption runs past its control's right edge.
+                if (auto *button = qobject_cast<QAbstractButton *>(a); button && !button->text().isEmpty()) {
+                    QStyleOptionButton option;
+                    option.initFrom(button);
+                    const bool plain = !qobject_cast<QCheckBox *>(a) && !qobject_cast<QRadioButton *>(a);
+                    const auto element = qobject_cast<QCheckBox *>(a) ? QStyle::SE_CheckBoxContents
+                                                                       : QStyle::SE_RadioButtonContents;
+                    const int left = plain ? 2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin)
+                                           : button->style()->subElementRect(element, &option, button).x();
+                    QVERIFY2(left + button->fontMetrics().horizontalAdvance(button->text()) <= button->width(),
+                             qPrintable(a->objectName()));
+                }
+                // No two controls overlap, but for the length field in its option's caption gap.
+                for (QWidget *b : children) {
+                    const QSet<QString> pair{a->objectName(), b->objectName()};
+                    if (a < b && pair != QSet<QString>{"CutAfterLength", "MaxFileLength"})
+                        QVERIFY2(!a->geometry().intersects(b->geometry()), qPrintable(a->objectName() + " " + b->objectName()));
+                }
             }
         }
+        // The length field sits in the gap of spaces of its option's caption.
+        auto *option = c<QRadioButton>("CutAfterLength");
+        QStyleOptionButton style;
+        style.initFrom(option);
+        const int text = option->x() + option->style()->subElementRect(QStyle::SE_RadioButtonContents, &style, option).x();
+        const QRect field = c("MaxFileLength")->geometry();
+        QVERIFY(field.left() >= text + option->fontMetrics().horizontalAdvance(QStringLiteral("Nach")));
+        QVERIFY(field.right() < text + option->fontMetrics().horizontalAdvance(QStringLiteral("Nach            ")));
     }
-    // The length field sits in the gap of spaces of its option's caption.
-    auto *option = c<QRadioButton>("CutAfterLength");
-    QStyleOptionButton style;
-    style.initFrom(option);
-    const int text = option->x() + option->style()->subElementRect(QStyle::SE_RadioButtonContents, &style, option).x();
-    const QRect field = c("MaxFileLength")->geometry();
-    QVERIFY(field.left() >= text + option->fontMetrics().horizontalAdvance(QStringLiteral("Nach")));
-    QVERIFY(field.right() < text + option->fontMetrics().horizontalAdvance(QStringLiteral("Nach            ")));
-}
 
-void TestMainWindow::lengthCheck_data()
-{
-    // How the input comes: typed at the end, or over the whole text typed or pasted.
-    columns<QString, QString, QString, QString, int>("start", "how", "input", "expected", "messages");
-    QTest::newRow("letters vanish") << "30" << "append" << "ab" << "30" << 0;
-    QTest::newRow("deleting everything gives 1") << "30" << "replace" << "\b" << "1" << 0;
-    QTest::newRow("valid length stays") << "30" << "replace" << "99" << "99" << 0;
-    QTest::newRow("negative pasted") << "30" << "paste" << "-5" << "30" << 1;
-    QTest::newRow("eleven digits pasted") << "30" << "paste" << "12345678901" << "30" << 1;
-    QTest::newRow("half rounds to the even 100") << "30" << "paste" << "99.5" << "30" << 1;
-}
-
-void TestMainWindow::lengthCheck()
-{
-    QFETCH(QString, start);
-    QFETCH(QString, how);
-    QFETCH(QString, input);
-    QFETCH(QString, expected);
-    QFETCH(int, messages);
-    auto *field = c<QLineEdit>("MaxFileLength");
-    field->setText(start);
-    m_messages.clear();
-    field->setFocus();
-    field->end(false);
-    if (how != "append")
-        field->selectAll();
-    if (how == "paste") {
-        QGuiApplication::clipboard()->setText(input);
-        field->paste();
-    } else if (input == "\b") {
-        QTest::keyClick(field, Qt::Key_Backspace);
-    } else {
-        QTest::keyClicks(field, input);
+    void lengthCheck_data()
+    {
+        // How the input comes into the field holding 30: typed at the end, or over the whole
+        // text typed or pasted.
+        columns<QString, QString, QString, int>("how", "input", "expected", "messages");
+        QTest::newRow("letters vanish") << "append" << "ab" << "30" << 0;
+        QTest::newRow("deleting everything gives 1") << "replace" << "\b" << "1" << 0;
+        QTest::newRow("valid length stays") << "replace" << "99" << "99" << 0;
+        QTest::newRow("negative pasted") << "paste" << "-5" << "30" << 1;
+        QTest::newRow("eleven digits pasted") << "paste" << "12345678901" << "30" << 1;
+        QTest::newRow("half rounds to the even 100") << "paste" << "99.5" << "30" << 1;
     }
-    QCOMPARE(field->text(), expected);
-    QCOMPARE(this->messages(),
-             QStringList(messages, QStringLiteral("Achtung, stop: Bitte eine Länge zwischen 1 und 99 Zeichen verwenden.")));
-}
 
-void TestMainWindow::aboutAndOverwrite()
-{
-    click("About");
-    QCOMPARE(messages(), QStringList{"About, information: Kappwerk v0.3b by Ostwerk.\r\n\r\n"
-                                     "Herzlichen Dank an Ombrel für die Tests, Hinweise und Vorschläge."});
-
-    // Overwrite greys the subfolder option, by the user's click or the program's change,
-    // and never changes its tick.
-    auto *subdirectory = c<QCheckBox>("Subdirectory");
-    for (bool ticked : {true, false}) {
-        subdirectory->setChecked(ticked);
-        QTest::mouseClick(c<QCheckBox>("Overwrite"), Qt::LeftButton);
-        QVERIFY(!subdirectory->isEnabled() && subdirectory->isChecked() == ticked);
-        c<QCheckBox>("Overwrite")->setChecked(false);
-        QVERIFY(subdirectory->isEnabled() && subdirectory->isChecked() == ticked);
+    void lengthCheck()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, input);
+        QFETCH(QString, expected);
+        QFETCH(int, messages);
+        auto *field = c<QLineEdit>("MaxFileLength");
+        field->setFocus();
+        field->end(false);
+        if (how != "append")
+            field->selectAll();
+        if (how == "paste") {
+            QGuiApplication::clipboard()->setText(input);
+            field->paste();
+        } else if (input == "\b") {
+            QTest::keyClick(field, Qt::Key_Backspace);
+        } else {
+            QTest::keyClicks(field, input);
+        }
+        QCOMPARE(field->text(), expected);
+        QCOMPARE(this->messages(),
+                 QStringList(messages, QStringLiteral("Achtung, stop: Bitte eine Länge zwischen 1 und 99 Zeichen verwenden.")));
     }
-}
 
-void TestMainWindow::fileList()
-{
-    const QString wide = QStringLiteral("Track 2 - Über den Wolken (Live in Düsseldorf 1975).mp3");
-    for (const QString &name : {QStringLiteral("Track 10.MP3"), wide, QStringLiteral("a.JPG")})
-        makeFile(name);
-    auto *extension = c<QComboBox>("Extension");
-    extension->setCurrentText(QStringLiteral("*.jpg")); // no folder yet: nothing happens
-    QCOMPARE(list()->count(), 0);
-    extension->setCurrentText(QStringLiteral("-----Sounddateien-----"));
-    open(m_folder->path());
-    QCOMPARE(list()->texts(), (QStringList{wide, "Track 10.MP3"}));
-    QCOMPARE(m_window->folderPath(), QDir::toNativeSeparators(m_folder->path() + QLatin1Char('/')));
+    void overwriteGreysSubdirectory()
+    {
+        // Overwrite greys the subfolder option, by the user's click or the program's change,
+        // and never changes its tick.
+        auto *subdirectory = c<QCheckBox>("Subdirectory");
+        for (bool ticked : {true, false}) {
+            subdirectory->setChecked(ticked);
+            QTest::mouseClick(c<QCheckBox>("Overwrite"), Qt::LeftButton);
+            QVERIFY(!subdirectory->isEnabled() && subdirectory->isChecked() == ticked);
+            c<QCheckBox>("Overwrite")->setChecked(false);
+            QVERIFY(subdirectory->isEnabled() && subdirectory->isChecked() == ticked);
+        }
+    }
 
-    // Scrolled fully sideways, the widest entry ends whole, about six spaces before the edge.
-    QScrollBar *sideways = list()->horizontalScrollBar();
-    QTRY_VERIFY(sideways->maximum() > 0);
-    sideways->setValue(sideways->maximum());
-    const QRect row = list()->visualRect(list()->model()->index(0, 0));
-    const int end = ink(list()->viewport(), QRect(0, row.top() + 1, row.width(), row.height() - 2)).right();
-    const int gap = list()->viewport()->width() - 1 - end, spaces = list()->fontMetrics().horizontalAdvance("      ");
-    QVERIFY2(gap >= spaces - 1 && gap <= spaces + 6, qPrintable(QString("%1 %2").arg(gap).arg(spaces)));
-    click("AllFiles");
-    QVERIFY(list()->isSelected(0) && list()->isSelected(1));
-    click("NoFiles");
-    QVERIFY(!list()->anySelected());
+    void specialSelect()
+    {
+        click("SelectSpecial");
+        SpecialSelect *dialog = m_window->specialSelect();
+        QVERIFY(dialog && dialog->isVisible() && !dialog->isModal() && !dialog->parent());
 
-    // Another filter lists the current folder again without asking.
-    setFolderChooser([](const BrowseRequest &) -> QString { qFatal("asked for a folder"); });
-    extension->setCurrentText(QStringLiteral("*.jpg"));
-    QCOMPARE(list()->texts(), QStringList{"a.JPG"});
-    QTRY_COMPARE(list()->horizontalScrollBar()->maximum(), 0);
+        // A second click only brings it to the front: a box ticked since it opened stays ticked.
+        dialog->box(1)->setChecked(true); // "!"
+        click("SelectSpecial");
+        QCOMPARE(m_window->specialSelect(), dialog);
+        QVERIFY(dialog->workingCopy().endsWith(QLatin1Char('!')));
 
-    // The folder vanishes, then a filter change: nothing listed and no folder current.
-    QVERIFY(m_folder->remove());
-    extension->setCurrentText(QStringLiteral("*.*"));
-    QCOMPARE(list()->count(), 0);
-    QCOMPARE(m_window->folderPath(), QString());
-}
+        // A batch started while the dialog is open uses the string from before it opened.
+        makeFile(QStringLiteral("Hi!.mp3"));
+        open(m_folder->path());
+        list()->setSelected(0, true);
+        click("Cut");
+        QVERIFY(QFile::exists(m_folder->filePath(QStringLiteral("MOBIX/Hi.mp3"))));
 
-void TestMainWindow::specialSelect()
-{
-    click("SelectSpecial");
-    SpecialSelect *dialog = m_window->specialSelect();
-    QVERIFY(dialog && dialog->isVisible() && !dialog->isModal() && !dialog->parent());
+        // Confirmed with OK: the main window holds the new string, and a reopening shows it.
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("OK")), Qt::LeftButton);
+        QVERIFY(!dialog->isVisible() && m_window->specialListe().endsWith(QLatin1Char('!')));
+        click("SelectSpecial");
+        QVERIFY(dialog->box(1)->isChecked());
 
-    // A second click only brings it to the front: a box ticked since it opened stays ticked.
-    dialog->box(1)->setChecked(true); // "!"
-    click("SelectSpecial");
-    QCOMPARE(m_window->specialSelect(), dialog);
-    QVERIFY(dialog->workingCopy().endsWith(QLatin1Char('!')));
+        // Closing the main window takes the open dialog with it, without writing back.
+        dialog->box(1)->setChecked(false);
+        m_window->close();
+        QVERIFY(m_window->specialListe().endsWith(QLatin1Char('!')) && !m_window->specialSelect());
+    }
 
-    // A batch started while the dialog is open uses the string from before it opened.
-    makeFile(QStringLiteral("Hi!.mp3"));
-    open(m_folder->path());
-    list()->setSelected(0, true);
-    click("Cut");
-    QVERIFY(QFile::exists(m_folder->filePath(QStringLiteral("MOBIX/Hi.mp3"))));
+    void folderFromOutside_data()
+    {
+        // The control a folder or file is dropped on, as `kappwerk PATH` opens it too, the path in the
+        // test folder ("" the folder itself), and whether the folder is listed, else the message why.
+        columns<QString, QString, bool, QStringList>("onto", "path", "listed", "messages");
+        QTest::newRow("a folder") << "FileList" << "" << true << QStringList();
+        QTest::newRow("a file lists its folder") << "FileList" << "b.mp3" << true << QStringList();
+        QTest::newRow("no folder, said so") << "FileList" << "missing" << false
+                                            << QStringList{"Achtung, stop: „%1“ ist kein Ordner."};
+        QTest::newRow("on the pattern field") << "NewFilename" << "" << true << QStringList();
+    }
 
-    // Confirmed with OK: the main window holds the new string, and a reopening shows it.
-    QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("OK")), Qt::LeftButton);
-    QVERIFY(!dialog->isVisible() && m_window->specialListe().endsWith(QLatin1Char('!')));
-    click("SelectSpecial");
-    QVERIFY(dialog->box(1)->isChecked());
+    void folderFromOutside()
+    {
+        QFETCH(QString, onto);
+        QFETCH(QString, path);
+        QFETCH(bool, listed);
+        QFETCH(QStringList, messages);
+        makeFile(QStringLiteral("b.mp3"));
+        makeFile(QStringLiteral("a.mp3"));
+        QTemporaryDir other;
+        QVERIFY(QFile(other.filePath(QStringLiteral("x.mp3"))).open(QIODevice::WriteOnly));
+        open(other.path());
+        QCOMPARE(list()->texts(), QStringList{"x.mp3"});
 
-    // Closing the main window takes the open dialog with it, without writing back.
-    dialog->box(1)->setChecked(false);
-    m_window->close();
-    QVERIFY(m_window->specialListe().endsWith(QLatin1Char('!')) && !m_window->specialSelect());
-}
+        const QString target = path.isEmpty() ? m_folder->path() : m_folder->filePath(path);
+        // Sent to the control, as the file manager's drag arrives under the pointer, with the path as
+        // text too; Shift proposes a move, which must never be accepted.
+        QWidget *to = onto == "FileList" ? list()->viewport() : c(qPrintable(onto));
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(target)});
+        mime.setText(target);
+        const QPoint at = to->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ShiftModifier);
+        QApplication::sendEvent(to, &enter);
+        QVERIFY(enter.isAccepted() && enter.dropAction() == Qt::CopyAction);
+        QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ShiftModifier);
+        QApplication::sendEvent(to, &drop);
+        QVERIFY(drop.isAccepted() && drop.dropAction() == Qt::CopyAction);
+        QCOMPARE(list()->texts(), listed ? (QStringList{"a.mp3", "b.mp3"}) : QStringList());
+        QCOMPARE(m_window->folderPath(), listed ? QDir::toNativeSeparators(m_folder->path() + QLatin1Char('/')) : QString());
+        QCOMPARE(this->messages(), messages.replaceInStrings("%1", QDir::toNativeSeparators(target)));
+        QCOMPARE(c<QLineEdit>("NewFilename")->text(), QStringLiteral("%# - Dateiname"));
+    }
 
-void TestMainWindow::folderFromOutside_data()
-{
-    // The control a folder or file is dropped on, as `kappwerk PATH` opens it too, the path in the
-    // test folder ("" the folder itself), and whether the folder is listed, else the message why.
-    columns<QString, QString, bool, QStringList>("onto", "path", "listed", "messages");
-    QTest::newRow("a folder") << "FileList" << "" << true << QStringList();
-    QTest::newRow("a file lists its folder") << "FileList" << "b.mp3" << true << QStringList();
-    QTest::newRow("no folder, said so") << "FileList" << "missing" << false
-                                        << QStringList{"Achtung, stop: „%1“ ist kein Ordner."};
-    QTest::newRow("on the pattern field") << "NewFilename" << "" << true << QStringList();
-}
-
-void TestMainWindow::folderFromOutside()
-{
-    QFETCH(QString, onto);
-    QFETCH(QString, path);
-    QFETCH(bool, listed);
-    QFETCH(QStringList, messages);
-    makeFile(QStringLiteral("b.mp3"));
-    makeFile(QStringLiteral("a.mp3"));
-    QTemporaryDir other;
-    QVERIFY(QFile(other.filePath(QStringLiteral("x.mp3"))).open(QIODevice::WriteOnly));
-    open(other.path());
-    QCOMPARE(list()->texts(), QStringList{"x.mp3"});
-
-    const QString target = path.isEmpty() ? m_folder->path() : m_folder->filePath(path);
-    // Sent to the control, as the file manager's drag arrives under the pointer, with the path as
-    // text too; Shift proposes a move, which must never be accepted.
-    QWidget *to = onto == "FileList" ? list()->viewport() : c(qPrintable(onto));
-    QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(target)});
-    mime.setText(target);
-    const QPoint at = to->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ShiftModifier);
-    QApplication::sendEvent(to, &enter);
-    QVERIFY(enter.isAccepted() && enter.dropAction() == Qt::CopyAction);
-    QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ShiftModifier);
-    QApplication::sendEvent(to, &drop);
-    QVERIFY(drop.isAccepted() && drop.dropAction() == Qt::CopyAction);
-    QCOMPARE(list()->texts(), listed ? (QStringList{"a.mp3", "b.mp3"}) : QStringList());
-    QCOMPARE(m_window->folderPath(), listed ? QDir::toNativeSeparators(m_folder->path() + QLatin1Char('/')) : QString());
-    QCOMPARE(this->messages(), messages.replaceInStrings("%1", QDir::toNativeSeparators(target)));
-    QCOMPARE(c<QLineEdit>("NewFilename")->text(), QStringLiteral("%# - Dateiname"));
-}
-
-void TestMainWindow::keyboardAndRefresh()
-{
-    m_window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     // Ctrl+O asks for a folder, starting at home until one is listed, then at the listed one.
-    QStringList startFolders;
-    const QString path = m_folder->path();
-    setFolderChooser([&](const BrowseRequest &request) {
-        startFolders << request.startFolder;
-        return path;
-    });
-    makeFile(QStringLiteral("a.mp3"));
-    QTest::keyClick(m_window.get(), Qt::Key_O, Qt::ControlModifier);
-    QTest::keyClick(m_window.get(), Qt::Key_O, Qt::ControlModifier);
-    QCOMPARE(startFolders, (QStringList{QDir::toNativeSeparators(QDir::homePath()), QDir::toNativeSeparators(path)}));
-    QCOMPARE(list()->texts(), QStringList{"a.mp3"});
+    // F5 and every filter entry, the same one chosen again too, list the folder again without
+    // asking; with no folder, or none left, nothing is listed.
+    void listing()
+    {
+        const QString wide = QStringLiteral("Track 2 - Über den Wolken (Live in Düsseldorf 1975).mp3");
+        for (const QString &name : {QStringLiteral("Track 10.MP3"), wide, QStringLiteral("a.JPG")})
+            makeFile(name);
+        auto *extension = c<QComboBox>("Extension");
+        extension->setCurrentText(QStringLiteral("*.jpg")); // no folder yet: nothing happens
+        QCOMPARE(list()->count(), 0);
+        extension->setCurrentText(QStringLiteral("-----Sounddateien-----"));
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QStringList startFolders;
+        const QString path = QDir::toNativeSeparators(m_folder->path());
+        setFolderChooser([&](const BrowseRequest &request) {
+            startFolders << request.startFolder;
+            return m_folder->path();
+        });
+        QTest::keyClick(m_window.get(), Qt::Key_O, Qt::ControlModifier);
+        QTest::keyClick(m_window.get(), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(startFolders, (QStringList{QDir::toNativeSeparators(QDir::homePath()), path}));
+        QCOMPARE(list()->texts(), (QStringList{wide, "Track 10.MP3"}));
+        QCOMPARE(m_window->folderPath(), path + QDir::separator());
 
-    // F5, and the filter entry chosen again, list the folder again without asking.
-    setFolderChooser([](const BrowseRequest &) -> QString { qFatal("asked for a folder"); });
-    QSignalSpy refills(list()->model(), &QAbstractItemModel::modelReset);
-    makeFile(QStringLiteral("b.mp3"));
-    QTest::keyClick(m_window.get(), Qt::Key_F5);
-    QCOMPARE(list()->texts(), (QStringList{"a.mp3", "b.mp3"}));
-    const qsizetype resetsPerRefill = refills.count();
-    QVERIFY(resetsPerRefill > 0);
-    makeFile(QStringLiteral("c.mp3"));
-    auto *extension = c<QComboBox>("Extension");
-    extension->showPopup();
-    QTest::keyClick(extension->view(), Qt::Key_Return);
-    QCOMPARE(list()->texts(), (QStringList{"a.mp3", "b.mp3", "c.mp3"}));
-    // Another entry chosen with the keyboard lists once, as before, not a second time.
-    refills.clear();
-    QTest::keyClick(extension, Qt::Key_Down);
-    QCOMPARE(extension->currentText(), QStringLiteral("*.aac"));
-    QCOMPARE(refills.count(), resetsPerRefill);
-    // Open, then cancel: nothing listed, no folder current.
-    QTest::keyClick(extension, Qt::Key_Up);
-    QCOMPARE(list()->count(), 3);
-    open(QString());
-    QCOMPARE(list()->count(), 0);
-    QCOMPARE(m_window->folderPath(), QString());
-}
+        // Scrolled fully sideways, the widest entry ends whole, about six spaces before the edge.
+        QScrollBar *sideways = list()->horizontalScrollBar();
+        QTRY_VERIFY(sideways->maximum() > 0);
+        sideways->setValue(sideways->maximum());
+        const QRect row = list()->visualRect(list()->model()->index(0, 0));
+        const int end = ink(list()->viewport(), QRect(0, row.top() + 1, row.width(), row.height() - 2)).right();
+        const int gap = list()->viewport()->width() - 1 - end;
+        const int spaces = list()->fontMetrics().horizontalAdvance("      ");
+        QVERIFY2(gap >= spaces - 1 && gap <= spaces + 6, qPrintable(QString("%1 %2").arg(gap).arg(spaces)));
+        click("AllFiles");
+        QVERIFY(list()->isSelected(0) && list()->isSelected(1));
+        click("NoFiles");
+        QVERIFY(!list()->anySelected());
 
-// Space on the scissors runs, and the focus stays there: the second Space never reaches
-// "Programm beenden". Return and Enter click the focused button as Space does.
-void TestMainWindow::keyboardRun()
-{
-    makeFile(QStringLiteral("a.mp3"));
-    open(m_folder->path());
-    click("AllFiles");
-    QSignalSpy runs(m_window.get(), &Main::runFinished), unloaded(m_window.get(), &Main::unloaded);
-    c("Cut")->setFocus();
-    QTest::keyClick(m_window->focusWidget(), Qt::Key_Space);
-    QCOMPARE(runs.count(), 1);
-    // The folder is listed afresh, nothing ticked: the second Space only says so.
-    QTest::keyClick(m_window->focusWidget(), Qt::Key_Space);
-    QCOMPARE(messages().filter("Fehler, stop: Keine Dateien").size(), 1);
-    click("AllFiles");
-    c("Cut")->setFocus();
-    QTest::keyClick(c("Cut"), Qt::Key_Return);
-    QCOMPARE(runs.count(), 2);
-    c("About")->setFocus();
-    QTest::keyClick(c("About"), Qt::Key_Enter, Qt::KeypadModifier);
-    QCOMPARE(messages().filter("About, information").size(), 1);
-    QCOMPARE(unloaded.count(), 0);
-}
+        setFolderChooser([](const BrowseRequest &) -> QString { qFatal("asked for a folder"); });
+        QSignalSpy refills(list()->model(), &QAbstractItemModel::modelReset);
+        makeFile(QStringLiteral("b.mp3"));
+        QTest::keyClick(m_window.get(), Qt::Key_F5);
+        QCOMPARE(list()->texts(), (QStringList{"b.mp3", wide, "Track 10.MP3"}));
+        const qsizetype resetsPerRefill = refills.count();
+        QVERIFY(resetsPerRefill > 0);
+        makeFile(QStringLiteral("c.mp3"));
+        extension->showPopup();
+        QTest::keyClick(extension->view(), Qt::Key_Return);
+        QCOMPARE(list()->count(), 4);
+        // Another entry chosen with the keyboard lists once, as before, not a second time.
+        refills.clear();
+        QTest::keyClick(extension, Qt::Key_Down);
+        QCOMPARE(extension->currentText(), QStringLiteral("*.aac"));
+        QCOMPARE(refills.count(), resetsPerRefill);
+        extension->setCurrentText(QStringLiteral("*.jpg"));
+        QCOMPARE(list()->texts(), QStringList{"a.JPG"});
+        QTRY_COMPARE(list()->horizontalScrollBar()->maximum(), 0);
+        // Open, then cancel: nothing listed, no folder current.
+        open(QString());
+        QCOMPARE(list()->count(), 0);
+        QCOMPARE(m_window->folderPath(), QString());
+        // The folder vanishes, then a filter change: the same.
+        open(m_folder->path());
+        QVERIFY(m_folder->remove());
+        extension->setCurrentText(QStringLiteral("*.*"));
+        QCOMPARE(list()->count(), 0);
+        QCOMPARE(m_window->folderPath(), QString());
+    }
 
-void TestMainWindow::accessibleNames()
-{
-    // Read as a screen reader reads them, through the accessibility interface.
-    QStringList names;
-    for (const char *object : {"AllFiles", "NoFiles", "Open", "Cut", "About", "Close", "FileList", "MaxFileLength",
-                               "NewFilename"})
-        names << QAccessible::queryAccessibleInterface(c(object))->text(QAccessible::Name);
-    QCOMPARE(names, (QStringList{"Alle auswählen", "Keins auswählen", "Ordner öffnen", "Dateinamen ändern",
-                                 "Über Kappwerk", "Programm beenden", "Dateiliste",
-                                 "Anzahl Zeichen, nach der abgeschnitten wird", "Muster für den neuen Namen"}));
-    // Linux names a drop-down list by the entry it shows; a screen reader names it by its label.
-    names.clear();
-    QAccessibleInterface *filter = QAccessible::queryAccessibleInterface(c("Extension"));
-    for (const auto &[label, relation] : filter->relations(QAccessible::Label))
-        names << label->text(QAccessible::Name);
-    QVERIFY2(names.contains("Dateityp-Filter"), qPrintable(names.join(", ")));
-}
+    // Space on the scissors runs, and the focus stays there: the second Space never reaches
+    // "Programm beenden". Return and Enter click the focused button as Space does.
+    void keyboardRun()
+    {
+        makeFile(QStringLiteral("a.mp3"));
+        open(m_folder->path());
+        click("AllFiles");
+        QSignalSpy runs(m_window.get(), &Main::runFinished), unloaded(m_window.get(), &Main::unloaded);
+        c("Cut")->setFocus();
+        QTest::keyClick(m_window->focusWidget(), Qt::Key_Space);
+        QCOMPARE(runs.count(), 1);
+        // The folder is listed afresh, nothing ticked: the second Space only says so.
+        QTest::keyClick(m_window->focusWidget(), Qt::Key_Space);
+        QCOMPARE(messages(), QStringList{"Fehler, stop: Keine Dateien ausgewählt. Wählen Sie zuerst Ordner öffnen."});
+        click("AllFiles");
+        c("Cut")->setFocus();
+        QTest::keyClick(c("Cut"), Qt::Key_Return);
+        QCOMPARE(runs.count(), 2);
+        c("About")->setFocus();
+        QTest::keyClick(c("About"), Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(messages().last(), "About, information: Kappwerk v0.3b by Ostwerk.\r\n\r\n"
+                                    "Herzlichen Dank an Ombrel für die Tests, Hinweise und Vorschläge.");
+        QCOMPARE(unloaded.count(), 0);
+    }
 
-// A folder is read on a worker: input waits meanwhile, and a close waits for the list, then
-// stores the options and ends the program.
-void TestMainWindow::closeWhileListing()
-{
-    makeFile(QStringLiteral("a.mp3"));
-    QSignalSpy listed(m_window.get(), &Main::listed), unloaded(m_window.get(), &Main::unloaded);
-    m_window->setWorkInline(false);
-    open(m_folder->path());
-    m_window->close();
-    QCOMPARE(m_window->state(), Main::State::Closing);
-    QCOMPARE(unloaded.count(), 0);
-    QVERIFY(unloaded.wait(30000));
-    QCOMPARE(listed.count(), 1);
-    QCOMPARE(list()->texts(), QStringList{"a.mp3"});
-    QVERIFY(!m_window->isVisible());
-}
+    void accessibleNames()
+    {
+        // Read as a screen reader reads them, through the accessibility interface.
+        QStringList names;
+        for (const char *object : {"AllFiles", "NoFiles", "Open", "Cut", "About", "Close", "FileList", "MaxFileLength",
+                                   "NewFilename"})
+            names << QAccessible::queryAccessibleInterface(c(object))->text(QAccessible::Name);
+        QCOMPARE(names, (QStringList{"Alle auswählen", "Keins auswählen", "Ordner öffnen", "Dateinamen ändern",
+                                     "Über Kappwerk", "Programm beenden", "Dateiliste",
+                                     "Anzahl Zeichen, nach der abgeschnitten wird", "Muster für den neuen Namen"}));
+        // Linux names a drop-down list by the entry it shows; a screen reader names it by its label.
+        names.clear();
+        QAccessibleInterface *filter = QAccessible::queryAccessibleInterface(c("Extension"));
+        for (const auto &[label, relation] : filter->relations(QAccessible::Label))
+            names << label->text(QAccessible::Name);
+        QVERIFY2(names.contains("Dateityp-Filter"), qPrintable(names.join(", ")));
+    }
+
+    // A folder is read on a worker: input waits meanwhile, and a close waits for the list, then
+    // stores the options and ends the program.
+    void closeWhileListing()
+    {
+        makeFile(QStringLiteral("a.mp3"));
+        QSignalSpy listed(m_window.get(), &Main::listed), unloaded(m_window.get(), &Main::unloaded);
+        m_window->setWorkInline(false);
+        open(m_folder->path());
+        m_window->close();
+        QCOMPARE(m_window->state(), Main::State::Closing);
+        QCOMPARE(unloaded.count(), 0);
+        QVERIFY(unloaded.wait(30000));
+        QCOMPARE(listed.count(), 1);
+        QCOMPARE(list()->texts(), QStringList{"a.mp3"});
+        QVERIFY(!m_window->isVisible());
+    }
+};
 
 QTEST_MAIN(TestMainWindow)
 #include "test_mainwindow.moc"

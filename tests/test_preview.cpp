@@ -1,23 +1,18 @@
 // The preview of a run: the new names and problems the file list's tooltips and marks show,
 // worked out from the engine's plan on real folders, and in the main window the marks and the
-// preview window following every change. That the plan foresees the run is in test_batchrun.
+// preview window following every change. That the plan foresees the run is in test_batchrun;
+// that typing goes on while a memory card hangs is in e2e/run_e2e_hung.sh.
 #include "app/previewtexts.h"
 #include "app/previewwindow.h"
 #include "app/specialselect.h"
-#include "medium.h"
 #include "runtable.h"
 #include "windowfixture.h"
-
 
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QMenu>
 
-#include <csignal>
 #include <sys/time.h>
-
-#include <atomic>
-#include <thread>
 
 namespace {
 const QString prefix = QStringLiteral("neuer Name: ");
@@ -30,11 +25,184 @@ private slots:
     void initTestCase() { toolkit::ensureTahoma(); }
     void init() { setUp(); }
     void cleanup() { tearDown(); }
-    void hints_data();
-    void hints();
-    void marksFollowEveryChange();
-    void previewWindowAndMenu();
-    void typingWhileTheMediumHangs();
+    void hints_data()
+    {
+        // The files ("a/b" is a file in a subfolder, not listed), the one listed file left unticked
+        // ("" for none), and per listed entry its tooltip after "neuer Name: ", separated by "|".
+        columns<QStringList, QString, RenameOptions, QString>("names", "unticked", "options", "tips");
+        const auto row = [](const char *name, const char *names, const char *unticked, const RenameOptions &options,
+                            const QString &tips) { QTest::newRow(name) << QString(names).split(',') << unticked << options << tips; };
+        row("two get one name in MOBIX", "Track 01 - Allegro.mp3,Track 01 - Andante.mp3,Zugabe.mp3", "Zugabe.mp3",
+            options(IntoMobix, 8, {}, true),
+            "Track 01.mp3|Track 2.mp3\nName angepasst: Track 01.mp3 doppelt|");
+        row("one name in place", "Track 01 - Allegro.mp3,Track 01 - Andante.mp3", "", options(InPlace, 8, {}, true),
+            "Track 01.mp3|marked: Track 01.mp3\nName doppelt: auch für Track 01 - Allegro.mp3");
+        row("in the way beside, empty, unchanged", "ab/keep,abcd,Äö.mp3,cd 1.mp3,cd.mp3", "cd 1.mp3", options(Beside, 2, {}, true),
+            "marked: ab\nexistiert schon|marked: .mp3\nName leer||marked: cd.mp3\nName unverändert");
+        row("same name into MOBIX", "kurz.mp3", "", options(IntoMobix, 30, {}, true), "kurz.mp3");
+        row("too long", "a.mp3", "", options(Beside, 30, QString(260, u'x') + "%#"),
+            "marked: " + QString(260, u'x') + "1.mp3\nName zu lang");
+    }
+    void hints()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QString, unticked);
+        QFETCH(RenameOptions, options);
+        QFETCH(QString, tips);
+        std::vector<BatchEntry> entries;
+        for (const QString &name : names) {
+            makeFile(name, bytesOf(name));
+            if (!name.contains('/'))
+                entries.push_back(entry(name, name != unticked));
+        }
+        const QStringList before = onDisk();
+        const std::vector<PlannedEntry> plan = previewRun(entries, options, m_folder->path() + '/');
+        const PreviewHints hints = previewHints(entries, plan, options);
+        QStringList shown;
+        for (size_t i = 0; i < entries.size(); ++i)
+            shown << QString(hints.marks[i] ? "marked: " : "") + previewToolTip(entries, plan, options, i).mid(prefix.size());
+        QCOMPARE(shown.join('|'), tips);
+        QCOMPARE(onDisk(), before);
+    }
+    void marksFollowEveryChange()
+    {
+        prepare({"Track 01 - Allegro.mp3", "Track 02!.mp3", "Zugabe.wav"}, false, false);
+        QCOMPARE(tip(0), QString());
+        // Each change as the user makes it, then the tooltip of a row and the rows marked.
+        const auto change = [&](const std::function<void()> &action, int row, const QString &hint, const QString &marks) {
+            action();
+            QCOMPARE(tip(row), hint.isEmpty() ? hint : prefix + hint);
+            QCOMPARE(marked().join(u'|'), marks);
+            // A screen reader reads a marked entry's tooltip, its new name and the mark's reason, as
+            // the entry's description.
+            QCOMPARE(list()->model()->index(row, 0).data(Qt::AccessibleDescriptionRole).toString(),
+                     list()->isMarked(row) ? tip(row) : QString());
+        };
+        const auto clickOn = [this](const char *name) {
+            QTest::mouseClick(c<QAbstractButton>(name), Qt::LeftButton, {}, QPoint(6, 12));
+        };
+        list()->setFocus();
+        list()->setCurrentIndex(list()->model()->index(0, 0));
+        change([&] { QTest::keyClick(list(), Qt::Key_Space); }, 0, "Track 01 - Allegro.mp3", ""); // a tick by the keyboard
+        change([&] { clickOn("Overwrite"); }, 0, "Track 01 - Allegro.mp3\nName unverändert", "Track 01 - Allegro.mp3");
+        QCOMPARE(list()->visualRect(list()->model()->index(0, 0)).height(), list()->sizeHintForRow(1)); // the mark keeps it
+        change([&] { type("MaxFileLength", "8"); }, 0, "Track 01.mp3", "");
+        change([&] { clickOn("Overwrite"); c<QCheckBox>("Subdirectory")->setChecked(false); }, 0, "Track 01.mp3", "");
+        change([&] { c<QCheckBox>("Special")->setChecked(false); clickOn("Rename"); type("NewFilename", "Lied-%#"); }, 0,
+               "Lied-1.mp3", "");
+        change([&] { click("AllFiles"); }, 2, "Lied-3.wav", "");
+        change([&] { list()->setSelected(0, false); }, 0, "", "");
+        change([] {}, 1, "Lied-1.mp3", "");
+        change([&] { clickOn("CutAfterLength"); type("MaxFileLength", "9"); }, 1, "Track 02!.mp3\nName unverändert",
+               "Track 02!.mp3|Zugabe.wav");
+        change([&] { c<QCheckBox>("Special")->setChecked(true); }, 1, "Track 02.mp3", "Zugabe.wav");
+        // Allowed characters count once confirmed in their dialog.
+        change([&] { click("SelectSpecial"); m_window->specialSelect()->box(1)->setChecked(true); }, 1, "Track 02.mp3",
+               "Zugabe.wav");
+        change([&] { QTest::mouseClick(m_window->specialSelect()->findChild<QPushButton *>("OK"), Qt::LeftButton); }, 1,
+               "Track 02!.mp3\nName unverändert", "Track 02!.mp3|Zugabe.wav");
+        // A new filter lists afresh: nothing ticked, no tooltips until a tick.
+        list()->setSelected(0, true);
+        QCOMPARE(tip(0), prefix + "Track 01 .mp3");
+        // Spelling out, confirmed in the same dialog, tidies the end of the cut name too.
+        change([&] {
+            click("SelectSpecial");
+            m_window->specialSelect()->transliterateBox()->setChecked(true);
+            QTest::mouseClick(m_window->specialSelect()->findChild<QPushButton *>("OK"), Qt::LeftButton);
+        }, 0, "Track 01.mp3", "Track 02!.mp3|Zugabe.wav");
+        change([&] { c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.wav")); }, 0, "", "");
+        QCOMPARE(list()->texts(), QStringList{"Zugabe.wav"});
+        change([&] { list()->setSelected(0, true); }, 0, "Zugabe.wav\nName unverändert", "Zugabe.wav");
+        // Another program takes the new name: the next change shows it, once a worker has looked at
+        // the folder (its time set apart, as a file system's clock may not have moved on).
+        makeFile("Zug.wav");
+#ifndef Q_OS_WIN // a Windows folder has no time of its own to set here
+        const struct timeval past[2] = {{1000000000, 0}, {1000000000, 0}};
+        QVERIFY(::utimes(QFile::encodeName(m_folder->path()).constData(), past) == 0);
+#endif
+        type("MaxFileLength", "3");
+        QTRY_COMPARE(tip(0), prefix + "Zug.wav\nexistiert schon");
+
+        // The mark stands out from the list's background and keeps the text legible (WCAG contrast),
+        // in a light and in a dark palette.
+        const auto contrast = [](const QColor &a, const QColor &b) {
+            const auto lum = [](const QColor &c) {
+                const auto f = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+                return 0.2126 * f(c.redF()) + 0.7152 * f(c.greenF()) + 0.0722 * f(c.blueF()) + 0.05;
+            };
+            return std::max(lum(a), lum(b)) / std::min(lum(a), lum(b));
+        };
+        for (const auto &[base, text] : {std::pair{QColor(Qt::white), QColor(Qt::black)},
+                                         std::pair{QColor(0x1e, 0x1e, 0x1e), QColor(Qt::white)}}) {
+            QPalette palette = list()->palette();
+            palette.setColor(QPalette::Base, base);
+            palette.setColor(QPalette::Text, text);
+            list()->setPalette(palette);
+            const QColor mark = list()->model()->index(0, 0).data(Qt::BackgroundRole).value<QBrush>().color();
+            QVERIFY2(contrast(mark, text) >= 4.5 && contrast(mark, base) >= 1.3, qPrintable(mark.name()));
+        }
+    }
+    void previewWindowAndMenu()
+    {
+        prepare({"Allegro - Track 1.mp3", "Andante - Track 2.mp3", "kurz.mp3"}, true, true);
+        const QStringList before = onDisk();
+
+        // A right click on the list opens its menu; undo is greyed while there is nothing to undo.
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20), list()->viewport()->mapToGlobal(QPoint(20, 20)));
+        QCoreApplication::sendEvent(list()->viewport(), &click);
+        auto *menu = c<QMenu>("FileListMenu");
+        QTRY_VERIFY(menu->isVisible() && !m_window->canUndo());
+        QStringList items;
+        for (const QAction *action : menu->actions())
+            items << action->text() + ' ' + action->shortcut().toString() + (action->isEnabled() ? "" : " greyed");
+        QCOMPARE(items, (QStringList{"Vorschau der neuen Namen… ", "Letzten Lauf rückgängig machen Ctrl+Z greyed"}));
+        menu->hide();
+        // The Menu key (the system turns it into a keyboard menu event) opens it under the current entry.
+        list()->setFocus();
+        list()->setCurrentIndex(list()->model()->index(2, 0));
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(100, 200), QPoint(900, 900));
+        QCoreApplication::sendEvent(list(), &key);
+        QTRY_VERIFY(menu->isVisible());
+        const QRect entry = list()->visualRect(list()->currentIndex());
+        QCOMPARE(menu->pos().y(), list()->viewport()->mapToGlobal(entry.bottomLeft()).y());
+        QTest::keyClick(menu, Qt::Key_Down);
+        QTest::keyClick(menu, Qt::Key_Return); // the first entry: the preview
+        PreviewWindow *preview = m_window->previewWindow();
+        QVERIFY(preview && preview->isVisible() && !preview->isModal() && !preview->parent());
+        QCOMPARE(QFontInfo(preview->font()).family(), QStringLiteral("Tahoma"));
+
+        // Problems first, then the rest in list order; rows separated by "/", cells by "|".
+        const auto table = [preview] {
+            QCoreApplication::processEvents();
+            QStringList rows;
+            for (int row = 0; row < preview->rowCount(); ++row)
+                rows << preview->cell(row, 0) + '|' + preview->cell(row, 1) + '|' + preview->cell(row, 2);
+            return rows.join('/');
+        };
+        const QString a = "Allegro - Track 1.mp3", b = "Andante - Track 2.mp3", kurz = "kurz.mp3|kurz.mp3|Name unverändert";
+        QCOMPARE(table(), a + '|' + a + "|Name unverändert/" + b + '|' + b + "|Name unverändert/" + kurz);
+        type("MaxFileLength", "7");
+        QCOMPARE(table(), kurz + '/' + a + "|Allegro.mp3|wird umbenannt/" + b + "|Andante.mp3|wird umbenannt");
+        QTest::mouseClick(preview->findChild<QCheckBox *>("ProblemsOnly"), Qt::LeftButton);
+        QCOMPARE(table(), kurz);
+        QTest::mouseClick(preview->findChild<QCheckBox *>("ProblemsOnly"), Qt::LeftButton);
+        // A relisting leaves nothing ticked, and nothing to show.
+        c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.mp3"));
+        QCOMPARE(list()->count(), 3);
+        QCOMPARE(table(), QString());
+
+        // Ctrl+Z with nothing to undo does nothing; Escape closes the preview; nothing changed.
+        QTest::keyClick(m_window->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+        preview->activateWindow();
+        QTest::keyClick(preview, Qt::Key_Escape);
+        QVERIFY(!preview->isVisible());
+        QCOMPARE(m_messages.count(), 0);
+        QCOMPARE(onDisk(), before);
+        // Closing the main window takes the preview with it.
+        preview->showWindow();
+        m_window->close();
+        QVERIFY(!m_window->previewWindow());
+    }
 
 private:
     QString tip(int row) const
@@ -73,232 +241,6 @@ private:
     }
 };
 
-void TestPreview::hints_data()
-{
-    // The files ("a/b" is a file in a subfolder, not listed), the one listed file left unticked
-    // ("" for none), and per listed entry its tooltip after "neuer Name: ", separated by "|".
-    columns<QStringList, QString, RenameOptions, QString>("names", "unticked", "options", "tips");
-    const auto row = [](const char *name, const char *names, const char *unticked, const RenameOptions &options,
-                        const QString &tips) { QTest::newRow(name) << QString(names).split(',') << unticked << options << tips; };
-    row("two get one name in MOBIX", "Track 01 - Allegro.mp3,Track 01 - Andante.mp3,Zugabe.mp3", "Zugabe.mp3",
-        options(IntoMobix, 8, {}, true),
-        "Track 01.mp3|Track 2.mp3\nName angepasst: Track 01.mp3 doppelt|");
-    row("one name in place", "Track 01 - Allegro.mp3,Track 01 - Andante.mp3", "", options(InPlace, 8, {}, true),
-        "Track 01.mp3|marked: Track 01.mp3\nName doppelt: auch für Track 01 - Allegro.mp3");
-    row("in the way beside, empty, unchanged", "ab/keep,abcd,Äö.mp3,cd 1.mp3,cd.mp3", "cd 1.mp3", options(Beside, 2, {}, true),
-        "marked: ab\nexistiert schon|marked: .mp3\nName leer||marked: cd.mp3\nName unverändert");
-    row("spelled", "Grüße aus Köln.mp3", "", spelled(options(Beside, 30)), "Gruesse aus Koeln.mp3");
-    row("unchanged in place", "kurz.mp3,Schubert - Ständchen.mp3", "", options(InPlace, 8, {}, true),
-        "marked: kurz.mp3\nName unverändert|Schubert.mp3");
-    row("same name into MOBIX", "kurz.mp3", "", options(IntoMobix, 30, {}, true), "kurz.mp3");
-    row("too long", "a.mp3", "", options(Beside, 30, QString(260, u'x') + "%#"),
-        "marked: " + QString(260, u'x') + "1.mp3\nName zu lang");
-}
-
-void TestPreview::hints()
-{
-    QFETCH(QStringList, names);
-    QFETCH(QString, unticked);
-    QFETCH(RenameOptions, options);
-    QFETCH(QString, tips);
-    std::vector<BatchEntry> entries;
-    for (const QString &name : names) {
-        makeFile(name, bytesOf(name));
-        if (!name.contains('/'))
-            entries.push_back(entry(name, name != unticked));
-    }
-    const QStringList before = onDisk();
-    const std::vector<PlannedEntry> plan = previewRun(entries, options, m_folder->path() + '/');
-    const PreviewHints hints = previewHints(entries, plan, options);
-    QStringList shown;
-    for (size_t i = 0; i < entries.size(); ++i)
-        shown << QString(hints.marks[i] ? "marked: " : "") + previewToolTip(entries, plan, options, i).mid(prefix.size());
-    QCOMPARE(shown.join('|'), tips);
-    QCOMPARE(onDisk(), before);
-}
-
-void TestPreview::marksFollowEveryChange()
-{
-    prepare({"Track 01 - Allegro.mp3", "Track 02!.mp3", "Zugabe.wav"}, false, false);
-    QCOMPARE(tip(0), QString());
-    // Each change as the user makes it, then the tooltip of a row and the rows marked.
-    const auto change = [&](const std::function<void()> &action, int row, const QString &hint, const QString &marks) {
-        action();
-        QCOMPARE(tip(row), hint.isEmpty() ? hint : prefix + hint);
-        QCOMPARE(marked().join(u'|'), marks);
-        // A screen reader reads a marked entry's tooltip, its new name and the mark's reason, as
-        // the entry's description.
-        QCOMPARE(list()->model()->index(row, 0).data(Qt::AccessibleDescriptionRole).toString(),
-                 list()->isMarked(row) ? tip(row) : QString());
-    };
-    const auto clickOn = [this](const char *name) {
-        QTest::mouseClick(c<QAbstractButton>(name), Qt::LeftButton, {}, QPoint(6, 12));
-    };
-    list()->setFocus();
-    list()->setCurrentIndex(list()->model()->index(0, 0));
-    change([&] { QTest::keyClick(list(), Qt::Key_Space); }, 0, "Track 01 - Allegro.mp3", ""); // a tick by the keyboard
-    change([&] { clickOn("Overwrite"); }, 0, "Track 01 - Allegro.mp3\nName unverändert", "Track 01 - Allegro.mp3");
-    QCOMPARE(list()->visualRect(list()->model()->index(0, 0)).height(), list()->sizeHintForRow(1)); // the mark keeps it
-    change([&] { type("MaxFileLength", "8"); }, 0, "Track 01.mp3", "");
-    change([&] { clickOn("Overwrite"); c<QCheckBox>("Subdirectory")->setChecked(false); }, 0, "Track 01.mp3", "");
-    change([&] { c<QCheckBox>("Special")->setChecked(false); clickOn("Rename"); type("NewFilename", "Lied-%#"); }, 0,
-           "Lied-1.mp3", "");
-    change([&] { click("AllFiles"); }, 2, "Lied-3.wav", "");
-    change([&] { list()->setSelected(0, false); }, 0, "", "");
-    change([] {}, 1, "Lied-1.mp3", "");
-    change([&] { clickOn("CutAfterLength"); type("MaxFileLength", "9"); }, 1, "Track 02!.mp3\nName unverändert",
-           "Track 02!.mp3|Zugabe.wav");
-    change([&] { c<QCheckBox>("Special")->setChecked(true); }, 1, "Track 02.mp3", "Zugabe.wav");
-    // Allowed characters count once confirmed in their dialog.
-    change([&] { click("SelectSpecial"); m_window->specialSelect()->box(1)->setChecked(true); }, 1, "Track 02.mp3",
-           "Zugabe.wav");
-    change([&] { QTest::mouseClick(m_window->specialSelect()->findChild<QPushButton *>("OK"), Qt::LeftButton); }, 1,
-           "Track 02!.mp3\nName unverändert", "Track 02!.mp3|Zugabe.wav");
-    // A new filter lists afresh: nothing ticked, no tooltips until a tick.
-    list()->setSelected(0, true);
-    QCOMPARE(tip(0), prefix + "Track 01 .mp3");
-    // Spelling out, confirmed in the same dialog, tidies the end of the cut name too.
-    change([&] {
-        click("SelectSpecial");
-        m_window->specialSelect()->transliterateBox()->setChecked(true);
-        QTest::mouseClick(m_window->specialSelect()->findChild<QPushButton *>("OK"), Qt::LeftButton);
-    }, 0, "Track 01.mp3", "Track 02!.mp3|Zugabe.wav");
-    change([&] { c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.wav")); }, 0, "", "");
-    QCOMPARE(list()->texts(), QStringList{"Zugabe.wav"});
-    change([&] { list()->setSelected(0, true); }, 0, "Zugabe.wav\nName unverändert", "Zugabe.wav");
-    // Another program takes the new name: the next change shows it, once a worker has looked at
-    // the folder (its time set apart, as a file system's clock may not have moved on).
-    makeFile("Zug.wav");
-#ifndef Q_OS_WIN // a Windows folder has no time of its own to set here
-    const struct timeval past[2] = {{1000000000, 0}, {1000000000, 0}};
-    QVERIFY(::utimes(QFile::encodeName(m_folder->path()).constData(), past) == 0);
-#endif
-    type("MaxFileLength", "3");
-    QTRY_COMPARE(tip(0), prefix + "Zug.wav\nexistiert schon");
-
-    // The mark stands out from the list's background and keeps the text legible (WCAG contrast),
-    // in a light and in a dark palette.
-    const auto contrast = [](const QColor &a, const QColor &b) {
-        const auto lum = [](const QColor &c) {
-            const auto f = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
-            return 0.2126 * f(c.redF()) + 0.7152 * f(c.greenF()) + 0.0722 * f(c.blueF()) + 0.05;
-        };
-        return std::max(lum(a), lum(b)) / std::min(lum(a), lum(b));
-    };
-    for (const auto &[base, text] : {std::pair{QColor(Qt::white), QColor(Qt::black)},
-                                     std::pair{QColor(0x1e, 0x1e, 0x1e), QColor(Qt::white)}}) {
-        QPalette palette = list()->palette();
-        palette.setColor(QPalette::Base, base);
-        palette.setColor(QPalette::Text, text);
-        list()->setPalette(palette);
-        const QColor mark = list()->model()->index(0, 0).data(Qt::BackgroundRole).value<QBrush>().color();
-        QVERIFY2(contrast(mark, text) >= 4.5 && contrast(mark, base) >= 1.3, qPrintable(mark.name()));
-    }
-}
-
-// A memory card that stops answering while its folder is listed (its FUSE process stopped):
-// typing goes on, and the tooltips follow from the names read with the listing, while the look
-// at the folder waits on a worker.
-void TestPreview::typingWhileTheMediumHangs()
-{
-#ifdef Q_OS_WIN
-    QSKIP("hangs a card mounted through FUSE, which Windows has not");
-#else
-    QTemporaryDir dir;
-    const Medium medium("exfat", dir.path());
-    if (!medium.why.isEmpty())
-        QSKIP(qPrintable("exfat: " + medium.why));
-    const qint64 daemon = medium.daemon();
-    QVERIFY(daemon > 0);
-    QFile file(medium.point + "/Track 01 - Allegro.mp3");
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
-    open(medium.point);
-    list()->setSelected(0, true);
-    c<QCheckBox>("Subdirectory")->setChecked(false); // beside the originals the folder's names count
-    type("MaxFileLength", "8");
-    QCOMPARE(tip(0), prefix + "Track 01.mp3");
-    // Should the window wait for the card after all, the card answers again after a while, and
-    // the check below fails instead of the test hanging.
-    std::atomic<bool> resumed{false}, done{false};
-    QVERIFY(::kill(pid_t(daemon), SIGSTOP) == 0);
-    std::thread watchdog([&] {
-        for (int i = 0; i < 300 && !done; ++i)
-            QThread::msleep(100);
-        resumed = true;
-        ::kill(pid_t(daemon), SIGCONT);
-    });
-    type("MaxFileLength", "5");
-    const QString hint = tip(0);
-    const bool waited = resumed;
-    done = true;
-    watchdog.join();
-    QVERIFY(!waited);
-    QCOMPARE(hint, prefix + "Track.mp3");
-#endif
-}
-
-void TestPreview::previewWindowAndMenu()
-{
-    prepare({"Allegro - Track 1.mp3", "Andante - Track 2.mp3", "kurz.mp3"}, true, true);
-    const QStringList before = onDisk();
-
-    // A right click on the list opens its menu; undo is greyed while there is nothing to undo.
-    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20), list()->viewport()->mapToGlobal(QPoint(20, 20)));
-    QCoreApplication::sendEvent(list()->viewport(), &click);
-    auto *menu = c<QMenu>("FileListMenu");
-    QTRY_VERIFY(menu->isVisible() && !m_window->canUndo());
-    QStringList items;
-    for (const QAction *action : menu->actions())
-        items << action->text() + ' ' + action->shortcut().toString() + (action->isEnabled() ? "" : " greyed");
-    QCOMPARE(items, (QStringList{"Vorschau der neuen Namen… ", "Letzten Lauf rückgängig machen Ctrl+Z greyed"}));
-    menu->hide();
-    // The Menu key (the system turns it into a keyboard menu event) opens it under the current entry.
-    list()->setFocus();
-    list()->setCurrentIndex(list()->model()->index(2, 0));
-    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(100, 200), QPoint(900, 900));
-    QCoreApplication::sendEvent(list(), &key);
-    QTRY_VERIFY(menu->isVisible());
-    const QRect entry = list()->visualRect(list()->currentIndex());
-    QCOMPARE(menu->pos().y(), list()->viewport()->mapToGlobal(entry.bottomLeft()).y());
-    QTest::keyClick(menu, Qt::Key_Down);
-    QTest::keyClick(menu, Qt::Key_Return); // the first entry: the preview
-    PreviewWindow *preview = m_window->previewWindow();
-    QVERIFY(preview && preview->isVisible() && !preview->isModal() && !preview->parent());
-    QCOMPARE(QFontInfo(preview->font()).family(), QStringLiteral("Tahoma"));
-
-    // Problems first, then the rest in list order; rows separated by "/", cells by "|".
-    const auto table = [preview] {
-        QCoreApplication::processEvents();
-        QStringList rows;
-        for (int row = 0; row < preview->rowCount(); ++row)
-            rows << preview->cell(row, 0) + '|' + preview->cell(row, 1) + '|' + preview->cell(row, 2);
-        return rows.join('/');
-    };
-    const QString a = "Allegro - Track 1.mp3", b = "Andante - Track 2.mp3", kurz = "kurz.mp3|kurz.mp3|Name unverändert";
-    QCOMPARE(table(), a + '|' + a + "|Name unverändert/" + b + '|' + b + "|Name unverändert/" + kurz);
-    type("MaxFileLength", "7");
-    QCOMPARE(table(), kurz + '/' + a + "|Allegro.mp3|wird umbenannt/" + b + "|Andante.mp3|wird umbenannt");
-    QTest::mouseClick(preview->findChild<QCheckBox *>("ProblemsOnly"), Qt::LeftButton);
-    QCOMPARE(table(), kurz);
-    QTest::mouseClick(preview->findChild<QCheckBox *>("ProblemsOnly"), Qt::LeftButton);
-    // A relisting leaves nothing ticked, and nothing to show.
-    c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.mp3"));
-    QCOMPARE(list()->count(), 3);
-    QCOMPARE(table(), QString());
-
-    // Ctrl+Z with nothing to undo does nothing; Escape closes the preview; nothing changed.
-    QTest::keyClick(m_window->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
-    preview->activateWindow();
-    QTest::keyClick(preview, Qt::Key_Escape);
-    QVERIFY(!preview->isVisible());
-    QCOMPARE(m_messages.count(), 0);
-    QCOMPARE(onDisk(), before);
-    // Closing the main window takes the preview with it.
-    preview->showWindow();
-    m_window->close();
-    QVERIFY(!m_window->previewWindow());
-}
 
 QTEST_MAIN(TestPreview)
 #include "test_preview.moc"

@@ -29,19 +29,39 @@ private slots:
         c<QCheckBox>("Special")->setChecked(false);
         c<QComboBox>("Extension")->setCurrentIndex(3);
         restart();
-        QFile file(path());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray text = file.readAll();
-        QVERIFY(text.startsWith("[Optionen]"));
-        for (const char *line : {"Extension.ListIndex=3", "CutAfterLength.Value=false", "Rename.Value=true",
-                                 "MaxFileLength.Text=12", "Overwrite.Value=1", "Subdirectory.Value=1",
-                                 "Subdirectory.Enabled=false", "Special.Value=0", "SpecialListe.Text=",
-                                 "NewFilename.Text=", "Transliterate.Value=0"})
-            QVERIFY2(text.contains(line), line);
         QCOMPARE(shown("Rename,CutAfterLength,MaxFileLength,Overwrite,Subdirectory,Special,Extension"),
                  "on|off|12|1|1 greyed|0|*.jpg");
     }
-    void storedValues_data();
+    void storedValues_data()
+    {
+        columns<QString, QString, QString>("keys", "value", "expected"); // what each key's control shows, by "|"
+        const QString sound = QStringLiteral("-----Sounddateien-----");
+        QString codes; // 1 to 255: below the grid's 32 too
+        for (int code = 1; code < 256; ++code)
+            codes.append(QChar(code));
+        const auto row = [](const char *name, const char *keys, const QString &value, const QString &expected) {
+            QTest::newRow(name) << QString(keys) << value << expected;
+        };
+        // Texts come back exactly as stored, whatever they hold; an empty one stays empty.
+        row("empty text", "SpecialListe.Text", "", "");
+        row("ini syntax", "NewFilename.Text", "  \"a'b\";=#[]\\, x  ", "  \"a'b\";=#[]\\, x  ");
+        row("codes 1 to 255", "SpecialListe.Text", codes, codes);
+        row("beyond", "NewFilename.Text", "€ŸĀ日本😀@Variant(x)", "€ŸĀ日本😀@Variant(x)");
+        row("index beyond the list", "Extension.ListIndex", "45", sound);
+        row("index no number", "Extension.ListIndex", "drei", sound);
+        row("index -1 chooses nothing", "Extension.ListIndex", "-1", "");
+        row("check state 3", "Special.Value", "3", "1");
+        row("transliteration on", "Transliterate.Value", "1", "1");
+        row("greyed check state", "Special.Value", "2", "2");
+        row("boolean any case", "Rename.Value", "TRUE", "on");
+        row("'no' is no boolean", "Subdirectory.Enabled", "no", "1");
+        row("decimal zero is false", "Subdirectory.Enabled", "0.0", "1 greyed");
+        // Both modes stored on: the numbering option, stored later, wins; neither on gives the cut mode.
+        row("both modes on", "CutAfterLength.Value,Rename.Value", "1", "off|on");
+        row("both modes off", "CutAfterLength.Value,Rename.Value", "false", "on|off");
+        row("length no number", "MaxFileLength.Text", "zwölf", "30");
+        row("length empty gives 1", "MaxFileLength.Text", "", "1");
+    }
     void storedValues()
     {
         QFETCH(QString, keys);
@@ -60,8 +80,8 @@ private slots:
     }
     void corruptFileAndUnwritableFolder()
     {
-        QDir().mkpath(QFileInfo(path()).path());
-        QFile file(path());
+        QDir().mkpath(QFileInfo(settingsPath()).path());
+        QFile file(settingsPath());
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QByteArray("[Optionen\n\x01=\xff\xfe\x00MaxFileLength.Text=\n[[[", 32) + QByteArray(4096, '\xff'));
         file.close();
@@ -78,20 +98,27 @@ private slots:
         QSignalSpy unloaded(m_window.get(), &Main::unloaded);
         m_window->close();
         QCOMPARE(unloaded.count(), 1);
-        QVERIFY(!QFile::exists(path()));
+        QVERIFY(!QFile::exists(settingsPath()));
         QCOMPARE(m_messages.count(), 0);
     }
-    void warningBoxIsCentred();
+    // A length out of range gives the default with a warning, centred on the screen while the
+    // window loads, and centred over the window once it is shown.
+    void warningBoxIsCentred()
+    {
+        store(QStringLiteral("MaxFileLength.Text"), QStringLiteral("150"));
+        QList<QRect> boxes = m_messages.realBoxes([this] { start(); });
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(shown("MaxFileLength"), QStringLiteral("30"));
+        QVERIFY((boxes[0].center() - QGuiApplication::primaryScreen()->availableGeometry().center()).manhattanLength() <= 2);
+        m_window->show();
+        m_window->move(40, 50);
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        boxes = m_messages.realBoxes([this] { c<QLineEdit>("MaxFileLength")->setText("0"); });
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY((boxes[0].center() - m_window->frameGeometry().center()).manhattanLength() <= 2);
+    }
 
 private:
-    QString path() const { return m_config->filePath(QStringLiteral("Kappwerk/Kappwerk.conf")); }
-    void start()
-    {
-        m_window.reset();
-        m_settings = std::make_unique<QSettings>(path(), QSettings::IniFormat);
-        m_messages.clear();
-        m_window = std::make_unique<Main>(*m_settings);
-    }
     void restart()
     {
         m_window->close();
@@ -99,7 +126,7 @@ private:
     }
     void store(const QString &key, const QString &value)
     {
-        QSettings(path(), QSettings::IniFormat).setValue(QStringLiteral("Optionen/") + key, value);
+        QSettings(settingsPath(), QSettings::IniFormat).setValue(QStringLiteral("Optionen/") + key, value);
     }
     // What controls show, separated by "|": the chosen entry, the check value, the text or
     // whether the option is on.
@@ -125,53 +152,6 @@ private:
     }
 };
 
-void TestSettings::storedValues_data()
-{
-    columns<QString, QString, QString>("keys", "value", "expected"); // what each key's control shows, by "|"
-    const QString sound = QStringLiteral("-----Sounddateien-----");
-    QString codes; // 1 to 255: below the grid's 32 too
-    for (int code = 1; code < 256; ++code)
-        codes.append(QChar(code));
-    const auto row = [](const char *name, const char *keys, const QString &value, const QString &expected) {
-        QTest::newRow(name) << QString(keys) << value << expected;
-    };
-    // Texts come back exactly as stored, whatever they hold; an empty one stays empty.
-    row("empty text", "SpecialListe.Text", "", "");
-    row("ini syntax", "NewFilename.Text", "  \"a'b\";=#[]\\, x  ", "  \"a'b\";=#[]\\, x  ");
-    row("codes 1 to 255", "SpecialListe.Text", codes, codes);
-    row("beyond", "NewFilename.Text", "€ŸĀ日本😀@Variant(x)", "€ŸĀ日本😀@Variant(x)");
-    row("index beyond the list", "Extension.ListIndex", "45", sound);
-    row("index no number", "Extension.ListIndex", "drei", sound);
-    row("index -1 chooses nothing", "Extension.ListIndex", "-1", "");
-    row("check state 3", "Special.Value", "3", "1");
-    row("transliteration on", "Transliterate.Value", "1", "1");
-    row("greyed check state", "Special.Value", "2", "2");
-    row("boolean any case", "Rename.Value", "TRUE", "on");
-    row("'no' is no boolean", "Subdirectory.Enabled", "no", "1");
-    row("decimal zero is false", "Subdirectory.Enabled", "0.0", "1 greyed");
-    // Both modes stored on: the numbering option, stored later, wins; neither on gives the cut mode.
-    row("both modes on", "CutAfterLength.Value,Rename.Value", "1", "off|on");
-    row("both modes off", "CutAfterLength.Value,Rename.Value", "false", "on|off");
-    row("length no number", "MaxFileLength.Text", "zwölf", "30");
-    row("length empty gives 1", "MaxFileLength.Text", "", "1");
-}
-
-// A length out of range gives the default with a warning, centred on the screen while the
-// window loads, and centred over the window once it is shown.
-void TestSettings::warningBoxIsCentred()
-{
-    store(QStringLiteral("MaxFileLength.Text"), QStringLiteral("150"));
-    QList<QRect> boxes = m_messages.realBoxes([this] { start(); });
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(shown("MaxFileLength"), QStringLiteral("30"));
-    QVERIFY((boxes[0].center() - QGuiApplication::primaryScreen()->availableGeometry().center()).manhattanLength() <= 2);
-    m_window->show();
-    m_window->move(40, 50);
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    boxes = m_messages.realBoxes([this] { c<QLineEdit>("MaxFileLength")->setText("0"); });
-    QCOMPARE(boxes.size(), 1);
-    QVERIFY((boxes[0].center() - m_window->frameGeometry().center()).manhattanLength() <= 2);
-}
 
 QTEST_MAIN(TestSettings)
 #include "test_settings.moc"

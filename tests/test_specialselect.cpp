@@ -95,35 +95,33 @@ private slots:
         QTest::newRow("close box") << a26 << "OK show NoSigns close" << "" << a26 << 0;
         QTest::newRow("Escape") << a26 << "OK show NoSigns Escape" << "" << a26 << 0;
     }
-    void steps();
-};
-
-void TestSpecialSelect::steps()
-{
-    QFETCH(QString, incoming);
-    QFETCH(QString, steps);
-    QFETCH(QString, copy);
-    QFETCH(QString, writes);
-    QFETCH(int, warnings);
-    FakeMain main(incoming);
-    for (const QString &step : steps.split(u' ', Qt::SkipEmptyParts))
-        main.press(step);
-    QCOMPARE(main.dialog.workingCopy(), copy);
-    // The ticked boxes are exactly the characters of the working copy that have one.
-    for (int k = 0; k < charactertable::codeCount; ++k)
-        QCOMPARE(main.dialog.box(k)->isChecked(), copy.contains(charactertable::boxCharacter(k)));
-    QCOMPARE(main.writes, writes.isEmpty() ? QStringList() : QStringList{writes}); // "" is none, not an empty one
-    QCOMPARE(main.messages.count(), warnings);
-    for (const toolkit::MessageRecord &record : main.messages.records()) {
-        QCOMPARE(record.style, toolkit::StyleCriticalYesNo);
-        QCOMPARE(record.title + u' ' + record.text,
-                 u"Achtung Sie wollen weniger als 26 Zeichen zulassen, dies kann zu Fehlern in der Bearbeitung "
-                 u"führen. Es ist empfohlen mindestens alle Buchstaben zuzulassen. Wollen Sie trotzdem fortsetzen?"_qs);
+    void steps()
+    {
+        QFETCH(QString, incoming);
+        QFETCH(QString, steps);
+        QFETCH(QString, copy);
+        QFETCH(QString, writes);
+        QFETCH(int, warnings);
+        FakeMain main(incoming);
+        for (const QString &step : steps.split(u' ', Qt::SkipEmptyParts))
+            main.press(step);
+        QCOMPARE(main.dialog.workingCopy(), copy);
+        // The ticked boxes are exactly the characters of the working copy that have one.
+        for (int k = 0; k < charactertable::codeCount; ++k)
+            QCOMPARE(main.dialog.box(k)->isChecked(), copy.contains(charactertable::boxCharacter(k)));
+        QCOMPARE(main.writes, writes.isEmpty() ? QStringList() : QStringList{writes}); // "" is none, not an empty one
+        QCOMPARE(main.messages.count(), warnings);
+        for (const toolkit::MessageRecord &record : main.messages.records()) {
+            QCOMPARE(record.style, toolkit::StyleCriticalYesNo);
+            QCOMPARE(record.title + u' ' + record.text,
+                     u"Achtung Sie wollen weniger als 26 Zeichen zulassen, dies kann zu Fehlern in der Bearbeitung "
+                     u"führen. Es ist empfohlen mindestens alle Buchstaben zuzulassen. Wollen Sie trotzdem fortsetzen?"_qs);
+        }
+        // Only a write-back, Abbrechen, Escape or the close box ends the dialog.
+        const bool ended = !writes.isEmpty() || QStringList{"Abort", "close", "Escape"}.contains(steps.section(u' ', -1));
+        QCOMPARE(main.dialog.isVisible(), !ended);
     }
-    // Only a write-back, Abbrechen, Escape or the close box ends the dialog.
-    const bool ended = !writes.isEmpty() || QStringList{"Abort", "close", "Escape"}.contains(steps.section(u' ', -1));
-    QCOMPARE(main.dialog.isVisible(), !ended);
-}
+};
 
 QTEST_MAIN(TestSpecialSelect)
 #include "test_specialselect.moc"

@@ -36,14 +36,21 @@ protected:
     {
         m_folder = std::make_unique<QTemporaryDir>();
         m_config = std::make_unique<QTemporaryDir>(); // outside the folder, whose every file may be listed
-        m_settings = std::make_unique<QSettings>(m_config->filePath(QStringLiteral("k.conf")), QSettings::IniFormat);
-        m_messages.clear();
-        m_window = std::make_unique<Main>(*m_settings);
-        // Every listing and run has ended when the click that started it returns.
-        m_window->setWorkInline(true);
+        start();
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
+    // A window over the settings file, as the program starts, not shown yet. Every listing and
+    // run has ended when the click that started it returns.
+    void start()
+    {
+        m_window.reset();
+        m_settings = std::make_unique<QSettings>(settingsPath(), QSettings::IniFormat);
+        m_messages.clear();
+        m_window = std::make_unique<Main>(*m_settings);
+        m_window->setWorkInline(true);
+    }
+    QString settingsPath() const { return m_config->filePath(QStringLiteral("Kappwerk/Kappwerk.conf")); }
     void tearDown()
     {
         setFolderChooser({});
