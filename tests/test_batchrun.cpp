@@ -218,6 +218,12 @@ private slots:
             QVERIFY(::link(QFile::encodeName(victim).constData(), journal.constData()) == 0);
         else if (strain == "immutable" && !setImmutable(journal, true))
             QSKIP("the state folder's file system cannot make a file immutable");
+        if (strain == "longer before") { // its step 2,000 times: more lines than the run will write
+            QFile older(path);
+            QVERIFY(older.open(QIODevice::ReadWrite));
+            const QByteArray text = older.readAll(), lines = text.left(text.indexOf('\0'));
+            QVERIFY(older.seek(lines.size()) && older.write(lines.mid(lines.indexOf('\n') + 1).repeated(2000)) > 0);
+        }
         setJournalRoomForTest(strain == "full" ? 0 : strain == "fills up" ? 64 * 1024 : -1);
         for (size_t i = 0; i < folder.entries.size(); ++i)
             folder.entries[i].selected = i > 0 && (strain != "names taken" || i <= 3);
@@ -872,6 +878,7 @@ void TestBatchRun::journalUnderStrain_data()
     QTest::newRow("the journal's path a second name of another file") << "second name" << EINVAL << "r" << false;
     QTest::newRow("the journal made immutable") << "immutable" << EPERM << "r" << true;
     QTest::newRow("a run that changes nothing keeps the journal before it") << "names taken" << 0 << "t" << false;
+    QTest::newRow("a journal before with more lines than the run's: none of them outlasts it") << "longer before" << 0 << "r" << false;
 }
 
 // Each row applies one rule to a name or pattern ("allowed": whether a new name may be given).

@@ -125,6 +125,7 @@ void JournalObserver::prepare()
     // The journal of the run before stays until this run has changed something; an empty file
     // that run left under a name it was taking goes now.
     if (m_file.readAll(&m_previous) == 0) {
+        m_keptRoom = m_previous.size();
         if (const qsizetype end = m_previous.indexOf('\0'); end >= 0)
             m_previous.truncate(end);
         JournalContents before;
@@ -159,9 +160,19 @@ bool JournalObserver::cancelRequested()
 bool JournalObserver::begin()
 {
     prepare();
-    m_capacity = 0;
+    // The file keeps its room: cutting it short would give back blocks on the disk (which on a
+    // disk mounted with "discard" waits for the device) only to take new ones for the first
+    // lines. A zero byte at its start ends the journal there (the reader stops at the first
+    // one), and the old lines are overwritten with zeros ahead of the new ones.
+    m_capacity = m_keptRoom;
+    m_zeroed = 0;
+    const bool kept = m_capacity > 0 && m_file.write(0, "", 1) == 0;
+    if (kept)
+        m_zeroed = 1;
+    else
+        m_capacity = m_keptRoom = 0;
     const QByteArray header = journalHeader(m_folderPath, m_startTime);
-    if (m_file.truncate(0) != 0 || !append(header.constData(), header.size(), nullptr))
+    if ((!kept && m_file.truncate(0) != 0) || !append(header.constData(), header.size(), nullptr))
         return false;
     m_state = State::Writing;
     QFile::remove(outdatedMarkerPath(m_journalPath));
@@ -238,6 +249,23 @@ bool JournalObserver::reserve(qint64 bytes)
     return true;
 }
 
+// Overwrites the room's old bytes with zeros up to end at least, ahead in steps of the first
+// room, so a line is only ever written where zeros follow it. Beyond the kept room the file
+// holds zeros already.
+bool JournalObserver::zeroUpTo(qint64 end)
+{
+    static const char zeros[firstRoom] = {};
+    if (end <= m_zeroed || m_zeroed >= m_keptRoom)
+        return true;
+    const qint64 until = std::min(std::max(end, m_zeroed + firstRoom), m_keptRoom);
+    for (qint64 at = m_zeroed; at < until; at += firstRoom) {
+        if (m_file.write(at, zeros, std::min(firstRoom, until - at)) != 0)
+            return false;
+    }
+    m_zeroed = until;
+    return true;
+}
+
 bool JournalObserver::append(const char *text, qint64 size, const JournalStep *step)
 {
     const qint64 room = 2 + size + (step ? longestStepLine(*step) : 0);
@@ -257,7 +285,8 @@ bool JournalObserver::append(const char *text, qint64 size, const JournalStep *s
     }
     if (step)
         to = putStepLine(to, *step);
-    if (m_file.write(m_used, start, to - start) != 0)
+    // The byte after the line ends the journal until the next line is there.
+    if (!zeroUpTo(m_used + (to - start) + 1) || m_file.write(m_used, start, to - start) != 0)
         return false;
     m_pending = 0;
     m_used += to - start;
@@ -270,9 +299,15 @@ void JournalObserver::close()
         if (m_pending)
             append(nullptr, 0, nullptr);
         if (m_anyDone) {
-            // The file ends where the lines end; a killed run leaves zero bytes after them
-            // instead, which the reader stops at.
-            m_file.truncate(m_used);
+            // The file ends where the lines end, or, where it had more room before the run,
+            // with zeros after them, which the reader stops at (as after a killed run): that
+            // room stays for the next run. A run that needed far less than the one before
+            // gives the room back.
+            const qint64 stale = m_keptRoom - m_zeroed;
+            if (m_used >= m_keptRoom || stale > m_used + firstRoom || !zeroUpTo(m_keptRoom))
+                m_file.truncate(m_used);
+            else
+                m_file.truncate(m_keptRoom); // the room taken beyond it, never written
         } else if (!m_previous.isEmpty()) {
             m_file.truncate(0);
             m_file.write(0, m_previous.constData(), m_previous.size());

@@ -65,6 +65,7 @@ private:
     bool ready();
     bool append(const char *text, qint64 size, const JournalStep *step);
     bool reserve(qint64 bytes);
+    bool zeroUpTo(qint64 end);
 
     QString m_folderPath;
     QString m_journalPath;
@@ -78,6 +79,10 @@ private:
     qint64 m_startTime[2] = {0, 0};
     qint64 m_capacity = 0;
     qint64 m_used = 0;
+    // The room the file had when the run took it, kept instead of given back and taken again;
+    // its old bytes from m_zeroed on are overwritten with zeros ahead of the lines.
+    qint64 m_keptRoom = 0;
+    qint64 m_zeroed = 0;
     char m_pending = 0;    // the outcome of the last step ('+' or '-'), written with the next line
     bool m_anyDone = false;
 };
