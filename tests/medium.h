@@ -30,12 +30,18 @@ inline QString runTool(const QString &tool, const QStringList &args, QByteArray 
     return {};
 }
 
-// A small file system of the given kind, mounted on point until it goes; why tells what failed.
+// A small file system of the given kind and size, mounted on point until it goes; why tells what
+// failed. "ext4 seconds": inodes too small for more than whole seconds in their times; "ext4
+// unjournaled": nothing written ahead of the files, so the image fits on a device smaller than it.
 struct Medium {
     QString point, device, why, kind, image;
-    Medium(const QString &kind, const QString &dir) : point(dir + "/mnt"), kind(kind), image(dir + "/image")
+    Medium(const QString &kind, const QString &dir, qint64 size = qint64(32) << 20)
+        : point(dir + "/mnt"), kind(kind), image(dir + "/image")
     {
         QFile file(image);
+        const QStringList ext4 = kind == "ext4 seconds"      ? QStringList{"-I", "128"}
+                                 : kind == "ext4 unjournaled" ? QStringList{"-O", "^has_journal", "-E", "nodiscard"}
+                                                              : QStringList{};
 #ifdef _WIN32
         if (true)
             why = "no FUSE on Windows";
@@ -45,13 +51,11 @@ struct Medium {
 #endif
         else if ((kind == "fat" || kind == "exfat") && !QFile::exists("/dev/fuse"))
             why = "no /dev/fuse";
-        else if (!QDir().mkpath(point) || !file.open(QIODevice::WriteOnly) || !file.resize(qint64(32) << 20))
+        else if (!QDir().mkpath(point) || !file.open(QIODevice::WriteOnly) || !file.resize(size))
             why = "cannot make the image";
         else if (kind == "tmpfs")
-            why = runTool("mount", {"-t", "tmpfs", "-o", "size=32m", "tmpfs", point});
-        // "ext4 seconds": inodes too small for more than whole seconds in their times.
-        else if (kind.startsWith("ext4")
-                 && (why = runTool("mkfs.ext4", QStringList{"-q", "-F"} + (kind == "ext4" ? QStringList() : QStringList{"-I", "128"}) + QStringList{image})).isEmpty())
+            why = runTool("mount", {"-t", "tmpfs", "-o", "size=" + QString::number(size), "tmpfs", point});
+        else if (kind.startsWith("ext4") && (why = runTool("mkfs.ext4", QStringList{"-q", "-F"} + ext4 + QStringList{image})).isEmpty())
             why = runTool("mount", {"-o", "loop", image, point});
         else if (kind == "fat" && (why = runTool("mkfs.vfat", {image})).isEmpty())
             why = mountAgain();

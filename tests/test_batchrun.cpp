@@ -200,11 +200,7 @@ private slots:
         TestFolder folder(names, 'x' + QString(1000, '.'));
         // An earlier run in the folder, whose journal a later one must never leave behind as its own.
         const QStringList beforeAll = folder.state();
-        {
-            JournalObserver older(folder.path(), nullptr);
-            QCOMPARE(older.open(), 0);
-            QCOMPARE(::outcomes(runBatch(folder.entries, options(InPlace, 1), folder.path(), &older)), "r");
-        }
+        QCOMPARE(::outcomes(journaledRun(folder.entries, options(InPlace, 1), folder.path())), "r");
         const QString path = journalPath(folder.path()), victim = state.path() + "/victim";
         QVERIFY(writeOrigin(QFile::encodeName(victim), "victim"));
         const QByteArray journal = QFile::encodeName(path);
@@ -282,9 +278,7 @@ private slots:
             }
         } watcher;
         watcher.path = folder.path();
-        JournalObserver journal(folder.path(), &watcher);
-        QCOMPARE(journal.open(), 0);
-        QCOMPARE(runBatch(folder.entries, options, folder.path(), &journal).countDone(), 3);
+        QCOMPARE(journaledRun(folder.entries, options, folder.path(), &watcher).countDone(), 3);
         const QStringList steps{"Lied.mp3 1 1", "Lied.wav 1 1", "Song.mp3 1 1"};
         QCOMPARE(watcher.seen.filter(QRegularExpression("^[^t]")), steps);
         QCOMPARE(watcher.seen.filter("temporary"), QStringList(temporaries, "temporary 1"));
@@ -329,10 +323,7 @@ private slots:
             journal.setFileTime(QDateTime::currentDateTime().addSecs(i - 100), QFileDevice::FileModificationTime);
         }
         TestFolder folder({"Lied eins.mp3"}, "x");
-        JournalObserver journal(folder.path(), nullptr);
-        QCOMPARE(journal.open(), 0);
-        QCOMPARE(::outcomes(runBatch(folder.entries, options(InPlace, 4), folder.path(), &journal)), "r");
-        journal.close();
+        QCOMPARE(::outcomes(journaledRun(folder.entries, options(InPlace, 4), folder.path())), "r");
         QStringList kept = QDir(journalFolder()).entryList({"*.journal"}, QDir::Files, QDir::Name);
         QVERIFY(kept.removeOne(QFileInfo(journalPath(folder.path())).fileName()));
         QStringList newest;
@@ -361,10 +352,7 @@ private slots:
         QVERIFY(QDir(top.path()).mkdir("folder") && QFile::link(top.path() + "/folder", top.path() + "/link"));
         const QString folder = top.path() + "/folder/";
         QVERIFY(writeOrigin(QFile::encodeName(folder + "Lied eins.mp3"), "Lied eins.mp3"));
-        JournalObserver journal(folder, nullptr);
-        QCOMPARE(journal.open(), 0);
-        QCOMPARE(::outcomes(runBatch({entry("Lied eins.mp3")}, options(InPlace, 4), folder, &journal)), "r");
-        journal.close();
+        QCOMPARE(::outcomes(journaledRun({entry("Lied eins.mp3")}, options(InPlace, 4), folder)), "r");
         QVERIFY(hasJournal(top.path() + '/' + path));
         QCOMPARE(undoLastRun(top.path() + '/' + path).countDone(), 1);
         QCOMPARE(folderState(folder), QStringList{"Lied eins.mp3"});
@@ -417,10 +405,7 @@ private slots:
             }
         } cutter;
         cutter.journal = journalPath(folder.path());
-        JournalObserver journal(folder.path(), &cutter);
-        QCOMPARE(journal.open(), 0);
-        const RunReport report = runBatch(folder.entries, options(InPlace, 30, "%#"), folder.path(), &journal);
-        journal.close();
+        const RunReport report = journaledRun(folder.entries, options(InPlace, 30, "%#"), folder.path(), &cutter);
 #ifdef Q_OS_WIN
         // Windows lets no other program write to the journal while the run holds it.
         QCOMPARE(::outcomes(report).replace(QRegularExpression("(.)\\1*"), "\\1"), "r");
@@ -437,10 +422,7 @@ private slots:
             QList<float> values;
             void progress(const RunProgress &state) override { values << state.barValue(); }
         } bar;
-        JournalObserver journal(folder.path(), &bar);
-        QCOMPARE(journal.open(), 0);
-        const RunReport report = runBatch(folder.entries, options(IntoMobix, 30), folder.path(), &journal);
-        journal.close();
+        const RunReport report = journaledRun(folder.entries, options(IntoMobix, 30), folder.path(), &bar);
         // Copies that may never have reached the device are not reported done, nor shown so.
         QCOMPARE(::outcomes(report), "fff");
         QCOMPARE(outcomeText(report.results[0]), "übersprungen: Schreiben auf das Gerät fehlgeschlagen");
@@ -493,6 +475,7 @@ private slots:
     {
         QFETCH(RenameOptions, options);
         QFETCH(QString, meanwhile);
+        QFETCH(QStringList, gone);
         QFETCH(QStringList, left);
         QFETCH(QString, problems);
         QFETCH(bool, kept);
@@ -568,20 +551,13 @@ private slots:
         QCOMPARE(hasJournal(folder.path()), kept);
         QCOMPARE(undoProblemsText(report, 1000), problems);
         // Everything else is as before the run: the same names with the same bytes.
-        QStringList now = folder.state();
-        const QStringList afterUndo = now;
-        for (const QString &entry : left)
-            QVERIFY2(now.removeOne(entry), qPrintable(entry));
-        QStringList expected = before;
-        expected.removeAll("MOBIX/");
-        expected.removeAll("MOBIX/0001.mp3");
-        // A file left under the run's name, and its original when that is no longer there.
-        for (const QString &entry : left) {
-            expected.removeAll(entry.section('=', 0, 0));
-            if (!afterUndo.contains(entry.section('=', 1)))
-                expected.removeAll(entry.section('=', 1));
-        }
-        QCOMPARE(now, expected);
+        QStringList expected = left;
+        for (const QString &entry : before)
+            if (!gone.contains(entry))
+                expected << entry;
+        expected.sort();
+        const QStringList afterUndo = folder.state();
+        QCOMPARE(afterUndo, expected);
         if (meanwhile.startsWith("edit"))
             QVERIFY(QFile::remove(folder.dir.path() + "/../bait.mp3"));
         // What could not be taken back stays in the journal: once the blocker is gone, a second
@@ -636,15 +612,11 @@ void TestBatchRun::run_data()
         "1 - Dateiname.mp3=a.mp3,2 - Dateiname.wav=b.wav,3 - Dateiname.mp3=c.mp3,x.mp3", "rrr");
     row("removal, unchanged", "Grüße.MP3,äöü.mp3,ok.mp3", "xxx", options(InPlace, 30, {}, true), "",
         "Gre.MP3=Grüße.MP3,äöü.mp3,ok.mp3", "rvu");
-    // Spelled out instead: German, French, Greek, Cyrillic, Chinese; the cut counts the spelled
-    // name, and no blank, dash or dot is left dangling before the extension.
-    row("spelled", "Grüße aus Köln.mp3,Élan – «vital».mp3,Ελλάδα.mp3,Кино.mp3,東京.mp3,ACDC - Highway.mp3,Ärger.mp3",
-        "xxxxxxx", spelled(options(IntoMobix, 12)), "",
-        "Grüße aus Köln.mp3,Élan – «vital».mp3,Ελλάδα.mp3,Кино.mp3,東京.mp3,ACDC - Highway.mp3,Ärger.mp3,MOBIX/,"
-        "MOBIX/Gruesse aus.mp3=Grüße aus Köln.mp3,MOBIX/Elan - vital.mp3=Élan – «vital».mp3,MOBIX/Ellada.mp3=Ελλάδα.mp3,"
-        "MOBIX/Kino.mp3=Кино.mp3,MOBIX/dong jing.mp3=東京.mp3,MOBIX/ACDC - Highw.mp3=ACDC - Highway.mp3,"
-        "MOBIX/Aerger.mp3=Ärger.mp3", "ccccccc");
-    row("dangling blank", "ACDC - Highway.mp3", "x", spelled(options(InPlace, 5)), "", "ACDC.mp3=ACDC - Highway.mp3", "r");
+    // Spelled out instead (German, French, Chinese; the rules below have more): the cut counts
+    // the spelled name.
+    row("spelled", "Grüße aus Köln.mp3,Élan – «vital».mp3,東京.mp3", "xxx", spelled(options(IntoMobix, 12)), "",
+        "Grüße aus Köln.mp3,Élan – «vital».mp3,東京.mp3,MOBIX/,MOBIX/Gruesse aus.mp3=Grüße aus Köln.mp3,"
+        "MOBIX/Elan - vital.mp3=Élan – «vital».mp3,MOBIX/dong jing.mp3=東京.mp3", "ccc");
     row("only the last dot; no dot gets none", "live.at.home.mp3,README", "xx", options(InPlace, 4), "",
         "live.mp3=live.at.home.mp3,READ=README", "rr");
     row("a cut never splits a character", "\U0001F600\U0001F600 emoji.mp3", "x", options(InPlace, 3), "",
@@ -664,8 +636,6 @@ void TestBatchRun::run_data()
     row("rename on a card never replaces", taken + ",|pipe 1.mp3", "xxxxxx", options(InPlace, 2), "nolink card",
         stays + ",pipe 1.mp3|", "rttrgg");
     row("rename after a listing never replaces", taken, "xxxxx", options(InPlace, 2), "listed", stays, "rttrg");
-    row("rename after a listing", "a.mp3,x.mp3,b.wav", "x.x", options(InPlace, 30, "%#"), "listed",
-        "1.mp3=a.mp3,2.wav=b.wav,x.mp3", "rr");
     // A copy beside the originals never replaces one, not even one that appears during the copy.
     row("beside onto a ticked file", "a - x.mp3,a.mp3", "xx", options(Beside, 1), "", "2.mp3=a.mp3,a - x.mp3,a.mp3", "tc");
     row("beside onto a late file", s, "x", options(Beside, 8), "late", s + ",Schubert.mp3=late", "t");
@@ -709,10 +679,8 @@ void TestBatchRun::run_data()
         "caf.mp3=café live.mp3,caf\uFFFD live.mp3", "r");
     row("a new name is never a path", "a.mp3,-sub/keep", "x", options(InPlace, 3, "sub/%#"), "", "a.mp3,sub/,sub/keep",
         "n");
-    // Nor one that Windows refuses or changes: a device name, a trailing blank, a character.
-    row("device names", "a.mp3,b.mp3,c", "xxx", options(InPlace, 30, "com%#"), "", "a.mp3,b.mp3,c", "nnn");
+    // Nor one that Windows refuses or changes (the rules below list them), such as a trailing blank.
     row("trailing blank", "Track 12,Track 3.mp3", "xx", options(InPlace, 6), "", "Track 12,Track .mp3=Track 3.mp3", "nr");
-    row("characters Windows refuses", "a.mp3,b.mp3", "xx", options(Beside, 30, "%# ? live"), "", "a.mp3,b.mp3", "nn");
     row("too long: no byte copied", "a.mp3", "x", options(Beside, 3, QString(300, 'x')), "nocopy", "a.mp3", "l");
     // The limit counts the bytes a name takes on the disk: 255 of them fit, and 257 do not, even
     // when they are only 131 characters.
@@ -730,8 +698,6 @@ void TestBatchRun::run_data()
     row("MOBIX is a file", "a.mp3,-MOBIX", "x", options(IntoMobix, 30), "", "MOBIX,a.mp3", "m");
     row("MOBIX links to the folder", "a - b.mp3,a.mp3,-MOBIX->.", "xx", options(IntoMobix, 1), "",
         "MOBIX->.,a - b.mp3,a.mp3", "mm");
-    row("MOBIX links elsewhere", "a.mp3,-other/a.mp3,-MOBIX->other", "x", options(IntoMobix, 30), "",
-        "MOBIX->other,other/,other/a.mp3,a.mp3", "m");
     row("folder gone", "a.mp3", "x", options(IntoMobix, 1), "gone", "", "g");
 }
 
@@ -830,32 +796,35 @@ void TestBatchRun::undo_data()
     // The run's options, what happens between the run and the undo ("fuse": the folder's listing
     // numbers files unlike their inodes, so the run must not take their identity from it, and
     // long names of umlauts make journal lines three times their bytes; "card": a medium whose
-    // file numbers do not last), what stays of the run's work or of the meantime, what the undo
-    // reports, and whether the journal keeps what it could not take back.
-    columns<RenameOptions, QString, QStringList, QString, bool>("options", "meanwhile", "left", "problems", "kept");
-    QTest::newRow("rename, listing numbered otherwise") << options(InPlace, 30, "%#") << "fuse" << QStringList() << "" << false;
+    // file numbers do not last), what was there before and is gone after the undo, what is there
+    // that was not, what the undo reports, and whether the journal keeps what it could not take back.
+    columns<RenameOptions, QString, QStringList, QStringList, QString, bool>("options", "meanwhile", "gone", "left",
+                                                                            "problems", "kept");
+    QTest::newRow("rename, listing numbered otherwise") << options(InPlace, 30, "%#") << "fuse" << QStringList()
+        << QStringList() << "" << false;
     QTest::newRow("a copy changed, another replaced") << options(Beside, 4) << "change 0002.mp3, replace 0003.mp3"
-        << QStringList{"0002.mp3=?", "0003.mp3=other"}
+        << QStringList() << QStringList{"0002.mp3=?", "0003.mp3=other"}
         << "0003.mp3: Datei wurde seither geändert oder ersetzt\n0002.mp3: Datei wurde seither geändert oder ersetzt" << false;
     QTest::newRow("an old name taken again, then freed") << options(InPlace, 30, "%#") << "take 0004 Lied.mp3"
-        << QStringList{"4.mp3=0004 Lied.mp3", "0004 Lied.mp3=other"} << "4.mp3 → 0004 Lied.mp3: alter Name ist wieder vergeben" << true;
-    QTest::newRow("a refreshed copy in MOBIX") << options(IntoMobix, 4) << "" << QStringList{"MOBIX/"}
-        << "MOBIX/0001.mp3: die ältere Datei in MOBIX lässt sich nicht wiederherstellen" << false;
+        << QStringList{"0004 Lied.mp3"} << QStringList{"4.mp3=0004 Lied.mp3", "0004 Lied.mp3=other"}
+        << "4.mp3 → 0004 Lied.mp3: alter Name ist wieder vergeben" << true;
+    QTest::newRow("a refreshed copy in MOBIX") << options(IntoMobix, 4) << "" << QStringList{"MOBIX/0001.mp3"}
+        << QStringList() << "MOBIX/0001.mp3: die ältere Datei in MOBIX lässt sich nicht wiederherstellen" << false;
     QTest::newRow("the original of a copy deleted: the copy is all that is left") << options(Beside, 4)
-        << "delete 0002 Lied.mp3" << QStringList{"0002.mp3=0002 Lied.mp3"}
+        << "delete 0002 Lied.mp3" << QStringList{"0002 Lied.mp3"} << QStringList{"0002.mp3=0002 Lied.mp3"}
         << "0002.mp3: Original fehlt oder wurde geändert, die Kopie bleibt" << false;
     QTest::newRow("a renamed file deleted and made again under the same number") << options(InPlace, 30, "%#")
-        << "recreate 5.mp3=0005 Lied.mp3" << QStringList{"5.mp3=0005 Lied.mp3"} << "5.mp3 → 0005 Lied.mp3: Datei wurde seither geändert oder ersetzt" << false;
-    QTest::newRow("a card, whose file numbers do not last: copies told by size, time and their bytes") << options(Beside, 4)
-        << "card, replace 0003.mp3" << QStringList{"0003.mp3=other"}
-        << "0003.mp3: Datei wurde seither geändert oder ersetzt" << false;
+        << "recreate 5.mp3=0005 Lied.mp3" << QStringList{"0005 Lied.mp3"} << QStringList{"5.mp3=0005 Lied.mp3"}
+        << "5.mp3 → 0005 Lied.mp3: Datei wurde seither geändert oder ersetzt" << false;
     QTest::newRow("files named like a killed run's temporary ones are never removed") << options(IntoMobix, 4)
-        << "look-alikes" << QStringList{"MOBIX/", "MOBIX/" + lookAlike()} << "" << false;
+        << "look-alikes" << QStringList() << QStringList() << "" << false;
+    // A card: its copies are told by size, time and their bytes.
     QTest::newRow("a card: a copy written over with as many bytes, its time kept") << options(Beside, 4)
-        << "card, rewrite 0003.mp3=0003 Lxxx.mp3" << QStringList{"0003.mp3=0003 Lxxx.mp3"}
+        << "card, rewrite 0003.mp3=0003 Lxxx.mp3" << QStringList() << QStringList{"0003.mp3=0003 Lxxx.mp3"}
         << "0003.mp3: Datei wurde seither geändert oder ersetzt" << false;
     QTest::newRow("a journal entry edited to lead out of the folder") << options(InPlace, 30, "%#") << "edit 3.mp3"
-        << QStringList{"3.mp3=0003 Lied.mp3"} << "../bait.mp3 → 0003 Lied.mp3: ungültiger Eintrag im Protokoll, nichts geändert" << false;
+        << QStringList{"0003 Lied.mp3"} << QStringList{"3.mp3=0003 Lied.mp3"}
+        << "../bait.mp3 → 0003 Lied.mp3: ungültiger Eintrag im Protokoll, nichts geändert" << false;
 }
 
 // How the journal of a run holds up: its file system full before the run or midway, its path
@@ -884,9 +853,7 @@ void TestBatchRun::rules_data()
         QTest::addRow("%s(%s, %s)", rule, qPrintable(name), qPrintable(arg.left(8)))
             << rule << name << arg << expected;
     };
-    row("strip", "live.at.home.mp3", "", "live.at.home");
     row("strip", "x.", "", "x");
-    row("strip", "README", "", "");
     row("strip", ".profile", "", "");
     row("cut", "abc", "-5", ""); // a negative length cuts everything
     row("remove", "ABCabc", "abc", "abc");
@@ -908,6 +875,7 @@ void TestBatchRun::rules_data()
     row("spell", "Ça va ? Très « bien ».mp3", "30", "Ca va Tres bien.mp3");
     row("spell", "Μουσική - Музыка.mp3", "30", "Mousike - Muzyka.mp3");
     row("spell", "Stück ♫.mp3", "30", "Stueck.mp3");
+    row("spell", "ACDC - Highway.mp3", "5", "ACDC.mp3"); // no blank, dash or dot dangles before the extension
     // A new name is a name in its folder, and one that Windows takes unchanged.
     for (const QString &name : QStringList{"", ".", "..", "../a.mp3", "a\\b.mp3", "a" + QString(QChar(0)),
                                            "x\t.mp3", "song.", "song ", "a.mp3.", "con", "CON.mp3", "prn.tar.gz",

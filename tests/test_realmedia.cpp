@@ -7,7 +7,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
-#include <QStandardPaths>
 #include <QThread>
 
 #include "medium.h"
@@ -85,6 +84,16 @@ QStringList hiddenTemps(const QString &folder)
     return QDir(folder).entryList({".kappwerk-*"}, QDir::Files | QDir::Hidden | QDir::System);
 }
 
+// Fills the file system of folder up to its last free bytes.
+void fillUp(const QString &folder, qint64 free)
+{
+    QFile filler(folder + "/filler");
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    while (filler.write(QByteArray(4096, 'f')) == 4096) {}
+    filler.close();
+    QVERIFY(filler.resize(std::max<qint64>(0, filler.size() - free)));
+}
+
 } // namespace
 
 class TestRealMedia : public QObject
@@ -125,11 +134,8 @@ private slots:
             QSKIP(qPrintable(kind + ": " + medium.why));
         const QString folder = medium.point + '/';
         QVERIFY(QDir(folder).mkdir("MOBIX"));
-        std::vector<BatchEntry> entries;
-        for (const QString &name : names + before)
-            QVERIFY2(writeOrigin(QFile::encodeName(folder + name), name), qPrintable(name));
-        for (const QString &name : names)
-            entries.push_back(entry(name));
+        const std::vector<BatchEntry> entries = filesIn(folder, names);
+        filesIn(folder, before);
         if (!late.isEmpty())
             setBeforePublishForTest([&](const NativeName &target) {
                 const QFileInfo info(QFile::decodeName(target));
@@ -143,9 +149,7 @@ private slots:
                 QVERIFY(writeOrigin(made, "late") && ::rename(made.constData(), path.constData()) == 0);
             });
         const QStringList start = folderState(folder);
-        JournalObserver journal(folder, nullptr);
-        const RunReport report = runBatch(entries, options, folder, &journal);
-        journal.close();
+        const RunReport report = journaledRun(entries, options, folder);
         expected.sort();
         QCOMPARE(folderState(folder), expected);
         QCOMPARE(::outcomes(report), outcomes);
@@ -203,9 +207,7 @@ private slots:
 
         // The next run removes what its journal shows the killed one left, and makes the whole copy.
         setUnnamedTempsForTest(!named);
-        JournalObserver journal(folder, nullptr);
-        const RunReport report = runBatch({entry(bigName)}, {.Subdirectory = mode == "mobix"}, folder, &journal);
-        QCOMPARE(report.countDone(), 1);
+        QCOMPARE(journaledRun({entry(bigName)}, {.Subdirectory = mode == "mobix"}, folder).countDone(), 1);
         QCOMPARE(hiddenTemps(target), QStringList());
         QCOMPARE(QFileInfo(target + bigNewName).size(), bigSize);
         QFile copy(target + bigNewName);
@@ -233,25 +235,15 @@ private slots:
         if (!medium.why.isEmpty())
             QSKIP(qPrintable(kind + ": " + medium.why));
         const QString folder = medium.point + '/';
-        std::vector<BatchEntry> entries;
-        for (const QString &name : {"Song - live.mp3", "Take - one.mp3", "Wald - Weg.wav"}) {
-            QVERIFY(writeOrigin(QFile::encodeName(folder + name), name));
-            entries.push_back(entry(name));
-        }
+        const std::vector<BatchEntry> entries = filesIn(folder, {"Song - live.mp3", "Take - one.mp3", "Wald - Weg.wav"});
         const QStringList before = folderState(folder);
-        {
-            JournalObserver journal(folder, nullptr);
-            QCOMPARE(runBatch(entries, options, folder, &journal).countDone(), 3);
-        }
+        QCOMPARE(journaledRun(entries, options, folder).countDone(), 3);
         QVERIFY2(medium.mountAgain().isEmpty(), qPrintable(medium.why));
         QCOMPARE(undoProblemsText(undoLastRun(folder)), QString());
         QStringList after = folderState(folder);
         after.removeAll("MOBIX/");
         QCOMPARE(after, before);
     }
-    // A device that cannot take the data: an ext4 image on a loop device whose own file sits on
-    // a file system too small for it. The copies reach the cache, the flush fails, and the run
-    // reports them failed instead of done; undo then removes them as the journal claims nothing.
     // The listing serves the run only while the folder is provably unchanged: a file the list
     // shows that became a folder after the listing, within the same second, stays.
     void listingThenChanged_data()
@@ -269,8 +261,7 @@ private slots:
             QSKIP(qPrintable(kind + ": " + medium.why));
         const QString folder = medium.point + '/';
         for (int round = 0; round < 3; ++round) {
-            for (const char *name : {"a.mp3", "b.mp3"})
-                QVERIFY(writeOrigin(QFile::encodeName(folder + name), name));
+            filesIn(folder, {"a.mp3", "b.mp3"});
             QThread::msleep(300);
             FileListData lists;
             QCOMPARE(FillFileList(lists, "*.*", false, folder, {}), QDir::toNativeSeparators(folder));
@@ -283,44 +274,43 @@ private slots:
             QVERIFY(QFile::remove(folder + "x1.mp3") && QDir(folder).rmdir("b.mp3"));
         }
     }
-    void flushFails()
+    // Each row: the medium, on a small tmpfs filled up to the given free bytes before the
+    // originals are written, what the run reports and what it leaves. A copy that does not fit
+    // is skipped and leaves nothing behind. An ext4 image whose own file sits on the full tmpfs
+    // takes the originals and the copies into its cache but cannot write them out: the copies
+    // are reported failed, not done.
+    void deviceFull_data()
     {
+        columns<QString, qint64, QString, QStringList>("kind", "free", "outcomes", "afterRun");
+        QTest::newRow("no room for the copy") << "tmpfs" << qint64(136 << 10) << "sc"
+            << QStringList{"MOBIX/", "MOBIX/a.mp3=a.mp3"};
+        QTest::newRow("no room to write the copies out") << "ext4 unjournaled" << qint64(0) << "ff"
+            << QStringList{"MOBIX/", "MOBIX/Schubert.mp3=Schubert - Ständchen.mp3", "MOBIX/a.mp3=a.mp3"};
+    }
+    void deviceFull()
+    {
+        QFETCH(QString, kind);
+        QFETCH(qint64, free);
+        QFETCH(QString, outcomes);
+        QFETCH(QStringList, afterRun);
         const StateFolder state;
         QTemporaryDir dir;
-        const QString backing = dir.path() + "/backing", point = dir.path() + "/mnt", image = backing + "/image";
-        QVERIFY(QDir().mkpath(backing) && QDir().mkpath(point));
-        if (::geteuid() != 0)
-            QSKIP("mounting needs root");
-        QString why = runTool("mount", {"-t", "tmpfs", "-o", "size=3m", "tmpfs", backing});
-        if (!why.isEmpty())
-            QSKIP(qPrintable(why));
-        const auto unmountBacking = qScopeGuard([&] { runTool("umount", {"-l", backing}); });
-        QFile file(image);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(64) << 20));
-        file.close();
-        QByteArray loop;
-        if (!(why = runTool("mkfs.ext4", {"-q", "-F", "-O", "^has_journal", "-E", "nodiscard", image})).isEmpty()
-            || !(why = runTool("losetup", {"-f", "--show", image}, &loop)).isEmpty())
-            QSKIP(qPrintable(why));
-        const auto detach = qScopeGuard([&] { runTool("losetup", {"-d", QString::fromLocal8Bit(loop)}); });
-        if (!(why = runTool("mount", {QString::fromLocal8Bit(loop), point})).isEmpty())
-            QSKIP(qPrintable(why));
-        const auto unmount = qScopeGuard([&] { runTool("umount", {"-l", point}); });
-        const QString folder = point + '/';
-        std::vector<BatchEntry> entries;
-        for (const QString &name : {"Song - live.mp3", "Take - one.mp3"}) {
-            QFile song(folder + name);
-            QVERIFY(song.open(QIODevice::WriteOnly) && song.write(QByteArray(3 << 20, 'x')) == 3 << 20);
-            entries.push_back(entry(name));
-        }
-        ::sync(); // the originals are on the device, as far as it takes them
-        JournalObserver journal(folder, nullptr);
-        QCOMPARE(journal.open(), 0);
-        const RunReport report = runBatch(entries, options(IntoMobix, 4), folder, &journal);
-        journal.close();
-        QCOMPARE(::outcomes(report), "ff");
+        const Medium small("tmpfs", dir.path(), 4 << 20);
+        const auto image = kind == "tmpfs" ? nullptr : std::make_unique<Medium>(kind, small.point, 64 << 20);
+        const Medium &medium = image ? *image : small;
+        if (!medium.why.isEmpty() || !small.why.isEmpty())
+            QSKIP(qPrintable(kind + ": " + medium.why + small.why));
+        const QString folder = medium.point + "/Musik/";
+        QVERIFY(QDir().mkpath(folder + "MOBIX"));
+        ::sync(); // the empty file system is on the device, the rest of the room then taken
+        fillUp(small.point, free);
+        const QStringList originals{"Schubert - Ständchen.mp3", "a.mp3"};
+        const std::vector<BatchEntry> entries = filesIn(folder, originals);
+        QCOMPARE(::outcomes(journaledRun(entries, options(IntoMobix, 8), folder)), outcomes);
+        QCOMPARE(folderState(folder), afterRun + originals);
+        // The journal claims no copy done that may not be on the device, so undo removes them all.
         QCOMPARE(undoProblemsText(undoLastRun(folder)), QString());
-        QCOMPARE(QDir(folder + "MOBIX").entryList(QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(folderState(folder), QStringList{"MOBIX/"} + originals);
     }
     void stateFolderFull_data()
     {
@@ -337,35 +327,25 @@ private slots:
         QFETCH(int, openError);
         QFETCH(QString, outcomes);
         QTemporaryDir dir, state;
-        if (::geteuid() != 0)
-            QSKIP("mounting needs root");
-        if (const QString why = runTool("mount", {"-t", "tmpfs", "-o", "size=512k", "tmpfs", state.path()}); !why.isEmpty())
-            QSKIP(qPrintable(why));
-        const auto unmount = qScopeGuard([&] { runTool("umount", {"-l", state.path()}); });
-        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
-        QVERIFY(QDir().mkpath(state.path() + "/Kappwerk"));
-        QFile filler(state.path() + "/filler");
-        QVERIFY(filler.open(QIODevice::WriteOnly));
-        while (filler.write(QByteArray(4096, 'f')) == 4096) {}
-        filler.close();
-        QVERIFY(filler.resize(std::max<qint64>(0, filler.size() - free)));
-        std::vector<BatchEntry> entries;
+        const Medium small("tmpfs", state.path(), 512 << 10);
+        if (!small.why.isEmpty())
+            QSKIP(qPrintable(small.why));
+        qputenv("XDG_STATE_HOME", QFile::encodeName(small.point));
+        QVERIFY(QDir().mkpath(small.point + "/Kappwerk"));
+        fillUp(small.point, free);
         QStringList names;
-        for (int i = 1; i <= 2000; ++i) {
+        for (int i = 1; i <= 2000; ++i)
             names << QStringLiteral("Lied %1 - ein ziemlich langer Titel.mp3").arg(i, 4, 10, QChar('0'));
-            QVERIFY(writeOrigin(QFile::encodeName(dir.filePath(names.last())), names.last()));
-            entries.push_back(entry(names.last()));
-        }
-        JournalObserver journal(dir.path() + '/', nullptr);
+        const QString folder = dir.path() + '/';
+        const std::vector<BatchEntry> entries = filesIn(folder, names);
+        JournalObserver journal(folder, nullptr);
         QCOMPARE(journal.open(), openError);
         QCOMPARE(journal.problem().isEmpty(), openError == 0);
-        if (openError == 0) {
-            const RunReport report = runBatch(entries, options(InPlace, 30, "%#"), dir.path() + '/', &journal);
-            QCOMPARE(::outcomes(report).replace(QRegularExpression("(.)\\1*"), "\\1"), outcomes);
-        }
+        const RunReport report = openError == 0 ? runBatch(entries, options(InPlace, 30, "%#"), folder, &journal) : RunReport();
+        QCOMPARE(::outcomes(report).replace(QRegularExpression("(.)\\1*"), "\\1"), outcomes);
         journal.close();
-        undoLastRun(dir.path() + '/');
-        QCOMPARE(folderState(dir.path() + '/'), names);
+        undoLastRun(folder);
+        QCOMPARE(folderState(folder), names);
     }
     void killedWhileTakingAName_data()
     {
@@ -392,10 +372,9 @@ private slots:
         }
         const QString folder = kind == "local" ? dir.path() + "/" : medium->point + "/";
         QStringList names;
-        for (int i = 1; i <= 8; ++i) {
+        for (int i = 1; i <= 8; ++i)
             names << QStringLiteral("Lied %1 - ein ziemlich langer Titel.mp3").arg(i);
-            QVERIFY(writeOrigin(QFile::encodeName(folder + names.last()), names.last()));
-        }
+        filesIn(folder, names);
         names.sort();
         const auto emptyFiles = [&] {
             QStringList empty;
