@@ -126,21 +126,24 @@ private slots:
     void run_data();
     void run();
     // A run reports its progress between the chunks of a file and stops where it is asked to:
-    // between two files, or between two chunks of one, leaving no partial file.
+    // between two files, or between two chunks of one, leaving no partial file. Copies that may
+    // never have reached the device are not reported done, nor shown so.
     void progressAndCancel_data()
     {
         // Entries done before the stop (-1 never), whether it comes in the middle of the next file,
-        // named temporary files, and what the run reports.
-        columns<int, bool, bool, QString>("stopAfter", "midFile", "named", "outcomes");
-        QTest::newRow("to the end") << -1 << false << false << "cccc";
-        QTest::newRow("inside a file") << 2 << true << false << "ccxx";
-        QTest::newRow("inside a file, named temporary file") << 0 << true << true << "xxxx";
+        // named temporary files, the error of the flush at the end, and what the run reports.
+        columns<int, bool, bool, int, QString>("stopAfter", "midFile", "named", "flushError", "outcomes");
+        QTest::newRow("to the end") << -1 << false << false << 0 << "cccc";
+        QTest::newRow("inside a file") << 2 << true << false << 0 << "ccxx";
+        QTest::newRow("inside a file, named temporary file") << 0 << true << true << 0 << "xxxx";
+        QTest::newRow("the copies not written out to the device") << -1 << false << false << EIO << "ffff";
     }
     void progressAndCancel()
     {
         QFETCH(int, stopAfter);
         QFETCH(bool, midFile);
         QFETCH(bool, named);
+        QFETCH(int, flushError);
         QFETCH(QString, outcomes);
         struct Recorder : RunObserver {
             Recorder(int stopAfter, bool midFile) : stopAfter(stopAfter), midFile(midFile) {}
@@ -157,29 +160,33 @@ private slots:
         // Where the flush comes among the bar's values: it must come before the bar shows 100.
         qsizetype flushedAt = -1;
         setFlushHookForTest([&] { flushedAt = observer.values.size(); });
+        setFlushErrorForTest(flushError);
+        const StateFolder state;
         TestFolder folder({"a.mp3", "b.mp3", "c.mp3", "d.mp3"}, "xxxx");
+        const QStringList originals = folder.state();
         setCopyChunkForTest(4096); // each file takes several chunks
         setUnnamedTempsForTest(!named);
-        const RunReport report = runBatch(folder.entries, options(IntoMobix, 30), folder.path(), &observer);
+        const RunReport report = journaledRun(folder.entries, options(IntoMobix, 30), folder.path(), &observer);
         QCOMPARE(::outcomes(report), outcomes);
         QCOMPARE(report.cancelled, stopAfter >= 0);
         // Only whole copies, nothing hidden left behind.
-        QStringList expected{"MOBIX/"};
-        for (const BatchEntry &entry : folder.entries) {
-            expected << entry.text;
-            if (expected.size() <= 2 * (stopAfter < 0 ? 4 : stopAfter))
-                expected << "MOBIX/" + entry.text + '=' + entry.text;
-        }
+        QStringList expected = originals + QStringList{"MOBIX/"};
+        for (int i = 0; i < (stopAfter < 0 ? 4 : stopAfter); ++i)
+            expected << "MOBIX/" + folder.entries[i].text + '=' + folder.entries[i].text;
         expected.sort();
         QCOMPARE(folder.state(), expected);
-        // The bar never goes back, moves inside files, and shows 100 only after the flush (compared
-        // exactly: QCOMPARE takes 99.9999 for 100).
+        // The bar never goes back, moves inside files, and shows 100 only after a flush that
+        // worked (compared exactly: QCOMPARE takes 99.9999 for 100).
         const QList<float> &values = observer.values;
         QVERIFY(std::is_sorted(values.begin(), values.end()));
         QVERIFY(std::any_of(values.begin(), values.end(), [](float v) { return v > 0.0001f && v < 25; }));
-        QVERIFY(values.first() == 0.0001f && values.last() == 100.0f);
-        QVERIFY(stopAfter == 0 || values.at(values.size() - 2) == 99.9999f);
-        QCOMPARE(flushedAt, stopAfter == 0 ? qsizetype(-1) : values.size() - 1);
+        QVERIFY(values.first() == 0.0001f);
+        QCOMPARE(values.last() == 100.0f, flushError == 0);
+        QCOMPARE(flushedAt, stopAfter == 0 ? qsizetype(-1) : values.size() - (flushError == 0 ? 1 : 0));
+        QVERIFY(stopAfter == 0 || values.at(flushedAt - 1) == 99.9999f);
+        // Nor does the journal claim them done: undo removes every copy, and finds nothing amiss.
+        QCOMPARE(undoProblemsText(undoLastRun(folder.path())), QString());
+        QCOMPARE(folder.state(), QStringList{"MOBIX/"} + originals);
     }
     void journalUnderStrain_data();
     void journalUnderStrain()
@@ -360,13 +367,17 @@ private slots:
     // The report lists at most 20 skipped files, and says how many more there are.
     void reportOfSkippedFiles_data()
     {
-        columns<int, int, QString>("skipped", "lines", "last");
-        QTest::newRow("20 skipped, all listed") << 20 << 21 << "Lied 20.mp3 → L.mp3: Name schon vergeben";
-        QTest::newRow("23 skipped, 3 more") << 23 << 22 << "… und 3 weitere";
+        columns<int, int, int, QString>("skipped", "reason", "lines", "last");
+        const int taken = int(SkipReason::NameTaken);
+        QTest::newRow("20 skipped, all listed") << 20 << taken << 21 << "Lied 20.mp3 → L.mp3: Name schon vergeben";
+        QTest::newRow("23 skipped, 3 more") << 23 << taken << 22 << "… und 3 weitere";
+        QTest::newRow("a copy not written out to the device") << 1 << int(SkipReason::NotOnDevice) << 2
+            << "Lied 1.mp3 → L.mp3: Schreiben auf das Gerät fehlgeschlagen";
     }
     void reportOfSkippedFiles()
     {
         QFETCH(int, skipped);
+        QFETCH(int, reason);
         QFETCH(int, lines);
         QFETCH(QString, last);
         std::vector<BatchEntry> entries;
@@ -377,7 +388,7 @@ private slots:
             result.index = size_t(i);
             result.newName = "L.mp3";
             result.outcome = i == 0 ? Outcome::Renamed : Outcome::Skipped;
-            result.reason = i == 0 ? SkipReason::None : SkipReason::NameTaken;
+            result.reason = i == 0 ? SkipReason::None : SkipReason(reason);
             report.results.push_back(result);
         }
         const QStringList text = skippedReportText(entries, report).split('\n');
@@ -412,28 +423,6 @@ private slots:
 #else
         QCOMPARE(::outcomes(report).replace(QRegularExpression("(.)\\1*"), "\\1"), "rj");
 #endif
-    }
-    void failedFlush()
-    {
-        const StateFolder state;
-        TestFolder folder({"a.mp3", "b.mp3", "c.mp3"}, "xxx");
-        setFlushErrorForTest(EIO);
-        struct Bar : RunObserver {
-            QList<float> values;
-            void progress(const RunProgress &state) override { values << state.barValue(); }
-        } bar;
-        const RunReport report = journaledRun(folder.entries, options(IntoMobix, 30), folder.path(), &bar);
-        // Copies that may never have reached the device are not reported done, nor shown so.
-        QCOMPARE(::outcomes(report), "fff");
-        QCOMPARE(outcomeText(report.results[0]), "übersprungen: Schreiben auf das Gerät fehlgeschlagen");
-        QVERIFY(!bar.values.contains(100.0f));
-        // Nor does the journal claim them done: an undo removes them where they are, unchanged,
-        // and misses none that is not.
-        QVERIFY(QFile::remove(folder.path() + "MOBIX/b.mp3"));
-        const UndoReport undo = undoLastRun(folder.path());
-        QCOMPARE(undoProblemsText(undo), QString());
-        QCOMPARE(undo.countDone(), 2);
-        QCOMPARE(folder.state(), (QStringList{"MOBIX/", "a.mp3", "b.mp3", "c.mp3"}));
     }
     void progressNumberingAndFacts()
     {
