@@ -56,7 +56,7 @@ struct Medium {
         else if (kind == "tmpfs")
             why = runTool("mount", {"-t", "tmpfs", "-o", "size=" + QString::number(size), "tmpfs", point});
         else if (kind.startsWith("ext4") && (why = runTool("mkfs.ext4", QStringList{"-q", "-F"} + ext4 + QStringList{image})).isEmpty())
-            why = runTool("mount", {"-o", "loop", image, point});
+            why = mountAgain();
         else if (kind == "fat" && (why = runTool("mkfs.vfat", {image})).isEmpty())
             why = mountAgain();
         else if (kind == "exfat" && (why = runTool("mkfs.exfat", {image})).isEmpty()) {
@@ -76,12 +76,15 @@ struct Medium {
         if (!device.isEmpty())
             runTool("losetup", {"-d", device});
     }
-    // Mounts a FAT or exFAT image through FUSE, as after the card was pulled and put back.
+    // Mounts the image (FAT and exFAT through FUSE) again, as after the card was pulled and put
+    // back; a tmpfs, which keeps nothing unmounted, stays as it is.
     QString mountAgain()
     {
-        if (mounted && !(why = runTool("umount", {point})).isEmpty())
+        if (kind == "tmpfs" || (mounted && !(why = runTool("umount", {point})).isEmpty()))
             return why;
-        why = kind == "fat" ? runTool("fusefat", {"-o", "rw+", image, point}) : runTool("mount.exfat-fuse", {device, point});
+        why = kind == "fat"     ? runTool("fusefat", {"-o", "rw+", image, point})
+              : kind == "exfat" ? runTool("mount.exfat-fuse", {device, point})
+                                : runTool("mount", {"-o", "loop", image, point});
         mounted = why.isEmpty();
         return why;
     }
