@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTest>
 
 // Runs a helper with a short timeout: "" on success, else why it failed.
 inline QString runTool(const QString &tool, const QStringList &args, QByteArray *out = nullptr)
@@ -102,3 +103,13 @@ struct Medium {
     }
     bool mounted = false;
 };
+
+// Fills the file system of folder up to its last free bytes.
+inline void fillUp(const QString &folder, qint64 free)
+{
+    QFile filler(folder + "/filler");
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    while (filler.write(QByteArray(4096, 'f')) == 4096) {}
+    filler.close();
+    QVERIFY(filler.resize(std::max<qint64>(0, filler.size() - free)));
+}

@@ -16,8 +16,10 @@
 namespace {
 
 // Starts a run in a child process and, once it is under way and after meanwhile, sends it signal.
-void killChild(QProcess &child, const QStringList &arguments, int signal, const std::function<void()> &meanwhile)
+void killChild(const QStringList &arguments, int signal, const std::function<void()> &meanwhile)
 {
+    QProcess child;
+    const auto stop = qScopeGuard([&] { child.kill(); child.waitForFinished(5000); });
     child.start(RUNCHILD, arguments);
     while (!child.readAllStandardOutput().contains("copying"))
         QVERIFY2(child.waitForReadyRead(30000), "the child never got under way");
@@ -88,16 +90,6 @@ const QByteArray &bigPattern()
 QStringList hiddenTemps(const QString &folder)
 {
     return QDir(folder).entryList({".kappwerk-*"}, QDir::Files | QDir::Hidden | QDir::System);
-}
-
-// Fills the file system of folder up to its last free bytes.
-void fillUp(const QString &folder, qint64 free)
-{
-    QFile filler(folder + "/filler");
-    QVERIFY(filler.open(QIODevice::WriteOnly));
-    while (filler.write(QByteArray(4096, 'f')) == 4096) {}
-    filler.close();
-    QVERIFY(filler.resize(std::max<qint64>(0, filler.size() - free)));
 }
 
 } // namespace
@@ -199,9 +191,7 @@ private slots:
         QVERIFY(::link(QFile::encodeName(big).constData(), QFile::encodeName(folder + bigName).constData()) == 0);
         const QString target = mode == "mobix" ? folder + "MOBIX/" : folder;
 
-        QProcess child;
-        const auto stop = qScopeGuard([&] { child.kill(); child.waitForFinished(5000); });
-        killChild(child, {dir.path(), mode, named ? "named" : ""}, signal,
+        killChild({dir.path(), mode, named ? "named" : ""}, signal,
                   [&] { QCOMPARE(hiddenTemps(target).size(), named ? 1 : 0); });
         if (QTest::currentTestFailed())
             return;
@@ -291,41 +281,6 @@ private slots:
         QCOMPARE(undoProblemsText(undoLastRun(folder)), QString());
         QCOMPARE(folderState(folder), QStringList{"MOBIX/"} + originals);
     }
-    void stateFolderFull_data()
-    {
-        columns<qint64, int, QString>("free", "openError", "outcomes");
-        QTest::newRow("full before the run") << qint64(0) << ENOSPC << "";
-        QTest::newRow("fills up during the run") << qint64(100 << 10) << 0 << "rj";
-    }
-    // The journals' folder on a small file system of its own that runs full: a run whose first
-    // step cannot be recorded does not start, and one whose journal fills up stops before the
-    // first step it cannot record, everything before it taken back by the undo.
-    void stateFolderFull()
-    {
-        QFETCH(qint64, free);
-        QFETCH(int, openError);
-        QFETCH(QString, outcomes);
-        QTemporaryDir dir, state;
-        const Medium small("tmpfs", state.path(), 512 << 10);
-        if (!small.why.isEmpty())
-            QSKIP(qPrintable(small.why));
-        qputenv("XDG_STATE_HOME", QFile::encodeName(small.point));
-        QVERIFY(QDir().mkpath(small.point + "/Kappwerk"));
-        fillUp(small.point, free);
-        QStringList names;
-        for (int i = 1; i <= 2000; ++i)
-            names << QStringLiteral("Lied %1 - ein ziemlich langer Titel.mp3").arg(i, 4, 10, QChar('0'));
-        const QString folder = dir.path() + '/';
-        const std::vector<BatchEntry> entries = filesIn(folder, names);
-        JournalObserver journal(folder, nullptr);
-        QCOMPARE(journal.open(), openError);
-        QCOMPARE(journal.problem().isEmpty(), openError == 0);
-        const RunReport report = openError == 0 ? runBatch(entries, options(InPlace, 30, "%#"), folder, &journal) : RunReport();
-        QCOMPARE(::outcomes(report).replace(QRegularExpression("(.)\\1*"), "\\1"), outcomes);
-        journal.close();
-        undoLastRun(folder);
-        QCOMPARE(folderState(folder), names);
-    }
     void killedWhileTakingAName_data()
     {
         columns<QString, int>("kind", "signal");
@@ -363,9 +318,7 @@ private slots:
             return empty;
         };
         for (int round = 0; round < 3; ++round) {
-            QProcess child;
-            const auto stop = qScopeGuard([&] { child.kill(); child.waitForFinished(5000); });
-            killChild(child, {folder, "inplace", "reserve"}, signal, [&] {
+            killChild({folder, "inplace", "reserve"}, signal, [&] {
                 // The signal comes while a new name is held by an empty file.
                 for (int i = 0; i < 100 && emptyFiles().isEmpty(); ++i)
                     QThread::msleep(5);
