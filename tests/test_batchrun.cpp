@@ -767,6 +767,8 @@ void TestBatchRun::undo_data()
     QTest::newRow("files named like a killed run's temporary ones are never removed") << options(IntoMobix, 4)
         << "look-alikes" << QStringList() << QStringList() << "" << false;
     // A card: its copies are told by size, time and their bytes.
+    QTest::newRow("a card, a copy replaced") << options(Beside, 4) << "card, replace 0003.mp3" << QStringList()
+        << QStringList{"0003.mp3=other"} << "0003.mp3: Datei wurde seither geändert oder ersetzt" << false;
     QTest::newRow("a card: a copy written over with as many bytes, its time kept") << options(Beside, 4)
         << "card, rewrite 0003.mp3=0003 Lxxx.mp3" << QStringList() << QStringList{"0003.mp3=0003 Lxxx.mp3"}
         << "0003.mp3: Datei wurde seither geändert oder ersetzt" << false;
