@@ -2,8 +2,6 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #endif
 
@@ -16,24 +14,6 @@
 #include "selection/filelist.h"
 
 namespace {
-
-// A folder laid out in list order: "name" is a listed file, "-name" is on disk but not listed,
-// "!name" is listed but gone, "|name" a listed pipe, "~name" listed under its Latin-1 bytes,
-// "/name" listed but now a folder, "a->b" a link and "a=>b" a hard link.
-#ifndef Q_OS_WIN
-// Sets or clears the file's immutable flag, as chattr does (root, and a file system that has it).
-bool setImmutable(const QByteArray &path, bool on)
-{
-    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW);
-    int flags = 0;
-    const bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0
-        && ::ioctl(fd, FS_IOC_SETFLAGS, &(flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL)) == 0;
-    if (fd >= 0)
-        ::close(fd);
-    return done;
-}
-
-#endif
 
 // A name like those of this program's temporary files, of a process that has ended.
 QString lookAlike()
@@ -48,6 +28,9 @@ QString lookAlike()
 #endif
 }
 
+// A folder laid out in list order: "name" is a listed file, "-name" is on disk but not listed,
+// "!name" is listed but gone, "|name" a listed pipe, "~name" listed under its Latin-1 bytes,
+// "/name" listed but now a folder, "a->b" a link and "a=>b" a hard link.
 struct TestFolder {
     QTemporaryDir dir;
     std::vector<BatchEntry> entries;
@@ -60,16 +43,15 @@ struct TestFolder {
                 name.remove(0, 1);
             const bool hard = name.contains("=>");
             const QStringList parts = name.split(hard ? "=>" : "->");
+            QDir(dir.path()).mkpath(QFileInfo(parts[0]).path());
 #ifdef Q_OS_WIN
             // Links, pipes and names in other encodings are made on POSIX systems only.
             const NativeName native = parts[0];
             const NativeName at = path() + native;
-            QDir(dir.path()).mkpath(QFileInfo(parts[0]).path());
             if (kind == '/')
 #else
             const NativeName native = kind == '~' ? parts[0].toLatin1() : QFile::encodeName(parts[0]);
             const QByteArray at = QFile::encodeName(path()) + native;
-            QDir(dir.path()).mkpath(QFileInfo(parts[0]).path());
             if (parts.size() > 1)
                 QVERIFY((hard ? ::link(QFile::encodeName(path() + parts[1]).constData(), at.constData())
                               : ::symlink(QFile::encodeName(parts[1]).constData(), at.constData())) == 0);
@@ -229,7 +211,7 @@ private slots:
             QVERIFY(::mkfifo(journal.constData(), 0600) == 0);
         else if (strain == "second name")
             QVERIFY(::link(QFile::encodeName(victim).constData(), journal.constData()) == 0);
-        else if (strain == "immutable" && !setImmutable(journal, true))
+        else if (strain == "immutable" && !runTool("chattr", {"+i", path}).isEmpty())
             QSKIP("the state folder's file system cannot make a file immutable");
         setJournalRoomForTest(strain == "full" ? 0 : strain == "fills up" ? 64 * 1024 : -1);
         for (size_t i = 0; i < folder.entries.size(); ++i)
@@ -253,7 +235,7 @@ private slots:
         QCOMPARE(undoProblemsText(undo), QString());
         QCOMPARE(undo.hadJournal, openError == 0);
         QCOMPARE(QFileInfo::exists(path), olderKept);
-        setImmutable(journal, false);
+        runTool("chattr", {"-i", path});
         QCOMPARE(folder.state(), openError != 0 ? afterRun : outcomes == "t" ? beforeAll : beforeRun);
     #endif
     }

@@ -105,9 +105,7 @@ void TestWindowsFs::longPaths()
     QVERIFY(deep.size() > 400);
     QVERIFY(QDir().mkpath(deep));
     const QString path = QDir::toNativeSeparators(deep + '/');
-    for (const QString &name : QStringList{"Schubert - Ständchen.mp3", "Mozart - Rondo.mp3"})
-        QVERIFY(writeOrigin(path + name, name));
-    std::vector<BatchEntry> entries{entry("Schubert - Ständchen.mp3"), entry("Mozart - Rondo.mp3")};
+    const std::vector<BatchEntry> entries = filesIn(path, {"Schubert - Ständchen.mp3", "Mozart - Rondo.mp3"});
     QCOMPARE(runBatch(entries, options(IntoMobix, 8), path, nullptr).countDone(), 2);
     QCOMPARE(runBatch(entries, options(InPlace, 6), path, nullptr).countDone(), 2);
     QCOMPARE(folderState(path), (QStringList{"MOBIX/", "MOBIX/Mozart -.mp3=Mozart - Rondo.mp3",
