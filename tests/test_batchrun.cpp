@@ -15,16 +15,17 @@
 
 namespace {
 
-// A name like those of this program's temporary files, of a process that has ended.
-QString lookAlike()
+// A name like those of this program's temporary files: the first of a process that has ended,
+// or of this process, which runs.
+QString lookAlike(qint64 pid = 999999)
 {
 #ifdef Q_OS_WIN
-    return ".kappwerk-999999-1.tmp";
+    return QString(".kappwerk-%1-1.tmp").arg(pid);
 #else
     char host[256] = {};
     ::gethostname(host, sizeof host - 1);
     const QString tag = QString::fromLatin1(host).remove(QRegularExpression("[^A-Za-z0-9]")).left(24);
-    return ".kappwerk-" + (tag.isEmpty() ? "host" : tag) + "-999999-1.tmp";
+    return ".kappwerk-" + (tag.isEmpty() ? "host" : tag) + QString("-%1-1.tmp").arg(pid);
 #endif
 }
 
@@ -239,35 +240,6 @@ private slots:
         QCOMPARE(folder.state(), openError != 0 ? afterRun : outcomes == "t" ? beforeAll : beforeRun);
     #endif
     }
-    // What a killed run left, as its journal names it: the next run removes its temporary files,
-    // but not one of a process that still runs, nor a file the journal does not name.
-    void killedRunLeftovers()
-    {
-#ifdef Q_OS_WIN
-        QSKIP("the names of this host's temporary files and their processes are POSIX ones here");
-#else
-        const StateFolder state;
-        const QString ended = lookAlike(), running = QString(lookAlike()).replace("999999", QString::number(::getpid()));
-        const QString unnamed = QString(lookAlike()).replace("-1.tmp", "-2.tmp");
-        TestFolder folder({"Lied eins.mp3", "-" + ended, "-" + running, "-" + unnamed, "-MOBIX/" + ended}, "x");
-        // The journal of a run killed while it copied: its header, its temporary files.
-        QDir().mkpath(journalFolder());
-        QFile killed(journalPath(folder.path()));
-        QVERIFY(killed.open(QIODevice::WriteOnly));
-        killed.write(journalText(folder.path(), {}));
-        for (const QString &name : {ended, running})
-            killed.write("T\t0\t" + QFile::encodeName(name).toPercentEncoding() + '\n');
-        killed.write("T\t1\t" + QFile::encodeName(ended).toPercentEncoding() + '\n');
-        killed.close();
-        JournalObserver journal(folder.path(), nullptr);
-        QCOMPARE(journal.open(), 0);
-        journal.prepare();
-        journal.close();
-        QStringList left{"Lied eins.mp3", "MOBIX/", running, unnamed};
-        left.sort();
-        QCOMPARE(folder.state(), left);
-    #endif
-    }
     // The folder's journal is found whichever way the folder is named: through a link, with a
     // detour or without its trailing separator. Of the journals, those of the 20 folders run in
     // last are kept, the older ones go.
@@ -385,9 +357,21 @@ private slots:
             names << QStringLiteral("%1 Lied%2.mp3").arg(i, 4, 10, QChar('0')).arg(meanwhile == "fuse" ? QString(100, u'ü') : "");
         if (problems.contains("ältere"))
             names << "-MOBIX/0001.mp3";
-        if (meanwhile == "look-alikes")
-            names << "-" + lookAlike() << "-MOBIX/" + lookAlike();
+        // What a killed run left: temporary files its journal names, of its own process that has
+        // ended and of one that still runs, and one it does not name.
+        const QString ended = lookAlike(), running = lookAlike(QCoreApplication::applicationPid());
+        const QString unnamed = QString(ended).replace("-1.tmp", "-2.tmp");
+        if (meanwhile == "killed run")
+            names << "-" + ended << "-" + running << "-" + unnamed << "-MOBIX/" + ended;
         TestFolder folder(names, QString(count, 'x'));
+        if (meanwhile == "killed run") {
+            QDir().mkpath(journalFolder());
+            QFile killed(journalPath(folder.path()));
+            // Its temporary files in the folder (0) and in MOBIX (1); their names need no escaping.
+            const QString temporaries = "T\t0\t" + ended + "\nT\t0\t" + running + "\nT\t1\t" + ended + '\n';
+            QVERIFY(killed.open(QIODevice::WriteOnly));
+            killed.write(journalText(folder.path(), {}) + temporaries.toUtf8());
+        }
         const QStringList before = folder.state();
         setListedInodeShiftForTest(meanwhile == "fuse" ? 1 : 0);
         setIdentityUnstableForTest(meanwhile.contains("card"));
@@ -739,8 +723,10 @@ void TestBatchRun::undo_data()
     QTest::newRow("a renamed file deleted and made again under the same number") << options(InPlace, 30, "%#")
         << "recreate 5.mp3=0005 Lied.mp3" << QStringList{"0005 Lied.mp3"} << QStringList{"5.mp3=0005 Lied.mp3"}
         << "5.mp3 → 0005 Lied.mp3: Datei wurde seither geändert oder ersetzt" << false;
-    QTest::newRow("files named like a killed run's temporary ones are never removed") << options(IntoMobix, 4)
-        << "look-alikes" << QStringList() << QStringList() << "" << false;
+    // The run removes the temporary files a killed run's journal names, but not one of a process
+    // that still runs, nor a file the journal does not name, which undo leaves alone too.
+    QTest::newRow("what a killed run left") << options(IntoMobix, 4) << "killed run"
+        << QStringList{lookAlike(), "MOBIX/" + lookAlike()} << QStringList() << "" << false;
     // A card: its copies are told by size, time and their bytes.
     QTest::newRow("a card, a copy replaced") << options(Beside, 4) << "card, replace 0003.mp3" << QStringList()
         << QStringList{"0003.mp3=other"} << "0003.mp3: Datei wurde seither geändert oder ersetzt" << false;
