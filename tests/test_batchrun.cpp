@@ -494,7 +494,6 @@ private slots:
         for (const QString &want : expected.split(QLatin1Char('|'))) {
             const QString got = rule == "spell"    ? newFileName(entry(name), spelled(options(InPlace, arg.toInt())), NextNumber)
                                 : rule == "pattern" ? newFileName(entry("a.mp3"), options(InPlace, 30, name, true), NextNumber)
-                                : rule == "strip"  ? StripExtension(name)
                                 : rule == "cut"    ? CutFilename(name, arg.toInt())
                                 : rule == "remove" ? RemoveSpecial(name, arg)
                                 : rule == "allowed" ? QString(isPlainFileName(name) ? "yes" : "no")
@@ -767,15 +766,12 @@ void TestBatchRun::rules_data()
         QTest::addRow("%s(%s, %s)", rule, qPrintable(name), qPrintable(arg.left(8)))
             << rule << name << arg << expected;
     };
-    row("strip", "x.", "", "x");
-    row("strip", ".profile", "", "");
     row("remove", "ABCabc", "abc", "abc");
     row("remove", QStringLiteral("x€–y"), QStringLiteral("€y"), QStringLiteral("€y"));
     row("number", "Track %# live", "1", "Track 1 live");
     row("number", "%#%#", "1", "1%#");
     row("number", "%##", "99", "99|100");
     row("number", "Lied %###", "999", "Lied 999|Lied 1000");
-    row("number", "%##%#", "1", "01%#");
     // With removal the placeholder stays where it is; the text around it is cleaned.
     row("pattern", "Grüße %##", "9", "Gre 09.mp3|Gre 10.mp3");
     // Spelled out, tidied, then cut after the spelling: blanks collapse, ends do not dangle.

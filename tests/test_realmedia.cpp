@@ -81,11 +81,7 @@ const QString bigName = QStringLiteral("Ein recht langer Titel eines Liedes.mp3"
 const QString bigNewName = QStringLiteral("Ein recht langer Titel eines L.mp3");
 constexpr qint64 bigSize = qint64(300) << 20;
 
-const QByteArray &bigPattern()
-{
-    static const QByteArray pattern = QByteArray("Kappwerk ").repeated(1 << 17).left(1 << 20);
-    return pattern;
-}
+const QByteArray bigPattern = QByteArray("Kappwerk ").repeated(1 << 17).left(1 << 20);
 
 QStringList hiddenTemps(const QString &folder)
 {
@@ -182,8 +178,8 @@ private slots:
         if (!QFile::exists(big)) {
             QFile file(big);
             QVERIFY(file.open(QIODevice::WriteOnly));
-            for (qint64 written = 0; written < bigSize; written += bigPattern().size())
-                QVERIFY(file.write(bigPattern()) == bigPattern().size());
+            for (qint64 written = 0; written < bigSize; written += bigPattern.size())
+                QVERIFY(file.write(bigPattern) == bigPattern.size());
         }
         const StateFolder state;
         QTemporaryDir dir(m_pool.filePath("drill-XXXXXX"));
@@ -210,8 +206,8 @@ private slots:
         QCOMPARE(hiddenTemps(target), QStringList());
         QCOMPARE(QFileInfo(target + bigNewName).size(), bigSize);
         QFile copy(target + bigNewName);
-        QVERIFY(copy.open(QIODevice::ReadOnly) && copy.seek(bigSize - bigPattern().size()));
-        QVERIFY(copy.readAll() == bigPattern());
+        QVERIFY(copy.open(QIODevice::ReadOnly) && copy.seek(bigSize - bigPattern.size()));
+        QVERIFY(copy.readAll() == bigPattern);
     }
     // The listing serves the run only while the folder is provably unchanged: a file the list
     // shows that became a folder after the listing, within the same second, stays.
