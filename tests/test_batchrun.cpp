@@ -110,8 +110,8 @@ private slots:
     void run_data();
     void run();
     // A run reports its progress between the chunks of a file and stops where it is asked to,
-    // between two chunks of one, leaving no partial file. Copies that may
-    // never have reached the device are not reported done, nor shown so.
+    // between two chunks of one, leaving no partial file. Copies that may never have reached the
+    // device are not reported done, nor shown so.
     void progressAndCancel_data()
     {
         // Entries done before the stop in the middle of the next file (-1 never), named temporary
@@ -738,9 +738,8 @@ void TestBatchRun::undo_data()
 }
 
 // How the journal of a run holds up: its file system full before the run or midway (through
-// the seam, or a real one), its path
-// taken by a link, a FIFO or a second name of another file, or the file made immutable, or a
-// run that changes nothing. The open's answer, the run's outcomes (runs of one code shown once),
+// the seam, or a real one), its path taken by a link, a FIFO or a second name of another file,
+// or the file made immutable, or a run that changes nothing. The open's answer, the run's outcomes (runs of one code shown once),
 // and whether the earlier run's journal stays when the new run goes ahead without one.
 void TestBatchRun::journalUnderStrain_data()
 {

@@ -146,8 +146,8 @@ private slots:
         expected.sort();
         QCOMPARE(folderState(folder), expected);
         QCOMPARE(::outcomes(report), outcomes);
-        // Pulled and put back (its file numbers new on a card), the medium is as the run left
-        // it, and the undo knows the files by name, size, time and bytes.
+        // Pulled and put back between the run and the undo (its file numbers new on a card), the
+        // medium's run is still taken back: the undo knows the files by name, size, time and bytes.
         QVERIFY2(medium.mountAgain().isEmpty(), qPrintable(medium.why));
         QCOMPARE(undoProblemsText(undoLastRun(folder)), problems);
         afterUndo.sort();
