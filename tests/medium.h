@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTest>
 
 // Runs a helper with a short timeout: "" on success, else why it failed.
 inline QString runTool(const QString &tool, const QStringList &args, QByteArray *out = nullptr)
@@ -30,12 +31,18 @@ inline QString runTool(const QString &tool, const QStringList &args, QByteArray 
     return {};
 }
 
-// A small file system of the given kind, mounted on point until it goes; why tells what failed.
+// A small file system of the given kind and size, mounted on point until it goes; why tells what
+// failed. "ext4 seconds": inodes too small for more than whole seconds in their times; "ext4
+// unjournaled": nothing written ahead of the files, so the image fits on a device smaller than it.
 struct Medium {
     QString point, device, why, kind, image;
-    Medium(const QString &kind, const QString &dir) : point(dir + "/mnt"), kind(kind), image(dir + "/image")
+    Medium(const QString &kind, const QString &dir, qint64 size = qint64(32) << 20)
+        : point(dir + "/mnt"), kind(kind), image(dir + "/image")
     {
         QFile file(image);
+        const QStringList ext4 = kind == "ext4 seconds"      ? QStringList{"-I", "128"}
+                                 : kind == "ext4 unjournaled" ? QStringList{"-O", "^has_journal", "-E", "nodiscard"}
+                                                              : QStringList{};
 #ifdef _WIN32
         if (true)
             why = "no FUSE on Windows";
@@ -45,14 +52,12 @@ struct Medium {
 #endif
         else if ((kind == "fat" || kind == "exfat") && !QFile::exists("/dev/fuse"))
             why = "no /dev/fuse";
-        else if (!QDir().mkpath(point) || !file.open(QIODevice::WriteOnly) || !file.resize(qint64(32) << 20))
+        else if (!QDir().mkpath(point) || !file.open(QIODevice::WriteOnly) || !file.resize(size))
             why = "cannot make the image";
         else if (kind == "tmpfs")
-            why = runTool("mount", {"-t", "tmpfs", "-o", "size=32m", "tmpfs", point});
-        // "ext4 seconds": inodes too small for more than whole seconds in their times.
-        else if (kind.startsWith("ext4")
-                 && (why = runTool("mkfs.ext4", QStringList{"-q", "-F"} + (kind == "ext4" ? QStringList() : QStringList{"-I", "128"}) + QStringList{image})).isEmpty())
-            why = runTool("mount", {"-o", "loop", image, point});
+            why = runTool("mount", {"-t", "tmpfs", "-o", "size=" + QString::number(size), "tmpfs", point});
+        else if (kind.startsWith("ext4") && (why = runTool("mkfs.ext4", QStringList{"-q", "-F"} + ext4 + QStringList{image})).isEmpty())
+            why = mountAgain();
         else if (kind == "fat" && (why = runTool("mkfs.vfat", {image})).isEmpty())
             why = mountAgain();
         else if (kind == "exfat" && (why = runTool("mkfs.exfat", {image})).isEmpty()) {
@@ -72,12 +77,15 @@ struct Medium {
         if (!device.isEmpty())
             runTool("losetup", {"-d", device});
     }
-    // Mounts a FAT or exFAT image through FUSE, as after the card was pulled and put back.
+    // Mounts the image (FAT and exFAT through FUSE) again, as after the card was pulled and put
+    // back; a tmpfs, which keeps nothing unmounted, stays as it is.
     QString mountAgain()
     {
-        if (mounted && !(why = runTool("umount", {point})).isEmpty())
+        if (kind == "tmpfs" || (mounted && !(why = runTool("umount", {point})).isEmpty()))
             return why;
-        why = kind == "fat" ? runTool("fusefat", {"-o", "rw+", image, point}) : runTool("mount.exfat-fuse", {device, point});
+        why = kind == "fat"     ? runTool("fusefat", {"-o", "rw+", image, point})
+              : kind == "exfat" ? runTool("mount.exfat-fuse", {device, point})
+                                : runTool("mount", {"-o", "loop", image, point});
         mounted = why.isEmpty();
         return why;
     }
@@ -95,3 +103,13 @@ struct Medium {
     }
     bool mounted = false;
 };
+
+// Fills the file system of folder up to its last free bytes.
+inline void fillUp(const QString &folder, qint64 free)
+{
+    QFile filler(folder + "/filler");
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    while (filler.write(QByteArray(4096, 'f')) == 4096) {}
+    filler.close();
+    QVERIFY(filler.resize(std::max<qint64>(0, filler.size() - free)));
+}

@@ -18,22 +18,18 @@
 
 namespace {
 
-class SlowObserver : public RunObserver
-{
-public:
+struct SlowObserver : RunObserver {
+    bool said = false;
     void progress(const RunProgress &state) override
     {
         if (state.bytesDone == 0 && state.entriesDone == 0)
             return;
-        if (!std::exchange(m_said, true)) {
+        if (!std::exchange(said, true)) {
             std::puts("copying");
             std::fflush(stdout);
         }
         QThread::msleep(state.bytesDone > 0 ? 200 : 20);
     }
-
-private:
-    bool m_said = false;
 };
 
 } // namespace

@@ -53,3 +53,22 @@ inline BatchEntry entry(const QString &name, bool selected = true)
 {
     return {name, QFileInfo(name).suffix(), encodeNativeName(name), selected};
 }
+
+// Writes each name's own bytes into folder (which ends with a separator) and lists it, ticked.
+inline std::vector<BatchEntry> filesIn(const QString &folder, const QStringList &names)
+{
+    std::vector<BatchEntry> entries;
+    for (const QString &name : names)
+        if (writeOrigin(QFile::encodeName(folder + name), name))
+            entries.push_back(entry(name));
+    return entries;
+}
+
+// A run as the window and the command line make one: the folder's journal taken first and
+// ended after. A journal that cannot be taken gives a run that did nothing.
+inline RunReport journaledRun(const std::vector<BatchEntry> &entries, const RenameOptions &options,
+                              const QString &folder, RunObserver *next = nullptr)
+{
+    JournalObserver journal(folder, next);
+    return journal.open() == 0 ? runBatch(entries, options, folder, &journal) : RunReport();
+}

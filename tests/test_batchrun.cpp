@@ -2,8 +2,6 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #endif
 
@@ -11,42 +9,29 @@
 #include <QThread>
 
 #include "engine/namerules.h"
+#include "medium.h"
 #include "runtable.h"
 #include "selection/filelist.h"
 
 namespace {
 
-// A folder laid out in list order: "name" is a listed file, "-name" is on disk but not listed,
-// "!name" is listed but gone, "|name" a listed pipe, "~name" listed under its Latin-1 bytes,
-// "/name" listed but now a folder, "a->b" a link and "a=>b" a hard link.
-#ifndef Q_OS_WIN
-// Sets or clears the file's immutable flag, as chattr does (root, and a file system that has it).
-bool setImmutable(const QByteArray &path, bool on)
-{
-    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW);
-    int flags = 0;
-    const bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0
-        && ::ioctl(fd, FS_IOC_SETFLAGS, &(flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL)) == 0;
-    if (fd >= 0)
-        ::close(fd);
-    return done;
-}
-
-#endif
-
-// A name like those of this program's temporary files, of a process that has ended.
-QString lookAlike()
+// A name like those of this program's temporary files: the first of a process that has ended,
+// or of this process, which runs.
+QString lookAlike(qint64 pid = 999999)
 {
 #ifdef Q_OS_WIN
-    return ".kappwerk-999999-1.tmp";
+    return QString(".kappwerk-%1-1.tmp").arg(pid);
 #else
     char host[256] = {};
     ::gethostname(host, sizeof host - 1);
     const QString tag = QString::fromLatin1(host).remove(QRegularExpression("[^A-Za-z0-9]")).left(24);
-    return ".kappwerk-" + (tag.isEmpty() ? "host" : tag) + "-999999-1.tmp";
+    return ".kappwerk-" + (tag.isEmpty() ? "host" : tag) + QString("-%1-1.tmp").arg(pid);
 #endif
 }
 
+// A folder laid out in list order: "name" is a listed file, "-name" is on disk but not listed,
+// "!name" is listed but gone, "|name" a listed pipe, "~name" listed under its Latin-1 bytes,
+// "/name" listed but now a folder, "a->b" a link and "a=>b" a hard link.
 struct TestFolder {
     QTemporaryDir dir;
     std::vector<BatchEntry> entries;
@@ -59,16 +44,15 @@ struct TestFolder {
                 name.remove(0, 1);
             const bool hard = name.contains("=>");
             const QStringList parts = name.split(hard ? "=>" : "->");
+            QDir(dir.path()).mkpath(QFileInfo(parts[0]).path());
 #ifdef Q_OS_WIN
             // Links, pipes and names in other encodings are made on POSIX systems only.
             const NativeName native = parts[0];
             const NativeName at = path() + native;
-            QDir(dir.path()).mkpath(QFileInfo(parts[0]).path());
             if (kind == '/')
 #else
             const NativeName native = kind == '~' ? parts[0].toLatin1() : QFile::encodeName(parts[0]);
             const QByteArray at = QFile::encodeName(path()) + native;
-            QDir(dir.path()).mkpath(QFileInfo(parts[0]).path());
             if (parts.size() > 1)
                 QVERIFY((hard ? ::link(QFile::encodeName(path() + parts[1]).constData(), at.constData())
                               : ::symlink(QFile::encodeName(parts[1]).constData(), at.constData())) == 0);
@@ -125,61 +109,66 @@ private slots:
     }
     void run_data();
     void run();
-    // A run reports its progress between the chunks of a file and stops where it is asked to:
-    // between two files, or between two chunks of one, leaving no partial file.
+    // A run reports its progress between the chunks of a file and stops where it is asked to,
+    // between two chunks of one, leaving no partial file. Copies that may never have reached the
+    // device are not reported done, nor shown so.
     void progressAndCancel_data()
     {
-        // Entries done before the stop (-1 never), whether it comes in the middle of the next file,
-        // named temporary files, and what the run reports.
-        columns<int, bool, bool, QString>("stopAfter", "midFile", "named", "outcomes");
-        QTest::newRow("to the end") << -1 << false << false << "cccc";
-        QTest::newRow("inside a file") << 2 << true << false << "ccxx";
-        QTest::newRow("inside a file, named temporary file") << 0 << true << true << "xxxx";
+        // Entries done before the stop in the middle of the next file (-1 never), named temporary
+        // files, the error of the flush at the end, and what the run reports.
+        columns<int, bool, int, QString>("stopAfter", "named", "flushError", "outcomes");
+        QTest::newRow("to the end") << -1 << false << 0 << "cccc";
+        QTest::newRow("inside a file") << 2 << false << 0 << "ccxx";
+        QTest::newRow("inside a file, named temporary file") << 0 << true << 0 << "xxxx";
+        QTest::newRow("the copies not written out to the device") << -1 << false << EIO << "ffff";
     }
     void progressAndCancel()
     {
         QFETCH(int, stopAfter);
-        QFETCH(bool, midFile);
         QFETCH(bool, named);
+        QFETCH(int, flushError);
         QFETCH(QString, outcomes);
         struct Recorder : RunObserver {
-            Recorder(int stopAfter, bool midFile) : stopAfter(stopAfter), midFile(midFile) {}
-            const int stopAfter, midFile;
+            explicit Recorder(int stopAfter) : stopAfter(stopAfter) {}
+            const int stopAfter;
             QList<float> values;
             RunProgress last;
             void progress(const RunProgress &state) override { last = state; values << state.barValue(); }
             bool cancelRequested() override
             {
-                return stopAfter >= 0 && values.size() > 1 && int(last.entriesDone) >= stopAfter
-                       && (!midFile || last.bytesDone > 0);
+                return stopAfter >= 0 && values.size() > 1 && int(last.entriesDone) >= stopAfter && last.bytesDone > 0;
             }
-        } observer(stopAfter, midFile);
+        } observer(stopAfter);
         // Where the flush comes among the bar's values: it must come before the bar shows 100.
         qsizetype flushedAt = -1;
         setFlushHookForTest([&] { flushedAt = observer.values.size(); });
+        setFlushErrorForTest(flushError);
+        const StateFolder state;
         TestFolder folder({"a.mp3", "b.mp3", "c.mp3", "d.mp3"}, "xxxx");
+        const QStringList originals = folder.state();
         setCopyChunkForTest(4096); // each file takes several chunks
         setUnnamedTempsForTest(!named);
-        const RunReport report = runBatch(folder.entries, options(IntoMobix, 30), folder.path(), &observer);
+        const RunReport report = journaledRun(folder.entries, options(IntoMobix, 30), folder.path(), &observer);
         QCOMPARE(::outcomes(report), outcomes);
         QCOMPARE(report.cancelled, stopAfter >= 0);
         // Only whole copies, nothing hidden left behind.
-        QStringList expected{"MOBIX/"};
-        for (const BatchEntry &entry : folder.entries) {
-            expected << entry.text;
-            if (expected.size() <= 2 * (stopAfter < 0 ? 4 : stopAfter))
-                expected << "MOBIX/" + entry.text + '=' + entry.text;
-        }
+        QStringList expected = originals + QStringList{"MOBIX/"};
+        for (int i = 0; i < (stopAfter < 0 ? 4 : stopAfter); ++i)
+            expected << "MOBIX/" + folder.entries[i].text + '=' + folder.entries[i].text;
         expected.sort();
         QCOMPARE(folder.state(), expected);
-        // The bar never goes back, moves inside files, and shows 100 only after the flush (compared
-        // exactly: QCOMPARE takes 99.9999 for 100).
+        // The bar never goes back, moves inside files, and shows 100 only after a flush that
+        // worked (compared exactly: QCOMPARE takes 99.9999 for 100).
         const QList<float> &values = observer.values;
         QVERIFY(std::is_sorted(values.begin(), values.end()));
         QVERIFY(std::any_of(values.begin(), values.end(), [](float v) { return v > 0.0001f && v < 25; }));
-        QVERIFY(values.first() == 0.0001f && values.last() == 100.0f);
-        QVERIFY(stopAfter == 0 || values.at(values.size() - 2) == 99.9999f);
-        QCOMPARE(flushedAt, stopAfter == 0 ? qsizetype(-1) : values.size() - 1);
+        QVERIFY(values.first() == 0.0001f);
+        QCOMPARE(values.last() == 100.0f, flushError == 0);
+        QCOMPARE(flushedAt, stopAfter == 0 ? qsizetype(-1) : values.size() - (flushError == 0 ? 1 : 0));
+        QVERIFY(stopAfter == 0 || values.at(flushedAt - 1) == 99.9999f);
+        // Nor does the journal claim them done: undo removes every copy, and finds nothing amiss.
+        QCOMPARE(undoProblemsText(undoLastRun(folder.path())), QString());
+        QCOMPARE(folder.state(), QStringList{"MOBIX/"} + originals);
     }
     void journalUnderStrain_data();
     void journalUnderStrain()
@@ -192,6 +181,15 @@ private slots:
         QFETCH(QString, outcomes);
         QFETCH(bool, olderKept);
         const StateFolder state;
+        // The state folder on a small disk of its own, which runs full after the earlier run, or
+        // once the journal is open.
+        std::unique_ptr<Medium> disk;
+        if (strain.startsWith("disk")) {
+            disk = std::make_unique<Medium>("tmpfs", state.path(), 512 << 10);
+            if (!disk->why.isEmpty())
+                QSKIP(qPrintable(disk->why));
+            qputenv("XDG_STATE_HOME", QFile::encodeName(disk->point));
+        }
         QStringList names{"z old.mp3"};
         for (int i = 1; i <= 1000; ++i)
             names << QStringLiteral("Lied %1.mp3").arg(i, 4, 10, QChar('0'));
@@ -200,11 +198,9 @@ private slots:
         TestFolder folder(names, 'x' + QString(1000, '.'));
         // An earlier run in the folder, whose journal a later one must never leave behind as its own.
         const QStringList beforeAll = folder.state();
-        {
-            JournalObserver older(folder.path(), nullptr);
-            QCOMPARE(older.open(), 0);
-            QCOMPARE(::outcomes(runBatch(folder.entries, options(InPlace, 1), folder.path(), &older)), "r");
-        }
+        QCOMPARE(::outcomes(journaledRun(folder.entries, options(InPlace, 1), folder.path())), "r");
+        if (strain == "disk full")
+            fillUp(disk->point, 0);
         const QString path = journalPath(folder.path()), victim = state.path() + "/victim";
         QVERIFY(writeOrigin(QFile::encodeName(victim), "victim"));
         const QByteArray journal = QFile::encodeName(path);
@@ -216,7 +212,7 @@ private slots:
             QVERIFY(::mkfifo(journal.constData(), 0600) == 0);
         else if (strain == "second name")
             QVERIFY(::link(QFile::encodeName(victim).constData(), journal.constData()) == 0);
-        else if (strain == "immutable" && !setImmutable(journal, true))
+        else if (strain == "immutable" && !runTool("chattr", {"+i", path}).isEmpty())
             QSKIP("the state folder's file system cannot make a file immutable");
         if (strain == "longer before") { // its step 2,000 times: more lines than the run will write
             QFile older(path);
@@ -230,6 +226,8 @@ private slots:
         const QStringList beforeRun = folder.state();
         JournalObserver observer(folder.path(), nullptr);
         QCOMPARE(observer.open(), openError);
+        if (strain == "disk fills up") // beyond the room the journal takes when it opens
+            fillUp(disk->point, 0);
         QCOMPARE(observer.problem().isEmpty(), openError == 0);
         if (openError != 0)
             observer.goAheadWithout();
@@ -244,118 +242,21 @@ private slots:
         QCOMPARE(undoProblemsText(undo), QString());
         QCOMPARE(undo.hadJournal, openError == 0);
         QCOMPARE(QFileInfo::exists(path), olderKept);
-        setImmutable(journal, false);
+        runTool("chattr", {"-i", path});
         QCOMPARE(folder.state(), openError != 0 ? afterRun : outcomes == "t" ? beforeAll : beforeRun);
     #endif
     }
-    // Every step is in the journal's file before it happens, so a run killed at any moment can
-    // be taken back: when the run announces a step, its line is there and the file not yet moved.
-    void journalBeforeEveryStep_data()
-    {
-        columns<RenameOptions, int>("options", "temporaries");
-#ifdef Q_OS_WIN
-        const int hidden = 3; // Windows has no unnamed temporary files: every copy has a hidden name
-#else
-        const int hidden = 1;
-#endif
-        QTest::newRow("renaming") << options(InPlace, 4) << 0;
-        QTest::newRow("copying into MOBIX, an older copy refreshed through a hidden name") << options(IntoMobix, 4) << hidden;
-        QTest::newRow("copying beside through hidden names") << options(Beside, 4) << 3;
-    }
-    void journalBeforeEveryStep()
-    {
-        QFETCH(RenameOptions, options);
-        QFETCH(int, temporaries);
-        const StateFolder state;
-        TestFolder folder({"Lied eins.mp3", "Lied zwei.wav", "Song drei.mp3", "-MOBIX/Song.mp3"}, "xxx");
-        setUnnamedTempsForTest(options.Subdirectory);
-        struct Watcher : RunObserver {
-            QString path;
-            QStringList seen;
-            bool aboutToPublish(const JournalStep &step) override
-            {
-                QFile journal(journalPath(path));
-                const bool recorded = journal.open(QIODevice::ReadOnly)
-                    && journal.readAll().contains('\t' + decodeNativeName(step.newName).toUtf8().toPercentEncoding() + '\t');
-                seen << QString("%1 %2 %3").arg(decodeNativeName(step.newName)).arg(recorded)
-                            .arg(QFile::exists(path + decodeNativeName(step.oldName)));
-                return true;
-            }
-            bool aboutToMakeTemporary(bool, const NativeName &name) override
-            {
-                seen << QString("temporary %1").arg(!QFile::exists(path + decodeNativeName(name)));
-                return true;
-            }
-        } watcher;
-        watcher.path = folder.path();
-        JournalObserver journal(folder.path(), &watcher);
-        QCOMPARE(journal.open(), 0);
-        QCOMPARE(runBatch(folder.entries, options, folder.path(), &journal).countDone(), 3);
-        const QStringList steps{"Lied.mp3 1 1", "Lied.wav 1 1", "Song.mp3 1 1"};
-        QCOMPARE(watcher.seen.filter(QRegularExpression("^[^t]")), steps);
-        QCOMPARE(watcher.seen.filter("temporary"), QStringList(temporaries, "temporary 1"));
-    }
-    // What a killed run left, as its journal names it: the next run removes its temporary files,
-    // but not one of a process that still runs, nor a file the journal does not name.
-    void killedRunLeftovers()
-    {
-#ifdef Q_OS_WIN
-        QSKIP("the names of this host's temporary files and their processes are POSIX ones here");
-#else
-        const StateFolder state;
-        const QString ended = lookAlike(), running = QString(lookAlike()).replace("999999", QString::number(::getpid()));
-        const QString unnamed = QString(lookAlike()).replace("-1.tmp", "-2.tmp");
-        TestFolder folder({"Lied eins.mp3", "-" + ended, "-" + running, "-" + unnamed, "-MOBIX/" + ended}, "x");
-        // The journal of a run killed while it copied: its header, its temporary files.
-        QDir().mkpath(journalFolder());
-        QFile killed(journalPath(folder.path()));
-        QVERIFY(killed.open(QIODevice::WriteOnly));
-        killed.write(journalText(folder.path(), {}));
-        for (const QString &name : {ended, running})
-            killed.write("T\t0\t" + QFile::encodeName(name).toPercentEncoding() + '\n');
-        killed.write("T\t1\t" + QFile::encodeName(ended).toPercentEncoding() + '\n');
-        killed.close();
-        JournalObserver journal(folder.path(), nullptr);
-        QCOMPARE(journal.open(), 0);
-        journal.prepare();
-        journal.close();
-        QStringList left{"Lied eins.mp3", "MOBIX/", running, unnamed};
-        left.sort();
-        QCOMPARE(folder.state(), left);
-    #endif
-    }
-    // The journals of the 20 folders run in last are kept, the older ones go.
-    void journalsKept()
-    {
-        const StateFolder state;
-        QDir().mkpath(journalFolder());
-        for (int i = 0; i < 25; ++i) {
-            QFile journal(journalFolder() + QString("/old%1.journal").arg(i, 2, 10, QChar('0')));
-            QVERIFY(journal.open(QIODevice::WriteOnly) && journal.write("x") == 1 && journal.flush());
-            journal.setFileTime(QDateTime::currentDateTime().addSecs(i - 100), QFileDevice::FileModificationTime);
-        }
-        TestFolder folder({"Lied eins.mp3"}, "x");
-        JournalObserver journal(folder.path(), nullptr);
-        QCOMPARE(journal.open(), 0);
-        QCOMPARE(::outcomes(runBatch(folder.entries, options(InPlace, 4), folder.path(), &journal)), "r");
-        journal.close();
-        QStringList kept = QDir(journalFolder()).entryList({"*.journal"}, QDir::Files, QDir::Name);
-        QVERIFY(kept.removeOne(QFileInfo(journalPath(folder.path())).fileName()));
-        QStringList newest;
-        for (int i = 6; i < 25; ++i)
-            newest << QString("old%1.journal").arg(i, 2, 10, QChar('0'));
-        QCOMPARE(kept, newest);
-    }
     // The folder's journal is found whichever way the folder is named: through a link, with a
-    // detour or without its trailing separator.
-    void undoFoundByAnyPath_data()
+    // detour or without its trailing separator. Of the journals, those of the 20 folders run in
+    // last are kept, the older ones go.
+    void journalFoundAndKept_data()
     {
         columns<QString>("path");
         QTest::newRow("through a link to it") << "link/";
         QTest::newRow("with a detour") << "link/../folder/";
         QTest::newRow("without the trailing separator") << "folder";
     }
-    void undoFoundByAnyPath()
+    void journalFoundAndKept()
     {
         QFETCH(QString, path);
 #ifdef Q_OS_WIN
@@ -363,14 +264,21 @@ private slots:
             QSKIP("QFile::link makes a shortcut on Windows, which the file system does not follow");
 #endif
         const StateFolder state;
+        QDir().mkpath(journalFolder());
+        QStringList newest;
+        for (int i = 0; i < 25; ++i) {
+            QFile journal(journalFolder() + QString("/old%1.journal").arg(i, 2, 10, QChar('0')));
+            QVERIFY(journal.open(QIODevice::WriteOnly) && journal.write("x") == 1 && journal.flush());
+            journal.setFileTime(QDateTime::currentDateTime().addSecs(i - 100), QFileDevice::FileModificationTime);
+            newest << QFileInfo(journal).fileName();
+        }
         QTemporaryDir top;
         QVERIFY(QDir(top.path()).mkdir("folder") && QFile::link(top.path() + "/folder", top.path() + "/link"));
         const QString folder = top.path() + "/folder/";
-        QVERIFY(writeOrigin(QFile::encodeName(folder + "Lied eins.mp3"), "Lied eins.mp3"));
-        JournalObserver journal(folder, nullptr);
-        QCOMPARE(journal.open(), 0);
-        QCOMPARE(::outcomes(runBatch({entry("Lied eins.mp3")}, options(InPlace, 4), folder, &journal)), "r");
-        journal.close();
+        QCOMPARE(::outcomes(journaledRun(filesIn(folder, {"Lied eins.mp3"}), options(InPlace, 4), folder)), "r");
+        QStringList kept = QDir(journalFolder()).entryList({"*.journal"}, QDir::Files, QDir::Name);
+        QVERIFY(kept.removeOne(QFileInfo(journalPath(folder)).fileName()));
+        QCOMPARE(kept, newest.mid(6));
         QVERIFY(hasJournal(top.path() + '/' + path));
         QCOMPARE(undoLastRun(top.path() + '/' + path).countDone(), 1);
         QCOMPARE(folderState(folder), QStringList{"Lied eins.mp3"});
@@ -378,86 +286,30 @@ private slots:
     // The report lists at most 20 skipped files, and says how many more there are.
     void reportOfSkippedFiles_data()
     {
-        columns<int, int, QString>("skipped", "lines", "last");
-        QTest::newRow("20 skipped, all listed") << 20 << 21 << "Lied 20.mp3 → L.mp3: Name schon vergeben";
-        QTest::newRow("23 skipped, 3 more") << 23 << 22 << "… und 3 weitere";
+        columns<int, int, int, QString>("skipped", "reason", "lines", "last");
+        const int taken = int(SkipReason::NameTaken);
+        QTest::newRow("20 skipped, all listed") << 20 << taken << 21 << "Lied 20.mp3 → L.mp3: Name schon vergeben";
+        QTest::newRow("23 skipped, 3 more") << 23 << taken << 22 << "… und 3 weitere";
+        QTest::newRow("a copy not written out to the device") << 1 << int(SkipReason::NotOnDevice) << 2
+            << "Lied 1.mp3 → L.mp3: Schreiben auf das Gerät fehlgeschlagen";
     }
     void reportOfSkippedFiles()
     {
         QFETCH(int, skipped);
+        QFETCH(int, reason);
         QFETCH(int, lines);
         QFETCH(QString, last);
         std::vector<BatchEntry> entries;
         RunReport report;
         for (int i = 0; i <= skipped; ++i) {
             entries.push_back(entry(QString("Lied %1.mp3").arg(i)));
-            EntryResult result;
-            result.index = size_t(i);
-            result.newName = "L.mp3";
-            result.outcome = i == 0 ? Outcome::Renamed : Outcome::Skipped;
-            result.reason = i == 0 ? SkipReason::None : SkipReason::NameTaken;
-            report.results.push_back(result);
+            report.results.push_back({.index = size_t(i), .newName = "L.mp3", .outcome = i == 0 ? Outcome::Renamed : Outcome::Skipped,
+                                      .reason = i == 0 ? SkipReason::None : SkipReason(reason)});
         }
         const QStringList text = skippedReportText(entries, report).split('\n');
         QCOMPARE(text.first(), QString("%1 von %2 ausgewählten Dateien wurden übersprungen:").arg(skipped).arg(skipped + 1));
         QCOMPARE(text.size(), lines);
         QCOMPARE(text.last(), last);
-    }
-    // Another program cuts the journal short during the run: the run stops before the next
-    // step it cannot record, and nothing of it ends the program.
-    void journalCutShort()
-    {
-        const StateFolder state;
-        QStringList names;
-        for (int i = 1; i <= 2000; ++i)
-            names << QStringLiteral("Lied %1 - ein ziemlich langer Titel.mp3").arg(i, 4, 10, QChar('0'));
-        TestFolder folder(names, QString(2000, 'x'));
-        struct Cutter : RunObserver {
-            QString journal;
-            int steps = 0;
-            bool aboutToPublish(const JournalStep &) override
-            {
-                if (++steps == 1000)
-                    QFile(journal).resize(0);
-                return true;
-            }
-        } cutter;
-        cutter.journal = journalPath(folder.path());
-        JournalObserver journal(folder.path(), &cutter);
-        QCOMPARE(journal.open(), 0);
-        const RunReport report = runBatch(folder.entries, options(InPlace, 30, "%#"), folder.path(), &journal);
-        journal.close();
-#ifdef Q_OS_WIN
-        // Windows lets no other program write to the journal while the run holds it.
-        QCOMPARE(::outcomes(report).replace(QRegularExpression("(.)\\1*"), "\\1"), "r");
-#else
-        QCOMPARE(::outcomes(report).replace(QRegularExpression("(.)\\1*"), "\\1"), "rj");
-#endif
-    }
-    void failedFlush()
-    {
-        const StateFolder state;
-        TestFolder folder({"a.mp3", "b.mp3", "c.mp3"}, "xxx");
-        setFlushErrorForTest(EIO);
-        struct Bar : RunObserver {
-            QList<float> values;
-            void progress(const RunProgress &state) override { values << state.barValue(); }
-        } bar;
-        JournalObserver journal(folder.path(), &bar);
-        QCOMPARE(journal.open(), 0);
-        const RunReport report = runBatch(folder.entries, options(IntoMobix, 30), folder.path(), &journal);
-        journal.close();
-        // Copies that may never have reached the device are not reported done, nor shown so.
-        QCOMPARE(::outcomes(report), "fff");
-        QCOMPARE(outcomeText(report.results[0]), "übersprungen: Schreiben auf das Gerät fehlgeschlagen");
-        QVERIFY(!bar.values.contains(100.0f));
-        // Nor does the journal claim them done: an undo removes them where they are, unchanged,
-        // and misses none that is not.
-        QVERIFY(QFile::remove(folder.path() + "MOBIX/b.mp3"));
-        const UndoReport undo = undoLastRun(folder.path());
-        QCOMPARE(undoProblemsText(undo), QString());
-        QCOMPARE(undo.countDone(), 2);
-        QCOMPARE(folder.state(), (QStringList{"MOBIX/", "a.mp3", "b.mp3", "c.mp3"}));
     }
     void progressNumberingAndFacts()
     {
@@ -499,6 +351,7 @@ private slots:
     {
         QFETCH(RenameOptions, options);
         QFETCH(QString, meanwhile);
+        QFETCH(QStringList, gone);
         QFETCH(QStringList, left);
         QFETCH(QString, problems);
         QFETCH(bool, kept);
@@ -510,15 +363,55 @@ private slots:
             names << QStringLiteral("%1 Lied%2.mp3").arg(i, 4, 10, QChar('0')).arg(meanwhile == "fuse" ? QString(100, u'ü') : "");
         if (problems.contains("ältere"))
             names << "-MOBIX/0001.mp3";
-        if (meanwhile == "look-alikes")
-            names << "-" + lookAlike() << "-MOBIX/" + lookAlike();
+        // What a killed run left: temporary files its journal names, of its own process that has
+        // ended and of one that still runs, and one it does not name.
+        const QString ended = lookAlike(), running = lookAlike(QCoreApplication::applicationPid());
+        const QString unnamed = QString(ended).replace("-1.tmp", "-2.tmp");
+        if (meanwhile == "killed run")
+            names << "-" + ended << "-" + running << "-" + unnamed << "-MOBIX/" + ended;
         TestFolder folder(names, QString(count, 'x'));
+        if (meanwhile == "killed run") {
+            QDir().mkpath(journalFolder());
+            QFile killed(journalPath(folder.path()));
+            // Its temporary files in the folder (0) and in MOBIX (1); their names need no escaping.
+            const QString temporaries = "T\t0\t" + ended + "\nT\t0\t" + running + "\nT\t1\t" + ended + '\n';
+            QVERIFY(killed.open(QIODevice::WriteOnly));
+            killed.write(journalText(folder.path(), {}) + temporaries.toUtf8());
+        }
         const QStringList before = folder.state();
         setListedInodeShiftForTest(meanwhile == "fuse" ? 1 : 0);
         setIdentityUnstableForTest(meanwhile.contains("card"));
-        JournalObserver journal(folder.path(), nullptr);
+        // Every step is in the journal's file before it is taken, so a run killed at any moment
+        // can be taken back: when the run announces a step, its line is there and the file not
+        // yet moved; a temporary file is announced before it exists.
+        struct Watcher : RunObserver {
+            QString path;
+            int steps = 0;
+            QStringList early;
+            bool aboutToPublish(const JournalStep &step) override
+            {
+                QFile journal(journalPath(path));
+                const QString name = decodeNativeName(step.newName);
+                const bool recorded = journal.open(QIODevice::ReadOnly)
+                    && journal.readAll().contains('\t' + name.toUtf8().toPercentEncoding() + '\t');
+                ++steps;
+                if (!recorded || !QFile::exists(path + decodeNativeName(step.oldName)))
+                    early << name;
+                return true;
+            }
+            bool aboutToMakeTemporary(bool intoMobix, const NativeName &name) override
+            {
+                if (QFile::exists(path + (intoMobix ? "MOBIX/" : "") + decodeNativeName(name)))
+                    early << "temporary " + decodeNativeName(name);
+                return true;
+            }
+        } watcher;
+        watcher.path = folder.path();
+        JournalObserver journal(folder.path(), &watcher);
         QCOMPARE(journal.open(), 0);
         QCOMPARE(runBatch(folder.entries, options, folder.path(), &journal).countDone(), count);
+        QCOMPARE(watcher.steps, count);
+        QCOMPARE(watcher.early, QStringList());
         QVERIFY(hasJournal(folder.path()));
         // While a run holds the folder, an undo there changes nothing.
         const QStringList afterRun = folder.state();
@@ -528,7 +421,6 @@ private slots:
         QStringList blockers;
         for (const QString &step : meanwhile.split(", ", Qt::SkipEmptyParts)) {
             const QString name = step.section(' ', 1).section('=', 0, 0), path = folder.path() + name;
-            const QFileInfo was(path);
             if (step.startsWith("change"))
                 QVERIFY(QFile(path).resize(5));
             else if (step.startsWith("replace"))
@@ -574,20 +466,13 @@ private slots:
         QCOMPARE(hasJournal(folder.path()), kept);
         QCOMPARE(undoProblemsText(report, 1000), problems);
         // Everything else is as before the run: the same names with the same bytes.
-        QStringList now = folder.state();
-        const QStringList afterUndo = now;
-        for (const QString &entry : left)
-            QVERIFY2(now.removeOne(entry), qPrintable(entry));
-        QStringList expected = before;
-        expected.removeAll("MOBIX/");
-        expected.removeAll("MOBIX/0001.mp3");
-        // A file left under the run's name, and its original when that is no longer there.
-        for (const QString &entry : left) {
-            expected.removeAll(entry.section('=', 0, 0));
-            if (!afterUndo.contains(entry.section('=', 1)))
-                expected.removeAll(entry.section('=', 1));
-        }
-        QCOMPARE(now, expected);
+        QStringList expected = left;
+        for (const QString &entry : before)
+            if (!gone.contains(entry))
+                expected << entry;
+        expected.sort();
+        const QStringList afterUndo = folder.state();
+        QCOMPARE(afterUndo, expected);
         if (meanwhile.startsWith("edit"))
             QVERIFY(QFile::remove(folder.dir.path() + "/../bait.mp3"));
         // What could not be taken back stays in the journal: once the blocker is gone, a second
@@ -599,7 +484,6 @@ private slots:
         QCOMPARE(undoProblemsText(again), QString());
         QVERIFY(!hasJournal(folder.path()));
         QCOMPARE(folder.state(), kept ? before : afterUndo);
-        setIdentityUnstableForTest(false);
     }
     void rules_data();
     void rules()
@@ -616,7 +500,6 @@ private slots:
         for (const QString &want : expected.split(QLatin1Char('|'))) {
             const QString got = rule == "spell"    ? newFileName(entry(name), spelled(options(InPlace, arg.toInt())), NextNumber)
                                 : rule == "pattern" ? newFileName(entry("a.mp3"), options(InPlace, 30, name, true), NextNumber)
-                                : rule == "strip"  ? StripExtension(name)
                                 : rule == "cut"    ? CutFilename(name, arg.toInt())
                                 : rule == "remove" ? RemoveSpecial(name, arg)
                                 : rule == "allowed" ? QString(isPlainFileName(name) ? "yes" : "no")
@@ -637,20 +520,15 @@ void TestBatchRun::run_data()
                                                                             "expected", "outcomes");
     const QString s = "Schubert - Ständchen.mp3", older = s + ",-MOBIX/Schubert.mp3";
     const QString olderKept = "MOBIX/,MOBIX/Schubert.mp3," + s;
-    row("cut to 8 beside", s, "x", options(Beside, 8), "", s + ",Schubert.mp3=" + s, "c");
     row("numbering skips unticked", "a.mp3,x.mp3,b.wav,c.mp3", "x.xx", options(InPlace, 30, "%# - Dateiname", true), "",
         "1 - Dateiname.mp3=a.mp3,2 - Dateiname.wav=b.wav,3 - Dateiname.mp3=c.mp3,x.mp3", "rrr");
     row("removal, unchanged", "Grüße.MP3,äöü.mp3,ok.mp3", "xxx", options(InPlace, 30, {}, true), "",
         "Gre.MP3=Grüße.MP3,äöü.mp3,ok.mp3", "rvu");
-    // Spelled out instead: German, French, Greek, Cyrillic, Chinese; the cut counts the spelled
-    // name, and no blank, dash or dot is left dangling before the extension.
-    row("spelled", "Grüße aus Köln.mp3,Élan – «vital».mp3,Ελλάδα.mp3,Кино.mp3,東京.mp3,ACDC - Highway.mp3,Ärger.mp3",
-        "xxxxxxx", spelled(options(IntoMobix, 12)), "",
-        "Grüße aus Köln.mp3,Élan – «vital».mp3,Ελλάδα.mp3,Кино.mp3,東京.mp3,ACDC - Highway.mp3,Ärger.mp3,MOBIX/,"
-        "MOBIX/Gruesse aus.mp3=Grüße aus Köln.mp3,MOBIX/Elan - vital.mp3=Élan – «vital».mp3,MOBIX/Ellada.mp3=Ελλάδα.mp3,"
-        "MOBIX/Kino.mp3=Кино.mp3,MOBIX/dong jing.mp3=東京.mp3,MOBIX/ACDC - Highw.mp3=ACDC - Highway.mp3,"
-        "MOBIX/Aerger.mp3=Ärger.mp3", "ccccccc");
-    row("dangling blank", "ACDC - Highway.mp3", "x", spelled(options(InPlace, 5)), "", "ACDC.mp3=ACDC - Highway.mp3", "r");
+    // Spelled out instead (German, French, Chinese; the rules below have more): the cut counts
+    // the spelled name.
+    row("spelled", "Grüße aus Köln.mp3,Élan – «vital».mp3,東京.mp3", "xxx", spelled(options(IntoMobix, 12)), "",
+        "Grüße aus Köln.mp3,Élan – «vital».mp3,東京.mp3,MOBIX/,MOBIX/Gruesse aus.mp3=Grüße aus Köln.mp3,"
+        "MOBIX/Elan - vital.mp3=Élan – «vital».mp3,MOBIX/dong jing.mp3=東京.mp3", "ccc");
     row("only the last dot; no dot gets none", "live.at.home.mp3,README", "xx", options(InPlace, 4), "",
         "live.mp3=live.at.home.mp3,READ=README", "rr");
     row("a cut never splits a character", "\U0001F600\U0001F600 emoji.mp3", "x", options(InPlace, 3), "",
@@ -670,8 +548,6 @@ void TestBatchRun::run_data()
     row("rename on a card never replaces", taken + ",|pipe 1.mp3", "xxxxxx", options(InPlace, 2), "nolink card",
         stays + ",pipe 1.mp3|", "rttrgg");
     row("rename after a listing never replaces", taken, "xxxxx", options(InPlace, 2), "listed", stays, "rttrg");
-    row("rename after a listing", "a.mp3,x.mp3,b.wav", "x.x", options(InPlace, 30, "%#"), "listed",
-        "1.mp3=a.mp3,2.wav=b.wav,x.mp3", "rr");
     // A copy beside the originals never replaces one, not even one that appears during the copy.
     row("beside onto a ticked file", "a - x.mp3,a.mp3", "xx", options(Beside, 1), "", "2.mp3=a.mp3,a - x.mp3,a.mp3", "tc");
     row("beside onto a late file", s, "x", options(Beside, 8), "late", s + ",Schubert.mp3=late", "t");
@@ -688,14 +564,14 @@ void TestBatchRun::run_data()
         options(IntoMobix, 5), "", "MOBIX/,MOBIX/Album.mp3=Album - 01.mp3,MOBIX/Alb 3.mp3=Album - 02.mp3,"
         "MOBIX/Older.mp3=Older one.mp3,MOBIX/Alb 2.mp3=Alb 2.mp3,Album - 01.mp3,Album - 02.mp3,Older one.mp3,Alb 2.mp3",
         "cccc");
-    QStringList titles, copies{"MOBIX/"};
-    for (int i = 1; i <= 100; ++i) {
-        titles << QString("Best of Classics Vol 1 - Track %1.mp3").arg(i, 3, 10, QChar('0'));
-        const QString end = i == 1 ? "Track" : QString("Track").left(5 - QString::number(i).size() - 1) + ' ' + QString::number(i);
-        copies << "MOBIX/Best of Classics Vol 1 - " + end.trimmed() + ".mp3=" + titles.last();
-    }
-    row("100 titles cut to one, run again", titles.join(',') , QString(100, 'x').toLatin1().constData(), options(IntoMobix, 30),
-        "again", (titles + copies).join(','), QString(100, 'c').toLatin1().constData());
+    // The number takes room from the name as it grows.
+    QStringList titles;
+    for (int i = 1; i <= 10; ++i)
+        titles << QString("Lied - %1.mp3").arg(i, 2, 10, QChar('0'));
+    row("10 titles cut to one, run again", titles.join(','), "xxxxxxxxxx", options(IntoMobix, 4), "again", titles.join(',')
+        + ",MOBIX/,MOBIX/Lied.mp3=Lied - 01.mp3,MOBIX/Li 2.mp3=Lied - 02.mp3,MOBIX/Li 3.mp3=Lied - 03.mp3,MOBIX/Li 4.mp3=Lied - 04.mp3,"
+        "MOBIX/Li 5.mp3=Lied - 05.mp3,MOBIX/Li 6.mp3=Lied - 06.mp3,MOBIX/Li 7.mp3=Lied - 07.mp3,MOBIX/Li 8.mp3=Lied - 08.mp3,"
+        "MOBIX/Li 9.mp3=Lied - 09.mp3,MOBIX/L 10.mp3=Lied - 10.mp3", "cccccccccc");
     row("beside, run again", "Album - 01.mp3,Album - 02.mp3", "xx", options(Beside, 5), "again",
         "Album.mp3=Album - 01.mp3,Alb 2.mp3=Album - 02.mp3,Album - 01.mp3,Album - 02.mp3", "tt");
     row("full disk keeps the older copy", older, "x", options(IntoMobix, 8), "full", olderKept, "s");
@@ -715,10 +591,8 @@ void TestBatchRun::run_data()
         "caf.mp3=café live.mp3,caf\uFFFD live.mp3", "r");
     row("a new name is never a path", "a.mp3,-sub/keep", "x", options(InPlace, 3, "sub/%#"), "", "a.mp3,sub/,sub/keep",
         "n");
-    // Nor one that Windows refuses or changes: a device name, a trailing blank, a character.
-    row("device names", "a.mp3,b.mp3,c", "xxx", options(InPlace, 30, "com%#"), "", "a.mp3,b.mp3,c", "nnn");
+    // Nor one that Windows refuses or changes (the rules below list them), such as a trailing blank.
     row("trailing blank", "Track 12,Track 3.mp3", "xx", options(InPlace, 6), "", "Track 12,Track .mp3=Track 3.mp3", "nr");
-    row("characters Windows refuses", "a.mp3,b.mp3", "xx", options(Beside, 30, "%# ? live"), "", "a.mp3,b.mp3", "nn");
     row("too long: no byte copied", "a.mp3", "x", options(Beside, 3, QString(300, 'x')), "nocopy", "a.mp3", "l");
     // The limit counts the bytes a name takes on the disk: 255 of them fit, and 257 do not, even
     // when they are only 131 characters.
@@ -736,8 +610,6 @@ void TestBatchRun::run_data()
     row("MOBIX is a file", "a.mp3,-MOBIX", "x", options(IntoMobix, 30), "", "MOBIX,a.mp3", "m");
     row("MOBIX links to the folder", "a - b.mp3,a.mp3,-MOBIX->.", "xx", options(IntoMobix, 1), "",
         "MOBIX->.,a - b.mp3,a.mp3", "mm");
-    row("MOBIX links elsewhere", "a.mp3,-other/a.mp3,-MOBIX->other", "x", options(IntoMobix, 30), "",
-        "MOBIX->other,other/,other/a.mp3,a.mp3", "m");
     row("folder gone", "a.mp3", "x", options(IntoMobix, 1), "gone", "", "g");
 }
 
@@ -836,43 +708,52 @@ void TestBatchRun::undo_data()
     // The run's options, what happens between the run and the undo ("fuse": the folder's listing
     // numbers files unlike their inodes, so the run must not take their identity from it, and
     // long names of umlauts make journal lines three times their bytes; "card": a medium whose
-    // file numbers do not last), what stays of the run's work or of the meantime, what the undo
-    // reports, and whether the journal keeps what it could not take back.
-    columns<RenameOptions, QString, QStringList, QString, bool>("options", "meanwhile", "left", "problems", "kept");
-    QTest::newRow("rename, listing numbered otherwise") << options(InPlace, 30, "%#") << "fuse" << QStringList() << "" << false;
+    // file numbers do not last), what was there before and is gone after the undo, what is there
+    // that was not, what the undo reports, and whether the journal keeps what it could not take back.
+    columns<RenameOptions, QString, QStringList, QStringList, QString, bool>("options", "meanwhile", "gone", "left",
+                                                                            "problems", "kept");
+    QTest::newRow("rename, listing numbered otherwise") << options(InPlace, 30, "%#") << "fuse" << QStringList()
+        << QStringList() << "" << false;
     QTest::newRow("a copy changed, another replaced") << options(Beside, 4) << "change 0002.mp3, replace 0003.mp3"
-        << QStringList{"0002.mp3=?", "0003.mp3=other"}
+        << QStringList() << QStringList{"0002.mp3=?", "0003.mp3=other"}
         << "0003.mp3: Datei wurde seither geändert oder ersetzt\n0002.mp3: Datei wurde seither geändert oder ersetzt" << false;
     QTest::newRow("an old name taken again, then freed") << options(InPlace, 30, "%#") << "take 0004 Lied.mp3"
-        << QStringList{"4.mp3=0004 Lied.mp3", "0004 Lied.mp3=other"} << "4.mp3 → 0004 Lied.mp3: alter Name ist wieder vergeben" << true;
-    QTest::newRow("a refreshed copy in MOBIX") << options(IntoMobix, 4) << "" << QStringList{"MOBIX/"}
-        << "MOBIX/0001.mp3: die ältere Datei in MOBIX lässt sich nicht wiederherstellen" << false;
+        << QStringList{"0004 Lied.mp3"} << QStringList{"4.mp3=0004 Lied.mp3", "0004 Lied.mp3=other"}
+        << "4.mp3 → 0004 Lied.mp3: alter Name ist wieder vergeben" << true;
+    QTest::newRow("a refreshed copy in MOBIX") << options(IntoMobix, 4) << "" << QStringList{"MOBIX/0001.mp3"}
+        << QStringList() << "MOBIX/0001.mp3: die ältere Datei in MOBIX lässt sich nicht wiederherstellen" << false;
     QTest::newRow("the original of a copy deleted: the copy is all that is left") << options(Beside, 4)
-        << "delete 0002 Lied.mp3" << QStringList{"0002.mp3=0002 Lied.mp3"}
+        << "delete 0002 Lied.mp3" << QStringList{"0002 Lied.mp3"} << QStringList{"0002.mp3=0002 Lied.mp3"}
         << "0002.mp3: Original fehlt oder wurde geändert, die Kopie bleibt" << false;
     QTest::newRow("a renamed file deleted and made again under the same number") << options(InPlace, 30, "%#")
-        << "recreate 5.mp3=0005 Lied.mp3" << QStringList{"5.mp3=0005 Lied.mp3"} << "5.mp3 → 0005 Lied.mp3: Datei wurde seither geändert oder ersetzt" << false;
-    QTest::newRow("a card, whose file numbers do not last: copies told by size, time and their bytes") << options(Beside, 4)
-        << "card, replace 0003.mp3" << QStringList{"0003.mp3=other"}
-        << "0003.mp3: Datei wurde seither geändert oder ersetzt" << false;
-    QTest::newRow("files named like a killed run's temporary ones are never removed") << options(IntoMobix, 4)
-        << "look-alikes" << QStringList{"MOBIX/", "MOBIX/" + lookAlike()} << "" << false;
+        << "recreate 5.mp3=0005 Lied.mp3" << QStringList{"0005 Lied.mp3"} << QStringList{"5.mp3=0005 Lied.mp3"}
+        << "5.mp3 → 0005 Lied.mp3: Datei wurde seither geändert oder ersetzt" << false;
+    // The run removes the temporary files a killed run's journal names, but not one of a process
+    // that still runs, nor a file the journal does not name, which undo leaves alone too.
+    QTest::newRow("what a killed run left") << options(IntoMobix, 4) << "killed run"
+        << QStringList{lookAlike(), "MOBIX/" + lookAlike()} << QStringList() << "" << false;
+    // A card: its copies are told by size, time and their bytes.
+    QTest::newRow("a card, a copy replaced") << options(Beside, 4) << "card, replace 0003.mp3" << QStringList()
+        << QStringList{"0003.mp3=other"} << "0003.mp3: Datei wurde seither geändert oder ersetzt" << false;
     QTest::newRow("a card: a copy written over with as many bytes, its time kept") << options(Beside, 4)
-        << "card, rewrite 0003.mp3=0003 Lxxx.mp3" << QStringList{"0003.mp3=0003 Lxxx.mp3"}
+        << "card, rewrite 0003.mp3=0003 Lxxx.mp3" << QStringList() << QStringList{"0003.mp3=0003 Lxxx.mp3"}
         << "0003.mp3: Datei wurde seither geändert oder ersetzt" << false;
     QTest::newRow("a journal entry edited to lead out of the folder") << options(InPlace, 30, "%#") << "edit 3.mp3"
-        << QStringList{"3.mp3=0003 Lied.mp3"} << "../bait.mp3 → 0003 Lied.mp3: ungültiger Eintrag im Protokoll, nichts geändert" << false;
+        << QStringList{"0003 Lied.mp3"} << QStringList{"3.mp3=0003 Lied.mp3"}
+        << "../bait.mp3 → 0003 Lied.mp3: ungültiger Eintrag im Protokoll, nichts geändert" << false;
 }
 
-// How the journal of a run holds up: its file system full before the run or midway, its path
-// taken by a link, a FIFO or a second name of another file, or the file made immutable, or a
-// run that changes nothing. The open's answer, the run's outcomes (runs of one code shown once),
+// How the journal of a run holds up: its file system full before the run or midway (through
+// the seam, or a real one), its path taken by a link, a FIFO or a second name of another file,
+// or the file made immutable, or a run that changes nothing. The open's answer, the run's outcomes (runs of one code shown once),
 // and whether the earlier run's journal stays when the new run goes ahead without one.
 void TestBatchRun::journalUnderStrain_data()
 {
     columns<QString, int, QString, bool>("strain", "openError", "outcomes", "olderKept");
     QTest::newRow("the state folder full before the run") << "full" << ENOSPC << "r" << false;
     QTest::newRow("the journal fills up midway: the run stops there") << "fills up" << 0 << "rj" << false;
+    QTest::newRow("the state folder's own disk full before the run") << "disk full" << ENOSPC << "r" << false;
+    QTest::newRow("the state folder's own disk fills up midway") << "disk fills up" << 0 << "rj" << false;
     QTest::newRow("a link at the journal's path") << "link" << EINVAL << "r" << false;
     QTest::newRow("a FIFO at the journal's path") << "fifo" << EINVAL << "r" << false;
     QTest::newRow("the journal's path a second name of another file") << "second name" << EINVAL << "r" << false;
@@ -891,23 +772,11 @@ void TestBatchRun::rules_data()
         QTest::addRow("%s(%s, %s)", rule, qPrintable(name), qPrintable(arg.left(8)))
             << rule << name << arg << expected;
     };
-    row("strip", "live.at.home.mp3", "", "live.at.home");
-    row("strip", "x.", "", "x");
-    row("strip", "README", "", "");
-    row("strip", ".profile", "", "");
-    row("cut", "abc", "-5", ""); // a negative length cuts everything
     row("remove", "ABCabc", "abc", "abc");
-    row("remove", "aab", "aaab", "aab"); // a repeated allowed character keeps the name's once
     row("remove", QStringLiteral("x€–y"), QStringLiteral("€y"), QStringLiteral("€y"));
-    row("number", "Track %# live", "1", "Track 1 live");
-    row("number", "%#%#", "1", "1%#");
-    row("number", "%#", "2147483647", "2147483647|2147483647"); // stops instead of overflowing
     row("number", "%##", "99", "99|100");
     row("number", "Lied %###", "999", "Lied 999|Lied 1000");
-    row("number", "%##%#", "1", "01%#");
     // With removal the placeholder stays where it is; the text around it is cleaned.
-    row("pattern", "Lied %#", "1", "Lied 1.mp3");
-    row("pattern", "%# - Dateiname!", "1", "1 - Dateiname.mp3");
     row("pattern", "Grüße %##", "9", "Gre 09.mp3|Gre 10.mp3");
     // Spelled out, tidied, then cut after the spelling: blanks collapse, ends do not dangle.
     row("spell", "Grüße aus Köln.mp3", "30", "Gruesse aus Koeln.mp3");
@@ -915,6 +784,7 @@ void TestBatchRun::rules_data()
     row("spell", "Ça va ? Très « bien ».mp3", "30", "Ca va Tres bien.mp3");
     row("spell", "Μουσική - Музыка.mp3", "30", "Mousike - Muzyka.mp3");
     row("spell", "Stück ♫.mp3", "30", "Stueck.mp3");
+    row("spell", "ACDC - Highway.mp3", "5", "ACDC.mp3"); // no blank, dash or dot dangles before the extension
     // A new name is a name in its folder, and one that Windows takes unchanged.
     for (const QString &name : QStringList{"", ".", "..", "../a.mp3", "a\\b.mp3", "a" + QString(QChar(0)),
                                            "x\t.mp3", "song.", "song ", "a.mp3.", "con", "CON.mp3", "prn.tar.gz",

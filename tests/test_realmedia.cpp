@@ -4,10 +4,7 @@
 #include <csignal>
 #include <unistd.h>
 
-#include <QProcess>
-#include <QRegularExpression>
 #include <QScopeGuard>
-#include <QStandardPaths>
 #include <QThread>
 
 #include "medium.h"
@@ -17,8 +14,10 @@
 namespace {
 
 // Starts a run in a child process and, once it is under way and after meanwhile, sends it signal.
-void killChild(QProcess &child, const QStringList &arguments, int signal, const std::function<void()> &meanwhile)
+void killChild(const QStringList &arguments, int signal, const std::function<void()> &meanwhile)
 {
+    QProcess child;
+    const auto stop = qScopeGuard([&] { child.kill(); child.waitForFinished(5000); });
     child.start(RUNCHILD, arguments);
     while (!child.readAllStandardOutput().contains("copying"))
         QVERIFY2(child.waitForReadyRead(30000), "the child never got under way");
@@ -36,7 +35,7 @@ void addMediaRows(const char *kind, bool caseless)
     const QStringList before{"SONG.MP3", "MOBIX/SONG.MP3", "MOBIX/Take.mp3"};
     const QStringList kept = QStringList{"MOBIX/"} + names + before;
     for (const Mode mode : {InPlace, Beside, IntoMobix}) {
-        QStringList expected = kept;
+        QStringList expected = kept, undone = kept;
         const QString to = mode == IntoMobix ? "MOBIX/" : "";
         if (!caseless)
             expected << to + "Song.mp3=Song - live.mp3";
@@ -47,12 +46,16 @@ void addMediaRows(const char *kind, bool caseless)
         if (mode == InPlace)
             for (const char *moved : {"Take - one.mp3", "Wald - Lied.wav", caseless ? "" : "Song - live.mp3"})
                 expected.removeAll(moved);
-        if (mode == IntoMobix)
+        // Undo takes all back but the older copy in MOBIX, which the run replaced.
+        if (mode == IntoMobix) {
             expected.removeAll("MOBIX/Take.mp3");
+            undone.removeAll("MOBIX/Take.mp3");
+        }
         const QString done = mode == InPlace ? "r" : "c";
         QTest::addRow("%s, %s", kind, mode == InPlace ? "in place" : mode == Beside ? "beside" : "into MOBIX")
             << QString(kind) << names << before << options(mode, 4) << QString() << expected
-            << (caseless ? "t" : done) + done + done + (mode == InPlace ? "t" : done);
+            << (caseless ? "t" : done) + done + done + (mode == InPlace ? "t" : done) << undone
+            << QString(mode == IntoMobix ? "MOBIX/Take.mp3: die ältere Datei in MOBIX lässt sich nicht wiederherstellen" : "");
     }
     // A file that appears under the new name (differing in case where case is ignored) while
     // the copy is written is never replaced, in MOBIX neither, nor is one swapped in there for
@@ -63,9 +66,11 @@ void addMediaRows(const char *kind, bool caseless)
         QStringList expected{"MOBIX/", "MOBIX/SONG.MP3", "Take - one.mp3", "Wald - Lied.wav"};
         expected << (mobix ? QStringList{"MOBIX/Take.mp3=late", "MOBIX/" + late + "=late"}
                            : QStringList{"MOBIX/Take.mp3", "Take.mp3=Take - one.mp3", late + "=late"});
+        QStringList undone = expected;
+        undone.removeAll("Take.mp3=Take - one.mp3");
         QTest::addRow("%s, late file %s", kind, mobix ? "in MOBIX" : "beside")
             << QString(kind) << names.mid(1, 2) << QStringList{"MOBIX/SONG.MP3", "MOBIX/Take.mp3"} << options(mode, 4)
-            << (mobix ? late + ",Take.mp3" : late) << expected << (mobix ? "tt" : "ct");
+            << (mobix ? late + ",Take.mp3" : late) << expected << (mobix ? "tt" : "ct") << undone << QString();
     }
 }
 
@@ -74,11 +79,7 @@ const QString bigName = QStringLiteral("Ein recht langer Titel eines Liedes.mp3"
 const QString bigNewName = QStringLiteral("Ein recht langer Titel eines L.mp3");
 constexpr qint64 bigSize = qint64(300) << 20;
 
-const QByteArray &bigPattern()
-{
-    static const QByteArray pattern = QByteArray("Kappwerk ").repeated(1 << 17).left(1 << 20);
-    return pattern;
-}
+const QByteArray bigPattern = QByteArray("Kappwerk ").repeated(1 << 17).left(1 << 20);
 
 QStringList hiddenTemps(const QString &folder)
 {
@@ -99,12 +100,13 @@ private slots:
         setUnnamedTempsForTest(true);
     }
     // Each row: the file system, the listed files (all ticked), files that are there before, the
-    // options, a file that appears just before a copy is published, the folders afterwards, and
-    // per ticked entry what the run reports (r renamed, c copied, t name taken).
+    // options, a file that appears just before a copy is published, the folders afterwards, per
+    // ticked entry what the run reports (r renamed, c copied, t name taken), the folder after the
+    // undo and what the undo reports.
     void media_data()
     {
-        columns<QString, QStringList, QStringList, RenameOptions, QString, QStringList, QString>(
-            "kind", "names", "before", "options", "late", "expected", "outcomes");
+        columns<QString, QStringList, QStringList, RenameOptions, QString, QStringList, QString, QStringList, QString>(
+            "kind", "names", "before", "options", "late", "expected", "outcomes", "afterUndo", "problems");
         addMediaRows("fat", true);
         addMediaRows("exfat", true);
         addMediaRows("tmpfs", false);
@@ -119,22 +121,20 @@ private slots:
         QFETCH(QString, late);
         QFETCH(QStringList, expected);
         QFETCH(QString, outcomes);
+        QFETCH(QStringList, afterUndo);
+        QFETCH(QString, problems);
         QTemporaryDir dir;
-        const Medium medium(kind, dir.path());
+        Medium medium(kind, dir.path());
         if (!medium.why.isEmpty())
             QSKIP(qPrintable(kind + ": " + medium.why));
         const QString folder = medium.point + '/';
         QVERIFY(QDir(folder).mkdir("MOBIX"));
-        std::vector<BatchEntry> entries;
-        for (const QString &name : names + before)
-            QVERIFY2(writeOrigin(QFile::encodeName(folder + name), name), qPrintable(name));
-        for (const QString &name : names)
-            entries.push_back(entry(name));
+        const std::vector<BatchEntry> entries = filesIn(folder, names);
+        filesIn(folder, before);
         if (!late.isEmpty())
             setBeforePublishForTest([&](const NativeName &target) {
                 const QFileInfo info(QFile::decodeName(target));
-                const QStringList matching = late.split(',').filter(QRegularExpression(
-                    '^' + QRegularExpression::escape(info.fileName()) + '$', QRegularExpression::CaseInsensitiveOption));
+                const QStringList matching = late.split(',').filter(info.fileName(), Qt::CaseInsensitive);
                 if (matching.isEmpty())
                     return;
                 // A new file under the name, never the same file changed in place.
@@ -142,19 +142,16 @@ private slots:
                                  made = QFile::encodeName(info.path() + "/new");
                 QVERIFY(writeOrigin(made, "late") && ::rename(made.constData(), path.constData()) == 0);
             });
-        const QStringList start = folderState(folder);
-        JournalObserver journal(folder, nullptr);
-        const RunReport report = runBatch(entries, options, folder, &journal);
-        journal.close();
+        const RunReport report = journaledRun(entries, options, folder);
         expected.sort();
         QCOMPARE(folderState(folder), expected);
         QCOMPARE(::outcomes(report), outcomes);
-        // The identities the run records for its renames are those the file system shows, so
-        // undo takes them back on every medium.
-        if (options.Overwrite) {
-            QCOMPARE(undoProblemsText(undoLastRun(folder)), QString());
-            QCOMPARE(folderState(folder), start);
-        }
+        // Pulled and put back between the run and the undo (its file numbers new on a card), the
+        // medium's run is still taken back: the undo knows the files by name, size, time and bytes.
+        QVERIFY2(medium.mountAgain().isEmpty(), qPrintable(medium.why));
+        QCOMPARE(undoProblemsText(undoLastRun(folder)), problems);
+        afterUndo.sort();
+        QCOMPARE(folderState(folder), afterUndo);
     }
     void killed_data()
     {
@@ -177,8 +174,8 @@ private slots:
         if (!QFile::exists(big)) {
             QFile file(big);
             QVERIFY(file.open(QIODevice::WriteOnly));
-            for (qint64 written = 0; written < bigSize; written += bigPattern().size())
-                QVERIFY(file.write(bigPattern()) == bigPattern().size());
+            for (qint64 written = 0; written < bigSize; written += bigPattern.size())
+                QVERIFY(file.write(bigPattern) == bigPattern.size());
         }
         const StateFolder state;
         QTemporaryDir dir(m_pool.filePath("drill-XXXXXX"));
@@ -186,9 +183,7 @@ private slots:
         QVERIFY(::link(QFile::encodeName(big).constData(), QFile::encodeName(folder + bigName).constData()) == 0);
         const QString target = mode == "mobix" ? folder + "MOBIX/" : folder;
 
-        QProcess child;
-        const auto stop = qScopeGuard([&] { child.kill(); child.waitForFinished(5000); });
-        killChild(child, {dir.path(), mode, named ? "named" : ""}, signal,
+        killChild({dir.path(), mode, named ? "named" : ""}, signal,
                   [&] { QCOMPARE(hiddenTemps(target).size(), named ? 1 : 0); });
         if (QTest::currentTestFailed())
             return;
@@ -203,55 +198,13 @@ private slots:
 
         // The next run removes what its journal shows the killed one left, and makes the whole copy.
         setUnnamedTempsForTest(!named);
-        JournalObserver journal(folder, nullptr);
-        const RunReport report = runBatch({entry(bigName)}, {.Subdirectory = mode == "mobix"}, folder, &journal);
-        QCOMPARE(report.countDone(), 1);
+        QCOMPARE(journaledRun({entry(bigName)}, {.Subdirectory = mode == "mobix"}, folder).countDone(), 1);
         QCOMPARE(hiddenTemps(target), QStringList());
         QCOMPARE(QFileInfo(target + bigNewName).size(), bigSize);
         QFile copy(target + bigNewName);
-        QVERIFY(copy.open(QIODevice::ReadOnly) && copy.seek(bigSize - bigPattern().size()));
-        QVERIFY(copy.readAll() == bigPattern());
+        QVERIFY(copy.open(QIODevice::ReadOnly) && copy.seek(bigSize - bigPattern.size()));
+        QVERIFY(copy.readAll() == bigPattern);
     }
-    void undoAfterRemount_data()
-    {
-        columns<QString, RenameOptions>("kind", "options");
-        for (const char *kind : {"fat", "exfat"}) {
-            QTest::addRow("%s, renamed", kind) << QString(kind) << options(InPlace, 4);
-            QTest::addRow("%s, copied beside", kind) << QString(kind) << options(Beside, 4);
-            QTest::addRow("%s, copied into MOBIX", kind) << QString(kind) << options(IntoMobix, 4);
-        }
-    }
-    // A memory card pulled and put back between the run and the undo: its file numbers are new,
-    // yet the undo knows the files by name, size, time and bytes, and takes the run back whole.
-    void undoAfterRemount()
-    {
-        QFETCH(QString, kind);
-        QFETCH(RenameOptions, options);
-        const StateFolder state;
-        QTemporaryDir dir;
-        Medium medium(kind, dir.path());
-        if (!medium.why.isEmpty())
-            QSKIP(qPrintable(kind + ": " + medium.why));
-        const QString folder = medium.point + '/';
-        std::vector<BatchEntry> entries;
-        for (const QString &name : {"Song - live.mp3", "Take - one.mp3", "Wald - Weg.wav"}) {
-            QVERIFY(writeOrigin(QFile::encodeName(folder + name), name));
-            entries.push_back(entry(name));
-        }
-        const QStringList before = folderState(folder);
-        {
-            JournalObserver journal(folder, nullptr);
-            QCOMPARE(runBatch(entries, options, folder, &journal).countDone(), 3);
-        }
-        QVERIFY2(medium.mountAgain().isEmpty(), qPrintable(medium.why));
-        QCOMPARE(undoProblemsText(undoLastRun(folder)), QString());
-        QStringList after = folderState(folder);
-        after.removeAll("MOBIX/");
-        QCOMPARE(after, before);
-    }
-    // A device that cannot take the data: an ext4 image on a loop device whose own file sits on
-    // a file system too small for it. The copies reach the cache, the flush fails, and the run
-    // reports them failed instead of done; undo then removes them as the journal claims nothing.
     // The listing serves the run only while the folder is provably unchanged: a file the list
     // shows that became a folder after the listing, within the same second, stays.
     void listingThenChanged_data()
@@ -269,8 +222,7 @@ private slots:
             QSKIP(qPrintable(kind + ": " + medium.why));
         const QString folder = medium.point + '/';
         for (int round = 0; round < 3; ++round) {
-            for (const char *name : {"a.mp3", "b.mp3"})
-                QVERIFY(writeOrigin(QFile::encodeName(folder + name), name));
+            filesIn(folder, {"a.mp3", "b.mp3"});
             QThread::msleep(300);
             FileListData lists;
             QCOMPARE(FillFileList(lists, "*.*", false, folder, {}), QDir::toNativeSeparators(folder));
@@ -283,89 +235,42 @@ private slots:
             QVERIFY(QFile::remove(folder + "x1.mp3") && QDir(folder).rmdir("b.mp3"));
         }
     }
-    void flushFails()
+    // Each row: the medium, on a small tmpfs filled up to the given free bytes before the
+    // originals are written, what the run reports and what it leaves. A copy that does not fit
+    // is skipped and leaves nothing behind. An ext4 image whose own file sits on the full tmpfs
+    // takes the originals and the copies into its cache but cannot write them out: the copies
+    // are reported failed, not done.
+    void deviceFull_data()
     {
+        columns<QString, qint64, QString, QStringList>("kind", "free", "outcomes", "afterRun");
+        QTest::newRow("no room for the copy") << "tmpfs" << qint64(136 << 10) << "sc" << QStringList{"MOBIX/", "MOBIX/a.mp3=a.mp3"};
+        QTest::newRow("no room to write the copies out") << "ext4 unjournaled" << qint64(0) << "ff"
+            << QStringList{"MOBIX/", "MOBIX/Schubert.mp3=Schubert - Ständchen.mp3", "MOBIX/a.mp3=a.mp3"};
+    }
+    void deviceFull()
+    {
+        QFETCH(QString, kind);
+        QFETCH(qint64, free);
+        QFETCH(QString, outcomes);
+        QFETCH(QStringList, afterRun);
         const StateFolder state;
         QTemporaryDir dir;
-        const QString backing = dir.path() + "/backing", point = dir.path() + "/mnt", image = backing + "/image";
-        QVERIFY(QDir().mkpath(backing) && QDir().mkpath(point));
-        if (::geteuid() != 0)
-            QSKIP("mounting needs root");
-        QString why = runTool("mount", {"-t", "tmpfs", "-o", "size=3m", "tmpfs", backing});
-        if (!why.isEmpty())
-            QSKIP(qPrintable(why));
-        const auto unmountBacking = qScopeGuard([&] { runTool("umount", {"-l", backing}); });
-        QFile file(image);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(64) << 20));
-        file.close();
-        QByteArray loop;
-        if (!(why = runTool("mkfs.ext4", {"-q", "-F", "-O", "^has_journal", "-E", "nodiscard", image})).isEmpty()
-            || !(why = runTool("losetup", {"-f", "--show", image}, &loop)).isEmpty())
-            QSKIP(qPrintable(why));
-        const auto detach = qScopeGuard([&] { runTool("losetup", {"-d", QString::fromLocal8Bit(loop)}); });
-        if (!(why = runTool("mount", {QString::fromLocal8Bit(loop), point})).isEmpty())
-            QSKIP(qPrintable(why));
-        const auto unmount = qScopeGuard([&] { runTool("umount", {"-l", point}); });
-        const QString folder = point + '/';
-        std::vector<BatchEntry> entries;
-        for (const QString &name : {"Song - live.mp3", "Take - one.mp3"}) {
-            QFile song(folder + name);
-            QVERIFY(song.open(QIODevice::WriteOnly) && song.write(QByteArray(3 << 20, 'x')) == 3 << 20);
-            entries.push_back(entry(name));
-        }
-        ::sync(); // the originals are on the device, as far as it takes them
-        JournalObserver journal(folder, nullptr);
-        QCOMPARE(journal.open(), 0);
-        const RunReport report = runBatch(entries, options(IntoMobix, 4), folder, &journal);
-        journal.close();
-        QCOMPARE(::outcomes(report), "ff");
+        const Medium small("tmpfs", dir.path(), 4 << 20);
+        const auto image = kind == "tmpfs" ? nullptr : std::make_unique<Medium>(kind, small.point, 64 << 20);
+        const Medium &medium = image ? *image : small;
+        if (!medium.why.isEmpty() || !small.why.isEmpty())
+            QSKIP(qPrintable(kind + ": " + medium.why + small.why));
+        const QString folder = medium.point + "/Musik/";
+        QVERIFY(QDir().mkpath(folder + "MOBIX"));
+        ::sync(); // the empty file system is on the device, the rest of the room then taken
+        fillUp(small.point, free);
+        const QStringList originals{"Schubert - Ständchen.mp3", "a.mp3"};
+        const std::vector<BatchEntry> entries = filesIn(folder, originals);
+        QCOMPARE(::outcomes(journaledRun(entries, options(IntoMobix, 8), folder)), outcomes);
+        QCOMPARE(folderState(folder), afterRun + originals);
+        // The journal claims no copy done that may not be on the device, so undo removes them all.
         QCOMPARE(undoProblemsText(undoLastRun(folder)), QString());
-        QCOMPARE(QDir(folder + "MOBIX").entryList(QDir::Files | QDir::Hidden), QStringList());
-    }
-    void stateFolderFull_data()
-    {
-        columns<qint64, int, QString>("free", "openError", "outcomes");
-        QTest::newRow("full before the run") << qint64(0) << ENOSPC << "";
-        QTest::newRow("fills up during the run") << qint64(100 << 10) << 0 << "rj";
-    }
-    // The journals' folder on a small file system of its own that runs full: a run whose first
-    // step cannot be recorded does not start, and one whose journal fills up stops before the
-    // first step it cannot record, everything before it taken back by the undo.
-    void stateFolderFull()
-    {
-        QFETCH(qint64, free);
-        QFETCH(int, openError);
-        QFETCH(QString, outcomes);
-        QTemporaryDir dir, state;
-        if (::geteuid() != 0)
-            QSKIP("mounting needs root");
-        if (const QString why = runTool("mount", {"-t", "tmpfs", "-o", "size=512k", "tmpfs", state.path()}); !why.isEmpty())
-            QSKIP(qPrintable(why));
-        const auto unmount = qScopeGuard([&] { runTool("umount", {"-l", state.path()}); });
-        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
-        QVERIFY(QDir().mkpath(state.path() + "/Kappwerk"));
-        QFile filler(state.path() + "/filler");
-        QVERIFY(filler.open(QIODevice::WriteOnly));
-        while (filler.write(QByteArray(4096, 'f')) == 4096) {}
-        filler.close();
-        QVERIFY(filler.resize(std::max<qint64>(0, filler.size() - free)));
-        std::vector<BatchEntry> entries;
-        QStringList names;
-        for (int i = 1; i <= 2000; ++i) {
-            names << QStringLiteral("Lied %1 - ein ziemlich langer Titel.mp3").arg(i, 4, 10, QChar('0'));
-            QVERIFY(writeOrigin(QFile::encodeName(dir.filePath(names.last())), names.last()));
-            entries.push_back(entry(names.last()));
-        }
-        JournalObserver journal(dir.path() + '/', nullptr);
-        QCOMPARE(journal.open(), openError);
-        QCOMPARE(journal.problem().isEmpty(), openError == 0);
-        if (openError == 0) {
-            const RunReport report = runBatch(entries, options(InPlace, 30, "%#"), dir.path() + '/', &journal);
-            QCOMPARE(::outcomes(report).replace(QRegularExpression("(.)\\1*"), "\\1"), outcomes);
-        }
-        journal.close();
-        undoLastRun(dir.path() + '/');
-        QCOMPARE(folderState(dir.path() + '/'), names);
+        QCOMPARE(folderState(folder), QStringList{"MOBIX/"} + originals);
     }
     void killedWhileTakingAName_data()
     {
@@ -392,30 +297,24 @@ private slots:
         }
         const QString folder = kind == "local" ? dir.path() + "/" : medium->point + "/";
         QStringList names;
-        for (int i = 1; i <= 8; ++i) {
+        for (int i = 1; i <= 8; ++i)
             names << QStringLiteral("Lied %1 - ein ziemlich langer Titel.mp3").arg(i);
-            QVERIFY(writeOrigin(QFile::encodeName(folder + names.last()), names.last()));
-        }
+        filesIn(folder, names);
         names.sort();
         const auto emptyFiles = [&] {
-            QStringList empty;
-            for (const QFileInfo &file : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden))
-                if (file.size() == 0)
-                    empty << file.fileName();
-            return empty;
+            const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files | QDir::Hidden);
+            return int(std::count_if(files.begin(), files.end(), [](const QFileInfo &file) { return file.size() == 0; }));
         };
         for (int round = 0; round < 3; ++round) {
-            QProcess child;
-            const auto stop = qScopeGuard([&] { child.kill(); child.waitForFinished(5000); });
-            killChild(child, {folder, "inplace", "reserve"}, signal, [&] {
+            killChild({folder, "inplace", "reserve"}, signal, [&] {
                 // The signal comes while a new name is held by an empty file.
-                for (int i = 0; i < 100 && emptyFiles().isEmpty(); ++i)
+                for (int i = 0; i < 100 && emptyFiles() == 0; ++i)
                     QThread::msleep(5);
-                QCOMPARE(emptyFiles().size(), 1);
+                QCOMPARE(emptyFiles(), 1);
             });
             if (QTest::currentTestFailed())
                 return;
-            QCOMPARE(emptyFiles().size(), signal == SIGTERM ? 0 : 1);
+            QCOMPARE(emptyFiles(), signal == SIGTERM ? 0 : 1);
             QCOMPARE(undoProblemsText(undoLastRun(folder)), QString());
             QCOMPARE(folderState(folder), names);
         }
