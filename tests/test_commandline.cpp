@@ -199,6 +199,11 @@ private slots:
         QVERIFY(process.waitForFinished(60000));
         QCOMPARE(process.readAllStandardOutput(), output);
         QCOMPARE(process.exitCode(), 0);
+        // The journal keeps such names whole: the undo takes every copy back.
+        const QStringList before = state();
+        QCOMPARE(kappwerk({"--run", "--beside", folder()}).status, 0);
+        QCOMPARE(kappwerk({"--undo", folder()}).lines.size(), 3);
+        QCOMPARE(state(), before);
 #endif
     }
 
