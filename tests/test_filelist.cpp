@@ -2,7 +2,6 @@
 // measurement behind the list's sideways scrolling.
 #include "columns.h"
 #include "selection/filelist.h"
-#include "selection/filtercatalogue.h"
 #include "selection/folderpicker.h"
 #include "toolkit/textmeasure.h"
 
@@ -174,20 +173,6 @@ private slots:
         FileListData again;
         QCOMPARE(FillFileList(again, filter, true, QString(), [&] { return folder + "//"; }), result);
         QCOMPARE(again.entries, lists.entries);
-    }
-
-    // The drop-down list's entries in their order: a stored choice is an index into it, so an
-    // entry is only ever added at the end.
-    void catalogue()
-    {
-        QCOMPARE(extensionCatalogue(),
-                 (QStringList{"------Bilddateien------", "*.bmp", "*.gif", "*.jpg", "*.jpeg", "*.png", soundHeader,
-                              "*.aac", "*.amr", "*.mid", "*.mp3", "*.wav", "------Textdateien------", "*.doc",
-                              "*.pdf", "*.txt", "------Videodateien------", "*.3gp", "*.3gpp", "*.avi", "*.mp4",
-                              "*.mpg", "*.mpeg", QString(32, QLatin1Char('-')), "*.*", "----Alle Bilddateien----",
-                              "*.webp", "*.heic", "*.heif", "*.avif", "*.tif", "*.tiff", "----Alle Sounddateien----",
-                              "*.flac", "*.ogg", "*.oga", "*.opus", "*.m4a", "*.wma", "*.aiff",
-                              "----Alle Videodateien----", "*.mkv", "*.mov", "*.webm", "*.m4v"}));
     }
 
     void browse_data()

@@ -47,6 +47,9 @@ private slots:
         row("ini syntax", "NewFilename.Text", "  \"a'b\";=#[]\\, x  ", "  \"a'b\";=#[]\\, x  ");
         row("codes 1 to 255", "SpecialListe.Text", codes, codes);
         row("beyond", "NewFilename.Text", "€ŸĀ日本😀@Variant(x)", "€ŸĀ日本😀@Variant(x)");
+        // A stored choice is an index into the list, so entries are only ever added at its end.
+        row("index of the last entry of the first list", "Extension.ListIndex", "24", "*.*");
+        row("index of the last entry", "Extension.ListIndex", "44", "*.m4v");
         row("index beyond the list", "Extension.ListIndex", "45", sound);
         row("index no number", "Extension.ListIndex", "drei", sound);
         row("index -1 chooses nothing", "Extension.ListIndex", "-1", "");
