@@ -7,6 +7,7 @@
 #include <QSettings>
 #include <QTest>
 
+#include "engine/journalfile.h"
 #include "engine/platformfs.h"
 #include "runtable.h"
 #include "settings/optionsstore.h"
@@ -34,6 +35,8 @@ void TestWindowsFs::calls_data()
     QTest::newRow("older copy gone meanwhile") << "publish gone b.mp3" << 0 << "a.mp3,b.mp3=fresh";
     // The flush reports its failure, here on a file opened only for reading.
     QTest::newRow("flush failure reported") << "flush a.mp3" << EACCES << "a.mp3,b.mp3";
+    // While a run holds its journal, no other program may write to it or cut it short.
+    QTest::newRow("a held journal takes no other writer") << "journal j" << EACCES << "a.mp3,b.mp3";
 }
 
 void TestWindowsFs::calls()
@@ -73,6 +76,11 @@ void TestWindowsFs::calls()
         QCOMPARE(openRegularFileAt(folder, words[1], &file, &facts), 0);
         got = checkWritten(folder, file);
         QCOMPARE(closeFile(file), 0);
+    } else if (words[0] == "journal") {
+        JournalFile journal;
+        QCOMPARE(journal.open(path + words[1], true), 0);
+        got = QFile(path + words[1]).open(QIODevice::ReadWrite) ? 0 : EACCES;
+        QCOMPARE(journal.remove(), 0);
     }
     closeFolder(&folder);
     QCOMPARE(got, error);
