@@ -26,9 +26,6 @@
 
 namespace {
 
-// The records written to standard output at a time.
-constexpr qsizetype RecordBlock = 64 * 1024;
-
 // Every option of the command line, in the order --help lists them. A new option is a new row
 // here and its handling in applyOptions (or runCommandLine).
 enum Option { DryRun, Run, Undo, Cut, Number, Remove, Keep, Allowed, Rename, Mobix, Beside, Filter, Settings,
@@ -333,23 +330,15 @@ int runCommandLine(const QStringList &arguments, QSettings &settings, QTextStrea
     const RecordFormat format = p.isSet(Null) ? RecordFormat::Null : RecordFormat::Escaped;
     out.flush();
     QIODevice &device = *out.device();
-    // Records are gathered and written in blocks: one write per line costs more than the line.
+    // Records are gathered and written at once: a write per line costs more than the line.
     QByteArray records;
-    records.reserve(RecordBlock + 4096);
-    const auto add = [&](const BatchEntry &entry, const EntryResult &result, bool predicted) {
-        appendResultRecord(records, entry, result, predicted, format);
-        if (records.size() >= RecordBlock) {
-            device.write(records);
-            records.resize(0);
-        }
-    };
     int skipped = 0;
     if (p.isSet(DryRun)) {
         const std::vector<PlannedEntry> plan = previewRun(entries, options, folderPath);
         for (size_t i = 0; i < plan.size(); ++i) {
             const EntryResult result = plannedResult(i, plan[i], options);
             skipped += result.outcome == Outcome::Skipped;
-            add(entries[i], result, true);
+            appendResultRecord(records, entries[i], result, true, format);
         }
     } else {
         // The same journal as the window's, so either can take the run back; it also keeps a
@@ -373,7 +362,7 @@ int runCommandLine(const QStringList &arguments, QSettings &settings, QTextStrea
             return BadUsage;
         }
         for (const EntryResult &result : report.results)
-            add(entries.at(result.index), result, false);
+            appendResultRecord(records, entries.at(result.index), result, false, format);
         skipped = report.countSkipped();
     }
     device.write(records);
