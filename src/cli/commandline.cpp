@@ -220,6 +220,7 @@ bool listFolder(const QString &argument, const QString &filterText, std::vector<
         fail(err) << QStringLiteral("Der Ordner %1 lässt sich nicht auflisten.").arg(quoted(argument)) << Qt::endl;
         return false;
     }
+    entries.reserve(size_t(files.count()));
     for (int i = 0; i < files.count(); ++i)
         entries.push_back(BatchEntry{files.entries.at(i), files.extensions.at(i), files.nativeNames.at(i), true});
     return true;
