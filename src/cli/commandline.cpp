@@ -220,9 +220,11 @@ bool listFolder(const QString &argument, const QString &filterText, std::vector<
         fail(err) << QStringLiteral("Der Ordner %1 lässt sich nicht auflisten.").arg(quoted(argument)) << Qt::endl;
         return false;
     }
+    // The lists are this function's own: their names are moved, not shared and let go again.
     entries.reserve(size_t(files.count()));
     for (int i = 0; i < files.count(); ++i)
-        entries.push_back(BatchEntry{files.entries.at(i), files.extensions.at(i), files.nativeNames.at(i), true});
+        entries.push_back(BatchEntry{std::move(files.entries[i]), std::move(files.extensions[i]),
+                                     std::move(files.nativeNames[i]), true});
     return true;
 }
 
