@@ -8,6 +8,7 @@
 #include "toolkit/translations.h"
 
 #include <QApplication>
+#include <QFileDevice>
 #include <QSettings>
 #include <QTextStream>
 
@@ -56,7 +57,17 @@ int main(int argc, char *argv[])
         toolkit::installGermanTranslations(app);
         QTextStream out(stdout);
         QTextStream err(stderr);
-        return runCommandLine(app.arguments(), *openSettings(), out, err);
+        const int status = runCommandLine(app.arguments(), *openSettings(), out, err);
+        // All is written and the settings let go; what the process still holds (for a large
+        // folder a hundred thousand names and the kept listing) would only be freed piece by
+        // piece, which costs more than the process takes to end without it.
+        for (QTextStream *stream : {&out, &err}) {
+            stream->flush();
+            if (auto *file = qobject_cast<QFileDevice *>(stream->device()))
+                file->flush();
+        }
+        std::fflush(nullptr);
+        std::_Exit(status);
     }
 
     if (!displayAvailable(argc, argv)) {
