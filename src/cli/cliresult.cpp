@@ -46,20 +46,6 @@ int utf8Length(const QByteArray &bytes, qsizetype at)
     return native.toUtf8();
 }
 
-// A new name's bytes as the run gives it: printable ASCII, most new names, is narrowed in place
-// instead of through the system's encoder.
-QByteArray newNameBytes(const QString &name)
-{
-    QByteArray bytes(name.size(), Qt::Uninitialized);
-    char *to = bytes.data();
-    for (const QChar c : name) {
-        if (c.unicode() >= 0x80)
-            return nameBytes(encodeNativeName(name));
-        *to++ = char(c.unicode());
-    }
-    return bytes;
-}
-
 // Appends the name's bytes as one line of text holds them. Printable ASCII other than the
 // backslash, most of any name, is copied in runs, without a look at each byte's sequence.
 void appendEscapedName(QByteArray &out, const QByteArray &bytes)
@@ -117,7 +103,7 @@ void appendResultRecord(QByteArray &out, const BatchEntry &entry, const EntryRes
                         RecordFormat format)
 {
     const QByteArray oldName = nameBytes(entry.nativeName);
-    const QByteArray newName = newNameBytes(result.newName);
+    const QByteArray newName = nameBytes(encodeNativeName(result.newName));
     // The words of a file done are the same for every file: made once.
     static const QByteArray doneWords[2][2] = {
         {outcomeText({0, {}, Outcome::Renamed}).toUtf8(), outcomeText({0, {}, Outcome::Copied}).toUtf8()},
