@@ -132,6 +132,15 @@ struct Parser {
     }
 };
 
+// The process ends once the command has answered (main), and the system takes its memory back
+// at once; freeing a large folder's names one by one first would take about as long as printing
+// them. What the command is done with is left to the system.
+template <typename Held>
+void leftToTheSystem(Held &&held)
+{
+    static_cast<void>(new Held(std::move(held)));
+}
+
 QString quoted(const QString &text)
 {
     return QStringLiteral("„") + text + QStringLiteral("“");
@@ -337,12 +346,13 @@ int runCommandLine(const QStringList &arguments, QSettings &settings, QTextStrea
     QByteArray records;
     int skipped = 0;
     if (p.isSet(DryRun)) {
-        const std::vector<PlannedEntry> plan = previewRun(entries, options, folderPath);
+        std::vector<PlannedEntry> plan = previewRun(entries, options, folderPath);
         for (size_t i = 0; i < plan.size(); ++i) {
             const EntryResult result = plannedResult(i, plan[i], options);
             skipped += result.outcome == Outcome::Skipped;
             appendResultRecord(records, entries[i], result, true, format);
         }
+        leftToTheSystem(std::move(plan));
     } else {
         // The same journal as the window's, so either can take the run back; it also keeps a
         // second run or an undo out of the folder while this one works.
@@ -359,7 +369,7 @@ int runCommandLine(const QStringList &arguments, QSettings &settings, QTextStrea
             journal.goAheadWithout();
         }
         journal.prepare();
-        const RunReport report = runBatch(entries, options, folderPath, &journal);
+        RunReport report = runBatch(entries, options, folderPath, &journal);
         if (report.folderUnusable) {
             fail(err) << QStringLiteral("Der Ordner %1 lässt sich nicht öffnen.").arg(quoted(folder)) << Qt::endl;
             return BadUsage;
@@ -367,7 +377,9 @@ int runCommandLine(const QStringList &arguments, QSettings &settings, QTextStrea
         for (const EntryResult &result : report.results)
             appendResultRecord(records, entries.at(result.index), result, false, format);
         skipped = report.countSkipped();
+        leftToTheSystem(std::move(report.results));
     }
     device.write(records);
+    leftToTheSystem(std::move(entries));
     return skipped > 0 ? SomeSkipped : AllDone;
 }
