@@ -73,8 +73,8 @@ echo "tests took $((SECONDS - started)) s"
 step "$package.zip"
 stage=$work/$package
 mkdir -p "$stage/platforms" "$stage/styles" "$stage/translations"
-cp "$build/kappwerk.exe" "$stage/"
-x86_64-w64-mingw32-strip "$stage/kappwerk.exe"
+cp "$build/kappwerk.exe" "$build/kappwerk-window.dll" "$stage/"
+x86_64-w64-mingw32-strip "$stage/kappwerk.exe" "$stage/kappwerk-window.dll"
 for dll in Qt6Core Qt6Gui Qt6Widgets; do
   cp "$KAPPWERK_QT_WINDOWS/bin/$dll.dll" "$stage/"
 done

@@ -46,26 +46,44 @@ int utf8Length(const QByteArray &bytes, qsizetype at)
     return native.toUtf8();
 }
 
+// Appends the name's bytes as one line of text holds them. Printable ASCII other than the
+// backslash, most of any name, is copied in runs, without a look at each byte's sequence.
+void appendEscapedName(QByteArray &out, const QByteArray &bytes)
+{
+    const char *const data = bytes.constData();
+    const qsizetype size = bytes.size();
+    for (qsizetype at = 0; at < size;) {
+        qsizetype plain = at;
+        while (plain < size && uchar(data[plain]) >= 0x20 && uchar(data[plain]) < 0x7F && data[plain] != '\\')
+            ++plain;
+        out.append(data + at, plain - at);
+        at = plain;
+        if (at == size)
+            break;
+        const char byte = data[at];
+        const int length = utf8Length(bytes, at);
+        if (byte == '\t' || byte == '\n' || byte == '\\') {
+            out.append(byte == '\t' ? "\\t" : byte == '\n' ? "\\n" : "\\\\", 2);
+        } else if (length == 0 || uchar(byte) < 0x20 || byte == 0x7F) {
+            static const char hex[] = "0123456789ABCDEF";
+            const char escape[] = {'\\', 'x', hex[uchar(byte) >> 4], hex[uchar(byte) & 0xF]};
+            out.append(escape, 4);
+        } else {
+            out.append(data + at, length);
+            at += length;
+            continue;
+        }
+        ++at;
+    }
+}
+
 } // namespace
 
 QByteArray escapedName(const QByteArray &bytes)
 {
     QByteArray escaped;
     escaped.reserve(bytes.size());
-    for (qsizetype at = 0; at < bytes.size();) {
-        const char byte = bytes[at];
-        const int length = utf8Length(bytes, at);
-        if (byte == '\t' || byte == '\n' || byte == '\\') {
-            escaped += byte == '\t' ? "\\t" : byte == '\n' ? "\\n" : "\\\\";
-        } else if (length == 0 || uchar(byte) < 0x20 || byte == 0x7F) {
-            escaped += "\\x" + QByteArray::number(uchar(byte), 16).rightJustified(2, '0').toUpper();
-        } else {
-            escaped += bytes.mid(at, length);
-            at += length;
-            continue;
-        }
-        ++at;
-    }
+    appendEscapedName(escaped, bytes);
     return escaped;
 }
 
@@ -76,12 +94,32 @@ QByteArray escapedName(const QString &name)
 
 QByteArray resultRecord(const BatchEntry &entry, const EntryResult &result, bool predicted, RecordFormat format)
 {
+    QByteArray record;
+    appendResultRecord(record, entry, result, predicted, format);
+    return record;
+}
+
+void appendResultRecord(QByteArray &out, const BatchEntry &entry, const EntryResult &result, bool predicted,
+                        RecordFormat format)
+{
     const QByteArray oldName = nameBytes(entry.nativeName);
     const QByteArray newName = nameBytes(encodeNativeName(result.newName));
-    const QByteArray outcome = ((predicted ? QStringLiteral("würde ") : QString()) + outcomeText(result)).toUtf8();
-    if (format == RecordFormat::Null)
-        return oldName + '\0' + newName + '\0' + outcome + '\0';
-    return escapedName(oldName) + '\t' + escapedName(newName) + '\t' + outcome + '\n';
+    // The words of a file done are the same for every file: made once.
+    static const QByteArray doneWords[2][2] = {
+        {outcomeText({0, {}, Outcome::Renamed}).toUtf8(), outcomeText({0, {}, Outcome::Copied}).toUtf8()},
+        {"würde " + outcomeText({0, {}, Outcome::Renamed}).toUtf8(),
+         "würde " + outcomeText({0, {}, Outcome::Copied}).toUtf8()}};
+    const QByteArray outcome = result.outcome == Outcome::Skipped
+        ? ((predicted ? QStringLiteral("würde ") : QString()) + outcomeText(result)).toUtf8()
+        : doneWords[predicted][result.outcome == Outcome::Copied];
+    if (format == RecordFormat::Null) {
+        out.append(oldName).append('\0').append(newName).append('\0').append(outcome).append('\0');
+        return;
+    }
+    appendEscapedName(out, oldName);
+    out.append('\t');
+    appendEscapedName(out, newName);
+    out.append('\t').append(outcome).append('\n');
 }
 
 EntryResult plannedResult(size_t index, const PlannedEntry &planned, const RenameOptions &options)

@@ -18,6 +18,9 @@ enum class RecordFormat {
 // One file's record; the dry run (predicted: "würde kopiert") and the run print through it, so
 // that their records differ only in that word.
 QByteArray resultRecord(const BatchEntry &entry, const EntryResult &result, bool predicted, RecordFormat format);
+// The same record appended to out, so that many records go out in one write.
+void appendResultRecord(QByteArray &out, const BatchEntry &entry, const EntryResult &result, bool predicted,
+                        RecordFormat format);
 
 // A name as one line of text can hold it (the escaping of RecordFormat::Escaped).
 QByteArray escapedName(const QByteArray &bytes);

@@ -132,6 +132,15 @@ struct Parser {
     }
 };
 
+// The process ends once the command has answered (main), and the system takes its memory back
+// at once; freeing a large folder's names one by one first would take about as long as printing
+// them. What the command is done with is left to the system.
+template <typename Held>
+void leftToTheSystem(Held &&held)
+{
+    static_cast<void>(new Held(std::move(held)));
+}
+
 QString quoted(const QString &text)
 {
     return QStringLiteral("„") + text + QStringLiteral("“");
@@ -220,8 +229,11 @@ bool listFolder(const QString &argument, const QString &filterText, std::vector<
         fail(err) << QStringLiteral("Der Ordner %1 lässt sich nicht auflisten.").arg(quoted(argument)) << Qt::endl;
         return false;
     }
+    // The lists are this function's own: their names are moved, not shared and let go again.
+    entries.reserve(size_t(files.count()));
     for (int i = 0; i < files.count(); ++i)
-        entries.push_back(BatchEntry{files.entries.at(i), files.extensions.at(i), files.nativeNames.at(i), true});
+        entries.push_back(BatchEntry{std::move(files.entries[i]), std::move(files.extensions[i]),
+                                     std::move(files.nativeNames[i]), true});
     return true;
 }
 
@@ -329,15 +341,18 @@ int runCommandLine(const QStringList &arguments, QSettings &settings, QTextStrea
     // The records are bytes: a name that is not UTF-8 is written as it is (--null) or escaped.
     const RecordFormat format = p.isSet(Null) ? RecordFormat::Null : RecordFormat::Escaped;
     out.flush();
-    QIODevice &records = *out.device();
+    QIODevice &device = *out.device();
+    // Records are gathered and written at once: a write per line costs more than the line.
+    QByteArray records;
     int skipped = 0;
     if (p.isSet(DryRun)) {
-        const std::vector<PlannedEntry> plan = previewRun(entries, options, folderPath);
+        std::vector<PlannedEntry> plan = previewRun(entries, options, folderPath);
         for (size_t i = 0; i < plan.size(); ++i) {
             const EntryResult result = plannedResult(i, plan[i], options);
             skipped += result.outcome == Outcome::Skipped;
-            records.write(resultRecord(entries[i], result, true, format));
+            appendResultRecord(records, entries[i], result, true, format);
         }
+        leftToTheSystem(std::move(plan));
     } else {
         // The same journal as the window's, so either can take the run back; it also keeps a
         // second run or an undo out of the folder while this one works.
@@ -354,14 +369,17 @@ int runCommandLine(const QStringList &arguments, QSettings &settings, QTextStrea
             journal.goAheadWithout();
         }
         journal.prepare();
-        const RunReport report = runBatch(entries, options, folderPath, &journal);
+        RunReport report = runBatch(entries, options, folderPath, &journal);
         if (report.folderUnusable) {
             fail(err) << QStringLiteral("Der Ordner %1 lässt sich nicht öffnen.").arg(quoted(folder)) << Qt::endl;
             return BadUsage;
         }
         for (const EntryResult &result : report.results)
-            records.write(resultRecord(entries.at(result.index), result, false, format));
+            appendResultRecord(records, entries.at(result.index), result, false, format);
         skipped = report.countSkipped();
+        leftToTheSystem(std::move(report.results));
     }
+    device.write(records);
+    leftToTheSystem(std::move(entries));
     return skipped > 0 ? SomeSkipped : AllDone;
 }

@@ -56,3 +56,10 @@ bool displayAvailable(int argc, const char *const *argv)
     return false;
 #endif
 }
+
+QByteArray noDisplayMessage(const char *reason)
+{
+    return QByteArray("kappwerk: Keine Anzeige für das Fenster (") + reason
+        + ").\nOhne Anzeige arbeitet Kappwerk mit --dry-run, --run oder --undo; „kappwerk --help“ zeigt alle "
+          "Optionen.\n";
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+
 // Joins the console of the shell that started the program, for a program that the system
 // starts without one (a windowed program on Windows); elsewhere this does nothing.
 void attachToParentConsole();
@@ -9,3 +11,6 @@ void attachToParentConsole();
 // (QT_QPA_PLATFORM, -platform). Looked at before any window-system object exists, since Qt
 // aborts when it cannot open one.
 bool displayAvailable(int argc, const char *const *argv);
+
+// The message for a window that cannot be shown, with the reason; the command line still works.
+QByteArray noDisplayMessage(const char *reason);

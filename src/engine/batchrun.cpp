@@ -148,8 +148,13 @@ bool isPlainFileName(const QString &name)
     if (name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')) || isDeviceName(name))
         return false;
     for (const QChar c : name) {
-        if (c.unicode() < 32 || QStringView(u"<>:\"/\\|?*").contains(c))
+        switch (c.unicode()) {
+        case u'<': case u'>': case u':': case u'"': case u'/': case u'\\': case u'|': case u'?': case u'*':
             return false;
+        default:
+            if (c.unicode() < 32)
+                return false;
+        }
     }
     return true;
 }

@@ -72,12 +72,20 @@ QString FillFileList(FileListData &lists, const QString &filterText, bool askFor
         return QString();
 
     // Filtering first keeps the sort to the files that will be shown; each extension is cut
-    // once and kept for the list.
-    const auto unmatched = std::remove_if(files.begin(), files.end(), [&filterText](FolderFile &file) {
+    // once and kept for the list. Most files of a folder share their extension, so the filter
+    // is asked again only when it changes.
+    QString lastExtension;
+    bool asked = false, lastMatches = false;
+    const auto unmatched = std::remove_if(files.begin(), files.end(), [&](FolderFile &file) {
         // A listed name holds no separator, so its last dot starts the extension.
         const qsizetype dot = file.name.lastIndexOf(QLatin1Char('.'));
         file.extension = dot < 0 ? QString() : file.name.mid(dot + 1);
-        return !matchesFilter(filterText, file.extension);
+        if (!asked || file.extension != lastExtension) {
+            lastMatches = matchesFilter(filterText, file.extension);
+            lastExtension = file.extension;
+            asked = true;
+        }
+        return !lastMatches;
     });
     files.erase(unmatched, files.end());
     sortByName(files);

@@ -1,0 +1,64 @@
+// The window, built as a library of its own that the program loads only when the window is
+// wanted, so that the command line starts without the window system's libraries.
+#include "app/backgroundwork.h"
+#include "app/mainwindow.h"
+#include "cli/commandline.h"
+#include "cli/console.h"
+#include "cli/exitstatus.h"
+#include "engine/platformfs.h"
+#include "toolkit/controls.h"
+#include "toolkit/translations.h"
+
+#include <QApplication>
+#include <QSettings>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+// How long the program waits, once its window is gone, for work still running in the background.
+constexpr int ExitWaitMs = 2000;
+
+QtMessageHandler qtHandler = nullptr;
+
+// Qt ends the program with a fatal message when the display it was given cannot be opened;
+// the user gets the plain message and status 2 instead of an abort.
+void displayFailed(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type != QtFatalMsg)
+        return qtHandler(type, context, message);
+    std::fprintf(stderr, "%s", noDisplayMessage("sie lässt sich nicht öffnen").constData());
+    std::_Exit(BadUsage);
+}
+} // namespace
+
+extern "C" Q_DECL_EXPORT int kappwerkWindow(int &argc, char **argv)
+{
+    // The copies this library makes are its own: its handlers remove them on a signal.
+    removeTempsOnSignals();
+    QGuiApplication::setDesktopFileName(QStringLiteral("de.kappwerk.Kappwerk"));
+    toolkit::chooseFontEngine();
+    qtHandler = qInstallMessageHandler(displayFailed);
+    QApplication app(argc, argv);
+    qInstallMessageHandler(qtHandler);
+    toolkit::installGermanTranslations(app);
+    toolkit::ensureTahoma();
+
+    const auto settings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                                      QStringLiteral("Kappwerk"), QStringLiteral("Kappwerk"));
+    Main window(*settings);
+    // Unloading the main window ends the program at once, whatever other window is open.
+    QObject::connect(&window, &Main::unloaded, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    window.show();
+    // `kappwerk FOLDER`, as a file manager starts it: the folder is listed as if chosen.
+    if (const QString folder = windowFolderArgument(app.arguments()); !folder.isEmpty())
+        window.openFolder(folder);
+    const int result = app.exec();
+    // A worker may still wait for a memory card or a share that stopped answering. Only looks
+    // that change nothing can be left (a close waits for listings and runs), and the options
+    // are saved, so the program ends without waiting for the medium.
+    if (!finishBackgroundWork(ExitWaitMs))
+        std::_Exit(result);
+    return result;
+}
