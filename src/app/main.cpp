@@ -65,7 +65,8 @@ int main(int argc, char *argv[])
                 file->flush();
         }
         std::fflush(nullptr);
-        std::_Exit(status);
+        endProcessNow(status);
+        return status;
     }
 
     if (!displayAvailable(argc, argv)) {

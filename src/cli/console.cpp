@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <cstdlib>
 #include <cstring>
 
 #ifdef Q_OS_WIN
@@ -27,6 +28,15 @@ void attachToParentConsole()
         std::freopen("CONOUT$", "w", stdout);
     if (!err)
         std::freopen("CONOUT$", "w", stderr);
+#endif
+}
+
+void endProcessNow(int status)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(status);
+#else
+    std::_Exit(status);
 #endif
 }
 
