@@ -665,6 +665,8 @@ void TestBatchRun::run()
     setCheckErrorForTest(seams.contains("closefail") ? EIO : 0);
     // The preview foresees the run's names and outcomes, but for what changes or fails during the
     // run, listed entries that are no regular files ("g") and a copy onto the file itself.
+    if (seams.contains("again")) // a run before, whose copies this one finds
+        runBatch(folder.entries, options, folder.path(), nullptr);
     const std::vector<PlannedEntry> plan = previewRun(folder.entries, options, folder.path());
     if (seams.contains("gone"))
         QVERIFY(folder.dir.remove());
@@ -684,8 +686,6 @@ void TestBatchRun::run()
     std::unique_ptr<QThread> worker(QThread::create([&] { report = runBatch(folder.entries, options, folder.path(), nullptr); }));
     worker->start();
     QVERIFY(worker->wait(60000));
-    if (seams.contains("again"))
-        report = runBatch(folder.entries, options, folder.path(), nullptr);
     QStringList want = expected.split(',', Qt::SkipEmptyParts);
     want.sort();
     QCOMPARE(folder.state(), want);
@@ -700,9 +700,10 @@ void TestBatchRun::run()
     for (const EntryResult &result : report.results)
         given += result.newName + '|';
     QCOMPARE(foreseenNames, given);
-    if (!QRegularExpression("full|late|swap|fail|gone|vanish|again").match(seams).hasMatch() && !outcomes.contains('g')
-        && QByteArray(QTest::currentDataTag()) != "never onto itself")
-        QCOMPARE(foreseen, outcomes);
+    // The preview foresees every outcome, but where the folder changes after it was made.
+    const bool changedAfterPreview = QRegularExpression("full|late|swap|fail|gone|vanish").match(seams).hasMatch()
+        || outcomes.contains('g') || QByteArray(QTest::currentDataTag()) == "never onto itself";
+    QCOMPARE(foreseen == outcomes, !changedAfterPreview);
 }
 
 // Undo takes the last run back from its journal: renames back and copies removed, but only
