@@ -7,6 +7,7 @@
 
 #include <future>
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -41,7 +42,11 @@ void FolderLister::list(const QString &folder, const QString &filter, const QFon
     if (early && (early->folder != folder || early->filter != filter))
         early.reset();
     std::vector<std::function<void()>> works{[listing, folder, filter, listFont, early] {
+        const QString sixSpaces = QStringLiteral("      ");
+        std::optional<toolkit::WidestText> measure;
         if (early) {
+            // The measure's model is made while the early reading goes on.
+            measure.emplace(listFont, sixSpaces);
             early->done.wait();
             listing->files = std::move(early->files);
             listing->folderPath = early->folderPath;
@@ -49,7 +54,9 @@ void FolderLister::list(const QString &folder, const QString &filter, const QFon
             listing->folderPath = FillFileList(listing->files, filter, false, folder, {});
         }
         // Measured here, it costs the window's thread nothing: tens of milliseconds for 100,000 files.
-        listing->extent = toolkit::widestTextWidth(listing->files.entries, listFont, QStringLiteral("      "));
+        if (!measure && !listing->files.entries.isEmpty())
+            measure.emplace(listFont, sixSpaces);
+        listing->extent = measure ? measure->widest(listing->files.entries) : 0;
         // The journal's name comes from the folder's real path, which resolving would cost the
         // window's thread a look at every folder on the way, after every change of an option.
         listing->journalPath = listing->folderPath.isEmpty() ? QString() : journalPath(listing->folderPath);
