@@ -5,25 +5,14 @@
 #include "selection/platformdir.h"
 #include "toolkit/textmeasure.h"
 
-#include <future>
 #include <memory>
 #include <optional>
 #include <utility>
 
 namespace {
-// A folder read before the window exists (FolderLister::listEarly).
-struct EarlyListing {
-    QString folder;
-    QString filter;
-    FileListData files;
-    QString folderPath;
-    std::promise<void> read;
-    std::shared_future<void> done = read.get_future().share();
-};
-
-std::shared_ptr<EarlyListing> &earlyListing()
+EarlyListingPtr &earlyListing()
 {
-    static std::shared_ptr<EarlyListing> early;
+    static EarlyListingPtr early;
     return early;
 }
 } // namespace
@@ -38,7 +27,7 @@ void FolderLister::list(const QString &folder, const QString &filter, const QFon
     auto listing = std::make_shared<FolderListing>();
     listing->intoMobix = intoMobix;
     // Only the first listing may take the early reading, and only of the same folder and filter.
-    std::shared_ptr<EarlyListing> early = std::exchange(earlyListing(), nullptr);
+    EarlyListingPtr early = std::exchange(earlyListing(), nullptr);
     if (early && (early->folder != folder || early->filter != filter))
         early.reset();
     std::vector<std::function<void()>> works{[listing, folder, filter, listFont, early] {
@@ -70,15 +59,8 @@ void FolderLister::list(const QString &folder, const QString &filter, const QFon
     startInBackground(this, works, [this, listing] { emit listed(*listing); }, m_inline);
 }
 
-void FolderLister::listEarly(const QString &folder, const QString &filter)
+void FolderLister::takeEarly(EarlyListingPtr early)
 {
-    auto early = std::make_shared<EarlyListing>();
-    early->folder = folder;
-    early->filter = filter;
-    startInBackground([early] {
-        early->folderPath = FillFileList(early->files, early->filter, false, early->folder, {});
-        early->read.set_value();
-    });
     earlyListing() = std::move(early);
 }
 
