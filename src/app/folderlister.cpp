@@ -5,14 +5,25 @@
 #include "selection/platformdir.h"
 #include "toolkit/textmeasure.h"
 
+#include <future>
 #include <memory>
 #include <optional>
 #include <utility>
 
 namespace {
-EarlyListingPtr &earlyListing()
+// A folder read before the window exists (FolderLister::listEarly).
+struct EarlyListing {
+    QString folder;
+    QString filter;
+    FileListData files;
+    QString folderPath;
+    std::promise<void> read;
+    std::shared_future<void> done = read.get_future().share();
+};
+
+std::shared_ptr<EarlyListing> &earlyListing()
 {
-    static EarlyListingPtr early;
+    static std::shared_ptr<EarlyListing> early;
     return early;
 }
 } // namespace
@@ -27,7 +38,7 @@ void FolderLister::list(const QString &folder, const QString &filter, const QFon
     auto listing = std::make_shared<FolderListing>();
     listing->intoMobix = intoMobix;
     // Only the first listing may take the early reading, and only of the same folder and filter.
-    EarlyListingPtr early = std::exchange(earlyListing(), nullptr);
+    std::shared_ptr<EarlyListing> early = std::exchange(earlyListing(), nullptr);
     if (early && (early->folder != folder || early->filter != filter))
         early.reset();
     std::vector<std::function<void()>> works{[listing, folder, filter, listFont, early] {
@@ -59,8 +70,15 @@ void FolderLister::list(const QString &folder, const QString &filter, const QFon
     startInBackground(this, works, [this, listing] { emit listed(*listing); }, m_inline);
 }
 
-void FolderLister::takeEarly(EarlyListingPtr early)
+void FolderLister::listEarly(const QString &folder, const QString &filter)
 {
+    auto early = std::make_shared<EarlyListing>();
+    early->folder = folder;
+    early->filter = filter;
+    startInBackground([early] {
+        early->folderPath = FillFileList(early->files, early->filter, false, early->folder, {});
+        early->read.set_value();
+    });
     earlyListing() = std::move(early);
 }
 

@@ -1,10 +1,7 @@
-#include "app/earlylisting.h"
 #include "cli/commandline.h"
 #include "cli/console.h"
 #include "cli/exitstatus.h"
 #include "engine/platformfs.h"
-#include "selection/filtercatalogue.h"
-#include "settings/optionsstore.h"
 #include "toolkit/translations.h"
 
 #include <QCoreApplication>
@@ -19,7 +16,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <thread>
 
 namespace {
 
@@ -38,35 +34,6 @@ QString windowLibrary()
 #endif
 }
 
-std::unique_ptr<QSettings> openSettings()
-{
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kappwerk"),
-                                       QStringLiteral("Kappwerk"));
-}
-
-// `kappwerk FOLDER`: the folder is read with the stored filter on a thread of its own while the
-// window's libraries load and the window is made, as Main::openFolder will ask for it. The
-// arguments are taken before the application removes its own options from them; a folder or
-// filter that turns out different is read anew (FolderLister::takeEarly).
-EarlyListingPtr listFolderEarly(int argc, char **argv)
-{
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
-    const QFileInfo info(windowFolderArgument(arguments));
-    if (info.filePath().isEmpty() || !(info.isDir() || info.isFile()))
-        return nullptr;
-    auto early = std::make_shared<EarlyListing>();
-    early->folder = info.isDir() ? info.absoluteFilePath() : info.absolutePath();
-    early->filter = extensionCatalogue().value(readOptions(*openSettings()).extensionIndex);
-    // The window waits for the reading when it wants it; a medium that stopped answering holds
-    // the thread, which the end of the process stops.
-    std::thread([early] {
-        early->folderPath = FillFileList(early->files, early->filter, false, early->folder, {});
-        early->read.set_value();
-    }).detach();
-    return early;
-}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -84,7 +51,11 @@ int main(int argc, char *argv[])
         toolkit::installGermanTranslations(app);
         QTextStream out(stdout);
         QTextStream err(stderr);
-        const int status = runCommandLine(app.arguments(), *openSettings(), out, err);
+        const int status = runCommandLine(
+            app.arguments(),
+            *std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kappwerk"),
+                                         QStringLiteral("Kappwerk")),
+            out, err);
         // All is written and the settings let go; what the process still holds (for a large
         // folder a hundred thousand names and the kept listing) would only be freed piece by
         // piece, which costs more than the process takes to end without it.
@@ -102,14 +73,13 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "%s", noDisplayMessage("DISPLAY und WAYLAND_DISPLAY sind leer").constData());
         return BadUsage;
     }
-    const EarlyListingPtr early = listFolderEarly(argc, argv);
     QLibrary library(windowLibrary());
-    using Window = int (*)(int &, char **, const EarlyListingPtr &);
+    using Window = int (*)(int &, char **);
     const auto window = reinterpret_cast<Window>(library.resolve("kappwerkWindow"));
     if (!window) {
         std::fprintf(stderr, "kappwerk: Das Fenster lässt sich nicht laden: %s\n",
                      library.errorString().toLocal8Bit().constData());
         return BadUsage;
     }
-    return window(argc, argv, early);
+    return window(argc, argv);
 }
