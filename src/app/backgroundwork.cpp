@@ -33,6 +33,10 @@ QThreadPool &workers()
         pool = new QThreadPool(workersOwner());
         pool->setExpiryTimeout(-1);
     }
+    // Work started before the application existed (the early listing) made the pool without
+    // its owner; it gets it now.
+    if (!pool->parent() && workersOwner())
+        pool->setParent(workersOwner());
     return *pool;
 }
 

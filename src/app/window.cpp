@@ -1,15 +1,19 @@
 // The window, built as a library of its own that the program loads only when the window is
 // wanted, so that the command line starts without the window system's libraries.
 #include "app/backgroundwork.h"
+#include "app/folderlister.h"
 #include "app/mainwindow.h"
 #include "cli/commandline.h"
 #include "cli/console.h"
 #include "cli/exitstatus.h"
 #include "engine/platformfs.h"
+#include "selection/filtercatalogue.h"
+#include "settings/optionsstore.h"
 #include "toolkit/controls.h"
 #include "toolkit/translations.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QSettings>
 
 #include <cstdio>
@@ -21,6 +25,29 @@ namespace {
 constexpr int ExitWaitMs = 2000;
 
 QtMessageHandler qtHandler = nullptr;
+
+std::unique_ptr<QSettings> openSettings()
+{
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kappwerk"),
+                                       QStringLiteral("Kappwerk"));
+}
+
+// `kappwerk FOLDER`: the folder is read with the stored filter while the application and the
+// window are made, as Main::openFolder will ask for it. The arguments are taken before the
+// application removes its own options from them; a folder or filter that turns out different
+// is read anew (FolderLister::listEarly).
+void listFolderEarly(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const QFileInfo info(windowFolderArgument(arguments));
+    if (info.filePath().isEmpty() || !(info.isDir() || info.isFile()))
+        return;
+    const int filter = readOptions(*openSettings()).extensionIndex;
+    FolderLister::listEarly(info.isDir() ? info.absoluteFilePath() : info.absolutePath(),
+                            extensionCatalogue().value(filter));
+}
 
 // Qt ends the program with a fatal message when the display it was given cannot be opened;
 // the user gets the plain message and status 2 instead of an abort.
@@ -39,14 +66,14 @@ extern "C" Q_DECL_EXPORT int kappwerkWindow(int &argc, char **argv)
     removeTempsOnSignals();
     QGuiApplication::setDesktopFileName(QStringLiteral("de.kappwerk.Kappwerk"));
     toolkit::chooseFontEngine();
+    listFolderEarly(argc, argv);
     qtHandler = qInstallMessageHandler(displayFailed);
     QApplication app(argc, argv);
     qInstallMessageHandler(qtHandler);
     toolkit::installGermanTranslations(app);
     toolkit::ensureTahoma();
 
-    const auto settings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                                      QStringLiteral("Kappwerk"), QStringLiteral("Kappwerk"));
+    const auto settings = openSettings();
     Main window(*settings);
     // Unloading the main window ends the program at once, whatever other window is open.
     QObject::connect(&window, &Main::unloaded, &app, &QCoreApplication::quit, Qt::QueuedConnection);

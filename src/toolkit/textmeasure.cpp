@@ -255,14 +255,39 @@ QFont unsharedCopy(const QFont &font)
 
 } // namespace
 
-int widestTextWidth(const QStringList &texts, const QFont &givenFont, const QString &suffix)
+struct WidestText::Measure {
+    Measure(const QFont &givenFont, const QString &suffix)
+        : font(unsharedCopy(givenFont)), metrics(font), model(font), suffix(suffix)
+    {
+        modelHolds = model.holdsForFont() && model.setSuffix(suffix);
+    }
+    const QFont font;
+    const QFontMetrics metrics;
+    PairModel model;
+    const QString suffix;
+    bool modelHolds = false;
+};
+
+WidestText::WidestText(const QFont &font, const QString &suffix)
+    : m(std::make_unique<Measure>(font, suffix))
+{
+}
+
+WidestText::~WidestText() = default;
+
+int widestTextWidth(const QStringList &texts, const QFont &font, const QString &suffix)
+{
+    return texts.isEmpty() ? 0 : WidestText(font, suffix).widest(texts);
+}
+
+int WidestText::widest(const QStringList &texts)
 {
     if (texts.isEmpty())
         return 0;
-    const QFont font = unsharedCopy(givenFont);
-    const QFontMetrics metrics(font);
-    PairModel model(font);
-    if (!model.holdsForFont() || !model.setSuffix(suffix))
+    const QFontMetrics &metrics = m->metrics;
+    const QString &suffix = m->suffix;
+    PairModel &model = m->model;
+    if (!m->modelHolds)
         return measureAll(texts, metrics, suffix);
 
     struct Candidate
