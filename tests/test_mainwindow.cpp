@@ -1,5 +1,6 @@
 // The main window driven offscreen: its layout, its own events, the file list's buttons and the
 // ways a folder comes in, on real folders. The batch run through the window is in test_mainrun.
+#include "app/folderlister.h"
 #include "app/specialselect.h"
 #include "windowfixture.h"
 
@@ -208,6 +209,27 @@ private slots:
         QCOMPARE(m_window->folderPath(), listed ? QDir::toNativeSeparators(m_folder->path() + QLatin1Char('/')) : QString());
         QCOMPARE(this->messages(), messages.replaceInStrings("%1", QDir::toNativeSeparators(target)));
         QCOMPARE(c<QLineEdit>("NewFilename")->text(), QStringLiteral("%# - Dateiname"));
+    }
+
+    // `kappwerk FOLDER` reads the folder while the window is made; that reading serves the first
+    // listing only when its folder and filter are the ones the window asks for.
+    void earlyReading_data()
+    {
+        columns<QString, QString>("folder", "filter");
+        QTest::newRow("the same folder and filter") << "" << "*.mp3";
+        QTest::newRow("another filter") << "" << "*.wav";
+        QTest::newRow("another folder") << "other" << "*.mp3";
+    }
+    void earlyReading()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, filter);
+        for (const char *name : {"a.mp3", "b.wav", "other/c.mp3"})
+            makeFile(QString::fromLatin1(name));
+        c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.mp3"));
+        FolderLister::listEarly(QFileInfo(m_folder->path() + '/' + folder).absoluteFilePath(), filter);
+        m_window->openFolder(m_folder->path());
+        QCOMPARE(list()->texts(), QStringList{"a.mp3"});
     }
 
     // Ctrl+O asks for a folder, starting at home until one is listed, then at the listed one.
