@@ -227,7 +227,8 @@ private slots:
         for (const char *name : {"a.mp3", "b.wav", "other/c.mp3"})
             makeFile(QString::fromLatin1(name));
         c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.mp3"));
-        FolderLister::listEarly(QFileInfo(m_folder->path() + '/' + folder).absoluteFilePath(), filter);
+        FolderLister::listEarly(QFileInfo(folder.isEmpty() ? m_folder->path() : m_folder->filePath(folder)).absoluteFilePath(),
+                                filter);
         m_window->openFolder(m_folder->path());
         QCOMPARE(list()->texts(), QStringList{"a.mp3"});
     }
