@@ -2,6 +2,7 @@
 #include "cli/console.h"
 #include "cli/exitstatus.h"
 #include "engine/platformfs.h"
+#include "settings/optionsstore.h"
 #include "toolkit/translations.h"
 
 #include <QCoreApplication>
@@ -14,7 +15,6 @@
 #include <QTextStream>
 
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -51,11 +51,7 @@ int main(int argc, char *argv[])
         toolkit::installGermanTranslations(app);
         QTextStream out(stdout);
         QTextStream err(stderr);
-        const int status = runCommandLine(
-            app.arguments(),
-            *std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kappwerk"),
-                                         QStringLiteral("Kappwerk")),
-            out, err);
+        const int status = runCommandLine(app.arguments(), *openUserSettings(), out, err);
         // All is written and the settings let go; what the process still holds (for a large
         // folder a hundred thousand names and the kept listing) would only be freed piece by
         // piece, which costs more than the process takes to end without it.

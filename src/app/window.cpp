@@ -26,12 +26,6 @@ constexpr int ExitWaitMs = 2000;
 
 QtMessageHandler qtHandler = nullptr;
 
-std::unique_ptr<QSettings> openSettings()
-{
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kappwerk"),
-                                       QStringLiteral("Kappwerk"));
-}
-
 // `kappwerk FOLDER`: the folder is read with the stored filter while the application and the
 // window are made, as Main::openFolder will ask for it. The arguments are taken before the
 // application removes its own options from them; a folder or filter that turns out different
@@ -44,7 +38,7 @@ void listFolderEarly(int argc, char **argv)
     const QFileInfo info(windowFolderArgument(arguments));
     if (info.filePath().isEmpty() || !(info.isDir() || info.isFile()))
         return;
-    const int filter = readOptions(*openSettings()).extensionIndex;
+    const int filter = readOptions(*openUserSettings()).extensionIndex;
     FolderLister::listEarly(info.isDir() ? info.absoluteFilePath() : info.absolutePath(),
                             extensionCatalogue().value(filter));
 }
@@ -73,7 +67,7 @@ extern "C" Q_DECL_EXPORT int kappwerkWindow(int &argc, char **argv)
     toolkit::installGermanTranslations(app);
     toolkit::ensureTahoma();
 
-    const auto settings = openSettings();
+    const auto settings = openUserSettings();
     Main window(*settings);
     // Unloading the main window ends the program at once, whatever other window is open.
     QObject::connect(&window, &Main::unloaded, &app, &QCoreApplication::quit, Qt::QueuedConnection);

@@ -98,6 +98,12 @@ RenameOptions runOptions(const StoredOptions &stored)
     return options;
 }
 
+std::unique_ptr<QSettings> openUserSettings()
+{
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kappwerk"),
+                                       QStringLiteral("Kappwerk"));
+}
+
 StoredOptions readOptions(QSettings &settings)
 {
     const StoredOptions defaults;

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 class QSettings;
@@ -27,6 +28,10 @@ struct StoredOptions {
 // The settings group the options live in.
 inline constexpr const char *OptionsGroup = "Optionen";
 inline constexpr int ExtensionEntryCount = 45;
+
+// The user's store of the options: the registry on Windows, ~/.config/Kappwerk/Kappwerk.conf
+// elsewhere. The window and the command line read the same one.
+std::unique_ptr<QSettings> openUserSettings();
 
 // Reads the options. A missing key, or a stored value that cannot be converted or that its
 // control cannot take, gives that option's default; a length that is a number or empty is
