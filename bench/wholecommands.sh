@@ -56,9 +56,9 @@ homeOn() {
   chmod 700 "$home/runtime"
   echo "$home"
 }
-kw() { # home program arguments...: the command with that environment, as a program to start
+kw() { # home: the environment's assignments, put before a command for timed (or env)
   local home=$1; shift
-  echo env HOME="$home" XDG_STATE_HOME="$home/state" XDG_CONFIG_HOME="$home/config" XDG_RUNTIME_DIR="$home/runtime"
+  echo HOME="$home" XDG_STATE_HOME="$home/state" XDG_CONFIG_HOME="$home/config" XDG_RUNTIME_DIR="$home/runtime"
 }
 
 # N files "Track 1.mp3" ... in a fresh folder, each of the given size.
@@ -188,8 +188,8 @@ windowRow() { # label base
       if [ "$name" = ls-wc ]; then
         read -r ms status < <("$work/timed" sh -c 'ls -1 "$1" | wc -l' sh "$dir")
       else
-        read -r ms kb < <(DISPLAY=$display $(kw "$home") "${watch[@]}" "$bin" "$dir")
-        read -r _ small < <(DISPLAY=$display $(kw "$home") "${watch[@]}" "$bin" "$one")
+        read -r ms kb < <(DISPLAY=$display env $(kw "$home") "${watch[@]}" "$bin" "$dir")
+        read -r _ small < <(DISPLAY=$display env $(kw "$home") "${watch[@]}" "$bin" "$one")
         echo "$round $(( (kb - small) * 1024 / 99999 ))" >> "$work/m.$name"
       fi
       echo "$round $ms" >> "$work/r.$name"
@@ -259,7 +259,7 @@ fuseRow() {
       perl-rename) set -- sh -c 'cd "$1" && exec file-rename "s/^Track /x /" -- *' sh "$f/mnt/files" ;;
       mmv) set -- sh -c 'cd "$1" && exec mmv "Track *.mp3" "x #1.mp3"' sh "$f/mnt/files" ;;
       esac
-      strace -f -c -o "$work/strace" "$@" > /dev/null 2>&1 || true
+      strace -f -c -o "$work/strace" env "$@" > /dev/null 2>&1 || true
       counts+=("$(awk '/ total$/ { print $4 }' "$work/strace")")
     done
     awk -v name="$name" -v a="${counts[0]}" -v b="${counts[1]}" 'BEGIN { printf "  %-26s %.2f calls per file\n", name, (b - a) / 1000 }'

@@ -1,10 +1,14 @@
 /* Runs a command with its output to /dev/null and prints the wall time from just before its
    start to its end in milliseconds, as a user's stopwatch would see it, and its exit status.
-   Usage: timed COMMAND [ARGUMENT...] */
+   Leading NAME=VALUE arguments go into the command's environment, as a shell puts them there,
+   so that starting env(1) is not timed with the command.
+   Usage: timed [NAME=VALUE...] COMMAND [ARGUMENT...] */
 #define _GNU_SOURCE
 #include <fcntl.h>
 #include <spawn.h>
 #include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -13,7 +17,10 @@ extern char **environ;
 
 int main(int argc, char **argv)
 {
-    if (argc < 2)
+    int first = 1;
+    while (first < argc && strchr(argv[first], '=') && argv[first][0] != '/' && argv[first][0] != '=')
+        putenv(argv[first++]);
+    if (first >= argc)
         return 2;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -21,8 +28,8 @@ int main(int argc, char **argv)
     struct timespec start, end;
     pid_t child;
     clock_gettime(CLOCK_MONOTONIC, &start);
-    if (posix_spawnp(&child, argv[1], &actions, NULL, argv + 1, environ) != 0) {
-        perror(argv[1]);
+    if (posix_spawnp(&child, argv[first], &actions, NULL, argv + first, environ) != 0) {
+        perror(argv[first]);
         return 2;
     }
     int status = 0;
