@@ -342,8 +342,15 @@ int runCommandLine(const QStringList &arguments, QSettings &settings, QTextStrea
     const RecordFormat format = p.isSet(Null) ? RecordFormat::Null : RecordFormat::Escaped;
     out.flush();
     QIODevice &device = *out.device();
-    // Records are gathered and written at once: a write per line costs more than the line.
+    // Records are gathered and written in blocks: a write per line costs more than the line,
+    // and a block reused costs no fresh memory for the next lines.
     QByteArray records;
+    const auto gathered = [&records, &device]() {
+        if (records.size() >= 64 * 1024) {
+            device.write(records);
+            records.resize(0);
+        }
+    };
     int skipped = 0;
     if (p.isSet(DryRun)) {
         std::vector<PlannedEntry> plan = previewRun(entries, options, folderPath);
@@ -351,6 +358,7 @@ int runCommandLine(const QStringList &arguments, QSettings &settings, QTextStrea
             const EntryResult result = plannedResult(i, plan[i], options);
             skipped += result.outcome == Outcome::Skipped;
             appendResultRecord(records, entries[i], result, true, format);
+            gathered();
         }
         leftToTheSystem(std::move(plan));
     } else {
@@ -374,8 +382,10 @@ int runCommandLine(const QStringList &arguments, QSettings &settings, QTextStrea
             fail(err) << QStringLiteral("Der Ordner %1 lässt sich nicht öffnen.").arg(quoted(folder)) << Qt::endl;
             return BadUsage;
         }
-        for (const EntryResult &result : report.results)
+        for (const EntryResult &result : report.results) {
             appendResultRecord(records, entries.at(result.index), result, false, format);
+            gathered();
+        }
         skipped = report.countSkipped();
         leftToTheSystem(std::move(report.results));
     }

@@ -122,16 +122,51 @@ void JournalObserver::prepare()
     if (m_prepared || m_state != State::Open)
         return;
     m_prepared = true;
-    // The journal of the run before stays until this run has changed something; an empty file
-    // that run left under a name it was taking goes now.
-    if (m_file.readAll(&m_previous) == 0) {
-        m_keptRoom = m_previous.size();
-        if (const qsizetype end = m_previous.indexOf('\0'); end >= 0)
-            m_previous.truncate(end);
-        JournalContents before;
-        if (parseLeftovers(m_previous, m_folderPath, &before))
-            removeWhatAKilledRunLeft(m_folderPath, before);
+    // An empty file the run before left under a name it was taking goes now. The journal is
+    // read a block at a time up to its end (its first zero byte): a long run's journal holds
+    // megabytes of steps, of which only the temporary files and the last line matter here.
+    const qint64 size = m_file.size();
+    if (size <= 0)
+        return;
+    QByteArray block(qsizetype(std::min(size, firstRoom)), Qt::Uninitialized);
+    LeftoverLines leftovers;
+    qint64 offset = 0;
+    while (offset < size) {
+        qint64 got = 0;
+        if (m_file.read(offset, block.data(), block.size(), &got) != 0)
+            return;
+        const char *const zero = got > 0 ? static_cast<const char *>(std::memchr(block.constData(), 0, size_t(got))) : nullptr;
+        const qint64 taken = zero ? zero - block.constData() : got;
+        leftovers.add(block.constData(), qsizetype(taken));
+        offset += taken;
+        if (zero || got == 0)
+            break;
     }
+    m_keptRoom = size;
+    m_previousEnd = offset;
+    JournalContents before;
+    if (leftovers.parse(m_folderPath, &before))
+        removeWhatAKilledRunLeft(m_folderPath, before);
+}
+
+// The journal of the run before stays until this run has changed something: its bytes are
+// kept before the first of them is overwritten, up to until.
+bool JournalObserver::keepPrevious(qint64 until)
+{
+    if (m_anyDone)
+        return true;
+    const qint64 end = std::min(until, m_previousEnd);
+    while (m_previous.size() < end) {
+        const qsizetype at = m_previous.size();
+        m_previous.resize(qsizetype(end));
+        qint64 got = 0;
+        if (m_file.read(at, m_previous.data() + at, end - at, &got) != 0 || got == 0) {
+            m_previous.truncate(at);
+            return false;
+        }
+        m_previous.truncate(at + qsizetype(got));
+    }
+    return true;
 }
 
 void JournalObserver::goAheadWithout()
@@ -166,13 +201,14 @@ bool JournalObserver::begin()
     // one), and the old lines are overwritten with zeros ahead of the new ones.
     m_capacity = m_keptRoom;
     m_zeroed = 0;
-    const bool kept = m_capacity > 0 && m_file.write(0, "", 1) == 0;
+    const bool kept = m_capacity > 0 && keepPrevious(firstRoom) && m_file.write(0, "", 1) == 0;
     if (kept)
         m_zeroed = 1;
     else
         m_capacity = m_keptRoom = 0;
     const QByteArray header = journalHeader(m_folderPath, m_startTime);
-    if ((!kept && m_file.truncate(0) != 0) || !append(header.constData(), header.size(), nullptr))
+    if ((!kept && (!keepPrevious(m_previousEnd) || m_file.truncate(0) != 0))
+        || !append(header.constData(), header.size(), nullptr))
         return false;
     m_state = State::Writing;
     QFile::remove(outdatedMarkerPath(m_journalPath));
@@ -224,7 +260,10 @@ bool JournalObserver::aboutToPublish(const JournalStep &step)
 void JournalObserver::published(const JournalStep &step, bool ok)
 {
     m_pending = ok ? '+' : '-';
-    m_anyDone = m_anyDone || ok;
+    if (ok && !m_anyDone) {
+        m_anyDone = true;
+        m_previous = QByteArray(); // this run's journal replaces it now
+    }
     if (m_next)
         m_next->published(step, ok);
 }
@@ -258,6 +297,8 @@ bool JournalObserver::zeroUpTo(qint64 end)
     if (end <= m_zeroed || m_zeroed >= m_keptRoom)
         return true;
     const qint64 until = std::min(std::max(end, m_zeroed + firstRoom), m_keptRoom);
+    if (!keepPrevious(until))
+        return false;
     for (qint64 at = m_zeroed; at < until; at += firstRoom) {
         if (m_file.write(at, zeros, std::min(firstRoom, until - at)) != 0)
             return false;
@@ -308,20 +349,25 @@ void JournalObserver::close()
                 m_file.truncate(m_used);
             else
                 m_file.truncate(m_keptRoom); // the room taken beyond it, never written
-        } else if (!m_previous.isEmpty()) {
-            m_file.truncate(0);
-            m_file.write(0, m_previous.constData(), m_previous.size());
+        } else if (m_previousEnd > 0 && keepPrevious(m_previousEnd)) {
+            // Written back over this run's lines first: killed in between, the file still holds
+            // the journal of the run before, followed by zeros.
+            if (m_file.write(0, m_previous.constData(), m_previous.size()) == 0)
+                m_file.truncate(m_previousEnd);
         } else {
             m_file.remove();
         }
     } else if (m_state == State::Open) {
         // Nothing was recorded: the room taken for the first lines goes again.
-        QByteArray kept;
-        m_file.readAll(&kept);
-        const qsizetype end = kept.indexOf('\0');
-        if (kept.isEmpty() || end == 0)
+        qint64 end = m_previousEnd;
+        if (!m_prepared) {
+            QByteArray kept;
+            m_file.readAll(&kept);
+            end = kept.indexOf('\0') >= 0 ? kept.indexOf('\0') : kept.size();
+        }
+        if (end == 0)
             m_file.remove();
-        else if (end > 0)
+        else if (end < m_file.size())
             m_file.truncate(end);
     }
     m_file.close();

@@ -66,6 +66,7 @@ private:
     bool append(const char *text, qint64 size, const JournalStep *step);
     bool reserve(qint64 bytes);
     bool zeroUpTo(qint64 end);
+    bool keepPrevious(qint64 until);
 
     QString m_folderPath;
     QString m_journalPath;
@@ -74,7 +75,10 @@ private:
     JournalFile m_file;
     QString m_problem;
     enum class State { Closed, Open, Writing, Without, Failed } m_state = State::Closed;
-    QByteArray m_previous; // the journal of the run before, kept until a step succeeds
+    // The journal of the run before, as far as this run overwrote it, kept until a step
+    // succeeds; it ended at m_previousEnd.
+    QByteArray m_previous;
+    qint64 m_previousEnd = 0;
     QByteArray m_line;     // the buffer each line is put together in
     qint64 m_startTime[2] = {0, 0};
     qint64 m_capacity = 0;

@@ -24,6 +24,10 @@ public:
     bool isOpen() const { return m_handle != noFileHandle; }
     bool isWritable() const { return m_writable; }
     int readAll(QByteArray *bytes) const;
+    // Reads up to size bytes at offset; *got is 0 at the file's end.
+    int read(qint64 offset, char *data, qint64 size, qint64 *got) const;
+    // The file's length in bytes, or a negative number when it cannot be told.
+    qint64 size() const;
     // Writes all of data at offset, or fails.
     int write(qint64 offset, const char *data, qint64 size);
     // Makes the file size bytes long with the room allocated, so writing within it cannot run

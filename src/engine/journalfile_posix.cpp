@@ -122,23 +122,37 @@ int JournalFile::open(const QString &path, bool create)
 
 int JournalFile::readAll(QByteArray *bytes) const
 {
-    struct stat st;
-    if (::fstat(fd(m_handle), &st) != 0)
+    const qint64 length = size();
+    if (length < 0)
         return errno;
     // One buffer of the file's size, read into in place.
-    bytes->resize(qsizetype(st.st_size));
+    bytes->resize(qsizetype(length));
     qint64 offset = 0;
     while (offset < bytes->size()) {
-        const ssize_t got = ::pread(fd(m_handle), bytes->data() + offset, size_t(bytes->size() - offset), off_t(offset));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
+        qint64 got = 0;
+        if (const int error = read(offset, bytes->data() + offset, bytes->size() - offset, &got); error != 0 || got == 0) {
             bytes->truncate(qsizetype(offset));
-            return got < 0 ? errno : 0;
+            return error;
         }
         offset += got;
     }
     return 0;
+}
+
+int JournalFile::read(qint64 offset, char *data, qint64 size, qint64 *got) const
+{
+    ssize_t read;
+    do
+        read = ::pread(fd(m_handle), data, size_t(size), off_t(offset));
+    while (read < 0 && errno == EINTR);
+    *got = read < 0 ? 0 : read;
+    return read < 0 ? errno : 0;
+}
+
+qint64 JournalFile::size() const
+{
+    struct stat st;
+    return ::fstat(fd(m_handle), &st) == 0 ? qint64(st.st_size) : -1;
 }
 
 int JournalFile::write(qint64 offset, const char *data, qint64 size)

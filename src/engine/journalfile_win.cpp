@@ -95,17 +95,31 @@ int JournalFile::readAll(QByteArray *bytes) const
     bytes->clear();
     char buffer[65536];
     for (qint64 offset = 0;;) {
-        OVERLAPPED at = {};
-        at.Offset = DWORD(offset);
-        at.OffsetHigh = DWORD(offset >> 32);
-        DWORD got = 0;
-        if (!ReadFile(handleOf(m_handle), buffer, sizeof buffer, &got, &at))
-            return GetLastError() == ERROR_HANDLE_EOF ? 0 : errorOf(GetLastError());
-        if (got == 0)
-            return 0;
+        qint64 got = 0;
+        if (const int error = read(offset, buffer, sizeof buffer, &got); error != 0 || got == 0)
+            return error;
         bytes->append(buffer, qsizetype(got));
         offset += got;
     }
+}
+
+int JournalFile::read(qint64 offset, char *data, qint64 size, qint64 *got) const
+{
+    OVERLAPPED at = {};
+    at.Offset = DWORD(offset);
+    at.OffsetHigh = DWORD(offset >> 32);
+    DWORD read = 0;
+    *got = 0;
+    if (!ReadFile(handleOf(m_handle), data, DWORD(qMin<qint64>(size, 1 << 30)), &read, &at))
+        return GetLastError() == ERROR_HANDLE_EOF ? 0 : errorOf(GetLastError());
+    *got = read;
+    return 0;
+}
+
+qint64 JournalFile::size() const
+{
+    LARGE_INTEGER length;
+    return GetFileSizeEx(handleOf(m_handle), &length) ? qint64(length.QuadPart) : -1;
 }
 
 int JournalFile::write(qint64 offset, const char *data, qint64 size)

@@ -242,32 +242,53 @@ bool parseJournal(const QByteArray &bytes, const QString &folderPath, JournalCon
     return true;
 }
 
-bool parseLeftovers(const QByteArray &bytes, const QString &folderPath, JournalContents *contents)
+void LeftoverLines::add(const char *data, qsizetype size)
 {
-    // The header, the temporary files and the last line: all a killed run can have left behind,
-    // without the cost of every step of a long run.
-    const qsizetype end = bytes.indexOf('\0') >= 0 ? bytes.indexOf('\0') : bytes.size();
-    const QByteArrayView text(bytes.constData(), end);
-    const qsizetype headerEnd = text.indexOf('\n');
-    if (headerEnd < 0)
-        return parseJournal(bytes.left(end), folderPath, contents);
-    QByteArray reduced = bytes.left(headerEnd + 1);
     // Line by line: a search for the three bytes "\nT\t" costs ten times as much per byte as
-    // finding the line ends, and a long run's journal holds a megabyte of steps.
-    const char *const data = text.data();
-    for (const char *at = data + headerEnd; at;) {
-        const char *const line = at + 1;
-        at = static_cast<const char *>(std::memchr(line, '\n', size_t(data + end - line)));
-        if (line + 1 < data + end && line[0] == 'T' && line[1] == '\t')
-            reduced.append(line, (at ? at : data + end) - line).append('\n');
+    // finding the line ends, and a long run's journal holds megabytes of steps.
+    const char *const end = data + size;
+    for (const char *line = data; line < end;) {
+        const char *const lineEnd = static_cast<const char *>(std::memchr(line, '\n', size_t(end - line)));
+        if (!lineEnd) {
+            m_partial.append(line, end - line);
+            return;
+        }
+        if (m_partial.isEmpty()) {
+            takeLine(QByteArrayView(line, lineEnd - line));
+        } else {
+            m_partial.append(line, lineEnd - line);
+            takeLine(m_partial);
+            m_partial.clear();
+        }
+        line = lineEnd + 1;
     }
-    qsizetype lastEnd = end;
-    while (lastEnd > headerEnd && text[lastEnd - 1] == '\n')
-        --lastEnd;
-    const qsizetype lastStart = text.lastIndexOf('\n', lastEnd - 1) + 1;
-    if (lastStart > headerEnd)
-        reduced += text.sliced(lastStart, lastEnd - lastStart).toByteArray();
-    return parseJournal(reduced, folderPath, contents);
+}
+
+void LeftoverLines::takeLine(QByteArrayView line)
+{
+    if (!m_haveHeader) {
+        m_kept.append(line).append('\n');
+        m_haveHeader = true;
+        return;
+    }
+    if (line.startsWith("T\t"))
+        m_kept.append(line).append('\n');
+    if (!line.isEmpty()) {
+        m_last.resize(0);
+        m_last.append(line);
+    }
+}
+
+bool LeftoverLines::parse(const QString &folderPath, JournalContents *contents)
+{
+    // Text without a line end is a header cut short, read as it is.
+    if (!m_haveHeader)
+        return parseJournal(m_partial, folderPath, contents);
+    if (!m_partial.isEmpty()) {
+        takeLine(m_partial);
+        m_partial.clear();
+    }
+    return parseJournal(m_kept + m_last, folderPath, contents);
 }
 
 QByteArray journalText(const QString &folderPath, const JournalContents &contents)

@@ -31,8 +31,24 @@ struct JournalContents {
 
 // Reads a journal's bytes; false when they are not a journal of this folder.
 bool parseJournal(const QByteArray &bytes, const QString &folderPath, JournalContents *contents);
-// The same for what a killed run may have left: the temporary files and the last step only.
-bool parseLeftovers(const QByteArray &bytes, const QString &folderPath, JournalContents *contents);
+
+// What a killed run may have left, gathered from a journal read a block at a time: its header,
+// its temporary files and its last line, without the cost of every step of a long run. The
+// blocks end at the journal's end (its first zero byte); parse reads what was kept.
+class LeftoverLines
+{
+public:
+    void add(const char *data, qsizetype size);
+    bool parse(const QString &folderPath, JournalContents *contents);
+
+private:
+    void takeLine(QByteArrayView line);
+
+    QByteArray m_kept;    // the header and the temporary files' lines
+    QByteArray m_partial; // the line a block ended in, until the next block ends it
+    QByteArray m_last;    // the last line after the header that is not empty
+    bool m_haveHeader = false;
+};
 // A journal of the folder holding these records, as an undo writes back what it left.
 QByteArray journalText(const QString &folderPath, const JournalContents &contents);
 

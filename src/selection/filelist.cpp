@@ -74,26 +74,28 @@ QString FillFileList(FileListData &lists, const QString &filterText, bool askFor
     // Filtering first keeps the sort to the files that will be shown; each extension is cut
     // once and kept for the list. Most files of a folder share their extension, so the filter
     // is asked again only when it changes.
+    // Files that share an extension share its text too, so it takes no memory of its own.
     QString lastExtension;
     bool asked = false, lastMatches = false;
     const auto unmatched = std::remove_if(files.begin(), files.end(), [&](FolderFile &file) {
         // A listed name holds no separator, so its last dot starts the extension.
         const qsizetype dot = file.name.lastIndexOf(QLatin1Char('.'));
-        file.extension = dot < 0 ? QString() : file.name.mid(dot + 1);
-        if (!asked || file.extension != lastExtension) {
-            lastMatches = matchesFilter(filterText, file.extension);
-            lastExtension = file.extension;
+        const QStringView extension = dot < 0 ? QStringView() : QStringView(file.name).sliced(dot + 1);
+        if (!asked || extension != lastExtension) {
+            lastExtension = extension.toString();
+            lastMatches = matchesFilter(filterText, lastExtension);
             asked = true;
         }
+        file.extension = lastExtension;
         return !lastMatches;
     });
     files.erase(unmatched, files.end());
-    sortByName(files);
 
     lists.entries.reserve(qsizetype(files.size()));
     lists.extensions.reserve(qsizetype(files.size()));
     lists.nativeNames.reserve(qsizetype(files.size()));
-    for (FolderFile &file : files) {
+    for (const size_t index : nameOrder(files)) {
+        FolderFile &file = files[index];
         lists.extensions.append(std::move(file.extension));
         lists.entries.append(std::move(file.name));
         lists.nativeNames.append(std::move(file.nativeName));

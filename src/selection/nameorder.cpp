@@ -210,7 +210,7 @@ void sortByKeys(const std::vector<FolderFile> &files, const QCollator &collator,
 
 } // namespace
 
-void sortByName(std::vector<FolderFile> &files)
+std::vector<size_t> nameOrder(const std::vector<FolderFile> &files)
 {
     const QCollator collator = nameCollator();
     const PlainOrder plain = plainOrder(collator);
@@ -260,10 +260,5 @@ void sortByName(std::vector<FolderFile> &files)
         }
         order.insert(order.end(), from, simple.cend());
     }
-
-    std::vector<FolderFile> sorted;
-    sorted.reserve(files.size());
-    for (size_t index : order)
-        sorted.push_back(std::move(files[index]));
-    files = std::move(sorted);
+    return order;
 }
