@@ -349,9 +349,9 @@ void JournalObserver::close()
                 m_file.truncate(m_used);
             else
                 m_file.truncate(m_keptRoom); // the room taken beyond it, never written
-        } else if (m_previousEnd > 0 && keepPrevious(m_previousEnd)) {
-            // Written back over this run's lines first: killed in between, the file still holds
-            // the journal of the run before, followed by zeros.
+        } else if (m_previousEnd > 0 && m_previous.size() >= std::min(m_zeroed, m_previousEnd)) {
+            // What this run overwrote is written back (the rest is still there), before the
+            // file is cut: killed in between, it holds the journal before, then zeros.
             if (m_file.write(0, m_previous.constData(), m_previous.size()) == 0)
                 m_file.truncate(m_previousEnd);
         } else {
