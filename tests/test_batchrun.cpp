@@ -218,11 +218,16 @@ private slots:
             QVERIFY(::link(QFile::encodeName(victim).constData(), journal.constData()) == 0);
         else if (strain == "immutable" && !runTool("chattr", {"+i", path}).isEmpty())
             QSKIP("the state folder's file system cannot make a file immutable");
-        if (strain == "longer before") { // its step 2,000 times: more lines than the run will write
+        // The earlier journal made long: its step 2,000 times, more lines than the run will write;
+        // or its step after 64 KiB of empty lines, more than a run overwrites with its first lines.
+        if (strain == "longer before" || strain == "names taken") {
             QFile older(path);
             QVERIFY(older.open(QIODevice::ReadWrite));
             const QByteArray text = older.readAll(), lines = text.left(text.indexOf('\0'));
-            QVERIFY(older.seek(lines.size()) && older.write(lines.mid(lines.indexOf('\n') + 1).repeated(2000)) > 0);
+            const qsizetype steps = lines.indexOf('\n') + 1;
+            const QByteArray longer = strain == "longer before" ? lines + lines.mid(steps).repeated(2000)
+                                                                : lines.left(steps) + QByteArray(64 << 10, '\n') + lines.mid(steps);
+            QVERIFY(older.seek(0) && older.write(longer) == longer.size());
         }
         setJournalRoomForTest(strain == "full" ? 0 : strain == "fills up" ? 64 * 1024 : -1);
         for (size_t i = 0; i < folder.entries.size(); ++i)
@@ -766,7 +771,7 @@ void TestBatchRun::journalUnderStrain_data()
     QTest::newRow("a FIFO at the journal's path") << "fifo" << EINVAL << "r" << false;
     QTest::newRow("the journal's path a second name of another file") << "second name" << EINVAL << "r" << false;
     QTest::newRow("the journal made immutable") << "immutable" << EPERM << "r" << true;
-    QTest::newRow("a run that changes nothing keeps the journal before it") << "names taken" << 0 << "t" << false;
+    QTest::newRow("a run that changes nothing keeps the long journal before it") << "names taken" << 0 << "t" << false;
     QTest::newRow("a journal before with more lines than the run's: none of them outlasts it") << "longer before" << 0 << "r" << false;
 }
 
