@@ -173,13 +173,18 @@ PreviewNamesPtr readPreviewNames(const QString &folderPath, bool intoMobix, cons
             now.nameMax = nameMaxAt(target);
         // Only beside the originals and in place do the names found there count.
         if (target.isOpen() && !intoMobix) {
-            listNames(target, [&now](const ListedName &listed) {
-                const NativeName &name = listed.name;
+            // Gathered first, so the sets are made at their size at once instead of growing
+            // (and hashing every name again) as the names come.
+            std::vector<NativeName> found;
+            listNames(target, [&found](const ListedName &listed) { found.push_back(listed.name); });
+            now.names.reserve(qsizetype(found.size()));
+            now.shownNames.reserve(qsizetype(found.size()));
+            for (const NativeName &name : found) {
                 now.names.insert(name);
-                const QString shown = decodeNativeName(name);
+                QString shown = decodeNativeName(name);
                 if (!shown.contains(QChar::ReplacementCharacter))
-                    now.shownNames.insert(shown);
-            });
+                    now.shownNames.insert(std::move(shown));
+            }
         }
         result = std::make_shared<const PreviewNames>(std::move(now));
     }
