@@ -7,17 +7,16 @@
 #include <cstring>
 #include <vector>
 
-// Finds the first position in a list that holds a name, for the run and its preview, which look
-// up tens of thousands of names at a time: a table sized once for the whole list, each slot with
-// part of its name's hash, where a QHash would allocate for every name. Slots are eight bytes
-// and the table at most about three times the list, so that it stays in the processor's cache.
-// nameAt(position) gives the name stored for a position; it must stay valid as long as the
-// index is used. Lists have fewer than 2^32 - 1 positions.
-template <typename NameAt>
-class NameIndex
+// The table behind NameIndex and NameSet: each slot holds a position in a list of names and part
+// of that name's hash, in a table sized once for the whole list, where a QHash would allocate
+// for every name. Slots are eight bytes and the table at most about three times the list, so
+// that it stays in the processor's cache. nameAt(position) gives the name at a position. Lists
+// have fewer than 2^32 - 1 positions.
+class NameSlots
 {
 public:
-    NameIndex(size_t count, NameAt nameAt) : m_nameAt(nameAt)
+    NameSlots() = default;
+    explicit NameSlots(size_t count)
     {
         size_t size = 16;
         while (size < count + count / 2)
@@ -26,33 +25,33 @@ public:
     }
 
     // The position stored under the name, -1 for none.
-    template <typename Name>
-    qint64 find(const Name &name) const
+    template <typename Name, typename NameAt>
+    qint64 find(const Name &name, const NameAt &nameAt) const
     {
+        if (m_slots.empty())
+            return -1;
         const quint64 hash = hashOf(name);
         const quint32 tag = quint32(hash >> 32);
         const size_t mask = m_slots.size() - 1;
         for (size_t slot = size_t(hash) & mask; m_slots[slot].position != free; slot = (slot + 1) & mask) {
             const Slot &at = m_slots[slot];
-            if (at.tag == tag && m_nameAt(at.position) == name)
+            if (at.tag == tag && nameAt(at.position) == name)
                 return at.position;
         }
         return -1;
     }
 
-    // Stores the position under its name unless the name has one already; at most count of them.
-    void insert(size_t position) { findOrInsert(position); }
-
     // The position already stored under the position's name, or -1 after storing it there.
-    qint64 findOrInsert(size_t position)
+    template <typename NameAt>
+    qint64 findOrInsert(size_t position, const NameAt &nameAt)
     {
-        const auto &name = m_nameAt(position);
+        const auto &name = nameAt(position);
         const quint64 hash = hashOf(name);
         const quint32 tag = quint32(hash >> 32);
         const size_t mask = m_slots.size() - 1;
         size_t slot = size_t(hash) & mask;
         for (; m_slots[slot].position != free; slot = (slot + 1) & mask) {
-            if (m_slots[slot].tag == tag && m_nameAt(m_slots[slot].position) == name)
+            if (m_slots[slot].tag == tag && nameAt(m_slots[slot].position) == name)
                 return m_slots[slot].position;
         }
         m_slots[slot] = {tag, quint32(position)};
@@ -92,6 +91,56 @@ private:
         return hash ^ (hash >> 33);
     }
 
-    NameAt m_nameAt;
     std::vector<Slot> m_slots;
+};
+
+// Finds the first position in a list that holds a name, for the run and its preview, which look
+// up tens of thousands of names at a time. nameAt(position) gives the name stored for a
+// position; it must stay valid as long as the index is used.
+template <typename NameAt>
+class NameIndex
+{
+public:
+    NameIndex(size_t count, NameAt nameAt) : m_slots(count), m_nameAt(nameAt) {}
+
+    // The position stored under the name, -1 for none.
+    template <typename Name>
+    qint64 find(const Name &name) const { return m_slots.find(name, m_nameAt); }
+
+    // Stores the position under its name unless the name has one already; at most count of them.
+    void insert(size_t position) { m_slots.findOrInsert(position, m_nameAt); }
+
+    // The position already stored under the position's name, or -1 after storing it there.
+    qint64 findOrInsert(size_t position) { return m_slots.findOrInsert(position, m_nameAt); }
+
+private:
+    NameSlots m_slots;
+    NameAt m_nameAt;
+};
+
+// A set of names made once and then only looked in, which owns its names, so that it can be
+// moved and shared as a whole.
+template <typename Name>
+class NameSet
+{
+public:
+    NameSet() = default;
+    explicit NameSet(std::vector<Name> names) : m_names(std::move(names)), m_slots(m_names.size())
+    {
+        for (size_t i = 0; i < m_names.size(); ++i)
+            m_slots.findOrInsert(i, nameAt());
+    }
+
+    template <typename Key>
+    bool contains(const Key &name) const { return m_slots.find(name, nameAt()) >= 0; }
+    size_t size() const { return m_names.size(); }
+
+private:
+    auto nameAt() const
+    {
+        return [this](size_t at) -> const Name & { return m_names[at]; };
+    }
+
+    std::vector<Name> m_names;
+    NameSlots m_slots;
 };

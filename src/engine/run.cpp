@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include <QSet>
+#include <QStringList>
 
 #include "engine/nameindex.h"
 #include "engine/namerules.h"
@@ -173,18 +173,17 @@ PreviewNamesPtr readPreviewNames(const QString &folderPath, bool intoMobix, cons
             now.nameMax = nameMaxAt(target);
         // Only beside the originals and in place do the names found there count.
         if (target.isOpen() && !intoMobix) {
-            // Gathered first, so the sets are made at their size at once instead of growing
-            // (and hashing every name again) as the names come.
+            // Gathered first, so each set is made at its size at once.
             std::vector<NativeName> found;
-            listNames(target, [&found](const ListedName &listed) { found.push_back(listed.name); });
-            now.names.reserve(qsizetype(found.size()));
-            now.shownNames.reserve(qsizetype(found.size()));
-            for (const NativeName &name : found) {
-                now.names.insert(name);
-                QString shown = decodeNativeName(name);
-                if (!shown.contains(QChar::ReplacementCharacter))
-                    now.shownNames.insert(std::move(shown));
-            }
+            std::vector<QString> shown;
+            listNames(target, [&](const ListedName &listed) {
+                found.push_back(listed.name);
+                QString name = decodeNativeName(listed.name);
+                if (!name.contains(QChar::ReplacementCharacter))
+                    shown.push_back(std::move(name));
+            });
+            now.names = NameSet<NativeName>(std::move(found));
+            now.shownNames = NameSet<QString>(std::move(shown));
         }
         result = std::make_shared<const PreviewNames>(std::move(now));
     }
@@ -220,7 +219,7 @@ std::vector<PlannedEntry> previewRun(const std::vector<BatchEntry> &entries, con
     // What the target folder holds as the run goes on: the names found there, less those a
     // rename frees, plus those the run gives. In "MOBIX" older copies are refreshed, so only the
     // names this run gives count there.
-    const QSet<NativeName> &found = target.names;
+    const NameSet<NativeName> &found = target.names;
     // Which entry got a new name first: only entries without a problem are in it.
     NameIndex givenTo(rename ? entries.size() : 0, [&names](size_t at) -> const QString & { return names[at]; });
     // A name found in the folder is free again when an earlier ticked entry had it and gets

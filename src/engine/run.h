@@ -3,10 +3,10 @@
 #include <memory>
 #include <vector>
 
-#include <QSet>
 #include <QString>
 
 #include "engine/batchrun.h"
+#include "engine/nameindex.h"
 #include "engine/platformfs.h"
 
 // The one interface to a batch run, for the window and the command line alike. It knows no
@@ -146,8 +146,8 @@ struct PreviewNames {
     bool intoMobix = false;        // the target is its "MOBIX"
     NativeName path;
     FileFacts facts;               // the target's identity and modification time
-    QSet<NativeName> names;        // renaming or copying beside: the names found there
-    QSet<QString> shownNames;      // those of them that decode without loss, as shown
+    NameSet<NativeName> names;     // renaming or copying beside: the names found there
+    NameSet<QString> shownNames;   // those of them that decode without loss, as shown
     qint64 nameMax = 255;
     int error = 0;                 // the listed folder cannot be opened
     int mobixError = 0;            // "MOBIX" is there but no real folder
