@@ -1,7 +1,6 @@
 // The main window driven offscreen: its layout, its own events, the file list's buttons and the
 // ways a folder comes in, on real folders. The batch run through the window is in test_mainrun.
 #include "app/folderlister.h"
-#include "app/specialselect.h"
 #include "windowfixture.h"
 
 #include <QAccessible>
@@ -133,37 +132,6 @@ private slots:
             c<QCheckBox>("Overwrite")->setChecked(false);
             QVERIFY(subdirectory->isEnabled() && subdirectory->isChecked() == ticked);
         }
-    }
-
-    void specialSelect()
-    {
-        click("SelectSpecial");
-        SpecialSelect *dialog = m_window->specialSelect();
-        QVERIFY(dialog && dialog->isVisible() && !dialog->isModal() && !dialog->parent());
-
-        // A second click only brings it to the front: a box ticked since it opened stays ticked.
-        dialog->box(1)->setChecked(true); // "!"
-        click("SelectSpecial");
-        QCOMPARE(m_window->specialSelect(), dialog);
-        QVERIFY(dialog->workingCopy().endsWith(QLatin1Char('!')));
-
-        // A batch started while the dialog is open uses the string from before it opened.
-        makeFile(QStringLiteral("Hi!.mp3"));
-        open(m_folder->path());
-        list()->setSelected(0, true);
-        click("Cut");
-        QVERIFY(QFile::exists(m_folder->filePath(QStringLiteral("MOBIX/Hi.mp3"))));
-
-        // Confirmed with OK: the main window holds the new string, and a reopening shows it.
-        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("OK")), Qt::LeftButton);
-        QVERIFY(!dialog->isVisible() && m_window->specialListe().endsWith(QLatin1Char('!')));
-        click("SelectSpecial");
-        QVERIFY(dialog->box(1)->isChecked());
-
-        // Closing the main window takes the open dialog with it, without writing back.
-        dialog->box(1)->setChecked(false);
-        m_window->close();
-        QVERIFY(m_window->specialListe().endsWith(QLatin1Char('!')) && !m_window->specialSelect());
     }
 
     void folderFromOutside_data()

@@ -96,19 +96,26 @@ private slots:
         change([&] { clickOn("CutAfterLength"); type("MaxFileLength", "9"); }, 1, "Track 02!.mp3\nName unverändert",
                "Track 02!.mp3|Zugabe.wav");
         change([&] { c<QCheckBox>("Special")->setChecked(true); }, 1, "Track 02.mp3", "Zugabe.wav");
-        // Allowed characters count once confirmed in their dialog.
-        change([&] { click("SelectSpecial"); m_window->specialSelect()->box(1)->setChecked(true); }, 1, "Track 02.mp3",
-               "Zugabe.wav");
-        change([&] { QTest::mouseClick(m_window->specialSelect()->findChild<QPushButton *>("OK"), Qt::LeftButton); }, 1,
+        // Allowed characters count once confirmed in their dialog. The dialog stays open beside the
+        // window, and a second click only brings it to the front, keeping what was ticked meanwhile.
+        change([&] {
+            click("SelectSpecial");
+            m_window->specialSelect()->box(1)->setChecked(true); // "!"
+            click("SelectSpecial");
+        }, 1, "Track 02.mp3", "Zugabe.wav");
+        SpecialSelect *dialog = m_window->specialSelect();
+        QVERIFY(dialog->isVisible() && !dialog->isModal() && !dialog->parent());
+        change([&] { QTest::mouseClick(dialog->findChild<QPushButton *>("OK"), Qt::LeftButton); }, 1,
                "Track 02!.mp3\nName unverändert", "Track 02!.mp3|Zugabe.wav");
         // A new filter lists afresh: nothing ticked, no tooltips until a tick.
         list()->setSelected(0, true);
         QCOMPARE(tip(0), prefix + "Track 01 .mp3");
-        // Spelling out, confirmed in the same dialog, tidies the end of the cut name too.
+        // Spelling out, confirmed in the same dialog, tidies the end of the cut name too; opened
+        // again, the dialog shows the "!" confirmed before, which stays allowed.
         change([&] {
             click("SelectSpecial");
-            m_window->specialSelect()->transliterateBox()->setChecked(true);
-            QTest::mouseClick(m_window->specialSelect()->findChild<QPushButton *>("OK"), Qt::LeftButton);
+            dialog->transliterateBox()->setChecked(true);
+            QTest::mouseClick(dialog->findChild<QPushButton *>("OK"), Qt::LeftButton);
         }, 0, "Track 01.mp3", "Track 02!.mp3|Zugabe.wav");
         change([&] { c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.wav")); }, 0, "", "");
         QCOMPARE(list()->texts(), QStringList{"Zugabe.wav"});
@@ -148,8 +155,8 @@ private slots:
         const QStringList before = onDisk();
 
         // A right click on the list opens its menu; undo is greyed while there is nothing to undo.
-        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20), list()->viewport()->mapToGlobal(QPoint(20, 20)));
-        QCoreApplication::sendEvent(list()->viewport(), &click);
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(20, 20), list()->viewport()->mapToGlobal(QPoint(20, 20)));
+        QCoreApplication::sendEvent(list()->viewport(), &rightClick);
         auto *menu = c<QMenu>("FileListMenu");
         QTRY_VERIFY(menu->isVisible() && !m_window->canUndo());
         QStringList items;
@@ -198,10 +205,14 @@ private slots:
         QVERIFY(!preview->isVisible());
         QCOMPARE(m_messages.count(), 0);
         QCOMPARE(onDisk(), before);
-        // Closing the main window takes the preview with it.
+        // Closing the main window takes the preview and the open dialog of allowed characters with
+        // it, the dialog without writing back what was ticked in it.
         preview->showWindow();
+        click("SelectSpecial");
+        m_window->specialSelect()->box(1)->setChecked(true); // "!"
         m_window->close();
-        QVERIFY(!m_window->previewWindow());
+        QVERIFY(!m_window->previewWindow() && !m_window->specialSelect());
+        QVERIFY(!m_window->specialListe().contains(QLatin1Char('!')));
     }
 
 private:
