@@ -94,17 +94,25 @@ private slots:
     }
     // A run started through the window with check boxes in any of their three states, and
     // lengths the check lets through: only a real tick counts, and greying Overwrite greys nothing.
+    // Before the run the window takes the folder's journal: a folder another run or undo holds is
+    // left alone, and a run that could not be taken back starts only when the user says so.
     // Only a refused run leaves the folder as it was, and it says why; a run lists the folder as
-    // it is now, nothing ticked.
+    // it is now, nothing ticked, and can be taken back when its journal was written.
     void runOptions_data()
     {
         // The three check boxes, the numbering pattern (empty for the cut mode), the length, the
-        // folder afterwards, and the messages shown.
-        columns<QList<int>, QString, QString, QString, QStringList>("boxes", "pattern", "length", "folder", "messages");
+        // folder afterwards, the messages shown, what is in the journal's place ("busy": the
+        // journal of another run, "folder": a folder, so none can be written) and the answer to
+        // the question.
+        columns<QList<int>, QString, QString, QString, QStringList, QString, int>("boxes", "pattern", "length", "folder",
+                                                                                "messages", "journal", "answer");
         const QString original = QStringLiteral("Schubert - Ständchen.mp3"), from = '=' + original, kept = from + '|' + original;
-        const auto row = [](const char *name, QList<int> boxes, const char *pattern, const char *length,
-                            const QString &folder, const QStringList &messages = {}) {
-            QTest::newRow(name) << boxes << QString(pattern) << QString(length) << folder << messages;
+        const QString cannot = "Kappwerk, question, no by default: Dieser Lauf kann nicht rückgängig gemacht werden "
+                               "(die Protokolldatei ist keine normale Datei). Trotzdem ausführen?";
+        const auto row = [](const char *name, QList<int> boxes, const char *pattern, const char *length, const QString &folder,
+                            const QStringList &messages = {}, const char *journal = "", int answer = toolkit::ResultYes) {
+            QTest::newRow(name) << boxes << QString(pattern) << QString(length) << folder << messages << QString(journal)
+                                << answer;
         };
         row("greyed Overwrite copies, MOBIX stays operable", {Greyed, Ticked, Ticked}, "", "30",
             "MOBIX/|MOBIX/Schubert - Stndchen.mp3" + kept);
@@ -116,6 +124,12 @@ private slots:
         row("2,5 cuts to 2, half to even", {Unticked, Unticked, Ticked}, "", "2,5", "Sc.mp3" + kept);
         row("0,5 is refused, with a warning", {Unticked, Unticked, Ticked}, "", "0,5", original,
             {"Achtung, stop: Bitte eine Länge zwischen 1 und 99 Zeichen verwenden."});
+        row("another run holds the folder", {Ticked, Ticked, Ticked}, "", "8", original,
+            {"Kappwerk, warning: In diesem Ordner läuft gerade ein anderer Lauf."}, "busy");
+        row("no journal possible, the user says no", {Ticked, Ticked, Ticked}, "", "8", original, {cannot}, "folder",
+            toolkit::ResultNo);
+        row("no journal possible, the user goes ahead", {Ticked, Ticked, Ticked}, "", "8", "Schubert.mp3" + from, {cannot},
+            "folder");
     }
     void runOptions()
     {
@@ -124,7 +138,16 @@ private slots:
         QFETCH(QString, length);
         QFETCH(QString, folder);
         QFETCH(QStringList, messages);
-        const QString original = QStringLiteral("Schubert - Ständchen.mp3");
+        QFETCH(QString, journal);
+        QFETCH(int, answer);
+        const QString original = QStringLiteral("Schubert - Ständchen.mp3"), journalFile = journalPath(m_folder->path() + '/');
+        QDir().mkpath(journalFolder());
+        JournalFile other;
+        if (journal == "busy")
+            QCOMPARE(other.open(journalFile, true), 0);
+        else if (journal == "folder") // no plain file, never written into
+            QVERIFY(QDir().mkpath(journalFile));
+        const auto removeFolder = qScopeGuard([&] { QDir().rmdir(journalFile); });
         makeFile(original, bytesOf(original));
         open(m_folder->path());
         list()->setSelected(0, true);
@@ -136,13 +159,15 @@ private slots:
         c<QLineEdit>("NewFilename")->setText(pattern);
         const QSignalBlocker unchecked(c("MaxFileLength")); // a text the check has not seen yet
         c<QLineEdit>("MaxFileLength")->setText(length);
+        m_messages.setAnswer(answer);
         click("Cut");
         QCOMPARE(folderState(m_folder->path() + '/').join(u'|'), folder);
         QCOMPARE(this->messages(), messages);
         QStringList listed = list()->texts();
         listed.sort();
         QCOMPARE(listed, QDir(m_folder->path()).entryList(QDir::Files, QDir::Name));
-        QCOMPARE(list()->anySelected(), !messages.isEmpty());
+        QCOMPARE(list()->anySelected(), folder == original);
+        QCOMPARE(m_window->canUndo(), messages.isEmpty());
     }
     // A run from the window is taken back by the window (Ctrl+Z, after asking) or by the command
     // line; either way the folder is as before, and then there is nothing left to undo.
@@ -173,62 +198,16 @@ private slots:
         QVERIFY(m_window->canUndo());
         m_messages.clear();
         // Either way gives what it said: the window's question, or the command line's status and output.
-        const QStringList said = byCommandLine ? undoByCommandLine() : undoByKey();
-        QCOMPARE(said, messages.replaceInStrings("%1", QDir::toNativeSeparators(m_folder->path())));
+        if (!byCommandLine)
+            QTest::keyClick(m_window->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(byCommandLine ? undoByCommandLine() : this->messages(),
+                 messages.replaceInStrings("%1", QDir::toNativeSeparators(m_folder->path())));
         QCOMPARE(list()->texts(), before);
         QCOMPARE(folderState(m_folder->path() + '/'), before);
         QVERIFY(!m_window->canUndo());
     }
 
-    // Before a run the window takes the folder's journal: a folder another run or undo holds is
-    // left alone, and a run that could not be taken back starts only when the user says so.
-    void journalGuards_data()
-    {
-        columns<QString, int, QString, bool>("strain", "answer", "message", "renamed");
-        const QString cannot = "Kappwerk, question, no by default: Dieser Lauf kann nicht rückgängig gemacht werden "
-                               "(die Protokolldatei ist keine normale Datei). Trotzdem ausführen?";
-        QTest::newRow("another run holds the folder") << "busy" << int(toolkit::ResultYes)
-            << "Kappwerk, warning: In diesem Ordner läuft gerade ein anderer Lauf." << false;
-        QTest::newRow("no journal possible, the user says no") << "folder" << int(toolkit::ResultNo) << cannot << false;
-        QTest::newRow("no journal possible, the user goes ahead") << "folder" << int(toolkit::ResultYes) << cannot << true;
-    }
-    void journalGuards()
-    {
-        QFETCH(QString, strain);
-        QFETCH(int, answer);
-        QFETCH(QString, message);
-        QFETCH(bool, renamed);
-        makeFile("Schubert - Ständchen.mp3", bytesOf("Schubert - Ständchen.mp3"));
-        const QString folder = m_folder->path() + '/';
-        QDir().mkpath(journalFolder());
-        QFile::remove(journalPath(folder));
-        JournalFile other;
-        if (strain == "busy")
-            QCOMPARE(other.open(journalPath(folder), true), 0);
-        else // a folder where the journal would be: no plain file, never written into
-            QVERIFY(QDir().mkpath(journalPath(folder)));
-        const auto clean = qScopeGuard([&] {
-            other.close();
-            QFile::remove(journalPath(folder));
-            QDir().rmdir(journalPath(folder));
-        });
-        open(m_folder->path());
-        c<QCheckBox>("Overwrite")->setChecked(true);
-        c<QLineEdit>("MaxFileLength")->setText(QStringLiteral("8"));
-        click("AllFiles");
-        m_messages.setAnswer(answer);
-        click("Cut");
-        QCOMPARE(this->messages(), QStringList{message});
-        QCOMPARE(folderState(folder), QStringList{renamed ? "Schubert.mp3=Schubert - Ständchen.mp3" : "Schubert - Ständchen.mp3"});
-        QVERIFY(!m_window->canUndo());
-    }
-
 private:
-    QStringList undoByKey()
-    {
-        QTest::keyClick(m_window->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
-        return messages();
-    }
     // Runs `kappwerk --undo` on the listed folder, then lists it again with F5.
     QStringList undoByCommandLine()
     {
