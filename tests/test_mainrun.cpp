@@ -1,8 +1,8 @@
 // The batch run as the user starts it from the main window, on real folders: the options as
 // the controls hold them, the run on its worker thread with the controls locked, stopping it,
 // the report of skipped files, and taking the last run back.
+#include "runtable.h"
 #include "windowfixture.h"
-#include "engine/journal.h"
 
 #include <QProcess>
 #include <QThread>
@@ -17,12 +17,7 @@ class TestMainRun : public QObject, public WindowFixture
 {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        toolkit::ensureTahoma();
-        // The journals of these runs go to a folder of the test's own.
-        qputenv("XDG_STATE_HOME", QFile::encodeName(m_state.path()));
-    }
+    void initTestCase() { toolkit::ensureTahoma(); }
     void init() { setUp(); }
     void cleanup() { tearDown(); }
     // The run works on a worker thread: meanwhile the window keeps its controls locked and takes
@@ -51,7 +46,6 @@ private slots:
         open(m_folder->path());
         click("AllFiles");
         m_messages.setAnswer(answer);
-        m_messages.clear();
         QStringList locked;
         bool busy = false;
         const auto ask = [&] {
@@ -74,8 +68,7 @@ private slots:
             QThread::msleep(300);
         });
         const auto restore = qScopeGuard([] { setBeforePublishForTest({}); });
-        QSignalSpy unloaded(m_window.get(), &Main::unloaded);
-        QSignalSpy finished(m_window.get(), &Main::runFinished);
+        QSignalSpy unloaded(m_window.get(), &Main::unloaded), finished(m_window.get(), &Main::runFinished);
         m_window->setWorkInline(false);
         click("Cut");
         QVERIFY(finished.wait(60000));
@@ -148,7 +141,7 @@ private slots:
         else if (journal == "folder") // no plain file, never written into
             QVERIFY(QDir().mkpath(journalFile));
         const auto removeFolder = qScopeGuard([&] { QDir().rmdir(journalFile); });
-        makeFile(original, bytesOf(original));
+        makeFiles({original});
         open(m_folder->path());
         list()->setSelected(0, true);
         toolkit::setCheckValue(c<QCheckBox>("Overwrite"), boxes[0]);
@@ -183,8 +176,7 @@ private slots:
         QFETCH(bool, byCommandLine);
         QFETCH(QStringList, messages);
         const QStringList before{"Schubert - Ständchen.mp3", "Schubert.mp3", "Wanderer.mp3"};
-        for (const QString &name : before)
-            makeFile(name, bytesOf(name));
+        makeFiles(before);
         open(m_folder->path());
         QVERIFY(!m_window->canUndo());
         c<QCheckBox>("Overwrite")->setChecked(true);
@@ -219,7 +211,7 @@ private:
         return {ended ? QStringLiteral("status %1, %2 lines").arg(kappwerk.exitCode()).arg(lines) : "did not end"};
     }
 
-    QTemporaryDir m_state;
+    const StateFolder m_state; // where the journals of these runs go
 };
 
 

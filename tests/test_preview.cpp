@@ -49,12 +49,11 @@ private slots:
         QFETCH(QString, unticked);
         QFETCH(RenameOptions, options);
         QFETCH(QString, tips);
+        makeFiles(names);
         std::vector<BatchEntry> entries;
-        for (const QString &name : names) {
-            makeFile(name, bytesOf(name));
+        for (const QString &name : names)
             if (!name.contains('/'))
                 entries.push_back(entry(name, name != unticked));
-        }
         const QStringList before = onDisk();
         const std::vector<PlannedEntry> plan = previewRun(entries, options, m_folder->path() + '/');
         const PreviewHints hints = previewHints(entries, plan, options);
@@ -122,7 +121,7 @@ private slots:
         change([&] { list()->setSelected(0, true); }, 0, "Zugabe.wav\nName unverändert", "Zugabe.wav");
         // Another program takes the new name: the next change shows it, once a worker has looked at
         // the folder (its time set apart, as a file system's clock may not have moved on).
-        makeFile("Zug.wav");
+        makeFiles({"Zug.wav"});
 #ifndef Q_OS_WIN // a Windows folder has no time of its own to set here
         const struct timeval past[2] = {{1000000000, 0}, {1000000000, 0}};
         QVERIFY(::utimes(QFile::encodeName(m_folder->path()).constData(), past) == 0);
@@ -243,8 +242,7 @@ private:
     // options stay at their defaults (copies into MOBIX, cut after 30, characters removed).
     void prepare(const QStringList &names, bool ticked, bool inPlace)
     {
-        for (const QString &name : names)
-            makeFile(name, bytesOf(name));
+        makeFiles(names);
         c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.*"));
         open(m_folder->path());
         list()->setAllSelected(ticked);
