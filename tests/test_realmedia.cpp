@@ -265,8 +265,7 @@ private slots:
         ::sync(); // the empty file system is on the device, the rest of the room then taken
         fillUp(small.point, free);
         const QStringList originals{"Schubert - Ständchen.mp3", "a.mp3"};
-        const std::vector<BatchEntry> entries = filesIn(folder, originals);
-        QCOMPARE(::outcomes(journaledRun(entries, options(IntoMobix, 8), folder)), outcomes);
+        QCOMPARE(::outcomes(journaledRun(filesIn(folder, originals), options(IntoMobix, 8), folder)), outcomes);
         QCOMPARE(folderState(folder), afterRun + originals);
         // The journal claims no copy done that may not be on the device, so undo removes them all.
         QCOMPARE(undoProblemsText(undoLastRun(folder)), QString());
