@@ -87,6 +87,7 @@ private slots:
     }
     // A run started through the window with check boxes in any of their three states, and
     // lengths the check lets through: only a real tick counts, and greying Overwrite greys nothing.
+    // Overwrite greys the subfolder option, and gives it back when unticked, never changing its tick.
     // Before the run the window takes the folder's journal: a folder another run or undo holds is
     // left alone, and a run that could not be taken back starts only when the user says so.
     // Only a refused run leaves the folder as it was, and it says why; a run lists the folder as
@@ -117,7 +118,7 @@ private slots:
         row("2,5 cuts to 2, half to even", {Unticked, Unticked, Ticked}, "", "2,5", "Sc.mp3" + kept);
         row("0,5 is refused, with a warning", {Unticked, Unticked, Ticked}, "", "0,5", original,
             {"Achtung, stop: Bitte eine Länge zwischen 1 und 99 Zeichen verwenden."});
-        row("another run holds the folder", {Ticked, Ticked, Ticked}, "", "8", original,
+        row("another run holds the folder", {Ticked, Unticked, Ticked}, "", "8", original,
             {"Kappwerk, warning: In diesem Ordner läuft gerade ein anderer Lauf."}, "busy");
         row("no journal possible, the user says no", {Ticked, Ticked, Ticked}, "", "8", original, {cannot}, "folder",
             toolkit::ResultNo);
@@ -148,6 +149,7 @@ private slots:
         toolkit::setCheckValue(c<QCheckBox>("Subdirectory"), boxes[1]);
         toolkit::setCheckValue(c<QCheckBox>("Special"), boxes[2]);
         QCOMPARE(c("Subdirectory")->isEnabled(), boxes[0] != Ticked);
+        QCOMPARE(toolkit::checkValue(c<QCheckBox>("Subdirectory")), boxes[1]);
         c<QRadioButton>(pattern.isEmpty() ? "CutAfterLength" : "Rename")->setChecked(true);
         c<QLineEdit>("NewFilename")->setText(pattern);
         const QSignalBlocker unchecked(c("MaxFileLength")); // a text the check has not seen yet
@@ -161,6 +163,9 @@ private slots:
         QCOMPARE(listed, QDir(m_folder->path()).entryList(QDir::Files, QDir::Name));
         QCOMPARE(list()->anySelected(), folder == original);
         QCOMPARE(m_window->canUndo(), messages.isEmpty());
+        QTest::mouseClick(c<QCheckBox>("Overwrite"), Qt::LeftButton);
+        QCOMPARE(c("Subdirectory")->isEnabled(), boxes[0] == Ticked);
+        QCOMPARE(toolkit::checkValue(c<QCheckBox>("Subdirectory")), boxes[1]);
     }
     // A run from the window is taken back by the window (Ctrl+Z, after asking) or by the command
     // line; either way the folder is as before, and then there is nothing left to undo.

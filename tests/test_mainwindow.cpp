@@ -118,20 +118,6 @@ private slots:
                  QStringList(messages, QStringLiteral("Achtung, stop: Bitte eine Länge zwischen 1 und 99 Zeichen verwenden.")));
     }
 
-    void overwriteGreysSubdirectory()
-    {
-        // Overwrite greys the subfolder option, by the user's click or the program's change,
-        // and never changes its tick.
-        auto *subdirectory = c<QCheckBox>("Subdirectory");
-        for (bool ticked : {true, false}) {
-            subdirectory->setChecked(ticked);
-            QTest::mouseClick(c<QCheckBox>("Overwrite"), Qt::LeftButton);
-            QVERIFY(!subdirectory->isEnabled() && subdirectory->isChecked() == ticked);
-            c<QCheckBox>("Overwrite")->setChecked(false);
-            QVERIFY(subdirectory->isEnabled() && subdirectory->isChecked() == ticked);
-        }
-    }
-
     void folderFromOutside_data()
     {
         // The control a folder or file is dropped on, as `kappwerk PATH` opens it too, the path in the
