@@ -224,10 +224,9 @@ private:
     QStringList marked() const
     {
         QStringList rows;
-        for (int i = 0; i < list()->count(); ++i) {
+        for (int i = 0; i < list()->count(); ++i)
             if (list()->isMarked(i))
                 rows << list()->text(i);
-        }
         return rows;
     }
     void type(const char *field, const QString &text)
