@@ -275,9 +275,7 @@ private slots:
         std::unique_ptr<QThread> worker(QThread::create([&] { report = runBatch(folder.entries, options, folder.path(), nullptr); }));
         worker->start();
         QVERIFY(worker->wait(60000));
-        QStringList want = expected.split(',', Qt::SkipEmptyParts);
-        want.sort();
-        QCOMPARE(folder.state(), want);
+        QCOMPARE(folder.state(), sorted(expected.split(',', Qt::SkipEmptyParts)));
         QCOMPARE(::outcomes(report), outcomes);
         QString foreseen, given, foreseenNames;
         for (size_t i = 0; i < plan.size(); ++i) {
@@ -340,8 +338,7 @@ private slots:
         QStringList expected = originals + QStringList{"MOBIX/"};
         for (int i = 0; i < (stopAfter < 0 ? 4 : stopAfter); ++i)
             expected << "MOBIX/" + folder.entries[i].text + '=' + folder.entries[i].text;
-        expected.sort();
-        QCOMPARE(folder.state(), expected);
+        QCOMPARE(folder.state(), sorted(expected));
         // The bar never goes back, moves inside files, and shows 100 only after a flush that
         // worked (compared exactly: QCOMPARE takes 99.9999 for 100).
         const QList<float> &values = observer.values;
@@ -711,9 +708,8 @@ private slots:
         for (const QString &entry : before)
             if (!gone.contains(entry))
                 expected << entry;
-        expected.sort();
         const QStringList afterUndo = folder.state();
-        QCOMPARE(afterUndo, expected);
+        QCOMPARE(afterUndo, sorted(expected));
         if (meanwhile.startsWith("edit"))
             QVERIFY(QFile::remove(folder.dir.path() + "/../bait.mp3"));
         // What could not be taken back stays in the journal: once the blocker is gone, a second

@@ -73,8 +73,7 @@ private slots:
         click("Cut");
         QVERIFY(finished.wait(60000));
         QVERIFY(busy);
-        locked.sort();
-        QCOMPARE(locked, (QStringList{"About", "AllFiles", "Cut", "CutAfterLength", "Extension", "FileList", "MaxFileLength",
+        QCOMPARE(sorted(locked), (QStringList{"About", "AllFiles", "Cut", "CutAfterLength", "Extension", "FileList", "MaxFileLength",
                                       "NewFilename", "NoFiles", "Open", "Overwrite", "Rename", "SelectSpecial", "Special",
                                       "Subdirectory"}));
         QCOMPARE(this->messages(), messages);
@@ -158,9 +157,7 @@ private slots:
         click("Cut");
         QCOMPARE(folderState(m_folder->path() + '/').join(u'|'), folder);
         QCOMPARE(this->messages(), messages);
-        QStringList listed = list()->texts();
-        listed.sort();
-        QCOMPARE(listed, QDir(m_folder->path()).entryList(QDir::Files, QDir::Name));
+        QCOMPARE(sorted(list()->texts()), QDir(m_folder->path()).entryList(QDir::Files, QDir::Name));
         QCOMPARE(list()->anySelected(), folder == original);
         QCOMPARE(m_window->canUndo(), messages.isEmpty());
         QTest::mouseClick(c<QCheckBox>("Overwrite"), Qt::LeftButton);

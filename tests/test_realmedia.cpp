@@ -143,15 +143,13 @@ private slots:
                 QVERIFY(writeOrigin(made, "late") && ::rename(made.constData(), path.constData()) == 0);
             });
         const RunReport report = journaledRun(entries, options, folder);
-        expected.sort();
-        QCOMPARE(folderState(folder), expected);
+        QCOMPARE(folderState(folder), sorted(expected));
         QCOMPARE(::outcomes(report), outcomes);
         // Pulled and put back between the run and the undo (its file numbers new on a card), the
         // medium's run is still taken back: the undo knows the files by name, size, time and bytes.
         QVERIFY2(medium.mountAgain().isEmpty(), qPrintable(medium.why));
         QCOMPARE(undoProblemsText(undoLastRun(folder)), problems);
-        afterUndo.sort();
-        QCOMPARE(folderState(folder), afterUndo);
+        QCOMPARE(folderState(folder), sorted(afterUndo));
     }
     void killed_data()
     {
