@@ -214,7 +214,7 @@ private slots:
         QFETCH(QString, seams);
         QFETCH(QString, expected);
         QFETCH(QString, outcomes);
-    #ifdef Q_OS_WIN
+#ifdef Q_OS_WIN
         if (names.join(',').contains(QRegularExpression("->|=>|(^|,)[|~]")))
             QSKIP("links, pipes and names in other encodings are POSIX only");
         if (seams.contains("vanish"))
@@ -223,7 +223,7 @@ private slots:
             QSKIP("Windows counts UTF-16 units, of which the name has 131; under Wine the host's byte limit refuses it");
         if (names.join(',').contains(QRegularExpression("[\\x{370}-\\x{9fff}]")))
             QSKIP("other scripts are spelled in Latin by ICU, which the Windows build has not");
-    #endif
+#endif
         TestFolder folder(names, ticks);
         setCopyWriteLimitForTest(seams.contains("full") ? 1000 : seams.contains("nocopy") ? 0 : -1);
         setPublishLimitForTest(seams.contains("nolink") ? PublishLimit::NoLinks
@@ -241,12 +241,12 @@ private slots:
             });
         if (seams.contains("swap"))
             setBeforePublishForTest([&](const NativeName &target) {
-    #ifdef Q_OS_WIN
+#ifdef Q_OS_WIN
                 const QString path = plainPath(target);
                 QVERIFY(writeOrigin(path + ".new", "late") && QFile::remove(path) && QFile::rename(path + ".new", path));
-    #else
+#else
                 QVERIFY(writeOrigin(target + ".new", "late") && ::rename((target + ".new").constData(), target.constData()) == 0);
-    #endif
+#endif
             });
         if (seams.contains("readwrite"))
             setCopyMethodForTest(CopyMethod::ReadWrite);
