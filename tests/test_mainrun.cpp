@@ -17,7 +17,6 @@ class TestMainRun : public QObject, public WindowFixture
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { toolkit::ensureTahoma(); }
     void init() { setUp(); }
     void cleanup() { tearDown(); }
     // The run works on a worker thread: meanwhile the window keeps its controls locked and takes

@@ -16,7 +16,6 @@ class TestMainWindow : public QObject, public WindowFixture
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { toolkit::ensureTahoma(); }
     void init() { setUp(); }
     void cleanup() { tearDown(); }
 

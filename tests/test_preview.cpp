@@ -22,7 +22,6 @@ class TestPreview : public QObject, public WindowFixture
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { toolkit::ensureTahoma(); }
     void init() { setUp(); }
     void cleanup() { tearDown(); }
     void hints_data()

@@ -40,10 +40,12 @@ protected:
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
-    // A window over the settings file, as the program starts, not shown yet. Every listing and
-    // run has ended when the click that started it returns.
+    // A window over the settings file, as the program starts (with Tahoma where the system can
+    // have it), not shown yet. Every listing and run has ended when the click that started it
+    // returns.
     void start()
     {
+        toolkit::ensureTahoma();
         m_window.reset();
         m_settings = std::make_unique<QSettings>(settingsPath(), QSettings::IniFormat);
         m_messages.clear();
