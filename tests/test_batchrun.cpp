@@ -555,35 +555,34 @@ private slots:
         // that was not, what the undo reports, and whether the journal keeps what it could not take back.
         columns<RenameOptions, QString, QStringList, QStringList, QString, bool>("options", "meanwhile", "gone", "left",
                                                                                 "problems", "kept");
-        QTest::newRow("rename, listing numbered otherwise") << options(InPlace, 30, "%#") << "fuse" << QStringList()
-            << QStringList() << "" << false;
-        QTest::newRow("a copy changed, another replaced") << options(Beside, 4) << "change 0002.mp3, replace 0003.mp3"
-            << QStringList() << QStringList{"0002.mp3=?", "0003.mp3=other"}
-            << "0003.mp3: Datei wurde seither geändert oder ersetzt\n0002.mp3: Datei wurde seither geändert oder ersetzt" << false;
-        QTest::newRow("an old name taken again, then freed") << options(InPlace, 30, "%#") << "take 0004 Lied.mp3"
-            << QStringList{"0004 Lied.mp3"} << QStringList{"4.mp3=0004 Lied.mp3", "0004 Lied.mp3=other"}
-            << "4.mp3 → 0004 Lied.mp3: alter Name ist wieder vergeben" << true;
-        QTest::newRow("a refreshed copy in MOBIX") << options(IntoMobix, 4) << "" << QStringList{"MOBIX/0001.mp3"}
-            << QStringList() << "MOBIX/0001.mp3: die ältere Datei in MOBIX lässt sich nicht wiederherstellen" << false;
-        QTest::newRow("the original of a copy deleted: the copy is all that is left") << options(Beside, 4)
-            << "delete 0002 Lied.mp3" << QStringList{"0002 Lied.mp3"} << QStringList{"0002.mp3=0002 Lied.mp3"}
-            << "0002.mp3: Original fehlt oder wurde geändert, die Kopie bleibt" << false;
-        QTest::newRow("a renamed file deleted and made again under the same number") << options(InPlace, 30, "%#")
-            << "recreate 5.mp3=0005 Lied.mp3" << QStringList{"0005 Lied.mp3"} << QStringList{"5.mp3=0005 Lied.mp3"}
-            << "5.mp3 → 0005 Lied.mp3: Datei wurde seither geändert oder ersetzt" << false;
+        // Lists are separated by ",".
+        const auto row = [](const char *name, const RenameOptions &options, const char *meanwhile, const QString &gone,
+                            const QString &left, const QString &problems, bool kept = false) {
+            QTest::newRow(name) << options << QString(meanwhile) << gone.split(',', Qt::SkipEmptyParts)
+                                << left.split(',', Qt::SkipEmptyParts) << problems << kept;
+        };
+        const QString changed = ": Datei wurde seither geändert oder ersetzt";
+        row("rename, listing numbered otherwise", options(InPlace, 30, "%#"), "fuse", "", "", "");
+        row("a copy changed, another replaced", options(Beside, 4), "change 0002.mp3, replace 0003.mp3", "",
+            "0002.mp3=?,0003.mp3=other", "0003.mp3" + changed + "\n0002.mp3" + changed);
+        row("an old name taken again, then freed", options(InPlace, 30, "%#"), "take 0004 Lied.mp3", "0004 Lied.mp3",
+            "4.mp3=0004 Lied.mp3,0004 Lied.mp3=other", "4.mp3 → 0004 Lied.mp3: alter Name ist wieder vergeben", true);
+        row("a refreshed copy in MOBIX", options(IntoMobix, 4), "", "MOBIX/0001.mp3", "",
+            "MOBIX/0001.mp3: die ältere Datei in MOBIX lässt sich nicht wiederherstellen");
+        row("the original of a copy deleted: the copy is all that is left", options(Beside, 4), "delete 0002 Lied.mp3",
+            "0002 Lied.mp3", "0002.mp3=0002 Lied.mp3", "0002.mp3: Original fehlt oder wurde geändert, die Kopie bleibt");
+        row("a renamed file deleted and made again under the same number", options(InPlace, 30, "%#"),
+            "recreate 5.mp3=0005 Lied.mp3", "0005 Lied.mp3", "5.mp3=0005 Lied.mp3", "5.mp3 → 0005 Lied.mp3" + changed);
         // The run removes the temporary files a killed run's journal names, but not one of a process
         // that still runs, nor a file the journal does not name, which undo leaves alone too.
-        QTest::newRow("what a killed run left") << options(IntoMobix, 4) << "killed run"
-            << QStringList{lookAlike(), "MOBIX/" + lookAlike()} << QStringList() << "" << false;
+        row("what a killed run left", options(IntoMobix, 4), "killed run", lookAlike() + ",MOBIX/" + lookAlike(), "", "");
         // A card: its copies are told by size, time and their bytes.
-        QTest::newRow("a card, a copy replaced") << options(Beside, 4) << "card, replace 0003.mp3" << QStringList()
-            << QStringList{"0003.mp3=other"} << "0003.mp3: Datei wurde seither geändert oder ersetzt" << false;
-        QTest::newRow("a card: a copy written over with as many bytes, its time kept") << options(Beside, 4)
-            << "card, rewrite 0003.mp3=0003 Lxxx.mp3" << QStringList() << QStringList{"0003.mp3=0003 Lxxx.mp3"}
-            << "0003.mp3: Datei wurde seither geändert oder ersetzt" << false;
-        QTest::newRow("a journal entry edited to lead out of the folder") << options(InPlace, 30, "%#") << "edit 3.mp3"
-            << QStringList{"0003 Lied.mp3"} << QStringList{"3.mp3=0003 Lied.mp3"}
-            << "../bait.mp3 → 0003 Lied.mp3: ungültiger Eintrag im Protokoll, nichts geändert" << false;
+        row("a card, a copy replaced", options(Beside, 4), "card, replace 0003.mp3", "", "0003.mp3=other",
+            "0003.mp3" + changed);
+        row("a card: a copy written over with as many bytes, its time kept", options(Beside, 4),
+            "card, rewrite 0003.mp3=0003 Lxxx.mp3", "", "0003.mp3=0003 Lxxx.mp3", "0003.mp3" + changed);
+        row("a journal entry edited to lead out of the folder", options(InPlace, 30, "%#"), "edit 3.mp3", "0003 Lied.mp3",
+            "3.mp3=0003 Lied.mp3", "../bait.mp3 → 0003 Lied.mp3: ungültiger Eintrag im Protokoll, nichts geändert");
     }
     void undo()
     {

@@ -120,12 +120,22 @@ private slots:
     void folderFromOutside_data()
     {
         // The control a folder or file is dropped on, as `kappwerk PATH` opens it too, the path in the
-        // test folder ("" the folder itself), and the message why it is not listed (none: it is).
-        columns<QString, QString, QStringList>("onto", "path", "messages");
-        QTest::newRow("a folder") << "FileList" << "" << QStringList();
-        QTest::newRow("a file lists its folder") << "FileList" << "b.mp3" << QStringList();
-        QTest::newRow("no folder, said so") << "FileList" << "missing" << QStringList{"Achtung, stop: „%1“ ist kein Ordner."};
-        QTest::newRow("on the pattern field") << "NewFilename" << "" << QStringList();
+        // test folder ("" the folder itself), the message why it is not listed (none: it is), and
+        // a folder and filter read before, as `kappwerk FOLDER` reads its folder while the window
+        // is made: that reading serves the first listing only when its folder and filter are the
+        // ones the window asks for.
+        columns<QString, QString, QStringList, QString, QString>("onto", "path", "messages", "readFolder", "readFilter");
+        const auto row = [](const char *name, const char *onto, const char *path, const QStringList &messages = {},
+                            const char *readFolder = "", const char *readFilter = "") {
+            QTest::newRow(name) << QString(onto) << QString(path) << messages << QString(readFolder) << QString(readFilter);
+        };
+        row("a folder", "FileList", "");
+        row("a file lists its folder", "FileList", "b.mp3");
+        row("no folder, said so", "FileList", "missing", {"Achtung, stop: „%1“ ist kein Ordner."});
+        row("on the pattern field", "NewFilename", "");
+        row("read before with the same filter", "FileList", "", {}, "", "*.mp3");
+        row("read before with another filter", "FileList", "", {}, "", "*.wav");
+        row("another folder read before", "FileList", "", {}, "other", "*.mp3");
     }
 
     void folderFromOutside()
@@ -133,10 +143,15 @@ private slots:
         QFETCH(QString, onto);
         QFETCH(QString, path);
         QFETCH(QStringList, messages);
+        QFETCH(QString, readFolder);
+        QFETCH(QString, readFilter);
         const bool listed = messages.isEmpty();
-        makeFiles({"b.mp3", "a.mp3", "other/x.mp3"});
+        makeFiles({"b.mp3", "a.mp3", "c.wav", "other/x.mp3"});
+        c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.mp3"));
         open(m_folder->filePath(QStringLiteral("other")));
         QCOMPARE(list()->texts(), QStringList{"x.mp3"});
+        if (!readFilter.isEmpty())
+            FolderLister::listEarly(QDir(m_folder->path()).absoluteFilePath(readFolder), readFilter);
 
         const QString target = path.isEmpty() ? m_folder->path() : m_folder->filePath(path);
         // Sent to the control, as the file manager's drag arrives under the pointer, with the path as
@@ -156,27 +171,6 @@ private slots:
         QCOMPARE(m_window->folderPath(), listed ? QDir::toNativeSeparators(m_folder->path() + QLatin1Char('/')) : QString());
         QCOMPARE(this->messages(), messages.replaceInStrings("%1", QDir::toNativeSeparators(target)));
         QCOMPARE(c<QLineEdit>("NewFilename")->text(), QStringLiteral("%# - Dateiname"));
-    }
-
-    // `kappwerk FOLDER` reads the folder while the window is made; that reading serves the first
-    // listing only when its folder and filter are the ones the window asks for.
-    void earlyReading_data()
-    {
-        columns<QString, QString>("folder", "filter");
-        QTest::newRow("the same folder and filter") << "" << "*.mp3";
-        QTest::newRow("another filter") << "" << "*.wav";
-        QTest::newRow("another folder") << "other" << "*.mp3";
-    }
-    void earlyReading()
-    {
-        QFETCH(QString, folder);
-        QFETCH(QString, filter);
-        makeFiles({"a.mp3", "b.wav", "other/c.mp3"});
-        c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.mp3"));
-        FolderLister::listEarly(QFileInfo(folder.isEmpty() ? m_folder->path() : m_folder->filePath(folder)).absoluteFilePath(),
-                                filter);
-        m_window->openFolder(m_folder->path());
-        QCOMPARE(list()->texts(), QStringList{"a.mp3"});
     }
 
     // Ctrl+O asks for a folder, starting at home until one is listed, then at the listed one.
