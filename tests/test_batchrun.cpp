@@ -479,9 +479,8 @@ private slots:
         QVERIFY(QDir(top.path()).mkdir("folder") && QFile::link(top.path() + "/folder", top.path() + "/link"));
         const QString folder = top.path() + "/folder/";
         QCOMPARE(::outcomes(journaledRun(filesIn(folder, {"Lied eins.mp3"}), options(InPlace, 4), folder)), "r");
-        QStringList kept = QDir(journalFolder()).entryList({"*.journal"}, QDir::Files, QDir::Name);
-        QVERIFY(kept.removeOne(QFileInfo(journalPath(folder)).fileName()));
-        QCOMPARE(kept, newest.mid(6));
+        QCOMPARE(QDir(journalFolder()).entryList({"*.journal"}, QDir::Files, QDir::Name),
+                 sorted(newest.mid(6) << QFileInfo(journalPath(folder)).fileName()));
         QVERIFY(hasJournal(top.path() + '/' + path));
         QCOMPARE(undoLastRun(top.path() + '/' + path).countDone(), 1);
         QCOMPARE(folderState(folder), QStringList{"Lied eins.mp3"});
