@@ -129,20 +129,16 @@ private slots:
             QSKIP(qPrintable(kind + ": " + medium.why));
         const QString folder = medium.point + '/';
         QVERIFY(QDir(folder).mkdir("MOBIX"));
-        const std::vector<BatchEntry> entries = filesIn(folder, names);
         filesIn(folder, before);
-        if (!late.isEmpty())
-            setBeforePublishForTest([&](const NativeName &target) {
-                const QFileInfo info(QFile::decodeName(target));
-                const QStringList matching = late.split(',').filter(info.fileName(), Qt::CaseInsensitive);
-                if (matching.isEmpty())
-                    return;
-                // A new file under the name, never the same file changed in place.
-                const QByteArray path = QFile::encodeName(info.path() + '/' + matching.first()),
-                                 made = QFile::encodeName(info.path() + "/new");
+        setBeforePublishForTest([&](const NativeName &target) {
+            const QFileInfo info(QFile::decodeName(target));
+            // A new file under the name, never the same file changed in place.
+            for (const QString &name : late.split(',').filter(info.fileName(), Qt::CaseInsensitive)) {
+                const QByteArray path = QFile::encodeName(info.path() + '/' + name), made = QFile::encodeName(info.path() + "/new");
                 QVERIFY(writeOrigin(made, "late") && ::rename(made.constData(), path.constData()) == 0);
-            });
-        const RunReport report = journaledRun(entries, options, folder);
+            }
+        });
+        const RunReport report = journaledRun(filesIn(folder, names), options, folder);
         QCOMPARE(folderState(folder), sorted(expected));
         QCOMPARE(::outcomes(report), outcomes);
         // Pulled and put back between the run and the undo (its file numbers new on a card), the
