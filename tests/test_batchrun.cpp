@@ -227,8 +227,7 @@ private slots:
         TestFolder folder(names, ticks);
         setCopyWriteLimitForTest(seams.contains("full") ? 1000 : seams.contains("nocopy") ? 0 : -1);
         setPublishLimitForTest(seams.contains("nolink") ? PublishLimit::NoLinks
-                               : seams.contains("link") ? PublishLimit::NoNoReplaceRename
-                                                        : PublishLimit::None);
+                               : seams.contains("link") ? PublishLimit::NoNoReplaceRename : PublishLimit::None);
         setUnnamedTempsForTest(!seams.contains("named"));
         setIdentityUnstableForTest(seams.contains("card"));
         if (seams.contains("late"))

@@ -78,8 +78,7 @@ private slots:
         row("copy beside", "Grüße aus Köln.mp3", "--run,--beside,--cut,8,--keep,FOLDER", 0,
             "Grüße aus Köln.mp3\tGrüße au.mp3\tkopiert", "Grüße au.mp3=Grüße aus Köln.mp3,Grüße aus Köln.mp3");
         row("numbering under a filter", "b.wav,a.wav,c.mp3", "--run,--rename,--number,Lied %#,--filter,*.wav,--keep,FOLDER",
-            0,
-            "a.wav\tLied 1.wav\tumbenannt\nb.wav\tLied 2.wav\tumbenannt", "Lied 1.wav=a.wav,Lied 2.wav=b.wav,c.mp3");
+            0, "a.wav\tLied 1.wav\tumbenannt\nb.wav\tLied 2.wav\tumbenannt", "Lied 1.wav=a.wav,Lied 2.wav=b.wav,c.mp3");
         row("a name collision", "ab 1.mp3,ab 2.mp3", "--run,--rename,--cut,2,FOLDER", 1,
             "ab 1.mp3\tab.mp3\tumbenannt\nab 2.mp3\tab.mp3" + taken, "ab 2.mp3,ab.mp3=ab 1.mp3");
         row("a name that is no name", "a.mp3,b.mp3", "--run,--rename,--number,sub/%#,--keep,--filter,*.mp3,FOLDER", 1,

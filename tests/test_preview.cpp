@@ -14,13 +14,10 @@
 
 #include <sys/time.h>
 
-namespace {
-const QString prefix = QStringLiteral("neuer Name: ");
-} // namespace
-
 class TestPreview : public QObject, public WindowFixture
 {
     Q_OBJECT
+    static inline const QString prefix = QStringLiteral("neuer Name: ");
 private slots:
     void init() { setUp(); }
     void cleanup() { tearDown(); }
@@ -32,8 +29,7 @@ private slots:
         const auto row = [](const char *name, const char *names, const char *unticked, const RenameOptions &options,
                             const QString &tips) { QTest::newRow(name) << QString(names).split(',') << unticked << options << tips; };
         row("two get one name in MOBIX", "Track 01 - Allegro.mp3,Track 01 - Andante.mp3,Zugabe.mp3", "Zugabe.mp3",
-            options(IntoMobix, 8, {}, true),
-            "Track 01.mp3|Track 2.mp3\nName angepasst: Track 01.mp3 doppelt|");
+            options(IntoMobix, 8, {}, true), "Track 01.mp3|Track 2.mp3\nName angepasst: Track 01.mp3 doppelt|");
         row("one name in place", "Track 01 - Allegro.mp3,Track 01 - Andante.mp3", "", options(InPlace, 8, {}, true),
             "Track 01.mp3|marked: Track 01.mp3\nName doppelt: auch für Track 01 - Allegro.mp3");
         row("in the way beside, empty, unchanged", "ab/keep,abcd,Äö.mp3,cd 1.mp3,cd.mp3", "cd 1.mp3", options(Beside, 2, {}, true),

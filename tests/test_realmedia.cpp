@@ -194,8 +194,7 @@ private slots:
         setUnnamedTempsForTest(!named);
         QCOMPARE(journaledRun({entry(bigName)}, {.Subdirectory = mode == "mobix"}, folder).countDone(), 1);
         QCOMPARE(hiddenTemps(target), QStringList());
-        QCOMPARE(QFileInfo(target + bigNewName).size(), bigSize);
-        QFile copy(target + bigNewName);
+        QFile copy(target + bigNewName); // whole: its last bytes where they belong, and no more
         QVERIFY(copy.open(QIODevice::ReadOnly) && copy.seek(bigSize - bigPattern.size()));
         QVERIFY(copy.readAll() == bigPattern);
     }
