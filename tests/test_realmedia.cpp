@@ -290,7 +290,6 @@ private slots:
         for (int i = 1; i <= 8; ++i)
             names << QStringLiteral("Lied %1 - ein ziemlich langer Titel.mp3").arg(i);
         filesIn(folder, names);
-        names.sort();
         const auto emptyFiles = [&] {
             const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files | QDir::Hidden);
             return int(std::count_if(files.begin(), files.end(), [](const QFileInfo &file) { return file.size() == 0; }));
@@ -306,7 +305,7 @@ private slots:
                 return;
             QCOMPARE(emptyFiles(), signal == SIGTERM ? 0 : 1);
             QCOMPARE(undoProblemsText(undoLastRun(folder)), QString());
-            QCOMPARE(folderState(folder), names);
+            QCOMPARE(folderState(folder), sorted(names));
         }
     }
 

@@ -88,8 +88,7 @@ private slots:
         QCOMPARE(shown("MaxFileLength,Extension"), QStringLiteral("30|-----Sounddateien-----"));
         // The settings folder's place is taken by a file: nothing can be written, closing still works.
         m_window.reset();
-        QVERIFY(QDir(m_config->path()).removeRecursively());
-        QVERIFY(QDir().mkpath(m_config->path()));
+        QVERIFY(QDir(m_config->filePath(QStringLiteral("Kappwerk"))).removeRecursively());
         QFile blocker(m_config->filePath(QStringLiteral("Kappwerk")));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
