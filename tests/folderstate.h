@@ -48,6 +48,7 @@ inline bool writeOrigin(const QByteArray &path, const QString &origin)
 }
 #endif
 
+// A list in the order folderState gives its entries.
 inline QStringList sorted(QStringList list)
 {
     list.sort();
