@@ -48,6 +48,13 @@ inline bool writeOrigin(const QByteArray &path, const QString &origin)
 }
 #endif
 
+// A list in the order folderState gives its entries.
+inline QStringList sorted(QStringList list)
+{
+    list.sort();
+    return list;
+}
+
 // folder ends with a separator; hidden files show too, so a temporary file left behind does.
 inline QStringList folderState(const QString &folder, const QString &sub = {})
 {

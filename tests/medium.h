@@ -89,18 +89,6 @@ struct Medium {
         mounted = why.isEmpty();
         return why;
     }
-    // The process behind a FUSE mount: stopped, it leaves every access to the medium hanging, as
-    // a card or a phone that stops answering does.
-    qint64 daemon() const
-    {
-        for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
-            QFile cmdline("/proc/" + pid + "/cmdline");
-            if (pid.toLongLong() > 0 && cmdline.open(QIODevice::ReadOnly)
-                && cmdline.readAll().split('\0').contains(QFile::encodeName(point)))
-                return pid.toLongLong();
-        }
-        return 0;
-    }
     bool mounted = false;
 };
 

@@ -250,10 +250,9 @@ private slots:
             // some of them are wider than the sum of its letters, so a shortcut trusting that fails.
             const int first = metrics.horizontalAdvance(texts.value(0) + suffix);
             QStringList narrower{texts.value(0)};
-            for (const QString &text : texts) {
+            for (const QString &text : texts)
                 if (metrics.horizontalAdvance(text + suffix) < first)
                     narrower << text;
-            }
             for (const QStringList &set : {texts, narrower}) {
                 int widest = 0;
                 for (const QString &text : set)

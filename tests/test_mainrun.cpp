@@ -1,8 +1,8 @@
 // The batch run as the user starts it from the main window, on real folders: the options as
 // the controls hold them, the run on its worker thread with the controls locked, stopping it,
 // the report of skipped files, and taking the last run back.
+#include "runtable.h"
 #include "windowfixture.h"
-#include "engine/journal.h"
 
 #include <QProcess>
 #include <QThread>
@@ -17,12 +17,6 @@ class TestMainRun : public QObject, public WindowFixture
 {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        toolkit::ensureTahoma();
-        // The journals of these runs go to a folder of the test's own.
-        qputenv("XDG_STATE_HOME", QFile::encodeName(m_state.path()));
-    }
     void init() { setUp(); }
     void cleanup() { tearDown(); }
     // The run works on a worker thread: meanwhile the window keeps its controls locked and takes
@@ -51,7 +45,6 @@ private slots:
         open(m_folder->path());
         click("AllFiles");
         m_messages.setAnswer(answer);
-        m_messages.clear();
         QStringList locked;
         bool busy = false;
         const auto ask = [&] {
@@ -74,14 +67,12 @@ private slots:
             QThread::msleep(300);
         });
         const auto restore = qScopeGuard([] { setBeforePublishForTest({}); });
-        QSignalSpy unloaded(m_window.get(), &Main::unloaded);
-        QSignalSpy finished(m_window.get(), &Main::runFinished);
+        QSignalSpy unloaded(m_window.get(), &Main::unloaded), finished(m_window.get(), &Main::runFinished);
         m_window->setWorkInline(false);
         click("Cut");
         QVERIFY(finished.wait(60000));
         QVERIFY(busy);
-        locked.sort();
-        QCOMPARE(locked, (QStringList{"About", "AllFiles", "Cut", "CutAfterLength", "Extension", "FileList", "MaxFileLength",
+        QCOMPARE(sorted(locked), (QStringList{"About", "AllFiles", "Cut", "CutAfterLength", "Extension", "FileList", "MaxFileLength",
                                       "NewFilename", "NoFiles", "Open", "Overwrite", "Rename", "SelectSpecial", "Special",
                                       "Subdirectory"}));
         QCOMPARE(this->messages(), messages);
@@ -94,17 +85,26 @@ private slots:
     }
     // A run started through the window with check boxes in any of their three states, and
     // lengths the check lets through: only a real tick counts, and greying Overwrite greys nothing.
+    // Overwrite greys the subfolder option, and gives it back when unticked, never changing its tick.
+    // Before the run the window takes the folder's journal: a folder another run or undo holds is
+    // left alone, and a run that could not be taken back starts only when the user says so.
     // Only a refused run leaves the folder as it was, and it says why; a run lists the folder as
-    // it is now, nothing ticked.
+    // it is now, nothing ticked, and can be taken back when its journal was written.
     void runOptions_data()
     {
         // The three check boxes, the numbering pattern (empty for the cut mode), the length, the
-        // folder afterwards, and the messages shown.
-        columns<QList<int>, QString, QString, QString, QStringList>("boxes", "pattern", "length", "folder", "messages");
+        // folder afterwards, the messages shown, what is in the journal's place ("busy": the
+        // journal of another run, "folder": a folder, so none can be written) and the answer to
+        // the question.
+        columns<QList<int>, QString, QString, QString, QStringList, QString, int>("boxes", "pattern", "length", "folder",
+                                                                                "messages", "journal", "answer");
         const QString original = QStringLiteral("Schubert - Ständchen.mp3"), from = '=' + original, kept = from + '|' + original;
-        const auto row = [](const char *name, QList<int> boxes, const char *pattern, const char *length,
-                            const QString &folder, const QStringList &messages = {}) {
-            QTest::newRow(name) << boxes << QString(pattern) << QString(length) << folder << messages;
+        const QString cannot = "Kappwerk, question, no by default: Dieser Lauf kann nicht rückgängig gemacht werden "
+                               "(die Protokolldatei ist keine normale Datei). Trotzdem ausführen?";
+        const auto row = [](const char *name, QList<int> boxes, const char *pattern, const char *length, const QString &folder,
+                            const QStringList &messages = {}, const char *journal = "", int answer = toolkit::ResultYes) {
+            QTest::newRow(name) << boxes << QString(pattern) << QString(length) << folder << messages << QString(journal)
+                                << answer;
         };
         row("greyed Overwrite copies, MOBIX stays operable", {Greyed, Ticked, Ticked}, "", "30",
             "MOBIX/|MOBIX/Schubert - Stndchen.mp3" + kept);
@@ -116,6 +116,12 @@ private slots:
         row("2,5 cuts to 2, half to even", {Unticked, Unticked, Ticked}, "", "2,5", "Sc.mp3" + kept);
         row("0,5 is refused, with a warning", {Unticked, Unticked, Ticked}, "", "0,5", original,
             {"Achtung, stop: Bitte eine Länge zwischen 1 und 99 Zeichen verwenden."});
+        row("another run holds the folder", {Ticked, Unticked, Ticked}, "", "8", original,
+            {"Kappwerk, warning: In diesem Ordner läuft gerade ein anderer Lauf."}, "busy");
+        row("no journal possible, the user says no", {Ticked, Ticked, Ticked}, "", "8", original, {cannot}, "folder",
+            toolkit::ResultNo);
+        row("no journal possible, the user goes ahead", {Ticked, Ticked, Ticked}, "", "8", "Schubert.mp3" + from, {cannot},
+            "folder");
     }
     void runOptions()
     {
@@ -124,25 +130,38 @@ private slots:
         QFETCH(QString, length);
         QFETCH(QString, folder);
         QFETCH(QStringList, messages);
-        const QString original = QStringLiteral("Schubert - Ständchen.mp3");
-        makeFile(original, bytesOf(original));
+        QFETCH(QString, journal);
+        QFETCH(int, answer);
+        const QString original = QStringLiteral("Schubert - Ständchen.mp3"), journalFile = journalPath(m_folder->path() + '/');
+        QDir().mkpath(journalFolder());
+        JournalFile other;
+        if (journal == "busy")
+            QCOMPARE(other.open(journalFile, true), 0);
+        else if (journal == "folder") // no plain file, never written into
+            QVERIFY(QDir().mkpath(journalFile));
+        const auto removeFolder = qScopeGuard([&] { QDir().rmdir(journalFile); });
+        makeFiles({original});
         open(m_folder->path());
         list()->setSelected(0, true);
         toolkit::setCheckValue(c<QCheckBox>("Overwrite"), boxes[0]);
         toolkit::setCheckValue(c<QCheckBox>("Subdirectory"), boxes[1]);
         toolkit::setCheckValue(c<QCheckBox>("Special"), boxes[2]);
         QCOMPARE(c("Subdirectory")->isEnabled(), boxes[0] != Ticked);
+        QCOMPARE(toolkit::checkValue(c<QCheckBox>("Subdirectory")), boxes[1]);
         c<QRadioButton>(pattern.isEmpty() ? "CutAfterLength" : "Rename")->setChecked(true);
         c<QLineEdit>("NewFilename")->setText(pattern);
         const QSignalBlocker unchecked(c("MaxFileLength")); // a text the check has not seen yet
         c<QLineEdit>("MaxFileLength")->setText(length);
+        m_messages.setAnswer(answer);
         click("Cut");
         QCOMPARE(folderState(m_folder->path() + '/').join(u'|'), folder);
         QCOMPARE(this->messages(), messages);
-        QStringList listed = list()->texts();
-        listed.sort();
-        QCOMPARE(listed, QDir(m_folder->path()).entryList(QDir::Files, QDir::Name));
-        QCOMPARE(list()->anySelected(), !messages.isEmpty());
+        QCOMPARE(sorted(list()->texts()), QDir(m_folder->path()).entryList(QDir::Files, QDir::Name));
+        QCOMPARE(list()->anySelected(), folder == original);
+        QCOMPARE(m_window->canUndo(), messages.isEmpty());
+        QTest::mouseClick(c<QCheckBox>("Overwrite"), Qt::LeftButton);
+        QCOMPARE(c("Subdirectory")->isEnabled(), boxes[0] == Ticked);
+        QCOMPARE(toolkit::checkValue(c<QCheckBox>("Subdirectory")), boxes[1]);
     }
     // A run from the window is taken back by the window (Ctrl+Z, after asking) or by the command
     // line; either way the folder is as before, and then there is nothing left to undo.
@@ -158,8 +177,7 @@ private slots:
         QFETCH(bool, byCommandLine);
         QFETCH(QStringList, messages);
         const QStringList before{"Schubert - Ständchen.mp3", "Schubert.mp3", "Wanderer.mp3"};
-        for (const QString &name : before)
-            makeFile(name, bytesOf(name));
+        makeFiles(before);
         open(m_folder->path());
         QVERIFY(!m_window->canUndo());
         c<QCheckBox>("Overwrite")->setChecked(true);
@@ -173,62 +191,16 @@ private slots:
         QVERIFY(m_window->canUndo());
         m_messages.clear();
         // Either way gives what it said: the window's question, or the command line's status and output.
-        const QStringList said = byCommandLine ? undoByCommandLine() : undoByKey();
-        QCOMPARE(said, messages.replaceInStrings("%1", QDir::toNativeSeparators(m_folder->path())));
+        if (!byCommandLine)
+            QTest::keyClick(m_window->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(byCommandLine ? undoByCommandLine() : this->messages(),
+                 messages.replaceInStrings("%1", QDir::toNativeSeparators(m_folder->path())));
         QCOMPARE(list()->texts(), before);
         QCOMPARE(folderState(m_folder->path() + '/'), before);
         QVERIFY(!m_window->canUndo());
     }
 
-    // Before a run the window takes the folder's journal: a folder another run or undo holds is
-    // left alone, and a run that could not be taken back starts only when the user says so.
-    void journalGuards_data()
-    {
-        columns<QString, int, QString, bool>("strain", "answer", "message", "renamed");
-        const QString cannot = "Kappwerk, question, no by default: Dieser Lauf kann nicht rückgängig gemacht werden "
-                               "(die Protokolldatei ist keine normale Datei). Trotzdem ausführen?";
-        QTest::newRow("another run holds the folder") << "busy" << int(toolkit::ResultYes)
-            << "Kappwerk, warning: In diesem Ordner läuft gerade ein anderer Lauf." << false;
-        QTest::newRow("no journal possible, the user says no") << "folder" << int(toolkit::ResultNo) << cannot << false;
-        QTest::newRow("no journal possible, the user goes ahead") << "folder" << int(toolkit::ResultYes) << cannot << true;
-    }
-    void journalGuards()
-    {
-        QFETCH(QString, strain);
-        QFETCH(int, answer);
-        QFETCH(QString, message);
-        QFETCH(bool, renamed);
-        makeFile("Schubert - Ständchen.mp3", bytesOf("Schubert - Ständchen.mp3"));
-        const QString folder = m_folder->path() + '/';
-        QDir().mkpath(journalFolder());
-        QFile::remove(journalPath(folder));
-        JournalFile other;
-        if (strain == "busy")
-            QCOMPARE(other.open(journalPath(folder), true), 0);
-        else // a folder where the journal would be: no plain file, never written into
-            QVERIFY(QDir().mkpath(journalPath(folder)));
-        const auto clean = qScopeGuard([&] {
-            other.close();
-            QFile::remove(journalPath(folder));
-            QDir().rmdir(journalPath(folder));
-        });
-        open(m_folder->path());
-        c<QCheckBox>("Overwrite")->setChecked(true);
-        c<QLineEdit>("MaxFileLength")->setText(QStringLiteral("8"));
-        click("AllFiles");
-        m_messages.setAnswer(answer);
-        click("Cut");
-        QCOMPARE(this->messages(), QStringList{message});
-        QCOMPARE(folderState(folder), QStringList{renamed ? "Schubert.mp3=Schubert - Ständchen.mp3" : "Schubert - Ständchen.mp3"});
-        QVERIFY(!m_window->canUndo());
-    }
-
 private:
-    QStringList undoByKey()
-    {
-        QTest::keyClick(m_window->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
-        return messages();
-    }
     // Runs `kappwerk --undo` on the listed folder, then lists it again with F5.
     QStringList undoByCommandLine()
     {
@@ -240,7 +212,7 @@ private:
         return {ended ? QStringLiteral("status %1, %2 lines").arg(kappwerk.exitCode()).arg(lines) : "did not end"};
     }
 
-    QTemporaryDir m_state;
+    const StateFolder m_state; // where the journals of these runs go
 };
 
 

@@ -1,7 +1,6 @@
 // The main window driven offscreen: its layout, its own events, the file list's buttons and the
 // ways a folder comes in, on real folders. The batch run through the window is in test_mainrun.
 #include "app/folderlister.h"
-#include "app/specialselect.h"
 #include "windowfixture.h"
 
 #include <QAccessible>
@@ -17,7 +16,6 @@ class TestMainWindow : public QObject, public WindowFixture
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { toolkit::ensureTahoma(); }
     void init() { setUp(); }
     void cleanup() { tearDown(); }
 
@@ -108,88 +106,51 @@ private slots:
         field->end(false);
         if (how != "append")
             field->selectAll();
-        if (how == "paste") {
-            QGuiApplication::clipboard()->setText(input);
-            field->paste();
-        } else if (input == "\b") {
-            QTest::keyClick(field, Qt::Key_Backspace);
-        } else {
-            QTest::keyClicks(field, input);
-        }
+        QGuiApplication::clipboard()->setText(input);
+        if (how == "paste")
+            QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+        else
+            QTest::keyClicks(field, input); // "\b" is Backspace
         QCOMPARE(field->text(), expected);
         QCOMPARE(this->messages(),
                  QStringList(messages, QStringLiteral("Achtung, stop: Bitte eine Länge zwischen 1 und 99 Zeichen verwenden.")));
     }
 
-    void overwriteGreysSubdirectory()
-    {
-        // Overwrite greys the subfolder option, by the user's click or the program's change,
-        // and never changes its tick.
-        auto *subdirectory = c<QCheckBox>("Subdirectory");
-        for (bool ticked : {true, false}) {
-            subdirectory->setChecked(ticked);
-            QTest::mouseClick(c<QCheckBox>("Overwrite"), Qt::LeftButton);
-            QVERIFY(!subdirectory->isEnabled() && subdirectory->isChecked() == ticked);
-            c<QCheckBox>("Overwrite")->setChecked(false);
-            QVERIFY(subdirectory->isEnabled() && subdirectory->isChecked() == ticked);
-        }
-    }
-
-    void specialSelect()
-    {
-        click("SelectSpecial");
-        SpecialSelect *dialog = m_window->specialSelect();
-        QVERIFY(dialog && dialog->isVisible() && !dialog->isModal() && !dialog->parent());
-
-        // A second click only brings it to the front: a box ticked since it opened stays ticked.
-        dialog->box(1)->setChecked(true); // "!"
-        click("SelectSpecial");
-        QCOMPARE(m_window->specialSelect(), dialog);
-        QVERIFY(dialog->workingCopy().endsWith(QLatin1Char('!')));
-
-        // A batch started while the dialog is open uses the string from before it opened.
-        makeFile(QStringLiteral("Hi!.mp3"));
-        open(m_folder->path());
-        list()->setSelected(0, true);
-        click("Cut");
-        QVERIFY(QFile::exists(m_folder->filePath(QStringLiteral("MOBIX/Hi.mp3"))));
-
-        // Confirmed with OK: the main window holds the new string, and a reopening shows it.
-        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("OK")), Qt::LeftButton);
-        QVERIFY(!dialog->isVisible() && m_window->specialListe().endsWith(QLatin1Char('!')));
-        click("SelectSpecial");
-        QVERIFY(dialog->box(1)->isChecked());
-
-        // Closing the main window takes the open dialog with it, without writing back.
-        dialog->box(1)->setChecked(false);
-        m_window->close();
-        QVERIFY(m_window->specialListe().endsWith(QLatin1Char('!')) && !m_window->specialSelect());
-    }
-
     void folderFromOutside_data()
     {
         // The control a folder or file is dropped on, as `kappwerk PATH` opens it too, the path in the
-        // test folder ("" the folder itself), and whether the folder is listed, else the message why.
-        columns<QString, QString, bool, QStringList>("onto", "path", "listed", "messages");
-        QTest::newRow("a folder") << "FileList" << "" << true << QStringList();
-        QTest::newRow("a file lists its folder") << "FileList" << "b.mp3" << true << QStringList();
-        QTest::newRow("no folder, said so") << "FileList" << "missing" << false
-                                            << QStringList{"Achtung, stop: „%1“ ist kein Ordner."};
-        QTest::newRow("on the pattern field") << "NewFilename" << "" << true << QStringList();
+        // test folder ("" the folder itself), the message why it is not listed (none: it is), and
+        // a folder and filter read before, as `kappwerk FOLDER` reads its folder while the window
+        // is made: that reading serves the first listing only when its folder and filter are the
+        // ones the window asks for.
+        columns<QString, QString, QStringList, QString, QString>("onto", "path", "messages", "readFolder", "readFilter");
+        const auto row = [](const char *name, const char *onto, const char *path, const QStringList &messages = {},
+                            const char *readFolder = "", const char *readFilter = "") {
+            QTest::newRow(name) << QString(onto) << QString(path) << messages << QString(readFolder) << QString(readFilter);
+        };
+        row("a folder", "FileList", "");
+        row("a file lists its folder", "FileList", "b.mp3");
+        row("no folder, said so", "FileList", "missing", {"Achtung, stop: „%1“ ist kein Ordner."});
+        row("on the pattern field", "NewFilename", "");
+        row("read before with the same filter", "FileList", "", {}, "", "*.mp3");
+        row("read before with another filter", "FileList", "", {}, "", "*.wav");
+        row("another folder read before", "FileList", "", {}, "other", "*.mp3");
     }
 
     void folderFromOutside()
     {
         QFETCH(QString, onto);
         QFETCH(QString, path);
-        QFETCH(bool, listed);
         QFETCH(QStringList, messages);
-        makeFile(QStringLiteral("b.mp3"));
-        makeFile(QStringLiteral("a.mp3"));
-        QTemporaryDir other;
-        QVERIFY(QFile(other.filePath(QStringLiteral("x.mp3"))).open(QIODevice::WriteOnly));
-        open(other.path());
+        QFETCH(QString, readFolder);
+        QFETCH(QString, readFilter);
+        const bool listed = messages.isEmpty();
+        makeFiles({"b.mp3", "a.mp3", "c.wav", "other/x.mp3"});
+        c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.mp3"));
+        open(m_folder->filePath(QStringLiteral("other")));
         QCOMPARE(list()->texts(), QStringList{"x.mp3"});
+        if (!readFilter.isEmpty())
+            FolderLister::listEarly(QDir(m_folder->path()).absoluteFilePath(readFolder), readFilter);
 
         const QString target = path.isEmpty() ? m_folder->path() : m_folder->filePath(path);
         // Sent to the control, as the file manager's drag arrives under the pointer, with the path as
@@ -211,36 +172,13 @@ private slots:
         QCOMPARE(c<QLineEdit>("NewFilename")->text(), QStringLiteral("%# - Dateiname"));
     }
 
-    // `kappwerk FOLDER` reads the folder while the window is made; that reading serves the first
-    // listing only when its folder and filter are the ones the window asks for.
-    void earlyReading_data()
-    {
-        columns<QString, QString>("folder", "filter");
-        QTest::newRow("the same folder and filter") << "" << "*.mp3";
-        QTest::newRow("another filter") << "" << "*.wav";
-        QTest::newRow("another folder") << "other" << "*.mp3";
-    }
-    void earlyReading()
-    {
-        QFETCH(QString, folder);
-        QFETCH(QString, filter);
-        for (const char *name : {"a.mp3", "b.wav", "other/c.mp3"})
-            makeFile(QString::fromLatin1(name));
-        c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.mp3"));
-        FolderLister::listEarly(QFileInfo(folder.isEmpty() ? m_folder->path() : m_folder->filePath(folder)).absoluteFilePath(),
-                                filter);
-        m_window->openFolder(m_folder->path());
-        QCOMPARE(list()->texts(), QStringList{"a.mp3"});
-    }
-
     // Ctrl+O asks for a folder, starting at home until one is listed, then at the listed one.
     // F5 and every filter entry, the same one chosen again too, list the folder again without
     // asking; with no folder, or none left, nothing is listed.
     void listing()
     {
         const QString wide = QStringLiteral("Track 2 - Über den Wolken (Live in Düsseldorf 1975).mp3");
-        for (const QString &name : {QStringLiteral("Track 10.MP3"), wide, QStringLiteral("a.JPG")})
-            makeFile(name);
+        makeFiles({"Track 10.MP3", wide, "a.JPG"});
         auto *extension = c<QComboBox>("Extension");
         extension->setCurrentText(QStringLiteral("*.jpg")); // no folder yet: nothing happens
         QCOMPARE(list()->count(), 0);
@@ -275,12 +213,12 @@ private slots:
 
         setFolderChooser([](const BrowseRequest &) -> QString { qFatal("asked for a folder"); });
         QSignalSpy refills(list()->model(), &QAbstractItemModel::modelReset);
-        makeFile(QStringLiteral("b.mp3"));
+        makeFiles({"b.mp3"});
         QTest::keyClick(m_window.get(), Qt::Key_F5);
         QCOMPARE(list()->texts(), (QStringList{"b.mp3", wide, "Track 10.MP3"}));
         const qsizetype resetsPerRefill = refills.count();
         QVERIFY(resetsPerRefill > 0);
-        makeFile(QStringLiteral("c.mp3"));
+        makeFiles({"c.mp3"});
         extension->showPopup();
         QTest::keyClick(extension->view(), Qt::Key_Return);
         QCOMPARE(list()->count(), 4);
@@ -308,7 +246,7 @@ private slots:
     // "Programm beenden". Return and Enter click the focused button as Space does.
     void keyboardRun()
     {
-        makeFile(QStringLiteral("a.mp3"));
+        makeFiles({"a.mp3"});
         open(m_folder->path());
         click("AllFiles");
         QSignalSpy runs(m_window.get(), &Main::runFinished), unloaded(m_window.get(), &Main::unloaded);
@@ -351,7 +289,7 @@ private slots:
     // stores the options and ends the program.
     void closeWhileListing()
     {
-        makeFile(QStringLiteral("a.mp3"));
+        makeFiles({"a.mp3"});
         QSignalSpy listed(m_window.get(), &Main::listed), unloaded(m_window.get(), &Main::unloaded);
         m_window->setWorkInline(false);
         open(m_folder->path());

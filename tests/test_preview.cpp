@@ -14,15 +14,11 @@
 
 #include <sys/time.h>
 
-namespace {
-const QString prefix = QStringLiteral("neuer Name: ");
-} // namespace
-
 class TestPreview : public QObject, public WindowFixture
 {
     Q_OBJECT
+    static inline const QString prefix = QStringLiteral("neuer Name: ");
 private slots:
-    void initTestCase() { toolkit::ensureTahoma(); }
     void init() { setUp(); }
     void cleanup() { tearDown(); }
     void hints_data()
@@ -33,8 +29,7 @@ private slots:
         const auto row = [](const char *name, const char *names, const char *unticked, const RenameOptions &options,
                             const QString &tips) { QTest::newRow(name) << QString(names).split(',') << unticked << options << tips; };
         row("two get one name in MOBIX", "Track 01 - Allegro.mp3,Track 01 - Andante.mp3,Zugabe.mp3", "Zugabe.mp3",
-            options(IntoMobix, 8, {}, true),
-            "Track 01.mp3|Track 2.mp3\nName angepasst: Track 01.mp3 doppelt|");
+            options(IntoMobix, 8, {}, true), "Track 01.mp3|Track 2.mp3\nName angepasst: Track 01.mp3 doppelt|");
         row("one name in place", "Track 01 - Allegro.mp3,Track 01 - Andante.mp3", "", options(InPlace, 8, {}, true),
             "Track 01.mp3|marked: Track 01.mp3\nName doppelt: auch für Track 01 - Allegro.mp3");
         row("in the way beside, empty, unchanged", "ab/keep,abcd,Äö.mp3,cd 1.mp3,cd.mp3", "cd 1.mp3", options(Beside, 2, {}, true),
@@ -49,12 +44,11 @@ private slots:
         QFETCH(QString, unticked);
         QFETCH(RenameOptions, options);
         QFETCH(QString, tips);
+        makeFiles(names);
         std::vector<BatchEntry> entries;
-        for (const QString &name : names) {
-            makeFile(name, bytesOf(name));
+        for (const QString &name : names)
             if (!name.contains('/'))
                 entries.push_back(entry(name, name != unticked));
-        }
         const QStringList before = onDisk();
         const std::vector<PlannedEntry> plan = previewRun(entries, options, m_folder->path() + '/');
         const PreviewHints hints = previewHints(entries, plan, options);
@@ -96,26 +90,33 @@ private slots:
         change([&] { clickOn("CutAfterLength"); type("MaxFileLength", "9"); }, 1, "Track 02!.mp3\nName unverändert",
                "Track 02!.mp3|Zugabe.wav");
         change([&] { c<QCheckBox>("Special")->setChecked(true); }, 1, "Track 02.mp3", "Zugabe.wav");
-        // Allowed characters count once confirmed in their dialog.
-        change([&] { click("SelectSpecial"); m_window->specialSelect()->box(1)->setChecked(true); }, 1, "Track 02.mp3",
-               "Zugabe.wav");
-        change([&] { QTest::mouseClick(m_window->specialSelect()->findChild<QPushButton *>("OK"), Qt::LeftButton); }, 1,
+        // Allowed characters count once confirmed in their dialog. The dialog stays open beside the
+        // window, and a second click only brings it to the front, keeping what was ticked meanwhile.
+        change([&] {
+            click("SelectSpecial");
+            m_window->specialSelect()->box(1)->setChecked(true); // "!"
+            click("SelectSpecial");
+        }, 1, "Track 02.mp3", "Zugabe.wav");
+        SpecialSelect *dialog = m_window->specialSelect();
+        QVERIFY(dialog->isVisible() && !dialog->isModal() && !dialog->parent());
+        change([&] { QTest::mouseClick(dialog->findChild<QPushButton *>("OK"), Qt::LeftButton); }, 1,
                "Track 02!.mp3\nName unverändert", "Track 02!.mp3|Zugabe.wav");
         // A new filter lists afresh: nothing ticked, no tooltips until a tick.
         list()->setSelected(0, true);
         QCOMPARE(tip(0), prefix + "Track 01 .mp3");
-        // Spelling out, confirmed in the same dialog, tidies the end of the cut name too.
+        // Spelling out, confirmed in the same dialog, tidies the end of the cut name too; opened
+        // again, the dialog shows the "!" confirmed before, which stays allowed.
         change([&] {
             click("SelectSpecial");
-            m_window->specialSelect()->transliterateBox()->setChecked(true);
-            QTest::mouseClick(m_window->specialSelect()->findChild<QPushButton *>("OK"), Qt::LeftButton);
+            dialog->transliterateBox()->setChecked(true);
+            QTest::mouseClick(dialog->findChild<QPushButton *>("OK"), Qt::LeftButton);
         }, 0, "Track 01.mp3", "Track 02!.mp3|Zugabe.wav");
         change([&] { c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.wav")); }, 0, "", "");
         QCOMPARE(list()->texts(), QStringList{"Zugabe.wav"});
         change([&] { list()->setSelected(0, true); }, 0, "Zugabe.wav\nName unverändert", "Zugabe.wav");
         // Another program takes the new name: the next change shows it, once a worker has looked at
         // the folder (its time set apart, as a file system's clock may not have moved on).
-        makeFile("Zug.wav");
+        makeFiles({"Zug.wav"});
 #ifndef Q_OS_WIN // a Windows folder has no time of its own to set here
         const struct timeval past[2] = {{1000000000, 0}, {1000000000, 0}};
         QVERIFY(::utimes(QFile::encodeName(m_folder->path()).constData(), past) == 0);
@@ -148,8 +149,8 @@ private slots:
         const QStringList before = onDisk();
 
         // A right click on the list opens its menu; undo is greyed while there is nothing to undo.
-        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20), list()->viewport()->mapToGlobal(QPoint(20, 20)));
-        QCoreApplication::sendEvent(list()->viewport(), &click);
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(20, 20), list()->viewport()->mapToGlobal(QPoint(20, 20)));
+        QCoreApplication::sendEvent(list()->viewport(), &rightClick);
         auto *menu = c<QMenu>("FileListMenu");
         QTRY_VERIFY(menu->isVisible() && !m_window->canUndo());
         QStringList items;
@@ -198,10 +199,14 @@ private slots:
         QVERIFY(!preview->isVisible());
         QCOMPARE(m_messages.count(), 0);
         QCOMPARE(onDisk(), before);
-        // Closing the main window takes the preview with it.
+        // Closing the main window takes the preview and the open dialog of allowed characters with
+        // it, the dialog without writing back what was ticked in it.
         preview->showWindow();
+        click("SelectSpecial");
+        m_window->specialSelect()->box(1)->setChecked(true); // "!"
         m_window->close();
-        QVERIFY(!m_window->previewWindow());
+        QVERIFY(!m_window->previewWindow() && !m_window->specialSelect());
+        QVERIFY(!m_window->specialListe().contains(QLatin1Char('!')));
     }
 
 private:
@@ -214,10 +219,9 @@ private:
     QStringList marked() const
     {
         QStringList rows;
-        for (int i = 0; i < list()->count(); ++i) {
+        for (int i = 0; i < list()->count(); ++i)
             if (list()->isMarked(i))
                 rows << list()->text(i);
-        }
         return rows;
     }
     void type(const char *field, const QString &text)
@@ -232,8 +236,7 @@ private:
     // options stay at their defaults (copies into MOBIX, cut after 30, characters removed).
     void prepare(const QStringList &names, bool ticked, bool inPlace)
     {
-        for (const QString &name : names)
-            makeFile(name, bytesOf(name));
+        makeFiles(names);
         c<QComboBox>("Extension")->setCurrentText(QStringLiteral("*.*"));
         open(m_folder->path());
         list()->setAllSelected(ticked);

@@ -129,29 +129,23 @@ private slots:
             QSKIP(qPrintable(kind + ": " + medium.why));
         const QString folder = medium.point + '/';
         QVERIFY(QDir(folder).mkdir("MOBIX"));
-        const std::vector<BatchEntry> entries = filesIn(folder, names);
         filesIn(folder, before);
-        if (!late.isEmpty())
-            setBeforePublishForTest([&](const NativeName &target) {
-                const QFileInfo info(QFile::decodeName(target));
-                const QStringList matching = late.split(',').filter(info.fileName(), Qt::CaseInsensitive);
-                if (matching.isEmpty())
-                    return;
-                // A new file under the name, never the same file changed in place.
-                const QByteArray path = QFile::encodeName(info.path() + '/' + matching.first()),
-                                 made = QFile::encodeName(info.path() + "/new");
+        setBeforePublishForTest([&](const NativeName &target) {
+            const QFileInfo info(QFile::decodeName(target));
+            // A new file under the name, never the same file changed in place.
+            for (const QString &name : late.split(',').filter(info.fileName(), Qt::CaseInsensitive)) {
+                const QByteArray path = QFile::encodeName(info.path() + '/' + name), made = QFile::encodeName(info.path() + "/new");
                 QVERIFY(writeOrigin(made, "late") && ::rename(made.constData(), path.constData()) == 0);
-            });
-        const RunReport report = journaledRun(entries, options, folder);
-        expected.sort();
-        QCOMPARE(folderState(folder), expected);
+            }
+        });
+        const RunReport report = journaledRun(filesIn(folder, names), options, folder);
+        QCOMPARE(folderState(folder), sorted(expected));
         QCOMPARE(::outcomes(report), outcomes);
         // Pulled and put back between the run and the undo (its file numbers new on a card), the
         // medium's run is still taken back: the undo knows the files by name, size, time and bytes.
         QVERIFY2(medium.mountAgain().isEmpty(), qPrintable(medium.why));
         QCOMPARE(undoProblemsText(undoLastRun(folder)), problems);
-        afterUndo.sort();
-        QCOMPARE(folderState(folder), afterUndo);
+        QCOMPARE(folderState(folder), sorted(afterUndo));
     }
     void killed_data()
     {
@@ -200,8 +194,7 @@ private slots:
         setUnnamedTempsForTest(!named);
         QCOMPARE(journaledRun({entry(bigName)}, {.Subdirectory = mode == "mobix"}, folder).countDone(), 1);
         QCOMPARE(hiddenTemps(target), QStringList());
-        QCOMPARE(QFileInfo(target + bigNewName).size(), bigSize);
-        QFile copy(target + bigNewName);
+        QFile copy(target + bigNewName); // whole: its last bytes where they belong, and no more
         QVERIFY(copy.open(QIODevice::ReadOnly) && copy.seek(bigSize - bigPattern.size()));
         QVERIFY(copy.readAll() == bigPattern);
     }
@@ -222,14 +215,12 @@ private slots:
             QSKIP(qPrintable(kind + ": " + medium.why));
         const QString folder = medium.point + '/';
         for (int round = 0; round < 3; ++round) {
-            filesIn(folder, {"a.mp3", "b.mp3"});
+            const std::vector<BatchEntry> entries = filesIn(folder, {"a.mp3", "b.mp3"});
             QThread::msleep(300);
-            FileListData lists;
+            FileListData lists; // the entries as listed, and the listing kept for the run
             QCOMPARE(FillFileList(lists, "*.*", false, folder, {}), QDir::toNativeSeparators(folder));
+            QCOMPARE(lists.entries, QStringList({"a.mp3", "b.mp3"}));
             QVERIFY(QFile::remove(folder + "b.mp3") && QDir(folder).mkdir("b.mp3"));
-            std::vector<BatchEntry> entries;
-            for (int i = 0; i < lists.count(); ++i)
-                entries.push_back({lists.entries.at(i), lists.extensions.at(i), lists.nativeNames.at(i), true});
             QCOMPARE(::outcomes(runBatch(entries, options(InPlace, 30, "x%#"), folder, nullptr)), QString("rg"));
             QCOMPARE(folderState(folder), (QStringList{"b.mp3/", "x1.mp3=a.mp3"}));
             QVERIFY(QFile::remove(folder + "x1.mp3") && QDir(folder).rmdir("b.mp3"));
@@ -265,8 +256,7 @@ private slots:
         ::sync(); // the empty file system is on the device, the rest of the room then taken
         fillUp(small.point, free);
         const QStringList originals{"Schubert - Ständchen.mp3", "a.mp3"};
-        const std::vector<BatchEntry> entries = filesIn(folder, originals);
-        QCOMPARE(::outcomes(journaledRun(entries, options(IntoMobix, 8), folder)), outcomes);
+        QCOMPARE(::outcomes(journaledRun(filesIn(folder, originals), options(IntoMobix, 8), folder)), outcomes);
         QCOMPARE(folderState(folder), afterRun + originals);
         // The journal claims no copy done that may not be on the device, so undo removes them all.
         QCOMPARE(undoProblemsText(undoLastRun(folder)), QString());
@@ -300,7 +290,6 @@ private slots:
         for (int i = 1; i <= 8; ++i)
             names << QStringLiteral("Lied %1 - ein ziemlich langer Titel.mp3").arg(i);
         filesIn(folder, names);
-        names.sort();
         const auto emptyFiles = [&] {
             const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files | QDir::Hidden);
             return int(std::count_if(files.begin(), files.end(), [](const QFileInfo &file) { return file.size() == 0; }));
@@ -316,7 +305,7 @@ private slots:
                 return;
             QCOMPARE(emptyFiles(), signal == SIGTERM ? 0 : 1);
             QCOMPARE(undoProblemsText(undoLastRun(folder)), QString());
-            QCOMPARE(folderState(folder), names);
+            QCOMPARE(folderState(folder), sorted(names));
         }
     }
 

@@ -40,10 +40,12 @@ protected:
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
-    // A window over the settings file, as the program starts, not shown yet. Every listing and
-    // run has ended when the click that started it returns.
+    // A window over the settings file, as the program starts (with Tahoma where the system can
+    // have it), not shown yet. Every listing and run has ended when the click that started it
+    // returns.
     void start()
     {
+        toolkit::ensureTahoma();
         m_window.reset();
         m_settings = std::make_unique<QSettings>(settingsPath(), QSettings::IniFormat);
         m_messages.clear();
@@ -60,11 +62,17 @@ protected:
     template <typename T = QWidget> T *c(const char *name) const { return m_window->findChild<T *>(name); }
     void click(const char *name) { QTest::mouseClick(c<QPushButton>(name), Qt::LeftButton); }
     toolkit::CheckList *list() const { return c<toolkit::CheckList>("FileList"); }
-    void makeFile(const QString &name, const QByteArray &content = "data")
+    void makeFile(const QString &name, const QByteArray &content)
     {
         QDir(m_folder->path()).mkpath(QFileInfo(name).path());
         QFile file(m_folder->filePath(name));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    }
+    // Each holding its own bytes, which folderState shows by the name alone.
+    void makeFiles(const QStringList &names)
+    {
+        for (const QString &name : names)
+            makeFile(name, bytesOf(name));
     }
     void open(const QString &path)
     {
