@@ -36,7 +36,9 @@ struct TestFolder {
     QTemporaryDir dir;
     std::vector<BatchEntry> entries;
 
-    TestFolder(const QStringList &names, const QString &ticks)
+    // Made in base when it is given, else in the system's folder for temporary files.
+    TestFolder(const QStringList &names, const QString &ticks, const QString &base = {})
+        : dir(base.isEmpty() ? QDir::tempPath() + "/kappwerk-XXXXXX" : base + "/kappwerk-XXXXXX")
     {
         for (QString name : names) {
             const QChar kind = name.front();
@@ -606,7 +608,15 @@ private slots:
         const QString unnamed = QString(ended).replace("-1.tmp", "-2.tmp");
         if (meanwhile == "killed run")
             names << "-" + ended << "-" + running << "-" + unnamed << "-MOBIX/" + ended;
-        TestFolder folder(names, QString(count, 'x'));
+        // A freed file number is handed out again for certain only on a file system of the
+        // test's own, where no other file takes it first.
+        std::unique_ptr<Medium> disk;
+        if (meanwhile.startsWith("recreate")) {
+            disk = std::make_unique<Medium>("ext4", state.path(), qint64(128) << 20);
+            if (!disk->why.isEmpty())
+                QSKIP(qPrintable(disk->why));
+        }
+        TestFolder folder(names, QString(count, 'x'), disk ? disk->point : QString());
         if (meanwhile == "killed run") {
             QDir().mkpath(journalFolder());
             QFile killed(journalPath(folder.path()));
