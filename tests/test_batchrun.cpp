@@ -104,6 +104,7 @@ private slots:
         setCopyMethodForTest(CopyMethod::Fastest);
         setCopyChunkForTest(0);
         setListedInodeShiftForTest(0);
+        setInodeAliasForTest(0, 0);
         setJournalRoomForTest(-1);
         setFlushErrorForTest(0);
         setFlushHookForTest({});
@@ -609,14 +610,12 @@ private slots:
         if (meanwhile == "killed run")
             names << "-" + ended << "-" + running << "-" + unnamed << "-MOBIX/" + ended;
         // A freed file number is handed out again for certain only on a file system of the
-        // test's own, where no other file takes it first.
+        // test's own, where no other file takes it first; where none can be mounted, a seam
+        // hands it out.
         std::unique_ptr<Medium> disk;
-        if (meanwhile.startsWith("recreate")) {
+        if (meanwhile.startsWith("recreate"))
             disk = std::make_unique<Medium>("ext4", state.path(), qint64(128) << 20);
-            if (!disk->why.isEmpty())
-                QSKIP(qPrintable(disk->why));
-        }
-        TestFolder folder(names, QString(count, 'x'), disk ? disk->point : QString());
+        TestFolder folder(names, QString(count, 'x'), disk && disk->why.isEmpty() ? disk->point : QString());
         if (meanwhile == "killed run") {
             QDir().mkpath(journalFolder());
             QFile killed(journalPath(folder.path()));
@@ -698,7 +697,7 @@ private slots:
                 ::close(dirFd);
                 QVERIFY(writeOrigin(native, step.section('=', 1)) && ::stat(native.constData(), &made) == 0);
                 if (made.st_ino != old.st_ino)
-                    QSKIP("the test folder's file system does not hand a freed file number out again");
+                    setInodeAliasForTest(made.st_ino, old.st_ino);
                 const struct timespec times[2] = {old.st_atim, old.st_mtim};
                 QVERIFY(::utimensat(AT_FDCWD, native.constData(), times, 0) == 0);
 #endif

@@ -1,6 +1,7 @@
 // What the file system tells of files on POSIX systems: their facts with the birth time where
 // statx gives it, the time on the file system's clock, and a fingerprint of a file's bytes.
 #include "platformfs.h"
+#include "platformseams.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -83,7 +84,10 @@ int statAt(const Folder &folder, const NativeName &name, bool followLinks, FileF
         *facts = FileFacts();
         return ENOENT;
     }
-    return statFacts(int(folder.handle), name.constData(), followLinks ? 0 : AT_SYMLINK_NOFOLLOW, facts);
+    const int error = statFacts(int(folder.handle), name.constData(), followLinks ? 0 : AT_SYMLINK_NOFOLLOW, facts);
+    if (error == 0 && platformSeams().inodeAliasFrom != 0 && facts->identity.inode == platformSeams().inodeAliasFrom)
+        facts->identity.inode = platformSeams().inodeAliasTo;
+    return error;
 }
 
 int folderStamp(const Folder &folder, FolderStamp *stamp, bool *settled)

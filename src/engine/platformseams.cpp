@@ -28,6 +28,11 @@ void setUnnamedTempsForTest(bool allowed) { platformSeams().unnamedTemps = allow
 void setCheckErrorForTest(int error) { platformSeams().checkError = error; }
 void setCopyChunkForTest(qint64 bytes) { platformSeams().copyChunk = bytes; }
 void setListedInodeShiftForTest(quint64 shift) { platformSeams().listedInodeShift = shift; }
+void setInodeAliasForTest(quint64 from, quint64 to)
+{
+    platformSeams().inodeAliasFrom = from;
+    platformSeams().inodeAliasTo = to;
+}
 void setFlushErrorForTest(int error) { platformSeams().flushError = error; }
 void setJournalRoomForTest(qint64 bytes) { platformSeams().journalRoom = bytes; }
 void setReservationPauseForTest(int milliseconds) { platformSeams().reservationPauseMs = milliseconds; }

@@ -15,6 +15,8 @@ struct PlatformSeams {
     int checkError = 0;
     qint64 copyChunk = 0; // 0: the normal chunk size
     quint64 listedInodeShift = 0; // added to every inode a folder's listing gives
+    quint64 inodeAliasFrom = 0;   // a file of this number is told with the number below
+    quint64 inodeAliasTo = 0;
     int flushError = 0;
     qint64 journalRoom = -1;    // the most bytes of journal its file system holds (negative: no limit)
     int reservationPauseMs = 0; // a pause between taking a name and the rename onto it
