@@ -350,9 +350,11 @@ void JournalObserver::close()
             else
                 m_file.truncate(m_keptRoom); // the room taken beyond it, never written
         } else if (m_previousEnd > 0 && m_previous.size() >= std::min(m_zeroed, m_previousEnd)) {
-            // What this run overwrote is written back (the rest is still there), before the
-            // file is cut: killed in between, it holds the journal before, then zeros.
-            if (m_file.write(0, m_previous.constData(), m_previous.size()) == 0)
+            // What this run overwrote is written back (the rest is still there), behind a zero
+            // byte where the journal before ended, before the file is cut: killed in between,
+            // the file holds that journal and nothing after it that counts.
+            if ((m_used <= m_previousEnd || m_file.write(m_previousEnd, "", 1) == 0)
+                && m_file.write(0, m_previous.constData(), m_previous.size()) == 0)
                 m_file.truncate(m_previousEnd);
         } else {
             m_file.remove();
