@@ -73,8 +73,7 @@ QString FillFileList(FileListData &lists, const QString &filterText, bool askFor
 
     // Filtering first keeps the sort to the files that will be shown; each extension is cut
     // once and kept for the list. Most files of a folder share their extension, so the filter
-    // is asked again only when it changes.
-    // Files that share an extension share its text too, so it takes no memory of its own.
+    // is asked again only when it changes, and the files that share it share its text.
     QString lastExtension;
     bool asked = false, lastMatches = false;
     const auto unmatched = std::remove_if(files.begin(), files.end(), [&](FolderFile &file) {
