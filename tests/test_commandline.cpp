@@ -62,6 +62,13 @@ private slots:
         QFile settings(settingsFile());
         QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write(StoredOptions) == StoredOptions.size());
     }
+    void cleanup()
+    {
+#ifndef Q_OS_WIN
+        // QDir cannot remove a name in another encoding (exactOutput makes one).
+        QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), m_home->path()});
+#endif
+    }
     void run_data()
     {
         columns<QStringList, QStringList, int, QStringList, QStringList, QString>("files", "arguments", "status", "output",
