@@ -92,13 +92,6 @@ QByteArray escapedName(const QString &name)
     return escapedName(name.toUtf8());
 }
 
-QByteArray resultRecord(const BatchEntry &entry, const EntryResult &result, bool predicted, RecordFormat format)
-{
-    QByteArray record;
-    appendResultRecord(record, entry, result, predicted, format);
-    return record;
-}
-
 void appendResultRecord(QByteArray &out, const BatchEntry &entry, const EntryResult &result, bool predicted,
                         RecordFormat format)
 {

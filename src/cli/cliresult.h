@@ -15,10 +15,9 @@ enum class RecordFormat {
     Null,    // each field ended by NUL, the names as their exact bytes
 };
 
-// One file's record; the dry run (predicted: "würde kopiert") and the run print through it, so
-// that their records differ only in that word.
-QByteArray resultRecord(const BatchEntry &entry, const EntryResult &result, bool predicted, RecordFormat format);
-// The same record appended to out, so that many records go out in one write.
+// Appends one file's record to out, so that many records go out in one write; the dry run
+// (predicted: "würde kopiert") and the run print through it, so that their records differ only
+// in that word.
 void appendResultRecord(QByteArray &out, const BatchEntry &entry, const EntryResult &result, bool predicted,
                         RecordFormat format);
 
