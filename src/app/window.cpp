@@ -30,7 +30,7 @@ QtMessageHandler qtHandler = nullptr;
 // window are made, as Main::openFolder will ask for it. The arguments are taken before the
 // application removes its own options from them; a folder or filter that turns out different
 // is read anew (FolderLister::listEarly).
-void listFolderEarly(int argc, char **argv)
+void listFolderEarly(int argc, char **argv, QSettings &settings)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -38,7 +38,7 @@ void listFolderEarly(int argc, char **argv)
     const QFileInfo info(windowFolderArgument(arguments));
     if (info.filePath().isEmpty() || !(info.isDir() || info.isFile()))
         return;
-    const int filter = readOptions(*openUserSettings()).extensionIndex;
+    const int filter = readOptions(settings).extensionIndex;
     FolderLister::listEarly(info.isDir() ? info.absoluteFilePath() : info.absolutePath(),
                             extensionCatalogue().value(filter));
 }
@@ -60,14 +60,15 @@ extern "C" Q_DECL_EXPORT int kappwerkWindow(int &argc, char **argv)
     removeTempsOnSignals();
     QGuiApplication::setDesktopFileName(QStringLiteral("de.kappwerk.Kappwerk"));
     toolkit::chooseFontEngine();
-    listFolderEarly(argc, argv);
+    // One store for the early reading's filter and the window.
+    const auto settings = openUserSettings();
+    listFolderEarly(argc, argv, *settings);
     qtHandler = qInstallMessageHandler(displayFailed);
     QApplication app(argc, argv);
     qInstallMessageHandler(qtHandler);
     toolkit::installGermanTranslations(app);
     toolkit::ensureTahoma();
 
-    const auto settings = openUserSettings();
     Main window(*settings);
     // Unloading the main window ends the program at once, whatever other window is open.
     QObject::connect(&window, &Main::unloaded, &app, &QCoreApplication::quit, Qt::QueuedConnection);
