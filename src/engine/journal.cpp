@@ -360,16 +360,15 @@ void JournalObserver::close()
             m_file.remove();
         }
     } else if (m_state == State::Open) {
-        // Nothing was recorded: the room taken for the first lines goes again.
-        qint64 end = m_previousEnd;
-        if (!m_prepared) {
-            QByteArray kept;
-            m_file.readAll(&kept);
+        // Nothing was recorded: the room taken for the first lines goes again. Where the
+        // journal was not read to its end before (m_keptRoom), it is read now; where it cannot
+        // be read, it stays as it is, the journal before it included.
+        qint64 end = m_keptRoom > 0 ? m_previousEnd : -1;
+        if (QByteArray kept; end < 0 && m_file.readAll(&kept) == 0)
             end = kept.indexOf('\0') >= 0 ? kept.indexOf('\0') : kept.size();
-        }
         if (end == 0)
             m_file.remove();
-        else if (end < m_file.size())
+        else if (end > 0 && end < m_file.size())
             m_file.truncate(end);
     }
     m_file.close();
