@@ -166,8 +166,8 @@ void setCheckErrorForTest(int error);
 void setCopyChunkForTest(qint64 bytes);
 void setBeforePublishForTest(std::function<void(const NativeName &target)> hook);
 void setListedInodeShiftForTest(quint64 shift);
-// The file numbered from is told as numbered to, as if the file system had handed a freed number
-// out again (0, 0: off).
+// The file numbered from is told as numbered to by statAt, as if the file system had handed a
+// freed number out again (0, 0: off). POSIX only: Windows' file numbers are left as they are.
 void setInodeAliasForTest(quint64 from, quint64 to);
 void setFlushErrorForTest(int error);
 void setReservationPauseForTest(int milliseconds);
