@@ -5,6 +5,8 @@
 #include "selection/platformdir.h"
 #include "toolkit/textmeasure.h"
 
+#include <QFileInfo>
+
 #include <future>
 #include <memory>
 #include <optional>
@@ -13,7 +15,7 @@
 namespace {
 // A folder read before the window exists (FolderLister::listEarly).
 struct EarlyListing {
-    QString folder;
+    QString folder; // as its worker found it from the path given; "" for no folder or file
     QString filter;
     FileListData files;
     QString folderPath;
@@ -37,22 +39,26 @@ void FolderLister::list(const QString &folder, const QString &filter, const QFon
 {
     auto listing = std::make_shared<FolderListing>();
     listing->intoMobix = intoMobix;
-    // Only the first listing may take the early reading, and only of the same folder and filter.
+    // Only the first listing may take the early reading, and only of the same folder and filter;
+    // the folder is known once the early reading's worker has looked at the path.
     std::shared_ptr<EarlyListing> early = std::exchange(earlyListing(), nullptr);
-    if (early && (early->folder != folder || early->filter != filter))
+    if (early && early->filter != filter)
         early.reset();
     std::vector<std::function<void()>> works{[listing, folder, filter, listFont, early] {
         const QString sixSpaces = QStringLiteral("      ");
         std::optional<toolkit::WidestText> measure;
+        bool taken = false;
         if (early) {
             // The measure's model is made while the early reading goes on.
             measure.emplace(listFont, sixSpaces);
             early->done.wait();
-            listing->files = std::move(early->files);
-            listing->folderPath = early->folderPath;
-        } else {
-            listing->folderPath = FillFileList(listing->files, filter, false, folder, {});
+            if ((taken = early->folder == folder)) {
+                listing->files = std::move(early->files);
+                listing->folderPath = early->folderPath;
+            }
         }
+        if (!taken)
+            listing->folderPath = FillFileList(listing->files, filter, false, folder, {});
         // Measured here, it costs the window's thread nothing: tens of milliseconds for 100,000 files.
         if (!measure && !listing->files.entries.isEmpty())
             measure.emplace(listFont, sixSpaces);
@@ -70,13 +76,18 @@ void FolderLister::list(const QString &folder, const QString &filter, const QFon
     startInBackground(this, works, [this, listing] { emit listed(*listing); }, m_inline);
 }
 
-void FolderLister::listEarly(const QString &folder, const QString &filter)
+void FolderLister::listEarly(const QString &path, const QString &filter)
 {
     auto early = std::make_shared<EarlyListing>();
-    early->folder = folder;
     early->filter = filter;
-    startInBackground([early] {
-        early->folderPath = FillFileList(early->files, early->filter, false, early->folder, {});
+    // Even the look at the path waits for a card or share that does not answer: it is made here,
+    // not on the thread that makes the window. A file lists its folder, as Main::openFolder has it.
+    startInBackground([early, path] {
+        const QFileInfo info(path);
+        if (info.isDir() || info.isFile()) {
+            early->folder = info.isDir() ? info.absoluteFilePath() : info.absolutePath();
+            early->folderPath = FillFileList(early->files, early->filter, false, early->folder, {});
+        }
         early->read.set_value();
     });
     earlyListing() = std::move(early);

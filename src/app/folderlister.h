@@ -32,10 +32,11 @@ public:
     // Lists the folder's files under the filter, measures the widest entry in the list's font,
     // and beside it reads the names of the target (the folder, or its "MOBIX" for intoMobix).
     void list(const QString &folder, const QString &filter, const QFont &listFont, bool intoMobix);
-    // Starts reading the folder the program was started with before the window exists: reading
-    // 100,000 names takes as long as making the application and its window. The first list
-    // asked for takes that reading when its folder and filter are the same, else reads anew.
-    static void listEarly(const QString &folder, const QString &filter);
+    // Starts reading the folder the program was started with (or a file's folder) before the
+    // window exists: reading 100,000 names takes as long as making the application and its
+    // window. The first list asked for takes that reading when its folder and filter are the
+    // same, else reads anew.
+    static void listEarly(const QString &path, const QString &filter);
     // Reads only the target's names, for a preview whose target changed since the listing.
     void readNames(const QString &folder, bool intoMobix);
 

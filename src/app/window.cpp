@@ -13,7 +13,6 @@
 #include "toolkit/translations.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QSettings>
 
 #include <cstdio>
@@ -35,12 +34,9 @@ void listFolderEarly(int argc, char **argv, QSettings &settings)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
-    const QFileInfo info(windowFolderArgument(arguments));
-    if (info.filePath().isEmpty() || !(info.isDir() || info.isFile()))
-        return;
-    const int filter = readOptions(settings).extensionIndex;
-    FolderLister::listEarly(info.isDir() ? info.absoluteFilePath() : info.absolutePath(),
-                            extensionCatalogue().value(filter));
+    const QString path = windowFolderArgument(arguments);
+    if (!path.isEmpty())
+        FolderLister::listEarly(path, extensionCatalogue().value(readOptions(settings).extensionIndex));
 }
 
 // Qt ends the program with a fatal message when the display it was given cannot be opened;
