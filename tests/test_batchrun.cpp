@@ -106,6 +106,7 @@ private slots:
         setListedInodeShiftForTest(0);
         setInodeAliasForTest(0, 0);
         setJournalRoomForTest(-1);
+        setJournalReadErrorForTest(0);
         setFlushErrorForTest(0);
         setFlushHookForTest({});
         setIdentityUnstableForTest(false);
@@ -369,6 +370,7 @@ private slots:
         QTest::newRow("the journal's path a second name of another file") << "second name" << EINVAL << "r" << false;
         QTest::newRow("the journal made immutable") << "immutable" << EPERM << "r" << true;
         QTest::newRow("a run that changes nothing keeps the long journal before it") << "names taken" << 0 << "t" << false;
+        QTest::newRow("the journal before cannot be read: the run stops before its first step") << "unreadable" << 0 << "j" << false;
         QTest::newRow("a journal before with more lines than the run's: none of them outlasts it") << "longer before" << 0 << "r" << false;
     }
     void journalUnderStrain()
@@ -428,6 +430,7 @@ private slots:
             QVERIFY(older.seek(0) && older.write(longer) == longer.size());
         }
         setJournalRoomForTest(strain == "full" ? 0 : strain == "fills up" ? 64 * 1024 : -1);
+        setJournalReadErrorForTest(strain == "unreadable" ? EIO : 0);
         for (size_t i = 0; i < folder.entries.size(); ++i)
             folder.entries[i].selected = i > 0 && (strain != "names taken" || i <= 3);
         const QStringList beforeRun = folder.state();
@@ -440,6 +443,7 @@ private slots:
             observer.goAheadWithout();
         const RunReport report = runBatch(folder.entries, options(InPlace, 30, "%#"), folder.path(), &observer);
         observer.close();
+        setJournalReadErrorForTest(0);
         const QStringList afterRun = folder.state();
         QCOMPARE(::outcomes(report).replace(QRegularExpression("(.)\\1*"), "\\1"), outcomes);
         QCOMPARE(bytesOf("victim"), [&] { QFile file(victim); file.open(QIODevice::ReadOnly); return file.readAll(); }());
@@ -450,7 +454,7 @@ private slots:
         QCOMPARE(undo.hadJournal, openError == 0);
         QCOMPARE(QFileInfo::exists(path), olderKept);
         runTool("chattr", {"-i", path});
-        QCOMPARE(folder.state(), openError != 0 ? afterRun : outcomes == "t" ? beforeAll : beforeRun);
+        QCOMPARE(folder.state(), openError != 0 ? afterRun : outcomes.contains('r') ? beforeRun : beforeAll);
     #endif
     }
     // The folder's journal is found whichever way the folder is named: through a link, with a

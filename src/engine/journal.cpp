@@ -117,24 +117,31 @@ int JournalObserver::open()
     return error;
 }
 
-void JournalObserver::prepare()
+int JournalObserver::prepare()
 {
     if (m_prepared || m_state != State::Open)
-        return;
+        return m_readError;
     m_prepared = true;
     // An empty file the run before left under a name it was taking goes now. The journal is
     // read a block at a time up to its end (its first zero byte): a long run's journal holds
     // megabytes of steps, of which only the temporary files and the last line matter here.
     const qint64 size = m_file.size();
     if (size <= 0)
-        return;
+        return 0;
     QByteArray block(qsizetype(std::min(size, firstRoom)), Qt::Uninitialized);
     LeftoverLines leftovers;
     qint64 offset = 0;
     while (offset < size) {
         qint64 got = 0;
-        if (m_file.read(offset, block.data(), block.size(), &got) != 0)
-            return;
+        if (const int error = m_file.read(offset, block.data(), block.size(), &got); error != 0) {
+            // A run now would replace a journal that could still take the run before back, and
+            // could not keep it aside: it stops before its first step, leaving the file as it is.
+            m_state = State::Failed;
+            m_readError = error;
+            m_problem = QStringLiteral("das Protokoll des letzten Laufs lässt sich nicht lesen (Fehler %1: %2)")
+                            .arg(error).arg(QString::fromLocal8Bit(std::strerror(error)));
+            return error;
+        }
         const char *const zero = got > 0 ? static_cast<const char *>(std::memchr(block.constData(), 0, size_t(got))) : nullptr;
         const qint64 taken = zero ? zero - block.constData() : got;
         leftovers.add(block.constData(), qsizetype(taken));
@@ -147,6 +154,7 @@ void JournalObserver::prepare()
     JournalContents before;
     if (leftovers.parse(m_folderPath, &before))
         removeWhatAKilledRunLeft(m_folderPath, before);
+    return 0;
 }
 
 // The journal of the run before stays until this run has changed something: its bytes are
@@ -194,7 +202,8 @@ bool JournalObserver::cancelRequested()
 
 bool JournalObserver::begin()
 {
-    prepare();
+    if (prepare() != 0)
+        return false;
     // The file keeps its room: cutting it short would give back blocks on the disk (which on a
     // disk mounted with "discard" waits for the device) only to take new ones for the first
     // lines. A zero byte at its start ends the journal there (the reader stops at the first
@@ -223,8 +232,9 @@ bool JournalObserver::ready()
     if (m_state == State::Closed && open() != 0)
         return false;
     if (m_state == State::Open && !begin()) {
+        if (m_state != State::Failed) // a journal before that could not be read has said so
+            m_problem = journalProblemText(ENOSPC);
         m_state = State::Failed;
-        m_problem = journalProblemText(ENOSPC);
         return false;
     }
     return m_state != State::Failed;

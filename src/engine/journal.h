@@ -47,7 +47,9 @@ public:
     QString problem() const { return m_problem; }
     // Reads the journal of the run before and removes what a killed run left in the folder, as
     // the first step would; called on the run's own thread, it keeps that work off the window's.
-    void prepare();
+    // Where that journal cannot be read, returns the error: the run then records nothing and
+    // stops before its first step, and the journal stays as it is (problem() says why).
+    int prepare();
     // Goes ahead without a journal after open() failed (not for EBUSY).
     void goAheadWithout();
     // Ends the journal after the run and lets the folder go (the destructor does it too).
@@ -71,6 +73,7 @@ private:
     QString m_folderPath;
     QString m_journalPath;
     bool m_prepared = false;
+    int m_readError = 0;
     RunObserver *m_next;
     JournalFile m_file;
     QString m_problem;

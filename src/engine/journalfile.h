@@ -54,3 +54,5 @@ private:
 
 // Test seam: the journal's file system holds only this many bytes of journal (negative: no limit).
 void setJournalRoomForTest(qint64 bytes);
+// Test seam: every read of a journal fails with this error (0: reads work).
+void setJournalReadErrorForTest(int error);

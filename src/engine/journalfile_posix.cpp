@@ -141,6 +141,9 @@ int JournalFile::readAll(QByteArray *bytes) const
 
 int JournalFile::read(qint64 offset, char *data, qint64 size, qint64 *got) const
 {
+    *got = 0;
+    if (const int error = platformSeams().journalReadError)
+        return error;
     ssize_t read;
     do
         read = ::pread(fd(m_handle), data, size_t(size), off_t(offset));

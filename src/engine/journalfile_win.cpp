@@ -110,6 +110,8 @@ int JournalFile::read(qint64 offset, char *data, qint64 size, qint64 *got) const
     at.OffsetHigh = DWORD(offset >> 32);
     DWORD read = 0;
     *got = 0;
+    if (const int error = platformSeams().journalReadError)
+        return error;
     if (!ReadFile(handleOf(m_handle), data, DWORD(qMin<qint64>(size, 1 << 30)), &read, &at))
         return GetLastError() == ERROR_HANDLE_EOF ? 0 : errorOf(GetLastError());
     *got = read;

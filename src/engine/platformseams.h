@@ -19,6 +19,7 @@ struct PlatformSeams {
     quint64 inodeAliasTo = 0;
     int flushError = 0;
     qint64 journalRoom = -1;    // the most bytes of journal its file system holds (negative: no limit)
+    int journalReadError = 0;   // what every read of a journal fails with (0: reads work)
     int reservationPauseMs = 0; // a pause between taking a name and the rename onto it
     std::function<void()> onFlush;
     bool identityUnstable = false;
