@@ -93,7 +93,8 @@ const QString Description = QStringLiteral(
     "\n"
     "Endestatus: 0 alle Dateien erledigt, 1 einige übersprungen, 2 falscher Aufruf, ein Ordner,\n"
     "der sich nicht auflisten lässt, ein anderer Lauf im selben Ordner oder ein Lauf, der sich\n"
-    "nicht rückgängig machen ließe. Mehr in „man kappwerk“.");
+    "nicht rückgängig machen ließe; 3 die Ausgabe ließ sich nicht vollständig schreiben. Mehr\n"
+    "in „man kappwerk“.");
 
 struct Parser {
     QCommandLineParser parser;
@@ -362,22 +363,31 @@ int runCommandLine(const QStringList &arguments, QSettings &settings, QTextStrea
         }
         leftToTheSystem(std::move(plan));
     } else {
-        // The same journal as the window's, so either can take the run back; it also keeps a
-        // second run or an undo out of the folder while this one works.
-        VerboseLines verbose(entries, err);
-        JournalObserver journal(folderPath, p.isSet(Verbose) ? &verbose : nullptr);
-        if (const int error = journal.open(); error == EBUSY) {
-            fail(err) << QStringLiteral("In diesem Ordner läuft gerade ein anderer Lauf.") << Qt::endl;
-            return BadUsage;
-        } else if (error != 0 && !p.isSet(NoUndo)) {
-            fail(err) << QStringLiteral("Dieser Lauf kann nicht rückgängig gemacht werden (%1). Nichts geändert; "
-                                  "mit --no-undo läuft er trotzdem.").arg(journal.problem()) << Qt::endl;
-            return BadUsage;
-        } else if (error != 0) {
-            journal.goAheadWithout();
+        RunReport report;
+        {
+            // The same journal as the window's, so either can take the run back; it also keeps a
+            // second run or an undo out of the folder while this one works.
+            VerboseLines verbose(entries, err);
+            JournalObserver journal(folderPath, p.isSet(Verbose) ? &verbose : nullptr);
+            // A journal before that cannot be read would be lost to this run: it is refused as one
+            // whose journal cannot be written.
+            int error = journal.open();
+            if (error == 0)
+                error = journal.prepare();
+            if (error == EBUSY) {
+                fail(err) << QStringLiteral("In diesem Ordner läuft gerade ein anderer Lauf.") << Qt::endl;
+                return BadUsage;
+            } else if (error != 0 && !p.isSet(NoUndo)) {
+                fail(err) << QStringLiteral("Dieser Lauf kann nicht rückgängig gemacht werden (%1). Nichts geändert; "
+                                      "mit --no-undo läuft er trotzdem.").arg(journal.problem()) << Qt::endl;
+                return BadUsage;
+            } else if (error != 0) {
+                journal.goAheadWithout();
+            }
+            report = runBatch(entries, options, folderPath, &journal);
+            // The journal ends and lets the folder go before the records are written: a reader
+            // slow to take them (a pager) keeps no other run or undo out of the folder meanwhile.
         }
-        journal.prepare();
-        RunReport report = runBatch(entries, options, folderPath, &journal);
         if (report.folderUnusable) {
             fail(err) << QStringLiteral("Der Ordner %1 lässt sich nicht öffnen.").arg(quoted(folder)) << Qt::endl;
             return BadUsage;
