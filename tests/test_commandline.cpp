@@ -281,6 +281,36 @@ private slots:
         QCOMPARE(again.lines, QStringList{"1.mp3\tLied eins.mp3\tzurückbenannt"});
         QCOMPARE(state(), (QStringList{"Lied eins.mp3", "Lied zwei.mp3"}));
     }
+    // Lines that standard output cannot take (a full disk behind it) are told, with a status of
+    // their own; a run still happened, and --undo takes it back.
+    void outputLost_data()
+    {
+        columns<QStringList, QStringList>("arguments", "after");
+        QTest::newRow("run") << QStringList{"--run", "--rename", "--cut", "4"} << QStringList{"Lied.mp3=Lied eins.mp3"};
+        QTest::newRow("dry run") << QStringList{"--dry-run"} << QStringList();
+        QTest::newRow("version") << QStringList{"--version"} << QStringList();
+    }
+    void outputLost()
+    {
+#ifndef Q_OS_LINUX
+        QSKIP("/dev/full, a file that no write fits into, is Linux's");
+#else
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, after);
+        makeFiles({"Lied eins.mp3"});
+        const QStringList before = state();
+        QProcess process;
+        process.setStandardOutputFile(QStringLiteral("/dev/full"));
+        start(process, arguments << folder());
+        QVERIFY(process.waitForFinished(60000));
+        const QString errors = QString::fromUtf8(process.readAllStandardError());
+        QCOMPARE(process.exitCode(), 3);
+        QVERIFY2(errors.startsWith("kappwerk: Die Ausgabe lässt sich nicht vollständig schreiben: "), qPrintable(errors));
+        QCOMPARE(state(), after.isEmpty() ? before : after);
+        QCOMPARE(kappwerk({"--undo", folder()}).status, after.isEmpty() ? 2 : 0);
+        QCOMPARE(state(), before);
+#endif
+    }
     // A run whose journal cannot be written changes nothing unless told to go ahead without it.
     void runThatCannotBeTakenBack()
     {

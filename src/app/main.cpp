@@ -51,15 +51,20 @@ int main(int argc, char *argv[])
         toolkit::installGermanTranslations(app);
         QTextStream out(stdout);
         QTextStream err(stderr);
-        const int status = runCommandLine(app.arguments(), *openUserSettings(), out, err);
+        int status = runCommandLine(app.arguments(), *openUserSettings(), out, err);
+        // A script must not take lines lost to a full disk (behind "> list.txt") for all there
+        // were, so a failed write to standard output is told and has a status of its own.
+        if (const QString problem = outputProblem(out); !problem.isEmpty()) {
+            err << QStringLiteral("kappwerk: Die Ausgabe lässt sich nicht vollständig schreiben: %1.").arg(problem)
+                << Qt::endl;
+            status = OutputLost;
+        }
         // All is written and the settings let go; what the process still holds (for a large
         // folder a hundred thousand names and the kept listing) would only be freed piece by
         // piece, which costs more than the process takes to end without it.
-        for (QTextStream *stream : {&out, &err}) {
-            stream->flush();
-            if (auto *file = qobject_cast<QFileDevice *>(stream->device()))
-                file->flush();
-        }
+        err.flush();
+        if (auto *file = qobject_cast<QFileDevice *>(err.device()))
+            file->flush();
         std::fflush(nullptr);
         endProcessNow(status);
         return status;

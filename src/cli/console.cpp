@@ -1,13 +1,16 @@
 #include "cli/console.h"
 
+#include <QFileDevice>
 #include <QStringList>
+#include <QTextStream>
 #include <QtGlobal>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #ifdef Q_OS_WIN
-#include <cstdio>
 #include <windows.h>
 #endif
 
@@ -29,6 +32,22 @@ void attachToParentConsole()
     if (!err)
         std::freopen("CONOUT$", "w", stderr);
 #endif
+}
+
+QString outputProblem(QTextStream &out)
+{
+    out.flush();
+    auto *file = qobject_cast<QFileDevice *>(out.device());
+    if (file)
+        file->flush();
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    const int error = errno;
+    if (file && file->error() != QFileDevice::NoError)
+        return file->errorString();
+    if (out.status() != QTextStream::Ok || !flushed || std::ferror(stdout))
+        return error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : QStringLiteral("Schreibfehler");
+    return QString();
 }
 
 void endProcessNow(int status)

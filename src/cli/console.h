@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 // Joins the console of the shell that started the program, for a program that the system
 // starts without one (a windowed program on Windows); elsewhere this does nothing.
@@ -14,6 +15,12 @@ bool displayAvailable(int argc, const char *const *argv);
 
 // The message for a window that cannot be shown, with the reason; the command line still works.
 QByteArray noDisplayMessage(const char *reason);
+
+class QTextStream;
+
+// Writes out what standard output (out) still holds. Returns why a write to it failed, at any
+// time since the start; empty when every line was written.
+QString outputProblem(QTextStream &out);
 
 // Ends the process at once, everything written: the system takes its memory back faster than
 // the program would free a large folder's names one by one. On Windows it returns, and the
