@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-svg-dev qt6-translations-l10n qt6-l10n-tools libicu-dev
   libgl-dev libgtest-dev libbenchmark-dev
   fonts-wine fonts-dejavu-core
-  xvfb xauth xdotool
+  xvfb xauth xdotool libx11-dev
   desktop-file-utils appstream
   lintian dpkg-dev
   fusefat exfat-fuse dosfstools exfatprogs fuse3

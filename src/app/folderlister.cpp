@@ -28,14 +28,39 @@ std::shared_ptr<EarlyListing> &earlyListing()
     static std::shared_ptr<EarlyListing> early;
     return early;
 }
+
+std::function<void()> &beforeListing()
+{
+    static std::function<void()> hook;
+    return hook;
+}
+
+// The folder a path lists: a folder itself, a file the folder it is in, anything else none
+// (missing is then set). The look waits for a card or share that does not answer, so it is
+// only ever made on a worker.
+QString folderOf(const QString &path, bool *missing = nullptr)
+{
+    if (path.isEmpty())
+        return QString();
+    const QFileInfo info(path);
+    const bool isDir = info.isDir(), exists = isDir || info.isFile();
+    if (missing)
+        *missing = !exists;
+    return isDir ? info.absoluteFilePath() : exists ? info.absolutePath() : QString();
+}
 } // namespace
+
+void FolderLister::setBeforeListingForTest(std::function<void()> hook)
+{
+    beforeListing() = std::move(hook);
+}
 
 FolderLister::FolderLister(QObject *parent)
     : QObject(parent)
 {
 }
 
-void FolderLister::list(const QString &folder, const QString &filter, const QFont &listFont, bool intoMobix)
+void FolderLister::list(const QString &path, const QString &filter, const QFont &listFont, bool intoMobix)
 {
     auto listing = std::make_shared<FolderListing>();
     listing->intoMobix = intoMobix;
@@ -44,7 +69,13 @@ void FolderLister::list(const QString &folder, const QString &filter, const QFon
     std::shared_ptr<EarlyListing> early = std::exchange(earlyListing(), nullptr);
     if (early && early->filter != filter)
         early.reset();
-    std::vector<std::function<void()>> works{[listing, folder, filter, listFont, early] {
+    std::vector<std::function<void()>> works{[listing, path, filter, listFont, early, hook = beforeListing()] {
+        if (hook)
+            hook();
+        bool missing = false;
+        const QString folder = folderOf(path, &missing);
+        if (missing)
+            listing->missingPath = path;
         const QString sixSpaces = QStringLiteral("      ");
         std::optional<toolkit::WidestText> measure;
         bool taken = false;
@@ -69,9 +100,10 @@ void FolderLister::list(const QString &folder, const QString &filter, const QFon
     }};
     // The names the preview checks new names against are read beside the listing, on a second
     // worker: renaming and copying beside the originals, the folder's own names.
-    if (!folder.isEmpty())
-        works.push_back([listing, target = folderWithSeparator(folder), intoMobix] {
-            listing->names = readPreviewNames(target, intoMobix);
+    if (!path.isEmpty())
+        works.push_back([listing, path, intoMobix] {
+            if (const QString folder = folderOf(path); !folder.isEmpty())
+                listing->names = readPreviewNames(folderWithSeparator(folder), intoMobix);
         });
     startInBackground(this, works, [this, listing] { emit listed(*listing); }, m_inline);
 }
@@ -80,14 +112,10 @@ void FolderLister::listEarly(const QString &path, const QString &filter)
 {
     auto early = std::make_shared<EarlyListing>();
     early->filter = filter;
-    // Even the look at the path waits for a card or share that does not answer: it is made here,
-    // not on the thread that makes the window. A file lists its folder, as Main::openFolder has it.
     startInBackground([early, path] {
-        const QFileInfo info(path);
-        if (info.isDir() || info.isFile()) {
-            early->folder = info.isDir() ? info.absoluteFilePath() : info.absolutePath();
+        early->folder = folderOf(path);
+        if (!early->folder.isEmpty())
             early->folderPath = FillFileList(early->files, early->filter, false, early->folder, {});
-        }
         early->read.set_value();
     });
     earlyListing() = std::move(early);

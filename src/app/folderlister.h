@@ -6,12 +6,15 @@
 #include <QFont>
 #include <QObject>
 
+#include <functional>
+
 // A folder as the window lists it: the files under the filter, what the list needs to show them,
 // and the names the preview checks new names against.
 struct FolderListing {
     FileListData files;
     QString folderPath;  // with its trailing separator; "" when nothing could be listed
     QString journalPath; // where the journal of the folder's last run would be
+    QString missingPath; // the path asked for, when it is neither a folder nor a file
     int extent = 0;      // how far the list scrolls sideways: its widest entry plus six spaces
     bool intoMobix = false;
     PreviewNamesPtr names; // the target folder's names, for the preview; empty for no folder
@@ -31,7 +34,8 @@ public:
 
     // Lists the folder's files under the filter, measures the widest entry in the list's font,
     // and beside it reads the names of the target (the folder, or its "MOBIX" for intoMobix).
-    void list(const QString &folder, const QString &filter, const QFont &listFont, bool intoMobix);
+    // A file's path lists the folder it is in. Even the look at the path is made on the workers.
+    void list(const QString &path, const QString &filter, const QFont &listFont, bool intoMobix);
     // Starts reading the folder the program was started with (or a file's folder) before the
     // window exists: reading 100,000 names takes as long as making the application and its
     // window. The first list asked for takes that reading when its folder and filter are the
@@ -39,6 +43,10 @@ public:
     static void listEarly(const QString &path, const QString &filter);
     // Reads only the target's names, for a preview whose target changed since the listing.
     void readNames(const QString &folder, bool intoMobix);
+
+    // Test seam: called on the listing's worker before it looks at the path, as a medium that
+    // does not answer would hold it there.
+    static void setBeforeListingForTest(std::function<void()> hook);
 
 signals:
     void listed(const FolderListing &listing);

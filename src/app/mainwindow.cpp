@@ -22,7 +22,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
@@ -88,6 +87,8 @@ void Main::connectEvents()
 
     connect(m_lister, &FolderLister::listed, this, &Main::showListing);
     connect(m_lister, &FolderLister::namesRead, this, [this](bool intoMobix, const PreviewNamesPtr &names) {
+        if (m_state == State::Closed)
+            return;
         m_preview->addNames(intoMobix, names);
         workDone();
     });
@@ -150,21 +151,27 @@ void Main::workDone()
 void Main::closeEvent(QCloseEvent *event)
 {
     // A close during a run asks whether to stop it; the window closes when the run (stopped or
-    // not) and the listing after it are over, storing the options as always. A close while a
-    // folder is read waits for the list.
+    // not) is over, storing the options as always.
     if (m_runner->isBusy() && m_state == State::Running && !askToStopRun()) {
         event->ignore();
         return;
     }
-    // The run may have ended while the question was open.
-    if (m_state == State::Idle || m_state == State::Closed) {
+    if (m_state == State::Closed) {
         event->accept();
-        if (m_state == State::Idle)
-            unload();
         return;
     }
-    event->ignore();
-    setState(State::Closing);
+    // The run may have ended while the question was open.
+    if (m_runner->isBusy()) {
+        event->ignore();
+        setState(State::Closing);
+        return;
+    }
+    // A folder being read changes nothing and holds nothing back: the window closes at once,
+    // without its list. A card or share that stopped answering would otherwise keep it open.
+    if (const std::function<void(bool)> after = std::exchange(m_afterRun, {}))
+        after(true);
+    event->accept();
+    unload();
 }
 
 void Main::openClick()
@@ -189,14 +196,10 @@ void Main::openFolder(const QString &path)
 {
     if (m_state != State::Idle)
         return;
-    // A file lists its folder; anything else empties the list and says why.
-    const QFileInfo info(path);
-    const bool exists = info.isDir() || info.isFile();
-    m_folderPath = info.isDir() ? info.absoluteFilePath() : exists ? info.absolutePath() : QString();
+    // A file lists its folder; anything else empties the list and says why (showListing). The
+    // path is looked at on the listing's worker: the look waits for a medium that does not answer.
+    m_folderPath = path;
     startListing(false);
-    if (!exists)
-        toolkit::messageBox(QStringLiteral("„%1“ ist kein Ordner.").arg(QDir::toNativeSeparators(path)),
-                            toolkit::StyleCritical, QStringLiteral("Achtung"), this);
 }
 
 void Main::startListing(bool askForFolder)
@@ -223,6 +226,8 @@ void Main::startListing(bool askForFolder)
 
 void Main::showListing(const FolderListing &listing)
 {
+    if (m_state == State::Closed) // closed while the folder was read
+        return;
     m_preview->setNames(listing.intoMobix, listing.names);
     // Freeing 100,000 names takes tens of milliseconds: the old ones go after the new list shows,
     // on a worker.
@@ -234,6 +239,9 @@ void Main::showListing(const FolderListing &listing)
     releaseInBackground(std::move(shown));
     emit listed();
     workDone();
+    if (!listing.missingPath.isEmpty() && m_state == State::Idle)
+        toolkit::messageBox(QStringLiteral("„%1“ ist kein Ordner.").arg(QDir::toNativeSeparators(listing.missingPath)),
+                            toolkit::StyleCritical, QStringLiteral("Achtung"), this);
 }
 
 void Main::readPreviewNames(const QString &folderPath, bool intoMobix)
@@ -272,7 +280,7 @@ void Main::showRunResult(const std::vector<BatchEntry> &entries, const RunReport
             toolkit::messageBox(skipped, toolkit::StyleExclamation, QStringLiteral("Kappwerk"), this);
         emit runFinished();
     };
-    startListing(false);
+    listAfterRun();
 }
 
 bool Main::canUndo() const
@@ -301,7 +309,16 @@ void Main::showUndoResult(const UndoReport &report)
             toolkit::messageBox(QStringLiteral("Nicht alles ließ sich rückgängig machen:\n") + problems,
                             toolkit::StyleExclamation, QStringLiteral("Kappwerk"), this);
     };
-    startListing(false);
+    listAfterRun();
+}
+
+void Main::listAfterRun()
+{
+    // A window that is closing shows no list again: it closes now, its report told so.
+    if (m_state == State::Closing)
+        workDone();
+    else
+        startListing(false);
 }
 
 bool Main::askToStopRun()

@@ -27,7 +27,8 @@ struct StoredOptions;
 // options, and the four action buttons. Options are restored from the settings store when
 // the window is made and written back when it unloads. Listings, runs and undos go on workers
 // (FolderLister, RunController) and come back through their signals; the window meanwhile is
-// in one of a few states, and a close asked for while it is busy takes effect when the work ends.
+// in one of a few states. A close asked for during a run takes effect when the run ends; one
+// while a folder is read, at once.
 class Main : public QWidget
 {
     Q_OBJECT
@@ -36,7 +37,7 @@ public:
         Idle,
         Listing, // reading a folder (or the preview's names): input is held back
         Running, // a batch run or an undo, and the listing after it: the controls are locked
-        Closing, // a close came while busy: the window closes as soon as the work has ended
+        Closing, // a close came during a run: the window closes as soon as the run has ended
         Closed,  // the options are stored, the program ends
     };
 
@@ -95,6 +96,7 @@ private:
     void updateUndoAction();
 
     void startListing(bool askForFolder);
+    void listAfterRun();
     void showListing(const FolderListing &listing);
     void readPreviewNames(const QString &folderPath, bool intoMobix);
     void showRunResult(const std::vector<BatchEntry> &entries, const RunReport &report);

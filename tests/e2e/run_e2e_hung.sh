@@ -2,7 +2,8 @@
 # Drives the real program under Xvfb with its folder on a memory card that stops answering: an
 # exFAT image mounted through FUSE whose process is stopped once the folder is listed. Typing a
 # new length must not wait for the card, and "Programm beenden" must end the program while the
-# card still hangs, with the options saved.
+# card still hangs, with the options saved. Then the program is started with a folder on the
+# card that still hangs: its window must show, and close when asked as a window manager asks.
 # Usage: run_e2e_hung.sh /path/to/kappwerk   (as root; exits 77, skipped, where mounting is unavailable)
 set -euo pipefail
 
@@ -72,4 +73,19 @@ conf="$XDG_CONFIG_HOME/Kappwerk/Kappwerk.conf"
 for line in 'MaxFileLength.Text=5' 'Subdirectory.Value=0'; do
   grep -qxF "$line" "$conf" || fail "settings file lacks $line"
 done
-echo "1 passed, 0 failed"
+
+echo "-- started with a folder on the card that still hangs"
+cc -o "$work/wmclose" "$(dirname "$0")/wmclose.c" -lX11 || fail "cannot build the close helper"
+rm "$conf"
+"$program" "$work/card/Neue Lieder" & pid=$! # a name the card was never asked for, so no cache answers
+win=$(timeout 20 xdotool search --sync --onlyvisible --name '^Kappwerk$' | head -n 1) || true
+[ -n "$win" ] || fail "main window did not appear while the card hung"
+sleep 1
+kill -0 "$pid" 2>/dev/null || fail "program ended by itself"
+"$work/wmclose" "$win"
+for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && fail "program did not close while the card hung"
+wait "$pid" || fail "program exited with an error"
+pid=""
+grep -q '^MaxFileLength.Text=' "$conf" 2>/dev/null || fail "options not saved at the close"
+echo "2 passed, 0 failed"
