@@ -62,7 +62,9 @@ void Main::connectEvents()
     const MainControls &ui = *m_controls;
     connect(ui.open, &QPushButton::clicked, this, &Main::openClick);
     connect(ui.cut, &QPushButton::clicked, this, &Main::cutClick);
-    connect(ui.about, &QPushButton::clicked, this, &Main::aboutClick);
+    connect(ui.about, &QPushButton::clicked, this, [this] {
+        toolkit::messageBox(AboutMessage, toolkit::StyleInformation, QStringLiteral("About"), this);
+    });
     connect(ui.close, &QPushButton::clicked, this, &QWidget::close);
     connect(ui.allFiles, &QPushButton::clicked, this, [this] { m_controls->fileList->setAllSelected(true); });
     connect(ui.noFiles, &QPushButton::clicked, this, [this] { m_controls->fileList->setAllSelected(false); });
@@ -99,7 +101,7 @@ void Main::connectEvents()
     connect(m_fileListMenu, &FileListMenu::undoRequested, this, &Main::undoLastRun);
 
     connect(m_preview, &PreviewController::namesNeeded, this, &Main::readPreviewNames);
-    connect(m_preview, &PreviewController::updated, this, &Main::updateUndoAction);
+    connect(m_preview, &PreviewController::updated, m_fileListMenu, &FileListMenu::updateUndo);
     connect(m_controls, &MainControls::runInputChanged, m_preview, &PreviewController::schedule);
 }
 
@@ -135,7 +137,7 @@ void Main::setState(State state)
         m_inputBlocker.reset();
     m_controls->lock(state == State::Running);
     m_preview->setPaused(state != State::Idle);
-    updateUndoAction();
+    m_fileListMenu->updateUndo();
 }
 
 void Main::workDone()
@@ -208,7 +210,7 @@ void Main::startListing(bool askForFolder)
     m_controls->fileList->clear();
     QString folder = m_folderPath;
     if (askForFolder)
-        folder = BrowseForFolder(FolderPrompt, browseStartFolder(), this, true, QString(), true, false);
+        folder = BrowseForFolder(FolderPrompt, browseStartFolder(m_folderPath), this, true, QString(), true, false);
     if (!isRepresentableFolder(folder)) {
         m_folderPath.clear();
         releaseInBackground(std::exchange(m_files, FileListData()));
@@ -240,8 +242,8 @@ void Main::showListing(const FolderListing &listing)
     emit listed();
     workDone();
     if (!listing.missingPath.isEmpty() && m_state == State::Idle)
-        toolkit::messageBox(QStringLiteral("„%1“ ist kein Ordner.").arg(QDir::toNativeSeparators(listing.missingPath)),
-                            toolkit::StyleCritical, QStringLiteral("Achtung"), this);
+        toolkit::messageBox(NotAFolderMessage.arg(QDir::toNativeSeparators(listing.missingPath)), toolkit::StyleCritical,
+                            QStringLiteral("Achtung"), this);
 }
 
 void Main::readPreviewNames(const QString &folderPath, bool intoMobix)
@@ -306,8 +308,7 @@ void Main::showUndoResult(const UndoReport &report)
         if (busy)
             toolkit::messageBox(FolderBusyMessage, toolkit::StyleExclamation, QStringLiteral("Kappwerk"), this);
         if (!problems.isEmpty())
-            toolkit::messageBox(QStringLiteral("Nicht alles ließ sich rückgängig machen:\n") + problems,
-                            toolkit::StyleExclamation, QStringLiteral("Kappwerk"), this);
+            toolkit::messageBox(UndoIncompleteMessage + problems, toolkit::StyleExclamation, QStringLiteral("Kappwerk"), this);
     };
     listAfterRun();
 }
@@ -329,16 +330,6 @@ bool Main::askToStopRun()
     // The run may have ended while the question was open; then there is nothing to stop.
     m_runner->cancel();
     return true;
-}
-
-void Main::updateUndoAction()
-{
-    m_fileListMenu->updateUndo();
-}
-
-void Main::aboutClick()
-{
-    toolkit::messageBox(AboutMessage, toolkit::StyleInformation, QStringLiteral("About"), this);
 }
 
 void Main::selectSpecialClick()
@@ -395,13 +386,6 @@ std::vector<BatchEntry> Main::batchEntries() const
                                      m_controls->fileList->isSelected(i)});
     }
     return entries;
-}
-
-QString Main::browseStartFolder() const
-{
-    if (m_folderPath.isEmpty())
-        return QDir::toNativeSeparators(QDir::homePath());
-    return QDir::toNativeSeparators(QDir::cleanPath(m_folderPath));
 }
 
 PreviewWindow *Main::previewWindow() const

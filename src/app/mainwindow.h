@@ -90,10 +90,8 @@ private:
     void extensionClick();
     void extensionActivated();
     void cutClick();
-    void aboutClick();
     void selectSpecialClick();
     bool askToStopRun();
-    void updateUndoAction();
 
     void startListing(bool askForFolder);
     void listAfterRun();
@@ -105,7 +103,6 @@ private:
     RenameOptions renameOptions() const;
     std::optional<RenameOptions> previewOptions() const;
     std::vector<BatchEntry> batchEntries() const;
-    QString browseStartFolder() const;
 
     QSettings &m_settings;
     MainControls *m_controls;

@@ -14,6 +14,9 @@ inline const QString NoUndoQuestion =
 // KAPPWERK_VERSION comes from the build, as --version prints it.
 inline const QString AboutMessage = QStringLiteral(
     "Kappwerk v" KAPPWERK_VERSION " by Ostwerk.\r\n\r\nHerzlichen Dank an Ombrel für die Tests, Hinweise und Vorschläge.");
+// A path given from outside (the command line, a drop) that is neither a folder nor a file.
+inline const QString NotAFolderMessage = QStringLiteral("„%1“ ist kein Ordner.");
+inline const QString UndoIncompleteMessage = QStringLiteral("Nicht alles ließ sich rückgängig machen:\n");
 inline const QString FolderPrompt = QStringLiteral("Bitte wählen Sie den Ordner mit den Dateien aus.");
 inline const QString UnrepresentableFolderMessage = QStringLiteral(
     "Der Name dieses Ordners enthält Zeichen, die Kappwerk nicht darstellen kann. Bitte benennen Sie den "

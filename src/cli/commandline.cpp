@@ -3,8 +3,8 @@
 #include "cli/allowedcharacters.h"
 #include "cli/cliresult.h"
 #include "cli/exitstatus.h"
+#include "cli/runcommand.h"
 #include "cli/undocommand.h"
-#include "engine/journal.h"
 #include "engine/batchrun.h"
 #include "engine/run.h"
 #include "selection/filelist.h"
@@ -364,30 +364,8 @@ int runCommandLine(const QStringList &arguments, QSettings &settings, QTextStrea
         leftToTheSystem(std::move(plan));
     } else {
         RunReport report;
-        {
-            // The same journal as the window's, so either can take the run back; it also keeps a
-            // second run or an undo out of the folder while this one works.
-            VerboseLines verbose(entries, err);
-            JournalObserver journal(folderPath, p.isSet(Verbose) ? &verbose : nullptr);
-            // A journal before that cannot be read would be lost to this run: it is refused as one
-            // whose journal cannot be written.
-            int error = journal.open();
-            if (error == 0)
-                error = journal.prepare();
-            if (error == EBUSY) {
-                fail(err) << QStringLiteral("In diesem Ordner läuft gerade ein anderer Lauf.") << Qt::endl;
-                return BadUsage;
-            } else if (error != 0 && !p.isSet(NoUndo)) {
-                fail(err) << QStringLiteral("Dieser Lauf kann nicht rückgängig gemacht werden (%1). Nichts geändert; "
-                                      "mit --no-undo läuft er trotzdem.").arg(journal.problem()) << Qt::endl;
-                return BadUsage;
-            } else if (error != 0) {
-                journal.goAheadWithout();
-            }
-            report = runBatch(entries, options, folderPath, &journal);
-            // The journal ends and lets the folder go before the records are written: a reader
-            // slow to take them (a pager) keeps no other run or undo out of the folder meanwhile.
-        }
+        if (const int refused = runWithJournal(entries, options, folderPath, p.isSet(Verbose), p.isSet(NoUndo), err, &report))
+            return refused;
         if (report.folderUnusable) {
             fail(err) << QStringLiteral("Der Ordner %1 lässt sich nicht öffnen.").arg(quoted(folder)) << Qt::endl;
             return BadUsage;

@@ -123,13 +123,9 @@ QString BrowseForFolder(const QString &prompt, const QString &startFolder, QWidg
     return folderWithoutSeparator(chosen);
 }
 
-QString defaultStartFolder()
+QString browseStartFolder(const QString &listedFolder)
 {
-#ifdef Q_OS_WIN
-    return QStringLiteral("C:\\");
-#else
-    return QDir::homePath();
-#endif
+    return QDir::toNativeSeparators(listedFolder.isEmpty() ? QDir::homePath() : QDir::cleanPath(listedFolder));
 }
 
 QString droppedPath(const QMimeData *mime)

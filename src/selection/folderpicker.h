@@ -33,8 +33,9 @@ QString BrowseForFolder(const QString &prompt, const QString &startFolder, QWidg
                         bool statusLine, const QString &rootFolder = QString(),
                         bool newStyle = true, bool showFiles = false);
 
-// Where `Open` starts: "C:\" on Windows, the user's home folder elsewhere.
-QString defaultStartFolder();
+// Where `Open` starts for a window that lists listedFolder: that folder, or the user's home
+// folder while none is listed; with the system's separators.
+QString browseStartFolder(const QString &listedFolder);
 
 // The first local file or folder among items dropped on a window; "" when there is none.
 QString droppedPath(const QMimeData *mime);
