@@ -107,6 +107,7 @@ private slots:
         setInodeAliasForTest(0, 0);
         setJournalRoomForTest(-1);
         setJournalReadErrorForTest(0);
+        setJournalCutErrorForTest(0);
         setFlushErrorForTest(0);
         setFlushHookForTest({});
         setIdentityUnstableForTest(false);
@@ -574,6 +575,11 @@ private slots:
             "0002.mp3=?,0003.mp3=other", "0003.mp3" + changed + "\n0002.mp3" + changed);
         row("an old name taken again, then freed", options(InPlace, 30, "%#"), "take 0004 Lied.mp3", "0004 Lied.mp3",
             "4.mp3=0004 Lied.mp3,0004 Lied.mp3=other", "4.mp3 → 0004 Lied.mp3: alter Name ist wieder vergeben", true);
+        // What is left to take back is written over the journal's start, ended by a zero byte,
+        // before the file is cut: a journal never cut (an undo killed there) holds just that.
+        row("an old name taken again, the journal not cut", options(InPlace, 30, "%#"),
+            "take 0004 Lied.mp3, journal not cut", "0004 Lied.mp3", "4.mp3=0004 Lied.mp3,0004 Lied.mp3=other",
+            "4.mp3 → 0004 Lied.mp3: alter Name ist wieder vergeben", true);
         row("a refreshed copy in MOBIX", options(IntoMobix, 4), "", "MOBIX/0001.mp3", "",
             "MOBIX/0001.mp3: die ältere Datei in MOBIX lässt sich nicht wiederherstellen");
         row("the original of a copy deleted: the copy is all that is left", options(Beside, 4), "delete 0002 Lied.mp3",
@@ -683,6 +689,8 @@ private slots:
                 blockers << path;
             } else if (step.startsWith("delete")) {
                 QVERIFY(QFile::remove(path));
+            } else if (step == "journal not cut") {
+                setJournalCutErrorForTest(EIO);
             } else if (step.startsWith("recreate") || step.startsWith("rewrite")) {
 #ifdef Q_OS_WIN
                 QSKIP("file numbers handed out again are looked at on POSIX systems only");
@@ -731,6 +739,7 @@ private slots:
         // undo finishes the work. Everything else is not tried twice.
         for (const QString &path : blockers)
             QVERIFY(QFile::remove(path));
+        setJournalCutErrorForTest(0);
         const UndoReport again = undoLastRun(folder.path());
         QCOMPARE(again.hadJournal, kept);
         QCOMPARE(undoProblemsText(again), QString());

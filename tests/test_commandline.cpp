@@ -264,21 +264,41 @@ private slots:
             QCOMPARE(state(), original);
         }
     }
-    // An undo that cannot take everything back says what and ends with status 1; once the file
-    // in the way is gone, a second --undo finishes the work.
+    // An undo that cannot take everything back says what and ends with status 1; once the
+    // obstacle is gone, a second --undo finishes the work: a file in the way of an old name, or
+    // the folder's card not there (an empty folder at its path, where the card is mounted).
+    void undoBlocked_data()
+    {
+        columns<bool, QStringList, QStringList>("card", "blocked", "again");
+        const QString back = "\tzurückbenannt", missing = "\tnicht rückgängig: Datei fehlt";
+        QTest::newRow("a file in the way")
+            << false << QStringList{"2.mp3\tLied zwei.mp3" + back, "1.mp3\tLied eins.mp3\tnicht rückgängig: alter Name ist wieder vergeben"}
+            << QStringList{"1.mp3\tLied eins.mp3" + back};
+        QTest::newRow("the card not there") << true << QStringList{"2.mp3\tLied zwei.mp3" + missing, "1.mp3\tLied eins.mp3" + missing}
+                                            << QStringList{"2.mp3\tLied zwei.mp3" + back, "1.mp3\tLied eins.mp3" + back};
+    }
     void undoBlocked()
     {
+        QFETCH(bool, card);
+        QFETCH(QStringList, blocked);
+        QFETCH(QStringList, again);
         makeFiles({"Lied eins.mp3", "Lied zwei.mp3"});
         QCOMPARE(kappwerk({"--run", "--rename", "--number", "%#", "--keep", "--filter", "*.*", folder()}).status, 0);
-        makeFiles({"Lied eins.mp3"});
-        const Result blocked = kappwerk({"--undo", folder()});
-        QCOMPARE(blocked.status, 1);
-        QCOMPARE(blocked.lines, (QStringList{"2.mp3\tLied zwei.mp3\tzurückbenannt",
-                                             "1.mp3\tLied eins.mp3\tnicht rückgängig: alter Name ist wieder vergeben"}));
-        QVERIFY(QFile::remove(folder() + "/Lied eins.mp3"));
-        const Result again = kappwerk({"--undo", folder()});
-        QCOMPARE(again.status, 0);
-        QCOMPARE(again.lines, QStringList{"1.mp3\tLied eins.mp3\tzurückbenannt"});
+        const QString away = m_home->filePath(QStringLiteral("card"));
+        if (card)
+            QVERIFY(QDir().rename(folder(), away) && QDir().mkpath(folder()));
+        else
+            makeFiles({"Lied eins.mp3"});
+        const Result first = kappwerk({"--undo", folder()});
+        QCOMPARE(first.status, 1);
+        QCOMPARE(first.lines, blocked);
+        if (card)
+            QVERIFY(QDir().rmdir(folder()) && QDir().rename(away, folder()));
+        else
+            QVERIFY(QFile::remove(folder() + "/Lied eins.mp3"));
+        const Result second = kappwerk({"--undo", folder()});
+        QCOMPARE(second.status, 0);
+        QCOMPARE(second.lines, again);
         QCOMPARE(state(), (QStringList{"Lied eins.mp3", "Lied zwei.mp3"}));
     }
     // Lines that standard output cannot take (a full disk behind it) are told, with a status of

@@ -158,7 +158,8 @@ private slots:
     }
     // A run killed in the middle of a large copy leaves no partial file under the new name; an
     // unnamed temporary file leaves nothing at all, a named one is removed on SIGTERM, and after
-    // SIGKILL it is never listed and the next run in that folder removes it.
+    // SIGKILL it is never listed and the next run in that folder removes it. The run before it
+    // can still be taken back: the killed one's first step never took effect.
     void killed()
     {
         QFETCH(int, signal);
@@ -176,6 +177,9 @@ private slots:
         const QString folder = dir.path() + '/';
         QVERIFY(::link(QFile::encodeName(big).constData(), QFile::encodeName(folder + bigName).constData()) == 0);
         const QString target = mode == "mobix" ? folder + "MOBIX/" : folder;
+        // The run before: "Zwei Lieder.mp3" renamed to "Zwei.mp3", listed after the large file.
+        QVERIFY(writeOrigin(QFile::encodeName(folder + "Zwei Lieder.mp3"), "zwei"));
+        QCOMPARE(journaledRun({entry("Zwei Lieder.mp3")}, {.MaxFileLength = 4, .Overwrite = true}, folder).countDone(), 1);
 
         killChild({dir.path(), mode, named ? "named" : ""}, signal,
                   [&] { QCOMPARE(hiddenTemps(target).size(), named ? 1 : 0); });
@@ -183,12 +187,16 @@ private slots:
             return;
         // Nothing under the new name; nothing at all but what SIGKILL leaves of a named file.
         const auto all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
-        QCOMPARE(QDir(target).entryList(all).size(), (target == folder ? 1 : 0) + (named && signal == SIGKILL ? 1 : 0));
+        QCOMPARE(QDir(target).entryList(all).size(), (target == folder ? 2 : 0) + (named && signal == SIGKILL ? 1 : 0));
         QCOMPARE(hiddenTemps(target).size(), named && signal == SIGKILL ? 1 : 0);
         FileListData lists;
         FillFileList(lists, "*.*", false, dir.path(), {});
-        QCOMPARE(lists.entries, QStringList{bigName});
+        QCOMPARE(lists.entries, (QStringList{bigName, "Zwei.mp3"}));
         QCOMPARE(FillFileList(lists, "*.*", false, target, {}).isEmpty(), target != folder);
+        const UndoReport undone = undoLastRun(folder);
+        QCOMPARE(undoProblemsText(undone), QString());
+        QCOMPARE(undone.countDone(), 1);
+        QVERIFY(QFile::exists(folder + "Zwei Lieder.mp3"));
 
         // The next run removes what its journal shows the killed one left, and makes the whole copy.
         setUnnamedTempsForTest(!named);

@@ -48,6 +48,6 @@ int runUndoCommand(const QString &folder, QTextStream &out, QTextStream &err)
     }
     out.flush();
     if (!report.journalProblem.isEmpty())
-        err << report.journalProblem << Qt::endl;
+        err << QStringLiteral("kappwerk: ") << report.journalProblem << Qt::endl;
     return report.countProblems() > 0 || !report.journalProblem.isEmpty() ? SomeSkipped : AllDone;
 }

@@ -23,8 +23,9 @@ void pruneJournals(const QString &keep)
     const QFileInfoList journals = folder.entryInfoList({QStringLiteral("*.journal")}, QDir::Files, QDir::Time);
     for (qsizetype i = keptJournals; i < journals.size(); ++i) {
         JournalFile old;
-        if (journals[i].absoluteFilePath() != keep && old.open(journals[i].absoluteFilePath(), false) == 0)
-            old.remove();
+        if (journals[i].absoluteFilePath() != keep && old.open(journals[i].absoluteFilePath(), false) == 0
+            && old.remove() == 0)
+            removeJournalBefore(journals[i].absoluteFilePath());
     }
 }
 
@@ -122,6 +123,7 @@ int JournalObserver::prepare()
     if (m_prepared || m_state != State::Open)
         return m_readError;
     m_prepared = true;
+    recoverJournalBefore(m_file, m_journalPath, m_folderPath);
     // An empty file the run before left under a name it was taking goes now. The journal is
     // read a block at a time up to its end (its first zero byte): a long run's journal holds
     // megabytes of steps, of which only the temporary files and the last line matter here.
@@ -173,6 +175,9 @@ bool JournalObserver::keepPrevious(qint64 until)
             return false;
         }
         m_previous.truncate(at + qsizetype(got));
+        // Where the file beside cannot be written, a run that ends still puts the journal back
+        // from memory; only a kill then costs it.
+        m_before.keep(m_journalPath, m_previousEnd, m_previous.constData() + at, got);
     }
     return true;
 }
@@ -183,6 +188,7 @@ void JournalObserver::goAheadWithout()
     // The journal of an earlier run must not pass for this one's: it goes, or where it cannot
     // be removed (an immutable file) a marker beside it says it is outdated.
     const QString &path = m_journalPath;
+    removeJournalBefore(path);
     if ((!m_file.isOpen() || m_file.remove() != 0) && !QFile::remove(path) && QFileInfo::exists(path)) {
         QFile marker(outdatedMarkerPath(path));
         marker.open(QIODevice::WriteOnly);
@@ -359,15 +365,19 @@ void JournalObserver::close()
                 m_file.truncate(m_used);
             else
                 m_file.truncate(m_keptRoom); // the room taken beyond it, never written
+            m_before.remove();
         } else if (m_previousEnd > 0 && m_previous.size() >= std::min(m_zeroed, m_previousEnd)) {
             // What this run overwrote is written back (the rest is still there), behind a zero
             // byte where the journal before ended, before the file is cut: killed in between,
             // the file holds that journal and nothing after it that counts.
+            // Where that fails, the file beside it still holds the journal before.
             if ((m_used <= m_previousEnd || m_file.write(m_previousEnd, "", 1) == 0)
-                && m_file.write(0, m_previous.constData(), m_previous.size()) == 0)
-                m_file.truncate(m_previousEnd);
+                && m_file.write(0, m_previous.constData(), m_previous.size()) == 0 && m_file.truncate(m_previousEnd) == 0)
+                m_before.remove();
         } else {
-            m_file.remove();
+            m_before.remove();
+            if (m_file.remove() == 0)
+                removeJournalBefore(m_journalPath);
         }
     } else if (m_state == State::Open) {
         // Nothing was recorded: the room taken for the first lines goes again. Where the
@@ -376,8 +386,8 @@ void JournalObserver::close()
         qint64 end = m_keptRoom > 0 ? m_previousEnd : -1;
         if (QByteArray kept; end < 0 && m_file.readAll(&kept) == 0)
             end = kept.indexOf('\0') >= 0 ? kept.indexOf('\0') : kept.size();
-        if (end == 0)
-            m_file.remove();
+        if (end == 0 && m_file.remove() == 0)
+            removeJournalBefore(m_journalPath);
         else if (end > 0 && end < m_file.size())
             m_file.truncate(end);
     }

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include "engine/journalbefore.h"
 #include "engine/journalfile.h"
 #include "engine/journalformat.h"
 #include "engine/run.h"
@@ -76,6 +77,7 @@ private:
     int m_readError = 0;
     RunObserver *m_next;
     JournalFile m_file;
+    JournalBefore m_before; // the journal before, beside this one until a step takes effect
     QString m_problem;
     enum class State { Closed, Open, Writing, Without, Failed } m_state = State::Closed;
     // The journal of the run before, as far as this run overwrote it, kept until a step

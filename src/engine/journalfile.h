@@ -54,5 +54,6 @@ private:
 
 // Test seam: the journal's file system holds only this many bytes of journal (negative: no limit).
 void setJournalRoomForTest(qint64 bytes);
-// Test seam: every read of a journal fails with this error (0: reads work).
+// Test seams: every read of a journal, or every cut of one, fails with this error (0: works).
 void setJournalReadErrorForTest(int error);
+void setJournalCutErrorForTest(int error);

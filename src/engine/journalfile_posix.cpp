@@ -204,6 +204,8 @@ int JournalFile::reserve(qint64 size)
 
 int JournalFile::truncate(qint64 size)
 {
+    if (const int error = platformSeams().journalCutError)
+        return error;
     if (size < m_mapSize)
         unmap();
     return ::ftruncate(fd(m_handle), off_t(size)) == 0 ? 0 : errno;

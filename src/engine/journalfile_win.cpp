@@ -155,6 +155,8 @@ int JournalFile::reserve(qint64 size)
 
 int JournalFile::truncate(qint64 size)
 {
+    if (const int error = platformSeams().journalCutError)
+        return error;
     return setEnd(handleOf(m_handle), size);
 }
 

@@ -36,6 +36,7 @@ void setInodeAliasForTest(quint64 from, quint64 to)
 void setFlushErrorForTest(int error) { platformSeams().flushError = error; }
 void setJournalRoomForTest(qint64 bytes) { platformSeams().journalRoom = bytes; }
 void setJournalReadErrorForTest(int error) { platformSeams().journalReadError = error; }
+void setJournalCutErrorForTest(int error) { platformSeams().journalCutError = error; }
 void setReservationPauseForTest(int milliseconds) { platformSeams().reservationPauseMs = milliseconds; }
 void setFlushHookForTest(std::function<void()> hook) { platformSeams().onFlush = std::move(hook); }
 void setIdentityUnstableForTest(bool unstable) { platformSeams().identityUnstable = unstable; }

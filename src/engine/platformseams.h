@@ -20,6 +20,7 @@ struct PlatformSeams {
     int flushError = 0;
     qint64 journalRoom = -1;    // the most bytes of journal its file system holds (negative: no limit)
     int journalReadError = 0;   // what every read of a journal fails with (0: reads work)
+    int journalCutError = 0;    // what every cut of a journal's file fails with (0: cuts work)
     int reservationPauseMs = 0; // a pause between taking a name and the rename onto it
     std::function<void()> onFlush;
     bool identityUnstable = false;

@@ -1,5 +1,6 @@
 #include "undo.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -142,12 +143,23 @@ UndoReport undoLastRun(const QString &folderPath)
             report.journalProblem = journalProblemText(openError);
         return report;
     }
+    // A run killed before its first step took effect gives way to the journal before it.
+    recoverJournalBefore(file, path, folderPath);
     QByteArray bytes;
     JournalContents contents;
     report.hadJournal = file.readAll(&bytes) == 0 && parseJournal(bytes, folderPath, &contents);
     if (!report.hadJournal)
         return report;
     removeWhatAKilledRunLeft(folderPath, contents);
+    // A run killed before any step took effect has nothing to take back: its journal goes.
+    if (std::none_of(contents.records.begin(), contents.records.end(), [](const JournalRecord &record) {
+            return record.done != 0;
+        })) {
+        report.hadJournal = false;
+        if (file.remove() == 0)
+            removeJournalBefore(path);
+        return report;
+    }
     Folder folder;
     Folder mobix;
     const int folderError = openFolder(encodeNativeName(folderPath), &folder);
@@ -176,13 +188,21 @@ UndoReport undoLastRun(const QString &folderPath)
     }
     closeFolder(&mobix);
     closeFolder(&folder);
+    // Not one of the run's files there (a card not inserted, a share not mounted at the folder's
+    // path): the journal stays as it is, for when they are back.
+    if (!report.results.empty() && std::all_of(report.results.begin(), report.results.end(),
+                                               [](const UndoResult &result) { return result.reason == missing; }))
+        return report;
     if (kept.empty()) {
-        file.remove();
+        if (file.remove() == 0)
+            removeJournalBefore(path);
         return report;
     }
     contents.records = std::move(kept);
-    const QByteArray text = journalText(folderPath, contents);
-    if (!file.isWritable() || file.truncate(0) != 0 || file.write(0, text.constData(), text.size()) != 0)
+    // Written over the old start with a zero byte after it, then cut there: killed in between,
+    // the file holds the journal of what is left, never none.
+    const QByteArray text = journalText(folderPath, contents) + '\0';
+    if (!file.isWritable() || file.write(0, text.constData(), text.size()) != 0 || file.truncate(text.size() - 1) != 0)
         report.journalProblem = QStringLiteral("das Protokoll lässt sich nicht fortschreiben");
     return report;
 }

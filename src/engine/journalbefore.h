@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include "engine/journalfile.h"
+
+// The journal of the run before, as far as a run overwrites it before its first step takes
+// effect, kept in a file beside the journal ("….journal.before") ahead of every overwrite. A
+// run that ends puts that journal back itself and removes the file; one that is killed leaves
+// it, and the next run or undo in the folder puts the journal back (recoverJournalBefore).
+class JournalBefore
+{
+public:
+    // Adds bytes, the next ones of the journal before (which ended at end), to the file.
+    // False when the file cannot be written: it is then emptied and no longer written to.
+    bool keep(const QString &journalPath, qint64 end, const char *bytes, qint64 size);
+    // Once the run no longer needs it (its first step took effect, or the journal is back).
+    void remove();
+
+private:
+    JournalFile m_file;
+    qint64 m_used = 0;
+    bool m_failed = false;
+};
+
+QString journalBeforePath(const QString &journalPath);
+
+// Puts the journal before back where a killed run left it beside its own: when the journal at
+// file (held) records no step, what that run left in the folder goes and the journal before
+// takes its place. A journal with a step is the last run's, and the file beside it goes.
+void recoverJournalBefore(JournalFile &file, const QString &journalPath, const QString &folderPath);
+
+// Removes the file beside a journal that goes: it must never be taken for a later journal's start.
+void removeJournalBefore(const QString &journalPath);
