@@ -237,12 +237,13 @@ private slots:
         open(QString());
         QCOMPARE(list()->count(), 0);
         QCOMPARE(m_window->folderPath(), QString());
-        // The folder vanishes, then a filter change: the same.
+        // The folder vanishes, then a filter change: the same, without a word.
         open(m_folder->path());
         QVERIFY(m_folder->remove());
         extension->setCurrentText(QStringLiteral("*.*"));
         QCOMPARE(list()->count(), 0);
         QCOMPARE(m_window->folderPath(), QString());
+        QCOMPARE(messages(), QStringList());
     }
 
     // Space on the scissors runs, and the focus stays there: the second Space never reaches

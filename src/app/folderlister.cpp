@@ -60,7 +60,8 @@ FolderLister::FolderLister(QObject *parent)
 {
 }
 
-void FolderLister::list(const QString &path, const QString &filter, const QFont &listFont, bool intoMobix)
+void FolderLister::list(const QString &path, const QString &filter, const QFont &listFont, bool intoMobix,
+                        bool fromOutside)
 {
     auto listing = std::make_shared<FolderListing>();
     listing->intoMobix = intoMobix;
@@ -69,12 +70,13 @@ void FolderLister::list(const QString &path, const QString &filter, const QFont 
     std::shared_ptr<EarlyListing> early = std::exchange(earlyListing(), nullptr);
     if (early && early->filter != filter)
         early.reset();
-    std::vector<std::function<void()>> works{[listing, path, filter, listFont, early, hook = beforeListing()] {
+    std::vector<std::function<void()>> works{[listing, path, filter, listFont, early, fromOutside,
+                                              hook = beforeListing()] {
         if (hook)
             hook();
         bool missing = false;
         const QString folder = folderOf(path, &missing);
-        if (missing)
+        if (missing && fromOutside)
             listing->missingPath = path;
         const QString sixSpaces = QStringLiteral("      ");
         std::optional<toolkit::WidestText> measure;

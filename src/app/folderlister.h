@@ -14,7 +14,7 @@ struct FolderListing {
     FileListData files;
     QString folderPath;  // with its trailing separator; "" when nothing could be listed
     QString journalPath; // where the journal of the folder's last run would be
-    QString missingPath; // the path asked for, when it is neither a folder nor a file
+    QString missingPath; // a path given from outside, when it is neither a folder nor a file
     int extent = 0;      // how far the list scrolls sideways: its widest entry plus six spaces
     bool intoMobix = false;
     PreviewNamesPtr names; // the target folder's names, for the preview; empty for no folder
@@ -35,7 +35,10 @@ public:
     // Lists the folder's files under the filter, measures the widest entry in the list's font,
     // and beside it reads the names of the target (the folder, or its "MOBIX" for intoMobix).
     // A file's path lists the folder it is in. Even the look at the path is made on the workers.
-    void list(const QString &path, const QString &filter, const QFont &listFont, bool intoMobix);
+    // fromOutside: the path was given from outside (the command line, a drop), so one that is
+    // neither a folder nor a file is told back (missingPath); a listed folder that has gone is not.
+    void list(const QString &path, const QString &filter, const QFont &listFont, bool intoMobix,
+              bool fromOutside = false);
     // Starts reading the folder the program was started with (or a file's folder) before the
     // window exists: reading 100,000 names takes as long as making the application and its
     // window. The first list asked for takes that reading when its folder and filter are the

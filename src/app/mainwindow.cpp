@@ -158,21 +158,19 @@ void Main::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    if (m_state == State::Closed) {
-        event->accept();
-        return;
-    }
     // The run may have ended while the question was open.
     if (m_runner->isBusy()) {
         event->ignore();
         setState(State::Closing);
         return;
     }
+    event->accept();
     // A folder being read changes nothing and holds nothing back: the window closes at once,
     // without its list. A card or share that stopped answering would otherwise keep it open.
+    if (m_state == State::Closed)
+        return;
     if (const std::function<void(bool)> after = std::exchange(m_afterRun, {}))
         after(true);
-    event->accept();
     unload();
 }
 
@@ -201,11 +199,13 @@ void Main::openFolder(const QString &path)
     // A file lists its folder; anything else empties the list and says why (showListing). The
     // path is looked at on the listing's worker: the look waits for a medium that does not answer.
     m_folderPath = path;
+    m_fromOutside = true;
     startListing(false);
 }
 
 void Main::startListing(bool askForFolder)
 {
+    const bool fromOutside = std::exchange(m_fromOutside, false);
     // The list is empty before the folder dialog shows.
     m_controls->fileList->clear();
     QString folder = m_folderPath;
@@ -223,7 +223,7 @@ void Main::startListing(bool askForFolder)
     if (m_state == State::Idle)
         setState(State::Listing);
     m_lister->list(folder, m_controls->extension->currentText(), m_controls->fileList->font(),
-                   copiesIntoMobix(renameOptions()));
+                   copiesIntoMobix(renameOptions()), fromOutside);
 }
 
 void Main::showListing(const FolderListing &listing)

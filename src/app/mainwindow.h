@@ -117,6 +117,7 @@ private:
     // is closing).
     std::function<void(bool closing)> m_afterRun;
     bool m_filterChanged = false; // the filter entry changed just before it was activated
+    bool m_fromOutside = false;   // the folder to list next was given from outside (openFolder)
 
     QString m_folderPath;
     QString m_journalPath;  // where the journal of the listed folder's last run would be
