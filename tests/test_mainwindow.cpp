@@ -188,10 +188,11 @@ private slots:
         extension->setCurrentText(QStringLiteral("-----Sounddateien-----"));
         m_window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        // While the dialog is open, the window's files are the empty list's (the preview reads them).
         QStringList startFolders;
         const QString path = QDir::toNativeSeparators(m_folder->path());
         setFolderChooser([&](const BrowseRequest &request) {
-            startFolders << request.startFolder;
+            startFolders << request.startFolder + (m_window->files().count() == list()->count() ? "" : " with stale files");
             return m_folder->path();
         });
         QTest::keyClick(m_window.get(), Qt::Key_O, Qt::ControlModifier);

@@ -206,11 +206,13 @@ void Main::openFolder(const QString &path)
 void Main::startListing(bool askForFolder)
 {
     const bool fromOutside = std::exchange(m_fromOutside, false);
-    // The list is empty before the folder dialog shows.
+    // The list is empty before the folder dialog shows, and so are the files the preview reads.
     m_controls->fileList->clear();
     QString folder = m_folderPath;
-    if (askForFolder)
+    if (askForFolder) {
+        releaseInBackground(std::exchange(m_files, FileListData()));
         folder = BrowseForFolder(FolderPrompt, browseStartFolder(m_folderPath), this, true, QString(), true, false);
+    }
     if (!isRepresentableFolder(folder)) {
         m_folderPath.clear();
         releaseInBackground(std::exchange(m_files, FileListData()));
@@ -316,10 +318,7 @@ void Main::showUndoResult(const UndoReport &report)
 void Main::listAfterRun()
 {
     // A window that is closing shows no list again: it closes now, its report told so.
-    if (m_state == State::Closing)
-        workDone();
-    else
-        startListing(false);
+    m_state == State::Closing ? workDone() : startListing(false);
 }
 
 bool Main::askToStopRun()
