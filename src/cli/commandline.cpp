@@ -92,9 +92,9 @@ const QString Description = QStringLiteral(
     "sich das Protokoll nicht schreiben, unterbleibt der Lauf, außer mit --no-undo.\n"
     "\n"
     "Endestatus: 0 alle Dateien erledigt, 1 einige übersprungen, 2 falscher Aufruf, ein Ordner,\n"
-    "der sich nicht auflisten lässt, ein anderer Lauf im selben Ordner oder ein Lauf, der sich\n"
-    "nicht rückgängig machen ließe; 3 die Ausgabe ließ sich nicht vollständig schreiben. Mehr\n"
-    "in „man kappwerk“.");
+    "der sich nicht auflisten lässt, ein anderer Lauf im selben Ordner, ein Lauf, der sich nicht\n"
+    "rückgängig machen ließe, oder --undo ohne verzeichneten Lauf; 3 die Ausgabe ließ sich nicht\n"
+    "vollständig schreiben. Mehr in „man kappwerk“.");
 
 struct Parser {
     QCommandLineParser parser;
