@@ -118,6 +118,8 @@ private slots:
         badCall("a folder and more, no option", "a.mp3", "FOLDER,extra", "Überzähliges Argument „extra“");
 #ifndef Q_OS_WIN // where a display always exists
         badCall("no display, no action", "a.mp3", "FOLDER", "Keine Anzeige für das Fenster");
+        // One named on the command line is tried (and here does not answer).
+        badCall("a display named, not there", "a.mp3", "-display,:7391,FOLDER", "(sie lässt sich nicht öffnen)");
 #endif
         badCall("range backwards", "a.mp3", "--run,--allowed,z-a,FOLDER", "„z-a“");
         row("allowed ranges, escaped dash", "Ab-c_9.mp3", "--run,--rename,--allowed,a-c\\-,FOLDER", 0,

@@ -18,6 +18,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace {
 // How long the program waits, once its window is gone, for work still running in the background.
@@ -40,11 +42,19 @@ void listFolderEarly(int argc, char **argv, QSettings &settings)
 }
 
 // Qt ends the program with a fatal message when the display it was given cannot be opened;
-// the user gets the plain message and status 2 instead of an abort.
+// the user gets the plain message and status 2 instead of an abort. Qt's own messages meanwhile
+// are held back, and told only once the display is open.
+struct HeldMessage {
+    QtMsgType type;
+    const char *category; // Qt's categories are static
+    QString text;
+};
+std::vector<HeldMessage> heldMessages;
+
 void displayFailed(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     if (type != QtFatalMsg)
-        return qtHandler(type, context, message);
+        return heldMessages.push_back({type, context.category, message});
     std::fprintf(stderr, "%s", noDisplayMessage("sie lässt sich nicht öffnen").constData());
     std::_Exit(BadUsage);
 }
@@ -62,6 +72,8 @@ extern "C" Q_DECL_EXPORT int kappwerkWindow(int &argc, char **argv)
     qtHandler = qInstallMessageHandler(displayFailed);
     QApplication app(argc, argv);
     qInstallMessageHandler(qtHandler);
+    for (const HeldMessage &held : std::exchange(heldMessages, {}))
+        qtHandler(held.type, QMessageLogContext(nullptr, 0, nullptr, held.category), held.text);
     toolkit::installGermanTranslations(app);
     toolkit::ensureTahoma();
 

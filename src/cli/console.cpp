@@ -66,9 +66,12 @@ bool displayAvailable(int argc, const char *const *argv)
     Q_UNUSED(argv);
     return true;
 #else
+    // A platform or an X display named on the command line is tried as given.
     for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
-            return true;
+        for (const char *option : {"-platform", "--platform", "-display", "--display"}) {
+            if (std::strcmp(argv[i], option) == 0)
+                return true;
+        }
     }
     const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
     const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");

@@ -8,7 +8,7 @@
 void attachToParentConsole();
 
 // Whether the window can be shown: on Windows always; elsewhere when a display is named
-// (DISPLAY, WAYLAND_DISPLAY) or a platform other than X11 or Wayland is chosen
+// (DISPLAY, WAYLAND_DISPLAY, -display) or a platform other than X11 or Wayland is chosen
 // (QT_QPA_PLATFORM, -platform). Looked at before any window-system object exists, since Qt
 // aborts when it cannot open one.
 bool displayAvailable(int argc, const char *const *argv);
