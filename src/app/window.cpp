@@ -86,8 +86,8 @@ extern "C" Q_DECL_EXPORT int kappwerkWindow(int &argc, char **argv)
         window.openFolder(folder);
     const int result = app.exec();
     // A worker may still wait for a memory card or a share that stopped answering. Only looks
-    // that change nothing can be left (a close waits for listings and runs), and the options
-    // are saved, so the program ends without waiting for the medium.
+    // that change nothing can be left (a close waits for runs, not for listings), and the
+    // options are saved, so the program ends without waiting for the medium.
     if (!finishBackgroundWork(ExitWaitMs))
         std::_Exit(result);
     return result;
