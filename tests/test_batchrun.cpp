@@ -3,6 +3,8 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #include <QDateTime>
@@ -458,6 +460,60 @@ private slots:
         QCOMPARE(folder.state(), openError != 0 ? afterRun : outcomes.contains('r') ? beforeRun : beforeAll);
     #endif
     }
+    // A run killed before any of its steps took effect leaves the journal of the run before it
+    // (its start kept in a file beside): the next undo takes that run back. A killed run whose
+    // step took effect is the one taken back. A file beside a journal removed by hand is never
+    // taken for a new journal's start. The run is killed in a process of its own as it
+    // publishes its n-th copy, once the name of its "taken" one was taken meanwhile.
+    void killedRun_data()
+    {
+        columns<int, int, QString>("taken", "killed", "undone");
+        QTest::newRow("at its first copy") << 0 << 1 << "Zwei.mp3";
+        QTest::newRow("after a copy whose name was taken meanwhile") << 1 << 2 << "Zwei.mp3";
+        QTest::newRow("after a copy that took effect") << 0 << 2 << "Lied.mp3";
+        QTest::newRow("the journal then removed by hand") << 0 << 1 << "";
+    }
+    void killedRun()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("runs are killed in processes of their own on POSIX systems");
+#else
+        QFETCH(int, taken);
+        QFETCH(int, killed);
+        QFETCH(QString, undone);
+        const StateFolder state;
+        TestFolder folder({"Lied eins.mp3", "Lied zwei.mp3", "Zwei Lieder.mp3"}, "");
+        QCOMPARE(journaledRun({entry("Zwei Lieder.mp3")}, options(InPlace, 4), folder.path()).countDone(), 1);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            setUnnamedTempsForTest(false); // the temporary file is named in the journal first
+            int calls = 0;
+            setBeforePublishForTest([&](const NativeName &path) {
+                if (++calls == killed)
+                    ::_exit(0);
+                if (calls == taken)
+                    writeOrigin(path, "taken");
+            });
+            journaledRun({entry("Lied eins.mp3"), entry("Lied zwei.mp3")}, options(Beside, 4), folder.path());
+            ::_exit(1);
+        }
+        int status = 1;
+        QVERIFY(::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        const QString journal = journalPath(folder.path());
+        if (undone.isEmpty()) {
+            QVERIFY(QFile::remove(journal));
+            JournalObserver again(folder.path(), nullptr); // a run that changes nothing
+            QCOMPARE(again.open(), 0);
+            QCOMPARE(again.prepare(), 0);
+            again.close();
+        }
+        QStringList names;
+        for (const UndoResult &result : undoLastRun(folder.path()).results)
+            names << result.name;
+        QCOMPARE(names.join(','), undone);
+        QVERIFY(!QFile::exists(journalBeforePath(journal)));
+#endif
+    }
     // The folder's journal is found whichever way the folder is named: through a link, with a
     // detour or without its trailing separator. Of the journals, those of the 20 folders run in
     // last are kept, the older ones go.
@@ -582,6 +638,12 @@ private slots:
             "4.mp3 → 0004 Lied.mp3: alter Name ist wieder vergeben", true);
         row("a refreshed copy in MOBIX", options(IntoMobix, 4), "", "MOBIX/0001.mp3", "",
             "MOBIX/0001.mp3: die ältere Datei in MOBIX lässt sich nicht wiederherstellen");
+        // Not one copy left, the originals there: nothing to keep (a folder whose card is not
+        // there, where the originals are missing too, keeps its journal).
+        QStringList allGone;
+        for (int i = 20; i >= 1; --i)
+            allGone << QStringLiteral("%1.mp3: Datei fehlt").arg(i, 4, 10, QChar('0'));
+        row("every copy deleted by hand", options(Beside, 4), "copies deleted", "", "", allGone.join('\n'));
         row("the original of a copy deleted: the copy is all that is left", options(Beside, 4), "delete 0002 Lied.mp3",
             "0002 Lied.mp3", "0002.mp3=0002 Lied.mp3", "0002.mp3: Original fehlt oder wurde geändert, die Kopie bleibt");
         row("a renamed file deleted and made again under the same number", options(InPlace, 30, "%#"),
@@ -689,6 +751,9 @@ private slots:
                 blockers << path;
             } else if (step.startsWith("delete")) {
                 QVERIFY(QFile::remove(path));
+            } else if (step == "copies deleted") {
+                for (const QString &copy : QDir(folder.path()).entryList({"????.mp3"}))
+                    QVERIFY(QFile::remove(folder.path() + copy));
             } else if (step == "journal not cut") {
                 setJournalCutErrorForTest(EIO);
             } else if (step.startsWith("recreate") || step.startsWith("rewrite")) {

@@ -4,10 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include "engine/leftovers.h"
 
@@ -23,50 +21,14 @@ void pruneJournals(const QString &keep)
     const QFileInfoList journals = folder.entryInfoList({QStringLiteral("*.journal")}, QDir::Files, QDir::Time);
     for (qsizetype i = keptJournals; i < journals.size(); ++i) {
         JournalFile old;
-        if (journals[i].absoluteFilePath() != keep && old.open(journals[i].absoluteFilePath(), false) == 0
-            && old.remove() == 0)
+        if (journals[i].absoluteFilePath() != keep && old.open(journals[i].absoluteFilePath(), false) == 0) {
             removeJournalBefore(journals[i].absoluteFilePath());
+            old.remove();
+        }
     }
 }
 
 } // namespace
-
-QString outdatedMarkerPath(const QString &journalPath)
-{
-    return journalPath + QStringLiteral(".outdated");
-}
-
-QString journalFolder()
-{
-    // XDG_STATE_HOME moves the journals on every system (tests give each run a folder of its own).
-    QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (state.isEmpty() || !QDir::isAbsolutePath(state))
-#ifdef Q_OS_WIN
-        state = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-#else
-        state = QDir::homePath() + QStringLiteral("/.local/state");
-#endif
-    return state + QStringLiteral("/Kappwerk");
-}
-
-QString journalPath(const QString &folderPath)
-{
-    const QByteArray key = journalKey(folderPath).toUtf8();
-    const QByteArray hash = QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex();
-    return journalFolder() + QLatin1Char('/') + QString::fromLatin1(hash.left(24)) + QStringLiteral(".journal");
-}
-
-bool hasJournal(const QString &folderPath)
-{
-    return !folderPath.isEmpty() && journalToUndoAt(journalPath(folderPath));
-}
-
-bool journalToUndoAt(const QString &journalPath)
-{
-    // An empty file is one a run has just taken and not yet written to.
-    const QFileInfo journal(journalPath);
-    return journal.isFile() && journal.size() > 0 && !QFileInfo::exists(outdatedMarkerPath(journalPath));
-}
 
 QString journalProblemText(int error)
 {
@@ -105,6 +67,9 @@ int JournalObserver::open()
     QDir().mkpath(journalFolder());
     fileSystemNow(m_startTime);
     int error = m_file.open(m_journalPath, true);
+    // A file beside a journal that was not there is left from one removed without it.
+    if (error == 0 && m_file.size() == 0)
+        removeJournalBefore(m_journalPath);
     // The room for the first lines is taken now, so a full disk is known before anything changes.
     if (error == 0)
         error = m_file.reserve(firstRoom);
@@ -371,13 +336,12 @@ void JournalObserver::close()
             // byte where the journal before ended, before the file is cut: killed in between,
             // the file holds that journal and nothing after it that counts.
             // Where that fails, the file beside it still holds the journal before.
-            if ((m_used <= m_previousEnd || m_file.write(m_previousEnd, "", 1) == 0)
-                && m_file.write(0, m_previous.constData(), m_previous.size()) == 0 && m_file.truncate(m_previousEnd) == 0)
+            if (restoreJournalStart(m_file, m_previous.constData(), m_previous.size(), m_previousEnd) == 0)
                 m_before.remove();
         } else {
             m_before.remove();
-            if (m_file.remove() == 0)
-                removeJournalBefore(m_journalPath);
+            removeJournalBefore(m_journalPath);
+            m_file.remove();
         }
     } else if (m_state == State::Open) {
         // Nothing was recorded: the room taken for the first lines goes again. Where the
@@ -386,8 +350,10 @@ void JournalObserver::close()
         qint64 end = m_keptRoom > 0 ? m_previousEnd : -1;
         if (QByteArray kept; end < 0 && m_file.readAll(&kept) == 0)
             end = kept.indexOf('\0') >= 0 ? kept.indexOf('\0') : kept.size();
-        if (end == 0 && m_file.remove() == 0)
+        if (end == 0) {
             removeJournalBefore(m_journalPath);
+            m_file.remove();
+        }
         else if (end > 0 && end < m_file.size())
             m_file.truncate(end);
     }

@@ -1,9 +1,16 @@
 #include "journalbefore.h"
 
+#include "engine/batchrun.h"
 #include "engine/journalformat.h"
 #include "engine/leftovers.h"
+#include "engine/platformfs.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <tuple>
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 const QByteArray magic = QByteArrayLiteral("Kappwerk-Journal-Before ");
@@ -53,10 +60,40 @@ void removeJournalBefore(const QString &journalPath)
     QFile::remove(journalBeforePath(journalPath));
 }
 
+int restoreJournalStart(JournalFile &file, const char *bytes, qint64 size, qint64 end)
+{
+    if (size <= 0 || size > end)
+        return EINVAL;
+    // A zero byte at the start first: killed before the last write, the file holds no journal
+    // (a reader finds none), and the file beside it still holds the one to put back.
+    for (const auto &[at, from, count] : {std::tuple<qint64, const char *, qint64>{0, "", 1}, {1, bytes + 1, size - 1},
+                                          {end, "", 1}, {0, bytes, 1}}) {
+        if (const int error = count > 0 ? file.write(at, from, count) : 0)
+            return error;
+    }
+    return file.truncate(end);
+}
+
+bool anyStepTookEffect(const QString &folderPath, const JournalContents &contents)
+{
+    Folder folder;
+    Folder mobix;
+    if (openFolder(encodeNativeName(folderPath), &folder) == 0)
+        openSubfolder(folder, encodeNativeName(MobixFolderName), false, &mobix);
+    FileFacts facts;
+    return std::any_of(contents.records.begin(), contents.records.end(), [&](const JournalRecord &record) {
+        // The last step of a killed run has no outcome: it took effect if its new name is there.
+        const Folder &in = record.step.kind == JournalStep::Copy && record.step.intoMobix ? mobix : folder;
+        return record.done == 1
+            || (record.done < 0 && (!in.isOpen() || statAt(in, record.step.newName, false, &facts) != ENOENT));
+    });
+}
+
 void recoverJournalBefore(JournalFile &file, const QString &journalPath, const QString &folderPath)
 {
+    // Only a folder that is there tells which of the killed run's steps took effect.
     JournalFile before;
-    if (before.open(journalBeforePath(journalPath), false) != 0)
+    if (!QFileInfo(folderPath).isDir() || before.open(journalBeforePath(journalPath), false) != 0)
         return;
     QByteArray current;
     QByteArray kept;
@@ -70,15 +107,12 @@ void recoverJournalBefore(JournalFile &file, const QString &journalPath, const Q
     bool numberOk = false;
     const qint64 end = lineEnd > 0 && kept.startsWith(magic) ? kept.mid(magic.size(), lineEnd - magic.size()).toLongLong(&numberOk) : -1;
     const qint64 bytes = kept.size() - lineEnd - 1;
-    if ((parsed && !contents.records.empty()) || !numberOk || end <= 0 || bytes <= 0 || bytes > end) {
+    if (parsed)
+        removeWhatAKilledRunLeft(folderPath, contents); // its empty files first: they hold new names
+    if ((parsed && anyStepTookEffect(folderPath, contents)) || !numberOk || bytes <= 0 || bytes > end) {
         before.remove();
         return;
     }
-    if (parsed)
-        removeWhatAKilledRunLeft(folderPath, contents);
-    // As a run that ends puts it back: its overwritten start, a zero byte where it ended, then
-    // the file cut there.
-    if (file.isWritable() && file.write(0, kept.constData() + lineEnd + 1, bytes) == 0 && file.write(end, "", 1) == 0
-        && file.truncate(end) == 0)
+    if (file.isWritable() && restoreJournalStart(file, kept.constData() + lineEnd + 1, bytes, end) == 0)
         before.remove();
 }

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "engine/journalfile.h"
+#include "engine/journalformat.h"
 
 // The journal of the run before, as far as a run overwrites it before its first step takes
 // effect, kept in a file beside the journal ("….journal.before") ahead of every overwrite. A
@@ -31,5 +32,15 @@ QString journalBeforePath(const QString &journalPath);
 // takes its place. A journal with a step is the last run's, and the file beside it goes.
 void recoverJournalBefore(JournalFile &file, const QString &journalPath, const QString &folderPath);
 
-// Removes the file beside a journal that goes: it must never be taken for a later journal's start.
+// Removes the file beside a journal that goes, before the journal: it must never be taken for a
+// later journal's start.
 void removeJournalBefore(const QString &journalPath);
+
+// Puts the first size bytes of the journal before back at the start of file, and ends the file
+// where that journal ended (end), so that a kill at any moment leaves either no journal or that
+// one. Returns 0 or the error.
+int restoreJournalStart(JournalFile &file, const char *bytes, qint64 size, qint64 end);
+
+// Whether any step of a journal took effect: one recorded as done, or the last one of a killed
+// run whose new name is there. A journal without one is no run to take back.
+bool anyStepTookEffect(const QString &folderPath, const JournalContents &contents);

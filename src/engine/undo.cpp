@@ -1,6 +1,5 @@
 #include "undo.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -152,12 +151,10 @@ UndoReport undoLastRun(const QString &folderPath)
         return report;
     removeWhatAKilledRunLeft(folderPath, contents);
     // A run killed before any step took effect has nothing to take back: its journal goes.
-    if (std::none_of(contents.records.begin(), contents.records.end(), [](const JournalRecord &record) {
-            return record.done != 0;
-        })) {
+    if (!anyStepTookEffect(folderPath, contents)) {
         report.hadJournal = false;
-        if (file.remove() == 0)
-            removeJournalBefore(path);
+        removeJournalBefore(path);
+        file.remove();
         return report;
     }
     Folder folder;
@@ -166,6 +163,7 @@ UndoReport undoLastRun(const QString &folderPath)
     if (folderError == 0)
         openSubfolder(folder, encodeNativeName(MobixFolderName), false, &mobix);
     std::vector<JournalRecord> kept;
+    bool nothingThere = true; // of the run's files, neither the new names nor the old ones
     // Backwards, so that a name the run freed and gave again is free when its turn comes.
     for (auto it = contents.records.rbegin(); it != contents.records.rend(); ++it) {
         if (it->done == 0)
@@ -183,19 +181,21 @@ UndoReport undoLastRun(const QString &folderPath)
             undoStep(folder, result.copy && result.intoMobix ? mobix : folder, *it, contents.startTime, result);
         if (folderError != 0 || worthKeeping(result))
             kept.insert(kept.begin(), *it);
-        if (result.done || !result.reason.isEmpty())
+        if (result.done || !result.reason.isEmpty()) {
+            FileFacts old;
+            nothingThere = nothingThere && result.reason == missing && statAt(folder, it->step.oldName, false, &old) == ENOENT;
             report.results.push_back(result);
+        }
     }
     closeFolder(&mobix);
     closeFolder(&folder);
-    // Not one of the run's files there (a card not inserted, a share not mounted at the folder's
-    // path): the journal stays as it is, for when they are back.
-    if (!report.results.empty() && std::all_of(report.results.begin(), report.results.end(),
-                                               [](const UndoResult &result) { return result.reason == missing; }))
+    // Not one of the run's files there, under either name (a card not inserted, a share not
+    // mounted at the folder's path): the journal stays as it is, for when they are back.
+    if (!report.results.empty() && nothingThere)
         return report;
     if (kept.empty()) {
-        if (file.remove() == 0)
-            removeJournalBefore(path);
+        removeJournalBefore(path);
+        file.remove();
         return report;
     }
     contents.records = std::move(kept);
