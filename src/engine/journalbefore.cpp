@@ -81,12 +81,15 @@ bool anyStepTookEffect(const QString &folderPath, const JournalContents &content
     if (openFolder(encodeNativeName(folderPath), &folder) == 0)
         openSubfolder(folder, encodeNativeName(MobixFolderName), false, &mobix);
     FileFacts facts;
-    return std::any_of(contents.records.begin(), contents.records.end(), [&](const JournalRecord &record) {
+    const bool took = std::any_of(contents.records.begin(), contents.records.end(), [&](const JournalRecord &record) {
         // The last step of a killed run has no outcome: it took effect if its new name is there.
         const Folder &in = record.step.kind == JournalStep::Copy && record.step.intoMobix ? mobix : folder;
         return record.done == 1
             || (record.done < 0 && (!in.isOpen() || statAt(in, record.step.newName, false, &facts) != ENOENT));
     });
+    closeFolder(&mobix);
+    closeFolder(&folder);
+    return took;
 }
 
 void recoverJournalBefore(JournalFile &file, const QString &journalPath, const QString &folderPath)
