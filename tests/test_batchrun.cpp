@@ -8,6 +8,7 @@
 #endif
 
 #include <QDateTime>
+#include <QDirIterator>
 #include <QThread>
 
 #include "engine/namerules.h"
@@ -638,6 +639,10 @@ private slots:
             "4.mp3 → 0004 Lied.mp3: alter Name ist wieder vergeben", true);
         row("a refreshed copy in MOBIX", options(IntoMobix, 4), "", "MOBIX/0001.mp3", "",
             "MOBIX/0001.mp3: die ältere Datei in MOBIX lässt sich nicht wiederherstellen");
+        // Photos protected in the camera: the copies take the mark over, yet the older one is
+        // replaced and the undo removes them (Windows deletes no read-only file by itself).
+        row("read-only originals and an older copy", options(IntoMobix, 4), "read-only", "MOBIX/0001.mp3", "",
+            "MOBIX/0001.mp3: die ältere Datei in MOBIX lässt sich nicht wiederherstellen");
         // Not one copy left, the originals there: nothing to keep (a folder whose card is not
         // there, where the originals are missing too, keeps its journal).
         QStringList allGone;
@@ -654,6 +659,8 @@ private slots:
         // A card: its copies are told by size, time and their bytes.
         row("a card, a copy replaced", options(Beside, 4), "card, replace 0003.mp3", "", "0003.mp3=other",
             "0003.mp3" + changed);
+        // FAT keeps local time: after the clocks changed, a card reads every time an hour off.
+        row("a card after the clocks changed", options(Beside, 4), "card, clocks changed", "", "", "");
         row("a card: a copy written over with as many bytes, its time kept", options(Beside, 4),
             "card, rewrite 0003.mp3=0003 Lxxx.mp3", "", "0003.mp3=0003 Lxxx.mp3", "0003.mp3" + changed);
         row("a journal entry edited to lead out of the folder", options(InPlace, 30, "%#"), "edit 3.mp3", "0003 Lied.mp3",
@@ -698,6 +705,11 @@ private slots:
             const QByteArray header = journalText(folder.path(), {});
             QVERIFY(killed.open(QIODevice::WriteOnly));
             killed.write(header + QByteArray(64 * 1024 - 5 - header.size(), '\n') + temporaries.toUtf8());
+        }
+        if (meanwhile == "read-only") {
+            QDirIterator files(folder.path(), QDir::Files, QDirIterator::Subdirectories);
+            while (files.hasNext())
+                QVERIFY(QFile::setPermissions(files.next(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         }
         const QStringList before = folder.state();
         setListedInodeShiftForTest(meanwhile == "fuse" ? 1 : 0);
@@ -751,6 +763,13 @@ private slots:
                 blockers << path;
             } else if (step.startsWith("delete")) {
                 QVERIFY(QFile::remove(path));
+            } else if (step == "clocks changed") {
+                for (const QString &name : QDir(folder.path()).entryList(QDir::Files)) {
+                    QFile file(folder.path() + name);
+                    QVERIFY(file.open(QIODevice::ReadWrite));
+                    QVERIFY(file.setFileTime(file.fileTime(QFileDevice::FileModificationTime).addSecs(3600),
+                                             QFileDevice::FileModificationTime));
+                }
             } else if (step == "copies deleted") {
                 for (const QString &copy : QDir(folder.path()).entryList({"????.mp3"}))
                     QVERIFY(QFile::remove(folder.path() + copy));

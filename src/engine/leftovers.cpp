@@ -34,7 +34,7 @@ void removeWhatAKilledRunLeft(const QString &folderPath, const JournalContents &
         const bool copyLeft = step.kind == JournalStep::Copy && step.size > 0;
         if ((renameLeft || copyLeft) && in.isOpen() && statAt(in, step.newName, false, &reserved) == 0
             && reserved.type == FileType::Regular && reserved.size == 0
-            && reserved.modifyTime[0] + 2 >= contents.startTime[0])
+            && reserved.modifyTime[0] + 2 * fileTimeSecond >= contents.startTime[0])
             removeAt(in, step.newName);
     }
     closeFolder(&mobix);

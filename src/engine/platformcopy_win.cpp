@@ -36,8 +36,10 @@ QString tempName()
 
 void removeTempAndEnd(int signalNumber)
 {
-    if (signalTempSet.exchange(false))
+    if (signalTempSet.exchange(false) && !DeleteFileW(signalTempPath)) {
+        SetFileAttributesW(signalTempPath, FILE_ATTRIBUTE_NORMAL); // a read-only copy's mark
         DeleteFileW(signalTempPath);
+    }
     std::signal(signalNumber, SIG_DFL);
     std::raise(signalNumber);
 }
@@ -118,9 +120,8 @@ void applyFileFacts(FileHandle file, const FileFacts &facts)
     FILE_BASIC_INFO info = {};
     info.LastAccessTime.QuadPart = facts.accessTime[0];
     info.LastWriteTime.QuadPart = facts.modifyTime[0];
-    info.FileAttributes = facts.permissions & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
-    if (info.FileAttributes == 0)
-        info.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    // The temporary file stays hidden until it has its name (publishTemp).
+    info.FileAttributes = (facts.permissions & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE)) | FILE_ATTRIBUTE_HIDDEN;
     SetFileInformationByHandle(handleOf(file), FileBasicInfo, &info, sizeof info);
 }
 
@@ -161,15 +162,16 @@ int publishTemp(Folder &folder, TempFile *temp, const NativeName &target, const 
         else if (seen != ENOENT)
             error = seen;
     }
-    if (error == 0 && !MoveFileExW(wide(from), wide(folder.path + target), flags))
+    const QString to = folder.path + target;
+    if (error == 0 && !(flags ? replaceFile(from, to) : MoveFileExW(wide(from), wide(to), 0)))
         error = lastError();
     if (error == 0) {
         // The copy loses the hidden mark of its temporary name.
-        const DWORD attributes = GetFileAttributesW(wide(folder.path + target));
+        const DWORD attributes = GetFileAttributesW(wide(to));
         if (attributes != INVALID_FILE_ATTRIBUTES)
-            SetFileAttributesW(wide(folder.path + target), attributes & ~DWORD(FILE_ATTRIBUTE_HIDDEN));
+            SetFileAttributesW(wide(to), attributes & ~DWORD(FILE_ATTRIBUTE_HIDDEN));
     } else
-        DeleteFileW(wide(from));
+        deleteFile(from);
     signalTempSet.store(false);
     *temp = TempFile();
     return error;
@@ -180,7 +182,7 @@ void discardTemp(const Folder &folder, TempFile *temp)
     if (temp->handle != noFileHandle)
         CloseHandle(handleOf(temp->handle));
     if (!temp->name.isEmpty())
-        DeleteFileW(wide(folder.path + temp->name));
+        deleteFile(folder.path + temp->name);
     signalTempSet.store(false);
     *temp = TempFile();
 }

@@ -20,6 +20,13 @@ struct FileIdentity {
 
 enum class FileType { Missing, Regular, Directory, Link, Other };
 
+// How many units of a time's first field (below) make a second.
+#ifdef Q_OS_WIN
+constexpr qint64 fileTimeSecond = 10000000; // FILETIME: 100-nanosecond ticks
+#else
+constexpr qint64 fileTimeSecond = 1;
+#endif
+
 // What a copy takes over from its source besides the bytes, and what a journal records.
 struct FileFacts {
     FileType type = FileType::Missing;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <vector>
@@ -77,6 +78,39 @@ void factsFrom(const BY_HANDLE_FILE_INFORMATION &info, FileFacts *facts)
     facts->accessTime[0] = qint64((quint64(info.ftLastAccessTime.dwHighDateTime) << 32) | info.ftLastAccessTime.dwLowDateTime);
     facts->modifyTime[0] = qint64((quint64(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime);
     facts->birthTime[0] = qint64((quint64(info.ftCreationTime.dwHighDateTime) << 32) | info.ftCreationTime.dwLowDateTime);
+}
+
+namespace {
+
+bool withoutReadOnly(const QString &path, const std::function<bool()> &change)
+{
+    if (change())
+        return true;
+    const DWORD error = GetLastError();
+    const DWORD attributes = GetFileAttributesW(wide(path));
+    if (error != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)
+        || !SetFileAttributesW(wide(path), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY))) {
+        SetLastError(error);
+        return false;
+    }
+    if (change())
+        return true;
+    const DWORD again = GetLastError();
+    SetFileAttributesW(wide(path), attributes);
+    SetLastError(again);
+    return false;
+}
+
+} // namespace
+
+bool deleteFile(const QString &path)
+{
+    return withoutReadOnly(path, [&path] { return DeleteFileW(wide(path)) != 0; });
+}
+
+bool replaceFile(const QString &from, const QString &path)
+{
+    return withoutReadOnly(path, [&] { return MoveFileExW(wide(from), wide(path), MOVEFILE_REPLACE_EXISTING) != 0; });
 }
 
 } // namespace platformwin
@@ -168,7 +202,7 @@ int renameNoReplaceAt(Folder &fromFolder, const NativeName &from, Folder &toFold
 
 int removeAt(const Folder &folder, const NativeName &name)
 {
-    return DeleteFileW(wide(folder.path + name)) ? 0 : lastError();
+    return deleteFile(folder.path + name) ? 0 : lastError();
 }
 
 int listNames(const Folder &folder, const std::function<void(const ListedName &)> &take)

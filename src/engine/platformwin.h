@@ -26,5 +26,11 @@ int lastError();
 // The path in the form Windows takes beyond MAX_PATH (260 characters).
 QString longPath(const QString &path);
 void factsFrom(const BY_HANDLE_FILE_INFORMATION &info, FileFacts *facts);
+// Deletes the file at path, or moves from onto it (replacing it), where its read-only mark would
+// refuse that: Windows never deletes or replaces a read-only file, which POSIX systems do, and a
+// copy takes the mark over from a photo protected in the camera. The mark goes only for the
+// change, and comes back when the change fails. False, with the last error set, on failure.
+bool deleteFile(const QString &path);
+bool replaceFile(const QString &from, const QString &path);
 
 } // namespace platformwin

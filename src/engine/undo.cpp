@@ -31,12 +31,14 @@ bool later(const qint64 a[2], const qint64 b[2])
 }
 
 // Times as a medium keeps them: to the nanosecond where identities last, else within the two
-// seconds FAT rounds to.
+// seconds FAT rounds to, or as much an hour off: FAT keeps local time, which the change of the
+// clocks for summer or winter moves against the system's.
 bool sameTime(const qint64 a[2], const qint64 b[2], bool exact)
 {
     if (exact)
         return a[0] == b[0] && a[1] == b[1];
-    return std::llabs(a[0] - b[0]) <= 2;
+    const qint64 apart = std::llabs(a[0] - b[0]);
+    return apart <= 2 * fileTimeSecond || std::llabs(apart - 3600 * fileTimeSecond) <= 2 * fileTimeSecond;
 }
 
 // Whether facts describe the file the step left, as far as the medium can tell.
