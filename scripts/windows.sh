@@ -73,8 +73,8 @@ echo "tests took $((SECONDS - started)) s"
 step "$package.zip"
 stage=$work/$package
 mkdir -p "$stage/platforms" "$stage/styles" "$stage/translations"
-cp "$build/kappwerk.exe" "$build/kappwerk-window.dll" "$stage/"
-x86_64-w64-mingw32-strip "$stage/kappwerk.exe" "$stage/kappwerk-window.dll"
+cp "$build/kappwerk.exe" "$build/kappwerk.com" "$build/kappwerk-window.dll" "$stage/"
+x86_64-w64-mingw32-strip "$stage/kappwerk.exe" "$stage/kappwerk.com" "$stage/kappwerk-window.dll"
 for dll in Qt6Core Qt6Gui Qt6Widgets; do
   cp "$KAPPWERK_QT_WINDOWS/bin/$dll.dll" "$stage/"
 done
@@ -101,9 +101,12 @@ for f in "Schubert - Ständchen.mp3" "Mozart - Rondo alla turca.mp3"; do
   echo "$f" > "$work/Karte1/$f"
   echo "$f" > "$work/Karte2/$f"
 done
-( unset WINEPATH; wine "$exe" --run --cut 8 --rename "$work/Karte1" ) | tee "$work/run1.txt" || true
+# The first through kappwerk.com, as a console starts the command line: it waits for the program
+# and hands on its exit status.
+( unset WINEPATH; wine "${exe%.exe}.com" --run --cut 8 --rename "$work/Karte1"; echo "status $?" ) | tee "$work/run1.txt" || true
 ( unset WINEPATH; wine "$exe" --run --cut 6 --mobix "$work/Karte2" ) | tee "$work/run2.txt" || true
 zipped_ok=true
+grep -qx "status 0" "$work/run1.txt" || { echo "FAIL: kappwerk.com did not end with status 0"; zipped_ok=false; }
 expect() { [ -f "$1" ] && grep -qxF "$2" "$1" || { echo "FAIL: $1 does not hold \"$2\""; zipped_ok=false; }; }
 expect "$work/Karte1/Schubert.mp3" "Schubert - Ständchen.mp3"
 expect "$work/Karte1/Mozart -.mp3" "Mozart - Rondo alla turca.mp3"

@@ -366,7 +366,11 @@ private:
 #ifndef Q_OS_WIN // where the state folder the tests name ("/…") lies on the current drive
         process.setWorkingDirectory(m_home->path());
 #endif
+#ifdef KAPPWERK_CONSOLE // as typed in a console: kappwerk.com, which waits for kappwerk.exe
+        process.start(QStringLiteral(KAPPWERK_CONSOLE), arguments);
+#else
         process.start(QStringLiteral(KAPPWERK_BINARY), arguments);
+#endif
     }
     QString folder() const { return m_home->filePath(QStringLiteral("music")); }
     QString settingsFile() const { return m_home->filePath(QStringLiteral("config/Kappwerk/Kappwerk.conf")); }

@@ -25,7 +25,10 @@ void attachToParentConsole()
     };
     const bool out = redirected(STD_OUTPUT_HANDLE);
     const bool err = redirected(STD_ERROR_HANDLE);
-    if ((out && err) || !AttachConsole(ATTACH_PARENT_PROCESS))
+    // Handed the console's own handles (kappwerk.com does so), the program joins the console
+    // still, so that Ctrl+C there reaches it.
+    const bool console = out && GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_CHAR;
+    if ((out && err && !console) || !AttachConsole(ATTACH_PARENT_PROCESS))
         return;
     if (!out)
         std::freopen("CONOUT$", "w", stdout);
