@@ -465,14 +465,16 @@ private slots:
     // (its start kept in a file beside): the next undo takes that run back. A killed run whose
     // step took effect is the one taken back. A file beside a journal removed by hand is never
     // taken for a new journal's start. The run is killed in a process of its own as it
-    // publishes its n-th copy, once the name of its "taken" one was taken meanwhile.
+    // publishes its n-th copy, once the name of its "taken" one was taken meanwhile; then comes
+    // the undo, or first a run that changes nothing and puts the journal back itself.
     void killedRun_data()
     {
-        columns<int, int, QString>("taken", "killed", "undone");
-        QTest::newRow("at its first copy") << 0 << 1 << "Zwei.mp3";
-        QTest::newRow("after a copy whose name was taken meanwhile") << 1 << 2 << "Zwei.mp3";
-        QTest::newRow("after a copy that took effect") << 0 << 2 << "Lied.mp3";
-        QTest::newRow("the journal then removed by hand") << 0 << 1 << "";
+        columns<int, int, bool, QString>("taken", "killed", "runFirst", "undone");
+        QTest::newRow("at its first copy") << 0 << 1 << false << "Zwei.mp3";
+        QTest::newRow("at its first copy, then a run") << 0 << 1 << true << "Zwei.mp3";
+        QTest::newRow("after a copy whose name was taken meanwhile") << 1 << 2 << false << "Zwei.mp3";
+        QTest::newRow("after a copy that took effect") << 0 << 2 << false << "Lied.mp3";
+        QTest::newRow("the journal then removed by hand") << 0 << 1 << false << "";
     }
     void killedRun()
     {
@@ -481,6 +483,7 @@ private slots:
 #else
         QFETCH(int, taken);
         QFETCH(int, killed);
+        QFETCH(bool, runFirst);
         QFETCH(QString, undone);
         const StateFolder state;
         TestFolder folder({"Lied eins.mp3", "Lied zwei.mp3", "Zwei Lieder.mp3"}, "");
@@ -507,6 +510,10 @@ private slots:
             QCOMPARE(again.open(), 0);
             QCOMPARE(again.prepare(), 0);
             again.close();
+        }
+        if (runFirst) { // its one step fails: "1.mp3" is taken
+            QVERIFY(writeOrigin(QFile::encodeName(folder.path() + "1.mp3"), "taken"));
+            QCOMPARE(outcomes(journaledRun({entry("Zwei.mp3")}, options(InPlace, 30, "%#"), folder.path())), "t");
         }
         QStringList names;
         for (const UndoResult &result : undoLastRun(folder.path()).results)
