@@ -666,8 +666,17 @@ private slots:
         // A card: its copies are told by size, time and their bytes.
         row("a card, a copy replaced", options(Beside, 4), "card, replace 0003.mp3", "", "0003.mp3=other",
             "0003.mp3" + changed);
-        // FAT keeps local time: after the clocks changed, a card reads every time an hour off.
+        // FAT keeps local time: after the clocks changed, a card reads every time an hour off. An
+        // hour off for the originals alone is a change of theirs (a tool that set their times):
+        // the copies, made before it, stay.
         row("a card after the clocks changed", options(Beside, 4), "card, clocks changed", "", "", "");
+        QStringList kept, copies;
+        for (int i = 20; i >= 1; --i) {
+            kept << QStringLiteral("%1.mp3: Original fehlt oder wurde geändert, die Kopie bleibt").arg(i, 4, 10, QChar('0'));
+            copies << QStringLiteral("%1.mp3=%1 Lied.mp3").arg(i, 4, 10, QChar('0'));
+        }
+        row("a card: the originals' times alone an hour off", options(Beside, 4), "card, originals' clocks changed",
+            "", copies.join(','), kept.join('\n'));
         row("a card: a copy written over with as many bytes, its time kept", options(Beside, 4),
             "card, rewrite 0003.mp3=0003 Lxxx.mp3", "", "0003.mp3=0003 Lxxx.mp3", "0003.mp3" + changed);
         row("a journal entry edited to lead out of the folder", options(InPlace, 30, "%#"), "edit 3.mp3", "0003 Lied.mp3",
@@ -770,8 +779,9 @@ private slots:
                 blockers << path;
             } else if (step.startsWith("delete")) {
                 QVERIFY(QFile::remove(path));
-            } else if (step == "clocks changed") {
-                for (const QString &name : QDir(folder.path()).entryList(QDir::Files)) {
+            } else if (step.endsWith("clocks changed")) {
+                for (const QString &name : QDir(folder.path()).entryList({step.startsWith("originals") ? "* Lied.mp3" : "*"},
+                                                                         QDir::Files)) {
                     QFile file(folder.path() + name);
                     QVERIFY(file.open(QIODevice::ReadWrite));
                     QVERIFY(file.setFileTime(file.fileTime(QFileDevice::FileModificationTime).addSecs(3600),

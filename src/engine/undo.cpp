@@ -63,16 +63,18 @@ bool isStepFile(const Folder &folder, const JournalStep &step, const FileFacts &
 }
 
 // A copy goes only while its original is still there as it was copied: else it may be the
-// only one left.
-bool originalStillThere(const Folder &folder, const JournalStep &step)
+// only one left. Where identities do not last, the original's time may be off only by as
+// much as the copy's (shift): the clocks changed for both, not a tool for the original alone.
+bool originalStillThere(const Folder &folder, const JournalStep &step, qint64 shift)
 {
     FileFacts original;
     if (statAt(folder, step.oldName, true, &original) != 0 || original.type != FileType::Regular)
         return false;
     if (!step.sourceKnown)
         return true;
-    return original.size == step.source.size
-        && sameTime(original.modifyTime, step.source.modifyTime, folder.identityStable)
+    const qint64 shifted[2] = {step.source.modifyTime[0] + shift, step.source.modifyTime[1]};
+    return original.size == step.source.size && sameTime(original.modifyTime, shifted, folder.identityStable)
+        && std::llabs(original.modifyTime[0] - shifted[0]) <= 2 * fileTimeSecond
         && (!folder.identityStable || original.identity == step.source.identity);
 }
 
@@ -91,7 +93,8 @@ void undoStep(Folder &folder, Folder &target, const JournalRecord &record, const
         result.reason = record.done == 1 ? changed : QString();
         return;
     }
-    if (step.kind == JournalStep::Copy && !originalStillThere(folder, step)) {
+    const qint64 shift = target.identityStable ? 0 : facts.modifyTime[0] - step.modifyTime[0];
+    if (step.kind == JournalStep::Copy && !originalStillThere(folder, step, shift)) {
         result.reason = originalGone;
         return;
     }
