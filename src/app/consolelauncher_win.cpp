@@ -3,8 +3,11 @@
 // program's UTF-8 lines showed in the console's old code page. Typed as "kappwerk", this small
 // console program comes first (.COM before .EXE), starts kappwerk.exe beside it with the same
 // arguments and the same standard handles, shows UTF-8 meanwhile, waits, and ends with its status.
+// Where the program opens its window instead, it says so (KAPPWERK_LAUNCHER names an event), and
+// this program ends at once, as a console does for any windowed program.
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -53,18 +56,26 @@ int main()
     if (codePage != 0)
         SetConsoleOutputCP(CP_UTF8);
     interrupted = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    const HANDLE windowOpens = CreateEventW(&inherited, TRUE, FALSE, nullptr);
+    SetEnvironmentVariableW(L"KAPPWERK_LAUNCHER",
+                            std::to_wstring(static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(windowOpens))).c_str());
     SetConsoleCtrlHandler(keepWaiting, TRUE);
     PROCESS_INFORMATION started = {};
     DWORD status = 2;
     if (CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &started)) {
-        // After Ctrl+C the program has five seconds to end by itself; then it is ended, as a
-        // kill would (its journal knows what it did).
-        const HANDLE waits[] = {started.hProcess, interrupted};
-        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0
-            && WaitForSingleObject(started.hProcess, 5000) == WAIT_TIMEOUT)
+        // After Ctrl+C the command line has five seconds to end by itself; then it is ended, as
+        // a kill would (its journal knows what it did).
+        const HANDLE waits[] = {started.hProcess, windowOpens, interrupted};
+        const DWORD woken = WaitForMultipleObjects(3, waits, FALSE, INFINITE);
+        if (woken == WAIT_OBJECT_0 + 1)
+            status = 0;
+        else if (woken == WAIT_OBJECT_0 + 2 && WaitForSingleObject(started.hProcess, 5000) == WAIT_TIMEOUT)
             TerminateProcess(started.hProcess, 130);
-        WaitForSingleObject(started.hProcess, INFINITE);
-        GetExitCodeProcess(started.hProcess, &status);
+        if (woken != WAIT_OBJECT_0 + 1) {
+            WaitForSingleObject(started.hProcess, INFINITE);
+            GetExitCodeProcess(started.hProcess, &status);
+        }
         CloseHandle(started.hThread);
         CloseHandle(started.hProcess);
     } else {

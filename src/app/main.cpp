@@ -74,6 +74,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "%s", noDisplayMessage("DISPLAY und WAYLAND_DISPLAY sind leer").constData());
         return BadUsage;
     }
+    tellLauncherWindowOpens();
     QLibrary library(windowLibrary());
     using Window = int (*)(int &, char **);
     const auto window = reinterpret_cast<Window>(library.resolve("kappwerkWindow"));

@@ -25,10 +25,10 @@ void attachToParentConsole()
     };
     const bool out = redirected(STD_OUTPUT_HANDLE);
     const bool err = redirected(STD_ERROR_HANDLE);
-    // Handed the console's own handles (kappwerk.com does so), the program joins the console
-    // still, so that Ctrl+C there reaches it.
-    const bool console = out && GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_CHAR;
-    if ((out && err && !console) || !AttachConsole(ATTACH_PARENT_PROCESS))
+    // Started by kappwerk.com, the program joins its console whatever its output goes to, so
+    // that Ctrl+C there reaches it.
+    const bool launched = qEnvironmentVariableIsSet("KAPPWERK_LAUNCHER");
+    if ((out && err && !launched) || !AttachConsole(ATTACH_PARENT_PROCESS))
         return;
     if (!out)
         std::freopen("CONOUT$", "w", stdout);
@@ -51,6 +51,21 @@ QString outputProblem(QTextStream &out)
     if (out.status() != QTextStream::Ok || !flushed || std::ferror(stdout))
         return error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : QStringLiteral("Schreibfehler");
     return QString();
+}
+
+void tellLauncherWindowOpens()
+{
+#ifdef Q_OS_WIN
+    // kappwerk.com waits for the command line, not for the window: as a console does for any
+    // windowed program, it goes on once told so.
+    bool ok = false;
+    const quintptr event = qEnvironmentVariable("KAPPWERK_LAUNCHER").toULongLong(&ok);
+    if (ok && event != 0) {
+        SetEvent(reinterpret_cast<HANDLE>(event));
+        CloseHandle(reinterpret_cast<HANDLE>(event));
+    }
+    qunsetenv("KAPPWERK_LAUNCHER");
+#endif
 }
 
 void endProcessNow(int status)

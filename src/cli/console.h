@@ -22,6 +22,10 @@ class QTextStream;
 // time since the start; empty when every line was written.
 QString outputProblem(QTextStream &out);
 
+// Tells kappwerk.com, where it started the program, that the window opens: it stops waiting.
+// Elsewhere this does nothing.
+void tellLauncherWindowOpens();
+
 // Ends the process at once, everything written: the system takes its memory back faster than
 // the program would free a large folder's names one by one. On Windows it returns, and the
 // program ends normally: an ending process there still unloads its libraries, and Qt's would

@@ -10,6 +10,7 @@
 #include <vector>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 
 #include <QRandomGenerator>
 
@@ -36,12 +37,17 @@ QString tempName()
 
 void removeTempAndEnd(int signalNumber)
 {
+    // The file is still open for the copy (shared for deleting): it goes once the process has
+    // ended. A read-only copy's mark goes first, its hidden mark stays.
     if (signalTempSet.exchange(false) && !DeleteFileW(signalTempPath)) {
-        SetFileAttributesW(signalTempPath, FILE_ATTRIBUTE_NORMAL); // a read-only copy's mark
-        DeleteFileW(signalTempPath);
+        const DWORD attributes = GetFileAttributesW(signalTempPath);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)
+            && SetFileAttributesW(signalTempPath, attributes & ~DWORD(FILE_ATTRIBUTE_READONLY)))
+            DeleteFileW(signalTempPath);
     }
-    std::signal(signalNumber, SIG_DFL);
-    std::raise(signalNumber);
+    // As a shell reports a program ended by a signal; the C runtime's own end would say 3, which
+    // the command line gives to lost output.
+    std::_Exit(128 + signalNumber);
 }
 
 void setSignalTemp(const QString &path)
@@ -64,7 +70,8 @@ int createTempAt(Folder &folder, TempFile *temp)
         if (folder.beforeTemporary && !folder.beforeTemporary(name))
             return ECANCELED;
         setSignalTemp(folder.path + name);
-        const HANDLE file = CreateFileW(wide(folder.path + name), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        // Shared for deleting only, so that a signal's handler can remove it while it is written.
+        const HANDLE file = CreateFileW(wide(folder.path + name), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             temp->handle = reinterpret_cast<FileHandle>(file);
@@ -162,8 +169,12 @@ int publishTemp(Folder &folder, TempFile *temp, const NativeName &target, const 
         else if (seen != ENOENT)
             error = seen;
     }
+    // A read-only older file is replaced only by a copy that is read-only too (of a photo
+    // protected in the camera, as that older copy was); one the user protected stays.
     const QString to = folder.path + target;
-    if (error == 0 && !(flags ? replaceFile(from, to) : MoveFileExW(wide(from), wide(to), 0)))
+    const DWORD own = GetFileAttributesW(wide(from));
+    const bool readOnly = own != INVALID_FILE_ATTRIBUTES && (own & FILE_ATTRIBUTE_READONLY);
+    if (error == 0 && !(flags && readOnly ? replaceFile(from, to) : MoveFileExW(wide(from), wide(to), flags)))
         error = lastError();
     if (error == 0) {
         // The copy loses the hidden mark of its temporary name.
@@ -223,6 +234,6 @@ void listNamesButTemporaries(const Folder &folder, const std::function<void(cons
 
 void removeTempsOnSignals()
 {
-    for (const int signalNumber : {SIGTERM, SIGINT})
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGBREAK})
         std::signal(signalNumber, removeTempAndEnd);
 }
