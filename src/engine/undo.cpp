@@ -194,9 +194,11 @@ UndoReport undoLastRun(const QString &folderPath)
     }
     closeFolder(&mobix);
     closeFolder(&folder);
-    // Not one of the run's files there, under either name (a card not inserted, a share not
-    // mounted at the folder's path): the journal stays as it is, for when they are back.
-    if (!report.results.empty() && nothingThere)
+    // A folder that cannot be opened, or not one of the run's files there under either name (a
+    // card not inserted, a share not mounted at the folder's path): the journal stays as it is,
+    // for when they are back. Rewritten now, it would lose what lies behind its lines of the
+    // journal before, which a file beside it may still need to put back.
+    if (folderError != 0 || (!report.results.empty() && nothingThere))
         return report;
     if (kept.empty()) {
         removeJournalBefore(path);
