@@ -82,10 +82,15 @@ bool anyStepTookEffect(const QString &folderPath, const JournalContents &content
         openSubfolder(folder, encodeNativeName(MobixFolderName), false, &mobix);
     FileFacts facts;
     const bool took = std::any_of(contents.records.begin(), contents.records.end(), [&](const JournalRecord &record) {
-        // The last step of a killed run has no outcome: it took effect if its new name is there.
-        const Folder &in = record.step.kind == JournalStep::Copy && record.step.intoMobix ? mobix : folder;
-        return record.done == 1
-            || (record.done < 0 && (!in.isOpen() || statAt(in, record.step.newName, false, &facts) != ENOENT));
+        // The last step of a killed run has no outcome: it took effect if its new name is there,
+        // and, for a copy that replaces an older file, holds the copy rather than that file.
+        const JournalStep &step = record.step;
+        const Folder &in = step.kind == JournalStep::Copy && step.intoMobix ? mobix : folder;
+        if (record.done >= 0 || !in.isOpen())
+            return record.done != 0;
+        const int error = statAt(in, step.newName, false, &facts);
+        return error != ENOENT
+            && (error != 0 || !step.replacesOlder || !in.identityStable || facts.identity == step.identity);
     });
     closeFolder(&mobix);
     closeFolder(&folder);
