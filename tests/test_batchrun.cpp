@@ -467,14 +467,19 @@ private slots:
     // taken for a new journal's start. The run is killed in a process of its own as it
     // publishes its n-th copy, once the name of its "taken" one was taken meanwhile; then comes
     // the undo, or first a run that changes nothing and puts the journal back itself.
+    // killed: the copy at whose publishing the run is killed; -1 once its first copy has its
+    // name, before that is written down. cardOut: an undo first while the folder is empty, as at
+    // the mount point of a card not inserted; it must leave both journals for when it is back.
     void killedRun_data()
     {
-        columns<int, int, bool, QString>("taken", "killed", "runFirst", "undone");
-        QTest::newRow("at its first copy") << 0 << 1 << false << "Zwei.mp3";
-        QTest::newRow("at its first copy, then a run") << 0 << 1 << true << "Zwei.mp3";
-        QTest::newRow("after a copy whose name was taken meanwhile") << 1 << 2 << false << "Zwei.mp3";
-        QTest::newRow("after a copy that took effect") << 0 << 2 << false << "Lied.mp3";
-        QTest::newRow("the journal then removed by hand") << 0 << 1 << false << "";
+        columns<int, int, bool, bool, QString>("taken", "killed", "runFirst", "cardOut", "undone");
+        QTest::newRow("at its first copy") << 0 << 1 << false << false << "Zwei.mp3";
+        QTest::newRow("at its first copy, then a run") << 0 << 1 << true << false << "Zwei.mp3";
+        QTest::newRow("at its first copy, card out") << 0 << 1 << false << true << "Zwei.mp3";
+        QTest::newRow("after a copy whose name was taken meanwhile") << 1 << 2 << false << false << "Zwei.mp3";
+        QTest::newRow("after a copy that took effect") << 0 << 2 << false << false << "Lied.mp3";
+        QTest::newRow("a copy with its name, unrecorded, card out") << 0 << -1 << false << true << "Lied.mp3";
+        QTest::newRow("the journal then removed by hand") << 0 << 1 << false << false << "";
     }
     void killedRun()
     {
@@ -484,6 +489,7 @@ private slots:
         QFETCH(int, taken);
         QFETCH(int, killed);
         QFETCH(bool, runFirst);
+        QFETCH(bool, cardOut);
         QFETCH(QString, undone);
         const StateFolder state;
         TestFolder folder({"Lied eins.mp3", "Lied zwei.mp3", "Zwei Lieder.mp3"}, "");
@@ -498,12 +504,23 @@ private slots:
                 if (calls == taken)
                     writeOrigin(path, "taken");
             });
-            journaledRun({entry("Lied eins.mp3"), entry("Lied zwei.mp3")}, options(Beside, 4), folder.path());
+            struct Killer : RunObserver {
+                void published(const JournalStep &, bool) override { ::_exit(0); }
+            } killer;
+            journaledRun({entry("Lied eins.mp3"), entry("Lied zwei.mp3")}, options(Beside, 4), folder.path(),
+                         killed < 0 ? &killer : nullptr);
             ::_exit(1);
         }
         int status = 1;
         QVERIFY(::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0);
         const QString journal = journalPath(folder.path());
+        if (cardOut) {
+            const QString card = folder.dir.path(), away = card + ".out";
+            QVERIFY(QDir().rename(card, away) && QDir().mkdir(card));
+            QCOMPARE(undoLastRun(folder.path()).countDone(), 0);
+            QVERIFY(QFile::exists(journal) && QFile::exists(journalBeforePath(journal)));
+            QVERIFY(QDir().rmdir(card) && QDir().rename(away, card));
+        }
         if (undone.isEmpty()) {
             QVERIFY(QFile::remove(journal));
             JournalObserver again(folder.path(), nullptr); // a run that changes nothing

@@ -5,7 +5,6 @@
 #include "engine/leftovers.h"
 #include "engine/platformfs.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <tuple>
 
@@ -74,27 +73,37 @@ int restoreJournalStart(JournalFile &file, const char *bytes, qint64 size, qint6
     return file.truncate(end);
 }
 
-bool anyStepTookEffect(const QString &folderPath, const JournalContents &contents)
+StepsTaken journalStepsTaken(const QString &folderPath, const JournalContents &contents)
 {
     Folder folder;
     Folder mobix;
     if (openFolder(encodeNativeName(folderPath), &folder) == 0)
         openSubfolder(folder, encodeNativeName(MobixFolderName), false, &mobix);
     FileFacts facts;
-    const bool took = std::any_of(contents.records.begin(), contents.records.end(), [&](const JournalRecord &record) {
+    StepsTaken taken = StepsTaken::None;
+    for (const JournalRecord &record : contents.records) {
+        if (record.done > 0) {
+            taken = StepsTaken::Some;
+            break;
+        }
+        if (record.done == 0)
+            continue;
         // The last step of a killed run has no outcome: it took effect if its new name is there,
-        // and, for a copy that replaces an older file, holds the copy rather than that file.
+        // and, for a copy that replaces an older file, holds the copy rather than that file. It
+        // did not if its file is still under the old name alone.
         const JournalStep &step = record.step;
         const Folder &in = step.kind == JournalStep::Copy && step.intoMobix ? mobix : folder;
-        if (record.done >= 0 || !in.isOpen())
-            return record.done != 0;
-        const int error = statAt(in, step.newName, false, &facts);
-        return error != ENOENT
-            && (error != 0 || !step.replacesOlder || !in.identityStable || facts.identity == step.identity);
-    });
+        const int error = in.isOpen() ? statAt(in, step.newName, false, &facts) : ENOENT;
+        if (error == 0 && (!step.replacesOlder || !in.identityStable || facts.identity == step.identity)) {
+            taken = StepsTaken::Some;
+            break;
+        }
+        if ((error != 0 && error != ENOENT) || !folder.isOpen() || statAt(folder, step.oldName, false, &facts) != 0)
+            taken = StepsTaken::Unknown;
+    }
     closeFolder(&mobix);
     closeFolder(&folder);
-    return took;
+    return taken;
 }
 
 void recoverJournalBefore(JournalFile &file, const QString &journalPath, const QString &folderPath)
@@ -117,7 +126,10 @@ void recoverJournalBefore(JournalFile &file, const QString &journalPath, const Q
     const qint64 bytes = kept.size() - lineEnd - 1;
     if (parsed)
         removeWhatAKilledRunLeft(folderPath, contents); // its empty files first: they hold new names
-    if ((parsed && anyStepTookEffect(folderPath, contents)) || !numberOk || bytes <= 0 || bytes > end) {
+    const StepsTaken taken = parsed ? journalStepsTaken(folderPath, contents) : StepsTaken::None;
+    if (taken == StepsTaken::Unknown)
+        return; // both stay until the folder's files are back
+    if (taken == StepsTaken::Some || !numberOk || bytes <= 0 || bytes > end) {
         before.remove();
         return;
     }

@@ -42,5 +42,8 @@ void removeJournalBefore(const QString &journalPath);
 int restoreJournalStart(JournalFile &file, const char *bytes, qint64 size, qint64 end);
 
 // Whether any step of a journal took effect: one recorded as done, or the last one of a killed
-// run whose new name is there. A journal without one is no run to take back.
-bool anyStepTookEffect(const QString &folderPath, const JournalContents &contents);
+// run whose new name is there. A journal without one is no run to take back. Unknown when that
+// last step's file is under neither name (a card not inserted, a share not mounted): only the
+// folder's files, once back, tell.
+enum class StepsTaken { None, Some, Unknown };
+StepsTaken journalStepsTaken(const QString &folderPath, const JournalContents &contents);

@@ -156,7 +156,8 @@ UndoReport undoLastRun(const QString &folderPath)
         return report;
     removeWhatAKilledRunLeft(folderPath, contents);
     // A run killed before any step took effect has nothing to take back: its journal goes.
-    if (!anyStepTookEffect(folderPath, contents)) {
+    const StepsTaken taken = journalStepsTaken(folderPath, contents);
+    if (taken == StepsTaken::None) {
         report.hadJournal = false;
         removeJournalBefore(path);
         file.remove();
@@ -184,6 +185,10 @@ UndoReport undoLastRun(const QString &folderPath)
             result.reason = skipReasonText(SkipReason::SourceGone);
         else
             undoStep(folder, result.copy && result.intoMobix ? mobix : folder, *it, contents.startTime, result);
+        // A step without outcome whose file is under neither name may have taken effect on the
+        // files that are not there now: it counts as missing, which keeps the journal.
+        if (taken == StepsTaken::Unknown && it->done < 0 && !result.done && result.reason.isEmpty())
+            result.reason = missing;
         if (folderError != 0 || worthKeeping(result))
             kept.insert(kept.begin(), *it);
         if (result.done || !result.reason.isEmpty()) {
