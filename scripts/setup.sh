@@ -12,6 +12,7 @@ packages=(
   desktop-file-utils appstream
   lintian dpkg-dev
   fusefat exfat-fuse dosfstools exfatprogs fuse3
+  locales
 )
 
 missing=()

@@ -305,6 +305,34 @@ private slots:
         QCOMPARE(second.lines, again);
         QCOMPARE(state(), (QStringList{"Lied eins.mp3", "Lied zwei.mp3"}));
     }
+    // Lengths read the same in the user's locale: a German one separates decimals with ",".
+    void lengthInGermanLocale_data()
+    {
+        columns<QString>("length");
+        QTest::newRow("12,7") << "12,7";
+        QTest::newRow("1.3e1") << "1.3e1";
+    }
+    void lengthInGermanLocale()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("the C runtime of Windows reads numbers in its own locale unless told otherwise");
+#else
+        QFETCH(QString, length);
+        const QString locales = m_home->filePath(QStringLiteral("locales"));
+        QProcess compile;
+        QVERIFY(QDir().mkpath(locales));
+        compile.start(QStringLiteral("localedef"), {"-i", "de_DE", "-f", "UTF-8", locales + "/de_DE.UTF-8"});
+        if (!compile.waitForFinished(60000) || compile.exitCode() != 0)
+            QSKIP("localedef cannot make a German locale here (package \"locales\" missing)");
+        qputenv("LOCPATH", QFile::encodeName(locales));
+        qputenv("LC_ALL", "de_DE.UTF-8");
+        makeFiles({"Ein sehr langer Liedtitel.mp3"});
+        const Result result = kappwerk({"--dry-run", "--rename", "--cut", length, folder()});
+        qunsetenv("LOCPATH");
+        qunsetenv("LC_ALL");
+        QCOMPARE(result.lines, QStringList{"Ein sehr langer Liedtitel.mp3\tEin sehr lang.mp3\twürde umbenannt"});
+#endif
+    }
     // Lines that standard output cannot take (a full disk behind it) are told, with a status of
     // their own; a run still happened, and --undo takes it back.
     void outputLost_data()

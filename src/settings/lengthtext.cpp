@@ -42,8 +42,12 @@ std::optional<double> parseNumericText(const QString &text)
     }
     if (i != n)
         return std::nullopt;
-    // strtod in the C locale: the separator was normalised to "." above.
-    return std::strtod(number.constData(), nullptr);
+    // The separator was made "." above; QByteArray reads numbers in the C locale whatever the
+    // user's is (strtod would read "12.7" as 12 in a German one, where "," separates).
+    // It fails only on a number beyond what a double holds, which is out of range either way.
+    bool ok = false;
+    const double value = number.toDouble(&ok);
+    return ok ? value : 0.0;
 }
 
 LengthValue readLengthText(const QString &text)
