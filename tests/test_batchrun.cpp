@@ -114,6 +114,7 @@ private slots:
         setFlushErrorForTest(0);
         setFlushHookForTest({});
         setIdentityUnstableForTest(false);
+        setIgnoreCaseForTest(false);
     }
     // Each row: the folder, the ticks, the options, the seams in force, the folder after the run,
     // and what the run reports. The seams: a "full" disk, no no-replace rename ("link"), no hard
@@ -122,7 +123,7 @@ private slots:
     // for it, the temporary file removed before it gets its name ("vanish"), the folder "gone",
     // no copy may start ("nocopy"), a plain "readwrite" copy whose write fails ("writefail") or
     // whose close reports an error ("closefail"), a run before ("again"), and the entries from a
-    // "listed" folder.
+    // "listed" folder, and a file system that ignores case ("caseless").
     void run_data()
     {
         columns<QStringList, QString, RenameOptions, QString, QString, QString>("names", "ticks", "options", "seams",
@@ -209,6 +210,12 @@ private slots:
         row("failures skipped", "!gone,|pipe,/dir,ok.mp3", "xxxx", options(IntoMobix, 1), "",
             "MOBIX/,MOBIX/o.mp3=ok.mp3,ok.mp3,pipe|,dir/", "gggc");
         // "MOBIX" is only ever a real folder inside the listed one: never a file, never a link.
+        // Where case is ignored (a "caseless" file system) copies get distinct names, and a file
+        // takes the new case of its own name.
+        row("copies in other case", "LIED 1.mp3,lied 2.mp3", "xx", options(Beside, 4), "caseless",
+            "LIED.mp3=LIED 1.mp3,li 2.mp3=lied 2.mp3,LIED 1.mp3,lied 2.mp3", "cc");
+        row("renamed to other case", "LIED 1.mp3,lied 2.mp3", "xx", options(InPlace, 30, "Lied %#"), "caseless",
+            "Lied 1.mp3=LIED 1.mp3,Lied 2.mp3=lied 2.mp3", "rr");
         row("MOBIX is a file", "a.mp3,-MOBIX", "x", options(IntoMobix, 30), "", "MOBIX,a.mp3", "m");
         row("MOBIX links to the folder", "a - b.mp3,a.mp3,-MOBIX->.", "xx", options(IntoMobix, 1), "",
             "MOBIX->.,a - b.mp3,a.mp3", "mm");
@@ -238,6 +245,7 @@ private slots:
                                : seams.contains("link") ? PublishLimit::NoNoReplaceRename : PublishLimit::None);
         setUnnamedTempsForTest(!seams.contains("named"));
         setIdentityUnstableForTest(seams.contains("card"));
+        setIgnoreCaseForTest(seams.contains("caseless"));
         if (seams.contains("late"))
             setBeforePublishForTest([&](const NativeName &target) { writeOrigin(target, "late"); });
         if (seams.contains("vanish"))

@@ -95,6 +95,9 @@ int statAt(const Folder &folder, const NativeName &name, bool followLinks, FileF
 // to, not even a dangling link or, on file systems that ignore case, a name differing in case.
 // Uses the no-replace rename, else link and unlink, else a reservation of the name.
 int renameNoReplaceAt(Folder &fromFolder, const NativeName &from, Folder &toFolder, const NativeName &to);
+// Renames from to to, a spelling of the same name in other case, replacing what to leads to:
+// only for a file system that ignores case, where that is the file itself (renameInFolder).
+int renameCaseAt(Folder &folder, const NativeName &from, const NativeName &to);
 int removeAt(const Folder &folder, const NativeName &name);
 // A name found in a folder, with what the listing tells of it without asking the file system
 // once more: its type (Missing where the file system does not say; a link is not followed)
@@ -180,3 +183,5 @@ void setFlushErrorForTest(int error);
 void setReservationPauseForTest(int milliseconds);
 void setFlushHookForTest(std::function<void()> hook);
 void setIdentityUnstableForTest(bool unstable);
+// Names taken as on a file system that ignores case, where the run and preview plan them.
+void setIgnoreCaseForTest(bool ignore);

@@ -212,6 +212,11 @@ int renameNoReplaceAt(Folder &fromFolder, const NativeName &from, Folder &toFold
     return renameByReservation(fromFolder, from, toFolder, to);
 }
 
+int renameCaseAt(Folder &folder, const NativeName &from, const NativeName &to)
+{
+    return ::renameat(fd(folder), from.constData(), fd(folder), to.constData()) == 0 ? 0 : errno;
+}
+
 int removeAt(const Folder &folder, const NativeName &name)
 {
     return ::unlinkat(fd(folder), name.constData(), 0) == 0 ? 0 : errno;

@@ -200,6 +200,11 @@ int renameNoReplaceAt(Folder &fromFolder, const NativeName &from, Folder &toFold
     return MoveFileExW(wide(fromFolder.path + from), wide(toFolder.path + to), 0) ? 0 : lastError();
 }
 
+int renameCaseAt(Folder &folder, const NativeName &from, const NativeName &to)
+{
+    return MoveFileExW(wide(folder.path + from), wide(folder.path + to), MOVEFILE_REPLACE_EXISTING) ? 0 : lastError();
+}
+
 int removeAt(const Folder &folder, const NativeName &name)
 {
     return deleteFile(folder.path + name) ? 0 : lastError();

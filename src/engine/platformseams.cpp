@@ -40,6 +40,7 @@ void setJournalCutErrorForTest(int error) { platformSeams().journalCutError = er
 void setReservationPauseForTest(int milliseconds) { platformSeams().reservationPauseMs = milliseconds; }
 void setFlushHookForTest(std::function<void()> hook) { platformSeams().onFlush = std::move(hook); }
 void setIdentityUnstableForTest(bool unstable) { platformSeams().identityUnstable = unstable; }
+void setIgnoreCaseForTest(bool ignore) { platformSeams().ignoreCase = ignore; }
 
 void setWriteErrorForTest(int error, qint64 afterBytes)
 {

@@ -24,6 +24,7 @@ struct PlatformSeams {
     int reservationPauseMs = 0; // a pause between taking a name and the rename onto it
     std::function<void()> onFlush;
     bool identityUnstable = false;
+    bool ignoreCase = false; // the folder's names count as ignoring case
     std::function<void(const NativeName &)> beforePublish;
 };
 

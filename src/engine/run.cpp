@@ -5,6 +5,7 @@
 
 #include <QStringList>
 
+#include "engine/namecase.h"
 #include "engine/nameindex.h"
 #include "engine/namerules.h"
 
@@ -49,7 +50,7 @@ SkipReason newNameProblem(const QString &name, qint64 storedLength, qint64 nameM
 }
 
 std::vector<QString> planNames(const std::vector<BatchEntry> &entries, const RenameOptions &options,
-                               std::vector<size_t> *wantedFirst)
+                               std::vector<size_t> *wantedFirst, bool ignoreCase)
 {
     qint32 NextNumber = 1;
     std::vector<QString> names(entries.size());
@@ -64,17 +65,21 @@ std::vector<QString> planNames(const std::vector<BatchEntry> &entries, const Ren
         return names;
     // Copying, the first in list order keeps a name and each later one gets a number at its end,
     // one that no other entry gets as its own name: the same batch gets the same names again.
+    // Where the file system ignores case, names are compared in folded case.
     const std::vector<QString> natural = names;
+    const auto key = [ignoreCase](const QString &name) { return ignoreCase ? foldedName(name) : name; };
+    std::vector<QString> wantedKeys(entries.size());
     const auto given = [&entries, &natural](size_t i) {
         // A name with nothing before its extension is never given (newNameProblem).
         return entries[i].selected && !natural[i].isEmpty() && natural[i].lastIndexOf(QLatin1Char('.')) != 0;
     };
-    NameIndex wanted(entries.size(), [&natural](size_t at) -> const QString & { return natural[at]; });
+    NameIndex wanted(entries.size(), [&wantedKeys](size_t at) -> const QString & { return wantedKeys[at]; });
     // The entries whose name an earlier one gets, with that one.
     std::vector<std::pair<size_t, size_t>> later;
     for (size_t i = 0; i < entries.size(); ++i) {
         if (!given(i))
             continue;
+        wantedKeys[i] = key(natural[i]);
         if (const qint64 first = wanted.findOrInsert(i); first >= 0) {
             later.emplace_back(i, size_t(first));
             if (wantedFirst)
@@ -83,7 +88,10 @@ std::vector<QString> planNames(const std::vector<BatchEntry> &entries, const Ren
     }
     if (later.empty())
         return names;
-    NameIndex made(later.size(), [&names](size_t at) -> const QString & { return names[at]; });
+    std::vector<QString> madeKeys(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        madeKeys[i] = key(names[i]);
+    NameIndex made(later.size(), [&madeKeys](size_t at) -> const QString & { return madeKeys[at]; });
     // Per entry that keeps a name, the number its next double tries first.
     std::vector<int> nextNumber(entries.size(), 2);
     for (const auto &[i, first] : later) {
@@ -94,197 +102,17 @@ std::vector<QString> planNames(const std::vector<BatchEntry> &entries, const Ren
             QString distinct = distinctFileName(entries[i], natural[i], number, length);
             if (distinct.isEmpty())
                 break;
-            if (wanted.find(distinct) < 0) {
+            if (wanted.find(key(distinct)) < 0) {
+                madeKeys[i] = key(distinct);
                 names[i] = std::move(distinct);
                 if (made.findOrInsert(i) < 0)
                     break;
                 names[i] = natural[i];
+                madeKeys[i] = wantedKeys[i];
             }
         }
     }
     return names;
-}
-
-namespace {
-
-// The length of the name as the file system stores it: UTF-8 bytes, UTF-16 units on Windows.
-qint64 nativeLength(const QString &name)
-{
-#ifdef Q_OS_WIN
-    return name.size();
-#else
-    qint64 bytes = 0;
-    const qsizetype size = name.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const char16_t c = name.at(i).unicode();
-        if (c < 0x80)
-            bytes += 1;
-        else if (c < 0x800)
-            bytes += 2;
-        else if (QChar::isHighSurrogate(c) && i + 1 < size && name.at(i + 1).isLowSurrogate()) {
-            bytes += 4;
-            ++i;
-        } else
-            bytes += 3;
-    }
-    return bytes;
-#endif
-}
-
-// Opens the target and tells what identifies it now: its path, whether it opens, and its
-// identity and modification time. The folders stay open for the caller.
-PreviewNames lookAtTarget(const QString &folderPath, bool intoMobix, Folder &folder, Folder &mobix)
-{
-    PreviewNames now;
-    now.folderPath = folderPath;
-    now.intoMobix = intoMobix;
-    now.path = encodeNativeName(folderPath);
-    now.error = folderPath.isEmpty() ? ENOENT : openFolder(now.path, &folder);
-    if (now.error == 0 && intoMobix) {
-        now.mobixError = openSubfolder(folder, encodeNativeName(MobixFolderName), false, &mobix);
-        now.path += '/' + encodeNativeName(MobixFolderName);
-    }
-    const Folder &target = mobix.isOpen() ? mobix : folder;
-    if (target.isOpen()) {
-        fileFacts(target.handle, &now.facts);
-        now.writeError = writableFolder(target);
-    }
-    return now;
-}
-
-bool sameTarget(const PreviewNames &known, const PreviewNames &now)
-{
-    return known.path == now.path && known.intoMobix == now.intoMobix && known.error == now.error
-        && known.mobixError == now.mobixError && known.writeError == now.writeError
-        && sameUnchangedFile(known.facts, now.facts);
-}
-
-} // namespace
-
-PreviewNamesPtr readPreviewNames(const QString &folderPath, bool intoMobix, const PreviewNamesPtr &known)
-{
-    Folder folder;
-    Folder mobix;
-    PreviewNames now = lookAtTarget(folderPath, intoMobix, folder, mobix);
-    PreviewNamesPtr result = known;
-    if (!known || !sameTarget(*known, now)) {
-        const Folder &target = mobix.isOpen() ? mobix : folder;
-        if (target.isOpen())
-            now.nameMax = nameMaxAt(target);
-        // Only beside the originals and in place do the names found there count.
-        if (target.isOpen() && !intoMobix) {
-            // Gathered first, so each set is made at its size at once.
-            std::vector<NativeName> found;
-            std::vector<QString> shown;
-            listNames(target, [&](const ListedName &listed) {
-                found.push_back(listed.name);
-                QString name = decodeNativeName(listed.name);
-                if (!name.contains(QChar::ReplacementCharacter))
-                    shown.push_back(std::move(name));
-            });
-            now.names = NameSet<NativeName>(std::move(found));
-            now.shownNames = NameSet<QString>(std::move(shown));
-        }
-        result = std::make_shared<const PreviewNames>(std::move(now));
-    }
-    closeFolder(&mobix);
-    closeFolder(&folder);
-    return result;
-}
-
-std::vector<PlannedEntry> previewRun(const std::vector<BatchEntry> &entries, const RenameOptions &options,
-                                     const QString &folderPath)
-{
-    // One set of names for each target (the folder itself, its "MOBIX"), so switching between
-    // the modes does not read a large folder again.
-    static PreviewNamesPtr known[2];
-    PreviewNamesPtr &names = known[copiesIntoMobix(options) ? 1 : 0];
-    if (AnySelected(entries))
-        names = readPreviewNames(folderPath, copiesIntoMobix(options), names);
-    return names ? previewRun(entries, options, *names) : std::vector<PlannedEntry>(entries.size());
-}
-
-std::vector<PlannedEntry> previewRun(const std::vector<BatchEntry> &entries, const RenameOptions &options,
-                                     const PreviewNames &target)
-{
-    std::vector<PlannedEntry> plan(entries.size());
-    if (!AnySelected(entries))
-        return plan;
-    const bool rename = options.Overwrite;
-    // Copying, a name is only ever doubled where it could not be made distinct: wantedFirst
-    // tells the earlier entry. Renaming, every name given is looked up.
-    std::vector<size_t> wantedFirst;
-    const std::vector<QString> names = planNames(entries, options, &wantedFirst);
-    const bool intoMobix = copiesIntoMobix(options);
-    // What the target folder holds as the run goes on: the names found there, less those a
-    // rename frees, plus those the run gives. In "MOBIX" older copies are refreshed, so only the
-    // names this run gives count there.
-    const NameSet<NativeName> &found = target.names;
-    // Which entry got a new name first: only entries without a problem are in it.
-    NameIndex givenTo(rename ? entries.size() : 0, [&names](size_t at) -> const QString & { return names[at]; });
-    // A name found in the folder is free again when an earlier ticked entry had it and gets
-    // renamed; the index of old names is made only when a new name meets a found one.
-    NameIndex ticked(entries.size(), [&entries](size_t at) -> const NativeName & { return entries[at].nativeName; });
-    bool tickedMade = false;
-    const auto freedBefore = [&](const NativeName &native, size_t at) {
-        if (!rename)
-            return false;
-        if (!tickedMade) {
-            for (size_t k = 0; k < entries.size(); ++k) {
-                if (entries[k].selected)
-                    ticked.insert(k);
-            }
-            tickedMade = true;
-        }
-        const qint64 had = ticked.find(native);
-        return had >= 0 && size_t(had) < at && plan[size_t(had)].problem == SkipReason::None;
-    };
-    // The earlier ticked entry that gets the name first, or -1.
-    const auto earlierHolder = [&](size_t i, const QString &name) -> qint64 {
-        if (rename)
-            return givenTo.find(name);
-        const size_t first = wantedFirst[i];
-        return first != size_t(-1) && name == names[first] && plan[first].problem == SkipReason::None ? qint64(first)
-                                                                                                      : -1;
-    };
-    for (size_t i = 0; i < entries.size(); ++i) {
-        if (!entries[i].selected)
-            continue;
-        PlannedEntry &planned = plan[i];
-        const QString &name = names[i];
-        planned.newName = name;
-        const size_t first = wantedFirst[i];
-        if (first != size_t(-1) && name != names[first])
-            planned.doubledWith = first;
-        // The native form is made only where the shown name (with U+FFFD) cannot stand for the
-        // bytes; other names are compared as shown, so typing stays fluent.
-        const bool lossy = name.contains(QChar::ReplacementCharacter);
-        const NativeName native = lossy ? encodeNativeName(name) : NativeName();
-        planned.unchanged = lossy ? native == entries[i].nativeName : name == entries[i].text;
-        const SkipReason own = newNameProblem(name, nativeLength(name), target.nameMax, rename && planned.unchanged);
-        if (own == SkipReason::NameNotAllowed || own == SkipReason::NameEmpty)
-            planned.problem = own;
-        else if (target.error != 0)
-            planned.problem = SkipReason::SourceGone;
-        else if (intoMobix && target.mobixError != 0 && target.mobixError != ENOENT)
-            planned.problem = SkipReason::MobixUnusable;
-        else if (own != SkipReason::None)
-            planned.problem = own;
-        else if (const qint64 clash = earlierHolder(i, name); clash >= 0) {
-            planned.problem = SkipReason::NameTaken;
-            planned.clashWith = size_t(clash);
-        } else if (!intoMobix && (lossy ? found.contains(native) : target.shownNames.contains(name))
-                   && !freedBefore(lossy ? native : encodeNativeName(name), i))
-            planned.problem = SkipReason::NameTaken;
-        else if (target.writeError != 0)
-            // The run meets the folder's permissions as it writes: "MOBIX" cannot be made, or
-            // no name can be given.
-            planned.problem = intoMobix && target.mobixError == ENOENT ? SkipReason::MobixUnusable
-                                                                       : SkipReason::NoPermission;
-        if (planned.problem == SkipReason::None && rename)
-            givenTo.insert(i);
-    }
-    return plan;
 }
 
 QString skipReasonText(SkipReason reason, int error)

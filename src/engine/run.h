@@ -125,9 +125,10 @@ RunReport runBatch(const std::vector<BatchEntry> &entries, const RenameOptions &
 // the run's own rules and numbering from 1 for the ticked entries in list order. Copying, a
 // name that an earlier ticked entry gets is made distinct (distinctFileName), so that no copy
 // is lost; wantedFirst, when given, then holds per entry the earlier entry that keeps the name
-// (size_t(-1) for the others).
+// (size_t(-1) for the others). ignoreCase: names differing in case alone are one name, as on
+// the file systems that ignore case.
 std::vector<QString> planNames(const std::vector<BatchEntry> &entries, const RenameOptions &options,
-                               std::vector<size_t> *wantedFirst = nullptr);
+                               std::vector<size_t> *wantedFirst = nullptr, bool ignoreCase = false);
 
 // What a run would do with one entry, worked out without changing anything: the preview, the
 // list's marks and the command line's dry run use it, and it follows the run's own rules.
@@ -148,7 +149,11 @@ struct PreviewNames {
     FileFacts facts;               // the target's identity and modification time
     NameSet<NativeName> names;     // renaming or copying beside: the names found there
     NameSet<QString> shownNames;   // those of them that decode without loss, as shown
+    // Into "MOBIX" where case is ignored: its names as they are and folded. An older copy there
+    // is refreshed under its very name only; one differing in case keeps the name taken.
+    NameSet<QString> mobixNames, mobixFolded;
     qint64 nameMax = 255;
+    bool ignoresCase = false;      // its file system ignores case: the sets hold folded names
     int error = 0;                 // the listed folder cannot be opened
     int mobixError = 0;            // "MOBIX" is there but no real folder
     int writeError = 0;            // the target (or the folder, while "MOBIX" is missing) cannot be written

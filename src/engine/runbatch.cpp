@@ -11,6 +11,7 @@
 
 #include "engine/filescopy.h"
 #include "engine/keptlisting.h"
+#include "engine/namecase.h"
 #include "engine/nameindex.h"
 #include "engine/namerules.h"
 
@@ -122,7 +123,14 @@ RunReport Run::go(const std::vector<BatchEntry> &entries, const QString &folderP
     report.folderUnusable = folderError != 0;
 
     // The names of all entries first: a name made distinct depends on the names before it.
-    std::vector<QString> names = planNames(entries, m_options);
+    // Copies are told apart in folded case where the file system ignores case; the first
+    // ticked file tells.
+    bool ignoresCase = false;
+    if (folderError == 0 && !m_options.Overwrite) {
+        const auto first = std::find_if(entries.begin(), entries.end(), [](const BatchEntry &entry) { return entry.selected; });
+        ignoresCase = first != entries.end() && namesIgnoreCase(m_folder, first->nativeName);
+    }
+    std::vector<QString> names = planNames(entries, m_options, nullptr, ignoresCase);
     const size_t count = entries.size();
     for (size_t i = 0; i < count; ++i) {
         const BatchEntry &entry = entries[i];
@@ -262,7 +270,7 @@ void Run::rename(size_t index, const BatchEntry &entry, const NativeName &target
             return skip(result, SkipReason::NotRecorded);
         }
     }
-    const int error = renameNoReplaceAt(m_folder, entry.nativeName, m_folder, target);
+    const int error = renameInFolder(m_folder, entry.nativeName, target);
     if (m_observer)
         m_observer->published(step, error == 0);
     if (error != 0)

@@ -8,6 +8,7 @@
 #include "engine/batchrun.h"
 #include "engine/journal.h"
 #include "engine/leftovers.h"
+#include "engine/namecase.h"
 #include "engine/platformfs.h"
 
 namespace {
@@ -98,7 +99,7 @@ void undoStep(Folder &folder, Folder &target, const JournalRecord &record, const
         result.reason = originalGone;
         return;
     }
-    const int error = step.kind == JournalStep::Rename ? renameNoReplaceAt(folder, step.newName, folder, step.oldName)
+    const int error = step.kind == JournalStep::Rename ? renameInFolder(folder, step.newName, step.oldName)
                                                        : removeAt(target, step.newName);
     result.done = error == 0;
     if (error != 0)

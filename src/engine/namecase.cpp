@@ -1,0 +1,103 @@
+#include "namecase.h"
+
+#include <cerrno>
+#include <type_traits>
+
+#include "engine/platformseams.h"
+
+namespace {
+
+[[maybe_unused]] char16_t unit(char c) { return uchar(c); }
+[[maybe_unused]] char16_t unit(QChar c) { return c.unicode(); }
+
+// The name with its first ASCII letter in the other case, or "" for a name without one.
+NativeName otherCase(const NativeName &name)
+{
+    using Unit = std::decay_t<decltype(name.at(0))>;
+    NativeName variant = name;
+    for (qsizetype i = 0; i < variant.size(); ++i) {
+        const char16_t c = unit(variant.at(i));
+        if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')) {
+            variant[i] = Unit(c ^ 0x20);
+            return variant;
+        }
+    }
+    return NativeName();
+}
+
+// Whether facts describe one file: by identity where identities last, else (FUSE numbers each
+// spelling of a name anew) by size and time.
+bool sameFile(const Folder &folder, const FileFacts &a, const FileFacts &b)
+{
+    if (a.type != b.type)
+        return false;
+    if (folder.identityStable)
+        return a.identity == b.identity;
+    return a.size == b.size && a.modifyTime[0] == b.modifyTime[0] && a.modifyTime[1] == b.modifyTime[1];
+}
+
+} // namespace
+
+QString foldedName(const QString &name)
+{
+    return name.toCaseFolded();
+}
+
+NativeName foldedNativeName(const NativeName &name)
+{
+#ifdef Q_OS_WIN
+    return name.toCaseFolded();
+#else
+    // Bytes that are no UTF-8 fold in their ASCII letters only.
+    const QString decoded = decodeNativeName(name);
+    return decoded.contains(QChar::ReplacementCharacter) ? name.toLower() : encodeNativeName(decoded.toCaseFolded());
+#endif
+}
+
+bool namesIgnoreCase(const Folder &folder, const NativeName &name)
+{
+    if (platformSeams().ignoreCase)
+        return true;
+    const NativeName variant = otherCase(name);
+    FileFacts facts;
+    FileFacts other;
+    return !variant.isEmpty() && statAt(folder, name, false, &facts) == 0 && statAt(folder, variant, false, &other) == 0
+        && sameFile(folder, facts, other);
+}
+
+bool ignoresCaseByNames(const Folder &folder, const std::vector<NativeName> &names)
+{
+    for (const NativeName &name : names) {
+        if (!otherCase(name).isEmpty())
+            return namesIgnoreCase(folder, name);
+    }
+    return false;
+}
+
+bool folderIgnoresCase(const Folder &folder)
+{
+    std::vector<NativeName> names;
+    listNames(folder, [&](const ListedName &listed) {
+        if (names.empty() && !otherCase(listed.name).isEmpty())
+            names.push_back(listed.name);
+    });
+    return ignoresCaseByNames(folder, names);
+}
+
+int renameInFolder(Folder &folder, const NativeName &from, const NativeName &to)
+{
+    const int error = renameNoReplaceAt(folder, from, folder, to);
+    if (error != EEXIST || from == to || foldedNativeName(from) != foldedNativeName(to))
+        return error;
+    // The new spelling must lead to the file itself, and the folder must hold no entry of that
+    // spelling: a file system that tells case apart lists a second file (or hard link) under it.
+    FileFacts facts;
+    FileFacts there;
+    if (statAt(folder, from, false, &facts) != 0 || statAt(folder, to, false, &there) != 0
+        || !sameFile(folder, facts, there))
+        return error;
+    bool listed = false;
+    if (listNames(folder, [&](const ListedName &entry) { listed = listed || entry.name == to; }) != 0 || listed)
+        return error;
+    return renameCaseAt(folder, from, to);
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+#include "engine/platformfs.h"
+
+// Names on file systems that ignore case (FAT, exFAT, NTFS as Windows uses it): "Lied.mp3" and
+// "LIED.mp3" are one name there, so names the run gives are compared in folded case.
+
+// The name in the case every spelling of it folds to.
+QString foldedName(const QString &name);
+NativeName foldedNativeName(const NativeName &name);
+
+// Whether the folder's file system ignores case, told by a name in it: the name with one ASCII
+// letter in the other case leads to the same file. False for a name without ASCII letters.
+bool namesIgnoreCase(const Folder &folder, const NativeName &name);
+// The same, told by the first of names (found in the folder) with an ASCII letter.
+bool ignoresCaseByNames(const Folder &folder, const std::vector<NativeName> &names);
+// The same, told by the folder's own names.
+bool folderIgnoresCase(const Folder &folder);
+
+// Renames from to to in folder, never replacing anything. Where to differs from from in case
+// alone and leads to the very file (a file system that ignores case, which counts the new
+// spelling as taken), the file is renamed to it all the same.
+int renameInFolder(Folder &folder, const NativeName &from, const NativeName &to);
