@@ -893,6 +893,11 @@ private slots:
         row("cut", "live.at.home.mp3", "4", "live.mp3");
         row("cut", "README", "4", "READ");
         row("cut", "\U0001F600\U0001F600 emoji.mp3", "3", "\U0001F600.mp3");
+        // Nor an accent from its letter ("Café" decomposed), a flag, or an emoji sequence.
+        row("cut", QStringLiteral("Cafe\u0301 Paris.mp3"), "4", "Caf.mp3");
+        row("cut", QStringLiteral("A\U0001F1E9\U0001F1EA Hymne.mp3"), "3", "A.mp3");
+        row("cut", QStringLiteral("\U0001F1E9\U0001F1EA Hymne.mp3"), "3", QStringLiteral("\U0001F1E9.mp3")); // longer than the cut
+        row("cut", QStringLiteral("A\U0001F468\u200D\U0001F469 Familie.mp3"), "4", "A.mp3");
         // Spelled out, tidied, then cut after the spelling: blanks collapse, ends do not dangle.
         row("spell", "Grüße aus Köln.mp3", "30", "Gruesse aus Koeln.mp3");
         row("spell", "Ärger über Öl.mp3", "8", "Aerger u.mp3");

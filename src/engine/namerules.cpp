@@ -4,6 +4,8 @@
 
 #include <limits>
 
+#include <QTextBoundaryFinder>
+
 
 QString StripExtension(const QString &name)
 {
@@ -15,9 +17,23 @@ QString CutFilename(QString name, qint32 maxLength)
 {
     if (maxLength <= 0)
         return QString();
-    // A character outside the basic plane takes two code units; a cut never splits it.
-    if (maxLength < name.size() && name.at(maxLength - 1).isHighSurrogate() && name.at(maxLength).isLowSurrogate())
-        --maxLength;
+    if (maxLength >= name.size())
+        return name;
+    // A cut never splits what shows as one character: a character outside the basic plane (two
+    // code units), a letter and its accents, a flag, an emoji sequence. Between two characters
+    // below the combining accents (U+0300) there is always a boundary.
+    if (name.at(maxLength - 1).unicode() >= 0x300 || name.at(maxLength).unicode() >= 0x300) {
+        QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, name);
+        graphemes.setPosition(maxLength);
+        if (!graphemes.isAtBoundary()) {
+            const qsizetype before = graphemes.toPreviousBoundary();
+            // A first character longer than the whole cut is cut between code points.
+            if (before > 0)
+                maxLength = qint32(before);
+            else if (name.at(maxLength - 1).isHighSurrogate() && name.at(maxLength).isLowSurrogate())
+                --maxLength;
+        }
+    }
     name.truncate(maxLength);
     return name;
 }
