@@ -234,6 +234,8 @@ private slots:
             QSKIP("links, pipes and names in other encodings are POSIX only");
         if (seams.contains("vanish"))
             QSKIP("on Windows no other program can remove a file the run holds open");
+        if (QString(QTest::currentDataTag()) == "renamed to other case")
+            QSKIP("Wine reports a rename to the same name in other case done but keeps the old case");
         if (QString(QTest::currentDataTag()) == "umlauts count twice")
             QSKIP("Windows counts UTF-16 units, of which the name has 131; under Wine the host's byte limit refuses it");
         if (names.join(',').contains(QRegularExpression("[\\x{370}-\\x{9fff}]")))
