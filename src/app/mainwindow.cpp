@@ -29,6 +29,11 @@
 
 #include <utility>
 
+namespace {
+// How long a closing window waits for a run it asked to stop.
+constexpr int StuckRunMs = 5000;
+} // namespace
+
 Main::Main(QSettings &settings, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                           | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
@@ -159,9 +164,20 @@ void Main::closeEvent(QCloseEvent *event)
         return;
     }
     // The run may have ended while the question was open.
-    if (m_runner->isBusy()) {
+    if (m_runner->isBusy() && !m_runLeft) {
         event->ignore();
-        setState(State::Closing);
+        if (m_state != State::Closing) {
+            setState(State::Closing);
+            // A run that has not stopped seconds after it was asked to waits for a medium that
+            // stopped answering. The window closes without it and the program ends: the run's
+            // journal holds what it did, as after a kill, for the next run or undo to take up.
+            QTimer::singleShot(StuckRunMs, this, [this] {
+                if (m_state == State::Closing && m_runner->isBusy()) {
+                    m_runLeft = true;
+                    close();
+                }
+            });
+        }
         return;
     }
     event->accept();
@@ -317,8 +333,10 @@ void Main::showUndoResult(const UndoReport &report)
 
 void Main::listAfterRun()
 {
-    // A window that is closing shows no list again: it closes now, its report told so.
-    m_state == State::Closing ? workDone() : startListing(false);
+    // A window that is closing shows no list again: it closes now, its report told so. One that
+    // closed without the run (it hung) leaves its end unseen.
+    if (m_state != State::Closed)
+        m_state == State::Closing ? workDone() : startListing(false);
 }
 
 bool Main::askToStopRun()

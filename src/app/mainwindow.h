@@ -118,6 +118,7 @@ private:
     std::function<void(bool closing)> m_afterRun;
     bool m_filterChanged = false; // the filter entry changed just before it was activated
     bool m_fromOutside = false;   // the folder to list next was given from outside (openFolder)
+    bool m_runLeft = false;       // closing, the run did not stop when asked: the window goes without it
 
     QString m_folderPath;
     QString m_journalPath;  // where the journal of the listed folder's last run would be

@@ -85,9 +85,9 @@ extern "C" Q_DECL_EXPORT int kappwerkWindow(int &argc, char **argv)
     if (const QString folder = windowFolderArgument(app.arguments()); !folder.isEmpty())
         window.openFolder(folder);
     const int result = app.exec();
-    // A worker may still wait for a memory card or a share that stopped answering. Only looks
-    // that change nothing can be left (a close waits for runs, not for listings), and the
-    // options are saved, so the program ends without waiting for the medium.
+    // A worker may still wait for a memory card or a share that stopped answering: a listing,
+    // or a run that did not stop when the closing window asked it to, whose journal holds what
+    // it did, as after a kill. The options are saved, so the program ends without waiting.
     if (!finishBackgroundWork(ExitWaitMs))
         std::_Exit(result);
     return result;
