@@ -44,6 +44,18 @@ inline QString outcomes(const RunReport &report)
     return codes;
 }
 
+// The same, as the preview foresees it for the ticked entries.
+inline QString foreseenOutcomes(const std::vector<PlannedEntry> &plan, const std::vector<BatchEntry> &entries,
+                                const RenameOptions &options)
+{
+    QString codes;
+    for (size_t i = 0; i < plan.size(); ++i) {
+        if (entries[i].selected)
+            codes += plan[i].problem != SkipReason::None ? code(plan[i].problem) : options.Overwrite ? 'r' : 'c';
+    }
+    return codes;
+}
+
 // A state folder of the test's own, where the runs keep their journals, for as long as it lives.
 struct StateFolder : QTemporaryDir {
     StateFolder() { qputenv("XDG_STATE_HOME", QFile::encodeName(path())); }

@@ -134,6 +134,17 @@ public:
     template <typename Key>
     bool contains(const Key &name) const { return m_slots.find(name, nameAt()) >= 0; }
     size_t size() const { return m_names.size(); }
+    // The same names, in any order (a folder's listing holds each name once).
+    bool sameNames(const NameSet &other) const
+    {
+        if (size() != other.size())
+            return false;
+        for (const Name &name : m_names) {
+            if (!other.contains(name))
+                return false;
+        }
+        return true;
+    }
 
 private:
     auto nameAt() const

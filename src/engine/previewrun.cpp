@@ -51,6 +51,11 @@ PreviewNames lookAtTarget(const QString &folderPath, bool intoMobix, Folder &fol
     if (target.isOpen()) {
         fileFacts(target.handle, &now.facts);
         now.writeError = writableFolder(target);
+        // A file system keeps times in ticks of up to two seconds (FAT) and may take them from a
+        // clock that lags: only a time well before now is surely moved by the next change.
+        qint64 clock[2];
+        fileSystemNow(clock);
+        now.settled = now.facts.modifyTime[0] + 3 * fileTimeSecond < clock[0];
     }
     return now;
 }
@@ -70,7 +75,7 @@ PreviewNamesPtr readPreviewNames(const QString &folderPath, bool intoMobix, cons
     Folder mobix;
     PreviewNames now = lookAtTarget(folderPath, intoMobix, folder, mobix);
     PreviewNamesPtr result = known;
-    if (!known || !sameTarget(*known, now)) {
+    if (!known || !known->settled || !sameTarget(*known, now)) {
         const Folder &target = mobix.isOpen() ? mobix : folder;
         if (target.isOpen())
             now.nameMax = nameMaxAt(target);
@@ -104,7 +109,12 @@ PreviewNamesPtr readPreviewNames(const QString &folderPath, bool intoMobix, cons
             now.mobixNames = NameSet<QString>(std::move(exact));
             now.mobixFolded = NameSet<QString>(std::move(folded));
         }
-        result = std::make_shared<const PreviewNames>(std::move(now));
+        // Read again only because the folder's time was too recent to trust, the same names
+        // keep the names known: the preview is not made anew for nothing.
+        const bool same = known && !now.settled && sameTarget(*known, now) && known->names.sameNames(now.names)
+            && known->mobixNames.sameNames(now.mobixNames);
+        if (!same)
+            result = std::make_shared<const PreviewNames>(std::move(now));
     }
     closeFolder(&mobix);
     closeFolder(&folder);

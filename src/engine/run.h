@@ -147,6 +147,7 @@ struct PreviewNames {
     bool intoMobix = false;        // the target is its "MOBIX"
     NativeName path;
     FileFacts facts;               // the target's identity and modification time
+    bool settled = false;          // that time lay well before the names were read
     NameSet<NativeName> names;     // renaming or copying beside: the names found there
     NameSet<QString> shownNames;   // those of them that decode without loss, as shown
     // Into "MOBIX" where case is ignored: its names as they are and folded. An older copy there
@@ -161,7 +162,8 @@ struct PreviewNames {
 using PreviewNamesPtr = std::shared_ptr<const PreviewNames>;
 
 // Looks at the target folder and gives known back while it is still the folder known was read
-// from and unchanged (same identity, size and modification time); else reads its names afresh.
+// from and unchanged (same identity, size and modification time, which lay seconds before that
+// read, so that no later change can have kept it); else reads its names afresh.
 // This touches the folder, which on a memory card, a phone or a share can take long: the window
 // calls it on a worker. Only beside the originals and in place are the names read.
 PreviewNamesPtr readPreviewNames(const QString &folderPath, bool intoMobix, const PreviewNamesPtr &known = {});
