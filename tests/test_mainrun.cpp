@@ -1,7 +1,7 @@
 // The batch run as the user starts it from the main window, on real folders: the options as
 // the controls hold them, the run on its worker thread with the controls locked, stopping it,
 // the report of skipped files, and taking the last run back.
-#include "app/backgroundwork.h"
+#include "app/runcontroller.h"
 #include "runtable.h"
 #include "windowfixture.h"
 
@@ -77,9 +77,12 @@ private slots:
                 QThread::msleep(10);
         });
         const auto restore = qScopeGuard([] { setBeforePublishForTest({}); });
+        // Ending the workers (finishBackgroundWork) would end threads that live as long as the
+        // program; the run's own end is waited for instead.
+        const RunController *runner = m_window->findChild<RunController *>();
         auto release = qScopeGuard([&] {
             released = true;
-            finishBackgroundWork(60000);
+            (void)QTest::qWaitFor([&] { return !runner->isBusy(); }, 60000);
         });
         QSignalSpy unloaded(m_window.get(), &Main::unloaded), finished(m_window.get(), &Main::runFinished);
         m_window->setWorkInline(false);
@@ -91,8 +94,7 @@ private slots:
             QVERIFY(!m_window->isVisible() && finished.isEmpty());
             release.dismiss();
             released = true;
-            QVERIFY(finishBackgroundWork(60000));
-            QCoreApplication::processEvents();
+            QVERIFY(QTest::qWaitFor([&] { return !runner->isBusy(); }, 60000));
             QCOMPARE(this->messages(), messages);
             QCOMPARE(finished.count(), 0);
             return;
