@@ -216,6 +216,9 @@ private slots:
             "LIED.mp3=LIED 1.mp3,li 2.mp3=lied 2.mp3,LIED 1.mp3,lied 2.mp3", "cc");
         row("renamed to other case", "LIED 1.mp3,lied 2.mp3", "xx", options(InPlace, 30, "Lied %#"), "caseless",
             "Lied 1.mp3=LIED 1.mp3,Lied 2.mp3=lied 2.mp3", "rr");
+        // Where case counts, a second name of the file in other case is another entry, and stays.
+        row("never onto a hard link in other case", "a1.mp3,-A1.mp3=>a1.mp3", "x", options(InPlace, 30, "A%#"), "",
+            "A1.mp3==a1.mp3,a1.mp3==a1.mp3", "t");
         row("MOBIX is a file", "a.mp3,-MOBIX", "x", options(IntoMobix, 30), "", "MOBIX,a.mp3", "m");
         row("MOBIX links to the folder", "a - b.mp3,a.mp3,-MOBIX->.", "xx", options(IntoMobix, 1), "",
             "MOBIX->.,a - b.mp3,a.mp3", "mm");

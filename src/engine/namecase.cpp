@@ -25,6 +25,23 @@ NativeName otherCase(const NativeName &name)
     return NativeName();
 }
 
+// A third spelling of to in other case, neither from nor to, or "" where its letters allow none.
+NativeName thirdSpelling(const NativeName &from, const NativeName &to)
+{
+    using Unit = std::decay_t<decltype(to.at(0))>;
+    for (const bool upper : {false, true}) {
+        NativeName spelled = to;
+        for (qsizetype i = 0; i < spelled.size(); ++i) {
+            const char16_t c = unit(spelled.at(i));
+            if (upper ? (c >= u'a' && c <= u'z') : (c >= u'A' && c <= u'Z'))
+                spelled[i] = Unit(c ^ 0x20);
+        }
+        if (spelled != from && spelled != to)
+            return spelled;
+    }
+    return NativeName();
+}
+
 // Whether facts describe one file: by identity where identities last, else (FUSE numbers each
 // spelling of a name anew) by size and time.
 bool sameFile(const Folder &folder, const FileFacts &a, const FileFacts &b)
@@ -58,11 +75,13 @@ bool namesIgnoreCase(const Folder &folder, const NativeName &name)
 {
     if (platformSeams().ignoreCase)
         return true;
+    // Two other spellings, so that a hard link in other case is not taken for the file itself.
     const NativeName variant = otherCase(name);
+    const NativeName third = variant.isEmpty() ? NativeName() : thirdSpelling(name, variant);
     FileFacts facts;
     FileFacts other;
-    return !variant.isEmpty() && statAt(folder, name, false, &facts) == 0 && statAt(folder, variant, false, &other) == 0
-        && sameFile(folder, facts, other);
+    return !third.isEmpty() && statAt(folder, name, false, &facts) == 0 && statAt(folder, variant, false, &other) == 0
+        && sameFile(folder, facts, other) && statAt(folder, third, false, &other) == 0 && sameFile(folder, facts, other);
 }
 
 bool ignoresCaseByNames(const Folder &folder, const std::vector<NativeName> &names)
@@ -89,15 +108,22 @@ int renameInFolder(Folder &folder, const NativeName &from, const NativeName &to)
     const int error = renameNoReplaceAt(folder, from, folder, to);
     if (error != EEXIST || from == to || foldedNativeName(from) != foldedNativeName(to))
         return error;
-    // The new spelling must lead to the file itself, and the folder must hold no entry of that
-    // spelling: a file system that tells case apart lists a second file (or hard link) under it.
+    // The new spelling must lead to the file itself, and so must a third one: a file system that
+    // tells case apart holds a second file (or hard link) under the new spelling, but hardly a
+    // third under that one too. Where no third spelling exists, the folder's listing must show
+    // no entry of the new one.
     FileFacts facts;
     FileFacts there;
     if (statAt(folder, from, false, &facts) != 0 || statAt(folder, to, false, &there) != 0
         || !sameFile(folder, facts, there))
         return error;
-    bool listed = false;
-    if (listNames(folder, [&](const ListedName &entry) { listed = listed || entry.name == to; }) != 0 || listed)
-        return error;
+    if (const NativeName third = thirdSpelling(from, to); !third.isEmpty()) {
+        if (statAt(folder, third, false, &there) != 0 || !sameFile(folder, facts, there))
+            return error;
+    } else {
+        bool listed = false;
+        if (listNames(folder, [&](const ListedName &entry) { listed = listed || entry.name == to; }) != 0 || listed)
+            return error;
+    }
     return renameCaseAt(folder, from, to);
 }
