@@ -122,6 +122,11 @@ private slots:
                 << sorted(QStringList{"MOBIX/", "LIED.mp3=LIED 1.mp3", caseless ? "li 2.mp3=lied 2.mp3" : "lied.mp3=lied 2.mp3"}
                           << caseNames)
                 << "cc" << (QStringList{"MOBIX/"} << caseNames) << QString();
+            QTest::addRow("%s, copies into a new MOBIX in other case", kind)
+                << QString(kind) << caseNames << QStringList() << options(IntoMobix, 4) << QString()
+                << sorted(QStringList{"MOBIX/", "MOBIX/LIED.mp3=LIED 1.mp3", caseless ? "MOBIX/li 2.mp3=lied 2.mp3" : "MOBIX/lied.mp3=lied 2.mp3"}
+                          << caseNames)
+                << "cc" << (QStringList{"MOBIX/"} << caseNames) << QString();
             QTest::addRow("%s, renames meeting in other case", kind)
                 << QString(kind) << QStringList{"Ab 1.mp3", "AB 2.mp3"} << QStringList() << options(InPlace, 2) << QString()
                 << QStringList{"MOBIX/", "Ab.mp3=Ab 1.mp3", caseless ? "AB 2.mp3" : "AB.mp3=AB 2.mp3"} << (caseless ? "rt" : "rr")
@@ -148,7 +153,8 @@ private slots:
         if (!medium.why.isEmpty())
             QSKIP(qPrintable(kind + ": " + medium.why));
         const QString folder = medium.point + '/';
-        QVERIFY(QDir(folder).mkdir("MOBIX"));
+        if (!options.Subdirectory || !before.isEmpty()) // else the run makes it
+            QVERIFY(QDir(folder).mkdir("MOBIX"));
         filesIn(folder, before);
         setBeforePublishForTest([&](const NativeName &target) {
             const QFileInfo info(QFile::decodeName(target));
@@ -160,10 +166,19 @@ private slots:
         });
         const std::vector<BatchEntry> entries = filesIn(folder, names);
         // The preview foresees what the run does, but for files that appear during it.
+        QStringList foreseenNames;
         if (late.isEmpty()) {
-            QCOMPARE(foreseenOutcomes(previewRun(entries, options, folder), entries, options), outcomes);
+            const std::vector<PlannedEntry> plan = previewRun(entries, options, folder);
+            QCOMPARE(foreseenOutcomes(plan, entries, options), outcomes);
+            for (const PlannedEntry &planned : plan)
+                foreseenNames << planned.newName;
         }
         const RunReport report = journaledRun(entries, options, folder);
+        QStringList given;
+        for (const EntryResult &result : report.results)
+            given << result.newName;
+        if (late.isEmpty()) // and the same names
+            QCOMPARE(given, foreseenNames);
         QCOMPARE(folderState(folder), sorted(expected));
         QCOMPARE(::outcomes(report), outcomes);
         // Pulled and put back between the run and the undo (its file numbers new on a card), the

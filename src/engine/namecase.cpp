@@ -5,6 +5,8 @@
 
 #include "engine/platformseams.h"
 
+#include <QDirIterator>
+
 namespace {
 
 [[maybe_unused]] char16_t unit(char c) { return uchar(c); }
@@ -95,12 +97,15 @@ bool ignoresCaseByNames(const Folder &folder, const std::vector<NativeName> &nam
 
 bool folderIgnoresCase(const Folder &folder)
 {
-    std::vector<NativeName> names;
-    listNames(folder, [&](const ListedName &listed) {
-        if (names.empty() && !otherCase(listed.name).isEmpty())
-            names.push_back(listed.name);
-    });
-    return ignoresCaseByNames(folder, names);
+    // The first names suffice: a large folder is not read to its end for them.
+    QDirIterator entries(decodeNativeName(folder.path), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    for (int looked = 0; looked < 64 && entries.hasNext(); ++looked) {
+        entries.next();
+        const QString name = entries.fileName();
+        if (!name.contains(QChar::ReplacementCharacter) && !otherCase(encodeNativeName(name)).isEmpty())
+            return namesIgnoreCase(folder, encodeNativeName(name));
+    }
+    return false;
 }
 
 int renameInFolder(Folder &folder, const NativeName &from, const NativeName &to)

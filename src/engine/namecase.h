@@ -18,7 +18,7 @@ NativeName foldedNativeName(const NativeName &name);
 bool namesIgnoreCase(const Folder &folder, const NativeName &name);
 // The same, told by the first of names (found in the folder) with an ASCII letter.
 bool ignoresCaseByNames(const Folder &folder, const std::vector<NativeName> &names);
-// The same, told by the folder's own names.
+// The same, told by one of the folder's first names.
 bool folderIgnoresCase(const Folder &folder);
 
 // Renames from to to in folder, never replacing anything. Where to differs from from in case
