@@ -2,6 +2,7 @@
 // through FUSE (no no-replace rename, no hard links, no unnamed temporary files, names that
 // ignore case), with tmpfs and ext4 beside them; and runs killed in the middle of a large copy.
 #include <csignal>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QScopeGuard>
@@ -355,6 +356,33 @@ private slots:
             QCOMPARE(undoProblemsText(undoLastRun(folder)), QString());
             QCOMPARE(folderState(folder), sorted(names));
         }
+    }
+    // A run killed just before it gives an empty file its own name in other case, where case is
+    // ignored: what the next undo clears away as a killed run's empty placeholder is never the
+    // file itself, found under the new spelling.
+    void killedRenameToOtherCase()
+    {
+        const StateFolder state;
+        QTemporaryDir dir;
+        Medium medium("exfat", dir.path());
+        if (!medium.why.isEmpty())
+            QSKIP(qPrintable("exfat: " + medium.why));
+        const QString folder = medium.point + "/";
+        QFile empty(folder + "LIED 1.mp3");
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+        empty.close();
+        const pid_t child = ::fork();
+        if (child == 0) {
+            struct Killer : RunObserver {
+                bool aboutToPublish(const JournalStep &) override { ::_exit(0); }
+            } killer;
+            journaledRun({entry("LIED 1.mp3")}, options(InPlace, 30, "Lied %#"), folder, &killer);
+            ::_exit(1);
+        }
+        int status = 1;
+        QVERIFY(::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        undoLastRun(folder);
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"LIED 1.mp3"});
     }
 
 private:

@@ -1,6 +1,7 @@
 #include "leftovers.h"
 
 #include "engine/batchrun.h"
+#include "engine/namecase.h"
 #include "engine/platformfs.h"
 
 void removeWhatAKilledRunLeft(const QString &folderPath, const JournalContents &contents)
@@ -23,7 +24,8 @@ void removeWhatAKilledRunLeft(const QString &folderPath, const JournalContents &
     }
     // Killed between taking the new name and the rename onto it: the new name holds an empty
     // file made after the run began, while the file (or the copy, of some size) it was for is
-    // still elsewhere.
+    // still elsewhere. Where case is ignored, a new name in other case alone leads to the file
+    // itself, which stays however empty.
     if (last && last->done == -1 && last->valid) {
         const JournalStep &step = last->step;
         Folder &in = step.kind == JournalStep::Copy && step.intoMobix ? mobix : folder;
@@ -34,7 +36,8 @@ void removeWhatAKilledRunLeft(const QString &folderPath, const JournalContents &
         const bool copyLeft = step.kind == JournalStep::Copy && step.size > 0;
         if ((renameLeft || copyLeft) && in.isOpen() && statAt(in, step.newName, false, &reserved) == 0
             && reserved.type == FileType::Regular && reserved.size == 0
-            && reserved.modifyTime[0] + 2 * fileTimeSecond >= contents.startTime[0])
+            && reserved.modifyTime[0] + 2 * fileTimeSecond >= contents.startTime[0]
+            && !(step.kind == JournalStep::Rename && sameFile(folder, original, reserved)))
             removeAt(in, step.newName);
     }
     closeFolder(&mobix);

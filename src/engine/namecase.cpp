@@ -44,8 +44,8 @@ NativeName thirdSpelling(const NativeName &from, const NativeName &to)
     return NativeName();
 }
 
-// Whether facts describe one file: by identity where identities last, else (FUSE numbers each
-// spelling of a name anew) by size and time.
+} // namespace
+
 bool sameFile(const Folder &folder, const FileFacts &a, const FileFacts &b)
 {
     if (a.type != b.type)
@@ -54,8 +54,6 @@ bool sameFile(const Folder &folder, const FileFacts &a, const FileFacts &b)
         return a.identity == b.identity;
     return a.size == b.size && a.modifyTime[0] == b.modifyTime[0] && a.modifyTime[1] == b.modifyTime[1];
 }
-
-} // namespace
 
 QString foldedName(const QString &name)
 {

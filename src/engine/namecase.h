@@ -13,6 +13,10 @@
 QString foldedName(const QString &name);
 NativeName foldedNativeName(const NativeName &name);
 
+// Whether facts found in folder under two spellings of a name describe one file: by identity
+// where identities last, else (FUSE numbers each spelling anew) by type, size and time.
+bool sameFile(const Folder &folder, const FileFacts &a, const FileFacts &b);
+
 // Whether the folder's file system ignores case, told by a name in it: the name with one ASCII
 // letter in the other case leads to the same file. False for a name without ASCII letters.
 bool namesIgnoreCase(const Folder &folder, const NativeName &name);
