@@ -118,12 +118,13 @@ private slots:
     }
     // Each row: the folder, the ticks, the options, the seams in force, the folder after the run,
     // and what the run reports. The seams: a "full" disk, no no-replace rename ("link"), no hard
-    // links either ("nolink"), no unnamed temporary files ("named"), a "card" whose file numbers
-    // do not last, a "late" file in the way or an older copy changed, another file "swap"ped in
-    // for it, the temporary file removed before it gets its name ("vanish"), the folder "gone",
-    // no copy may start ("nocopy"), a plain "readwrite" copy whose write fails ("writefail") or
-    // whose close reports an error ("closefail"), a run before ("again"), and the entries from a
-    // "listed" folder, and a file system that ignores case ("caseless").
+    // links either ("nolink"), nor empty files made without an open ("nonode"), no unnamed
+    // temporary files ("named"), a "card" whose file numbers do not last, a "late" file in the
+    // way or an older copy changed, another file "swap"ped in for it, the temporary file removed
+    // before it gets its name ("vanish"), the folder "gone", no copy may start ("nocopy"), a plain
+    // "readwrite" copy whose write fails ("writefail") or whose close reports an error
+    // ("closefail"), a run before ("again"), and the entries from a "listed" folder, and a file
+    // system that ignores case ("caseless").
     void run_data()
     {
         columns<QStringList, QString, RenameOptions, QString, QString, QString>("names", "ticks", "options", "seams",
@@ -152,7 +153,7 @@ private slots:
         // A copy beside the originals never replaces one, not even one that appears during the copy.
         row("beside onto a ticked file", "a - x.mp3,a.mp3", "xx", options(Beside, 1), "", "2.mp3=a.mp3,a - x.mp3,a.mp3", "tc");
         row("beside onto a late file", s, "x", options(Beside, 8), "late", s + ",Schubert.mp3=late", "t");
-        row("beside by reservation onto a late file", s, "x", options(Beside, 8), "late nolink named",
+        row("beside by reservation onto a late file", s, "x", options(Beside, 8), "late nonode named",
             s + ",Schubert.mp3=late", "t");
         row("beside by reservation", s, "x", options(Beside, 8), "nolink named", s + ",Schubert.mp3=" + s, "c");
         // A copy into MOBIX refreshes an older one there, and copies the file a link leads to; two
@@ -246,7 +247,8 @@ private slots:
 #endif
         TestFolder folder(names, ticks);
         setCopyWriteLimitForTest(seams.contains("full") ? 1000 : seams.contains("nocopy") ? 0 : -1);
-        setPublishLimitForTest(seams.contains("nolink") ? PublishLimit::NoLinks
+        setPublishLimitForTest(seams.contains("nonode")   ? PublishLimit::NoNodes
+                               : seams.contains("nolink") ? PublishLimit::NoLinks
                                : seams.contains("link") ? PublishLimit::NoNoReplaceRename : PublishLimit::None);
         setUnnamedTempsForTest(!seams.contains("named"));
         setIdentityUnstableForTest(seams.contains("card"));

@@ -49,7 +49,7 @@ using FileHandle = qintptr;
 constexpr FileHandle noFileHandle = -1;
 
 // How a file system lets a name be taken without replacing anything; found out once per folder.
-enum class PublishMethod { Unknown, NoReplaceRename, LinkUnlink, Reservation };
+enum class PublishMethod { Unknown, NoReplaceRename, LinkUnlink, Reservation, ReservationByOpen };
 
 // A folder opened for a run: a descriptor (the path on Windows, which has no relative calls).
 struct Folder {
@@ -166,7 +166,7 @@ void removeTempsOnSignals();
 // run a hook just before a finished copy is published, and number a folder's listing unlike
 // the files' own inodes, as FUSE file systems may.
 enum class CopyMethod { Fastest, SendFile, ReadWrite };
-enum class PublishLimit { None, NoNoReplaceRename, NoLinks };
+enum class PublishLimit { None, NoNoReplaceRename, NoLinks, NoNodes };
 void setCopyWriteLimitForTest(qint64 bytes);
 void setCopyMethodForTest(CopyMethod method);
 void setPublishLimitForTest(PublishLimit limit);

@@ -63,7 +63,7 @@ int renameNoReplaceCall(Folder &fromFolder, const NativeName &from, Folder &toFo
 // call never replaces an existing name.
 int renameByLink(Folder &fromFolder, const NativeName &from, Folder &toFolder, const NativeName &to)
 {
-    if (platformSeams().publishLimit == PublishLimit::NoLinks)
+    if (platformSeams().publishLimit == PublishLimit::NoLinks || platformSeams().publishLimit == PublishLimit::NoNodes)
         return EPERM;
     if (::linkat(fd(fromFolder), from.constData(), fd(toFolder), to.constData(), 0) != 0)
         return errno;
@@ -74,19 +74,37 @@ int renameByLink(Folder &fromFolder, const NativeName &from, Folder &toFolder, c
     return error;
 }
 
-// Takes the name with an exclusive create, which fails for any existing name (and, on file
-// systems that ignore case, for one that differs only in case), then renames onto that empty
-// file of our own. Never a check followed by a plain rename.
+// Takes a name with an empty file of our own, made only where no entry of that name exists
+// (nor, on file systems that ignore case, one that differs only in case). mknodat makes it
+// without opening it, which on FUSE saves the open's flush and release (exFAT: 290 instead of
+// 340 µs a rename). A file system that makes no such nodes (EPERM where it lacks the call, ENOSYS
+// from a FUSE daemon) gets an exclusive create and a close instead, from then on.
+int reserveName(Folder &folder, const NativeName &name)
+{
+    if (folder.publish != PublishMethod::ReservationByOpen) {
+        const int error = platformSeams().publishLimit == PublishLimit::NoNodes ? EPERM
+                        : ::mknodat(fd(folder), name.constData(), S_IFREG | 0600, 0) == 0 ? 0 : errno;
+        if (error == 0 || (!unsupported(error) && error != EPERM))
+            return error;
+        folder.publish = PublishMethod::ReservationByOpen;
+    }
+    const int reserved = ::openat(fd(folder), name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (reserved < 0)
+        return errno;
+    ::close(reserved);
+    return 0;
+}
+
+// Takes the name, then renames onto that empty file of our own. Never a check followed by a
+// plain rename.
 int renameByReservation(Folder &fromFolder, const NativeName &from, Folder &toFolder, const NativeName &to)
 {
     // The signals that end the program wait on this thread until the empty file has become the
     // renamed one or is gone again; another thread that takes one waits for that as well.
     const SignalsHeld held;
-    const int reserved = ::openat(fd(toFolder), to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (reserved < 0)
-        return errno;
+    if (const int error = reserveName(toFolder, to))
+        return error;
     beginReservedRename();
-    ::close(reserved);
     if (const int pause = platformSeams().reservationPauseMs; pause > 0)
         ::usleep(useconds_t(pause) * 1000);
     int error = 0;
