@@ -61,7 +61,10 @@ kw() { # home: the environment's assignments, put before a command for timed (or
   echo HOME="$home" XDG_STATE_HOME="$home/state" XDG_CONFIG_HOME="$home/config" XDG_RUNTIME_DIR="$home/runtime"
 }
 
-# N files "Track 1.mp3" ... in a fresh folder, each of the given size.
+# N files "Track 1.mp3" ... in a fresh folder, each of the given size. The folder then rests
+# for 50 ms, as a folder a user points a program at has: Kappwerk does not trust its own listing
+# of a folder changed within the last 10 ms (a change in the same tick of the clock would not
+# show) and reads such a folder a second time for the run.
 makeFiles() { # folder count bytes
   rm -rf "$1"
   mkdir -p "$1"
@@ -71,6 +74,7 @@ makeFiles() { # folder count bytes
     head -c "$3" /dev/urandom > "$1/.one"
     (cd "$1" && seq -f 'Track %g.mp3' 1 "$2" | xargs -d '\n' -n 1 cp .one && rm .one)
   fi
+  sleep 0.05
 }
 
 load() { cut -d' ' -f1-3 /proc/loadavg; }
@@ -228,6 +232,17 @@ copyRow() { # label base
   summary "copy 1,000 files of 256 KiB into MOBIX with the final flush, whole command, $label" ms cp-sync "${contenders[@]}"
 }
 
+# The command line of a contender of the FUSE row, into the array cmd.
+fuseCommand() { # name home folder
+  case $1 in
+  kappwerk) cmd=($(kw "$2") "$program" --run --rename --number 'x %#' --keep "$3") ;;
+  kappwerk-before) cmd=($(kw "$2") "$before" --run --rename --number 'x %#' --keep "$3") ;;
+  plain-loop) cmd=("$work/refrename" "$3") ;;
+  perl-rename) cmd=(sh -c 'cd "$1" && exec file-rename "s/^Track /x /" -- *' sh "$3") ;;
+  mmv) cmd=(sh -c 'cd "$1" && exec mmv "Track *.mp3" "x #1.mp3"' sh "$3") ;;
+  esac
+}
+
 # System calls per file renaming on an exFAT card through FUSE: the calls of 2,000 files less
 # those of 1,000, per file, so start-up does not count.
 fuseRow() {
@@ -252,18 +267,24 @@ fuseRow() {
     local counts=()
     for n in 1000 2000; do
       makeFiles "$f/mnt/files" "$n" 4096
-      case $name in
-      kappwerk) set -- $(kw "$home") "$program" --run --rename --number 'x %#' --keep "$f/mnt/files" ;;
-      kappwerk-before) set -- $(kw "$home") "$before" --run --rename --number 'x %#' --keep "$f/mnt/files" ;;
-      plain-loop) set -- "$work/refrename" "$f/mnt/files" ;;
-      perl-rename) set -- sh -c 'cd "$1" && exec file-rename "s/^Track /x /" -- *' sh "$f/mnt/files" ;;
-      mmv) set -- sh -c 'cd "$1" && exec mmv "Track *.mp3" "x #1.mp3"' sh "$f/mnt/files" ;;
-      esac
-      strace -f -c -o "$work/strace" env "$@" > /dev/null 2>&1 || true
+      fuseCommand "$name" "$home" "$f/mnt/files"
+      strace -f -c -o "$work/strace" env "${cmd[@]}" > /dev/null 2>&1 || true
       counts+=("$(awk '/ total$/ { print $4 }' "$work/strace")")
     done
     awk -v name="$name" -v a="${counts[0]}" -v b="${counts[1]}" 'BEGIN { printf "  %-26s %.2f calls per file\n", name, (b - a) / 1000 }'
   done
+  # The same renames timed, 2,000 files a round.
+  rm -f "$work"/r.*
+  rowLoad=$(load)
+  for ((round = 0; round < rounds; ++round)); do
+    for name in $(turned "$round" "${contenders[@]}"); do
+      makeFiles "$f/mnt/files" 2000 4096
+      fuseCommand "$name" "$home" "$f/mnt/files"
+      read -r ms status < <("$work/timed" "${cmd[@]}")
+      echo "$round $ms" >> "$work/r.$name"
+    done
+  done
+  summary "rename 2,000 files of 4 KiB on exFAT through FUSE, whole command" ms plain-loop "${contenders[@]}"
 }
 
 echo "Kappwerk: $program${before:+ (before: $before)}; $rounds rounds; $(nproc) cores; $(date -u '+%Y-%m-%d %H:%M UTC')"
