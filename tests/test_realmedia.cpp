@@ -99,6 +99,7 @@ private slots:
     {
         setBeforePublishForTest({});
         setUnnamedTempsForTest(true);
+        setCaseRenamesKeptForTest(false);
     }
     // Each row: the file system, the listed files (all ticked), files that are there before, the
     // options, a file that appears just before a copy is published, the folders afterwards, per
@@ -383,6 +384,22 @@ private slots:
         QVERIFY(::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0);
         undoLastRun(folder);
         QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"LIED 1.mp3"});
+    }
+    // Where the driver takes a rename to other case alone as nothing to do and reports success
+    // (the kernel's FAT and exFAT drivers), such a file counts as not renamed.
+    void caseKeptByDriver()
+    {
+        const StateFolder state;
+        QTemporaryDir dir;
+        Medium medium("exfat", dir.path());
+        if (!medium.why.isEmpty())
+            QSKIP(qPrintable("exfat: " + medium.why));
+        const QString folder = medium.point + "/";
+        setCaseRenamesKeptForTest(true);
+        const RunReport report = journaledRun(filesIn(folder, {"LIED 1.mp3", "lied 2.mp3", "x.mp3"}),
+                                              options(InPlace, 30, "Lied %#"), folder);
+        QCOMPARE(::outcomes(report), QString("ttr"));
+        QCOMPARE(folderState(folder), sorted({"LIED 1.mp3", "lied 2.mp3", "Lied 3.mp3=x.mp3"}));
     }
 
 private:

@@ -128,5 +128,16 @@ int renameInFolder(Folder &folder, const NativeName &from, const NativeName &to)
         if (listNames(folder, [&](const ListedName &entry) { listed = listed || entry.name == to; }) != 0 || listed)
             return error;
     }
-    return renameCaseAt(folder, from, to);
+    if (folder.caseRenames == Folder::CaseRenames::Kept)
+        return error;
+    const int renamed = renameCaseAt(folder, from, to);
+    if (renamed != 0 || folder.caseRenames == Folder::CaseRenames::Change)
+        return renamed;
+    // The first such rename in the folder is checked in its listing: where the name kept its
+    // case, the file was not renamed, and none of the later ones is tried.
+    bool changed = false;
+    if (listNames(folder, [&](const ListedName &entry) { changed = changed || entry.name == to; }) != 0)
+        return 0;
+    folder.caseRenames = changed ? Folder::CaseRenames::Change : Folder::CaseRenames::Kept;
+    return changed ? 0 : error;
 }

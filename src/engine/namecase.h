@@ -27,5 +27,6 @@ bool folderIgnoresCase(const Folder &folder);
 
 // Renames from to to in folder, never replacing anything. Where to differs from from in case
 // alone and leads to the very file (a file system that ignores case, which counts the new
-// spelling as taken), the file is renamed to it all the same.
+// spelling as taken), the file is renamed to it all the same; where the name keeps its old case
+// all the same, the rename counts as refused (EEXIST).
 int renameInFolder(Folder &folder, const NativeName &from, const NativeName &to);

@@ -64,6 +64,9 @@ struct Folder {
     // Every change of the folder's entries moves its change time, stamped from this machine's
     // clock: local disk file systems, not network, FUSE or FAT ones.
     bool localStamps = false;
+    // Whether a rename to the same name in other case changes the stored name: the kernel's FAT
+    // and exFAT drivers take it as nothing to do and report success. Found out at the first one.
+    enum class CaseRenames { Unknown, Change, Kept } caseRenames = CaseRenames::Unknown;
     // Asked before a temporary file gets a name in the folder (false: it gets none, ECANCELED),
     // so the run's journal can prove the name is ours should the program be killed.
     std::function<bool(const NativeName &name)> beforeTemporary;
@@ -185,3 +188,6 @@ void setFlushHookForTest(std::function<void()> hook);
 void setIdentityUnstableForTest(bool unstable);
 // Names taken as on a file system that ignores case, where the run and preview plan them.
 void setIgnoreCaseForTest(bool ignore);
+// Renames to the same name in other case report success and change nothing, as on the kernel's
+// FAT and exFAT drivers.
+void setCaseRenamesKeptForTest(bool kept);

@@ -232,6 +232,8 @@ int renameNoReplaceAt(Folder &fromFolder, const NativeName &from, Folder &toFold
 
 int renameCaseAt(Folder &folder, const NativeName &from, const NativeName &to)
 {
+    if (platformSeams().caseRenamesKept)
+        return 0;
     return ::renameat(fd(folder), from.constData(), fd(folder), to.constData()) == 0 ? 0 : errno;
 }
 

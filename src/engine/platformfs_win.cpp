@@ -202,6 +202,8 @@ int renameNoReplaceAt(Folder &fromFolder, const NativeName &from, Folder &toFold
 
 int renameCaseAt(Folder &folder, const NativeName &from, const NativeName &to)
 {
+    if (platformSeams().caseRenamesKept)
+        return 0;
     return MoveFileExW(wide(folder.path + from), wide(folder.path + to), MOVEFILE_REPLACE_EXISTING) ? 0 : lastError();
 }
 

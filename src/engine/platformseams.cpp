@@ -41,6 +41,7 @@ void setReservationPauseForTest(int milliseconds) { platformSeams().reservationP
 void setFlushHookForTest(std::function<void()> hook) { platformSeams().onFlush = std::move(hook); }
 void setIdentityUnstableForTest(bool unstable) { platformSeams().identityUnstable = unstable; }
 void setIgnoreCaseForTest(bool ignore) { platformSeams().ignoreCase = ignore; }
+void setCaseRenamesKeptForTest(bool kept) { platformSeams().caseRenamesKept = kept; }
 
 void setWriteErrorForTest(int error, qint64 afterBytes)
 {

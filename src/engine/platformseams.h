@@ -25,6 +25,7 @@ struct PlatformSeams {
     std::function<void()> onFlush;
     bool identityUnstable = false;
     bool ignoreCase = false; // the folder's names count as ignoring case
+    bool caseRenamesKept = false; // a rename to other case alone does nothing
     std::function<void(const NativeName &)> beforePublish;
 };
 
