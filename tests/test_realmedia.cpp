@@ -87,6 +87,13 @@ QStringList hiddenTemps(const QString &folder)
     return QDir(folder).entryList({".kappwerk-*"}, QDir::Files | QDir::Hidden | QDir::System);
 }
 
+// An exFAT card through FUSE for one test, with a state folder of its own for the journal.
+struct ExfatCard {
+    StateFolder state;
+    QTemporaryDir dir;
+    Medium medium{"exfat", dir.path()};
+};
+
 } // namespace
 
 class TestRealMedia : public QObject
@@ -363,12 +370,10 @@ private slots:
     // file itself, found under the new spelling.
     void killedRenameToOtherCase()
     {
-        const StateFolder state;
-        QTemporaryDir dir;
-        Medium medium("exfat", dir.path());
-        if (!medium.why.isEmpty())
-            QSKIP(qPrintable("exfat: " + medium.why));
-        const QString folder = medium.point + "/";
+        const ExfatCard card;
+        if (!card.medium.why.isEmpty())
+            QSKIP(qPrintable("exfat: " + card.medium.why));
+        const QString folder = card.medium.point + "/";
         QFile empty(folder + "LIED 1.mp3");
         QVERIFY(empty.open(QIODevice::WriteOnly));
         empty.close();
@@ -389,12 +394,10 @@ private slots:
     // (the kernel's FAT and exFAT drivers), such a file counts as not renamed.
     void caseKeptByDriver()
     {
-        const StateFolder state;
-        QTemporaryDir dir;
-        Medium medium("exfat", dir.path());
-        if (!medium.why.isEmpty())
-            QSKIP(qPrintable("exfat: " + medium.why));
-        const QString folder = medium.point + "/";
+        const ExfatCard card;
+        if (!card.medium.why.isEmpty())
+            QSKIP(qPrintable("exfat: " + card.medium.why));
+        const QString folder = card.medium.point + "/";
         setCaseRenamesKeptForTest(true);
         const RunReport report = journaledRun(filesIn(folder, {"LIED 1.mp3", "lied 2.mp3", "x.mp3"}),
                                               options(InPlace, 30, "Lied %#"), folder);
