@@ -226,10 +226,13 @@ private slots:
         QVERIFY(process.waitForFinished(60000));
         QCOMPARE(process.readAllStandardOutput(), output);
         QCOMPARE(process.exitCode(), 0);
-        // The journal keeps such names whole: the undo takes every copy back.
+        // The journal keeps such names whole: the undo takes every copy back, and names them
+        // escaped as the run does.
         const QStringList before = state();
         QCOMPARE(kappwerk({"--run", "--beside", folder()}).status, 0);
-        QCOMPARE(kappwerk({"--undo", folder()}).lines.size(), 3);
+        QCOMPARE(kappwerk({"--undo", folder()}).lines,
+                 QStringList({"t.mp3\t\\xE9t\\xE9.mp3\tentfernt", "cd.mp3\tc\\nd\\\\.mp3\tentfernt",
+                              "ab.mp3\ta\\tb.mp3\tentfernt"}));
         QCOMPARE(state(), before);
 #endif
     }
