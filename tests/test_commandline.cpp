@@ -226,10 +226,13 @@ private slots:
         QVERIFY(process.waitForFinished(60000));
         QCOMPARE(process.readAllStandardOutput(), output);
         QCOMPARE(process.exitCode(), 0);
-        // The journal keeps such names whole: the undo takes every copy back.
+        // The journal keeps such names whole: the undo takes every copy back, and names them
+        // escaped as the run does.
         const QStringList before = state();
         QCOMPARE(kappwerk({"--run", "--beside", folder()}).status, 0);
-        QCOMPARE(kappwerk({"--undo", folder()}).lines.size(), 3);
+        QCOMPARE(kappwerk({"--undo", folder()}).lines,
+                 QStringList({"t.mp3\t\\xE9t\\xE9.mp3\tentfernt", "cd.mp3\tc\\nd\\\\.mp3\tentfernt",
+                              "ab.mp3\ta\\tb.mp3\tentfernt"}));
         QCOMPARE(state(), before);
 #endif
     }
@@ -363,6 +366,26 @@ private slots:
         QCOMPARE(state(), before);
 #endif
     }
+    // With --settings a stored value counts as the window reads it: an empty length as 1, as
+    // an emptied field, one out of range as the default.
+    void storedLength_data()
+    {
+        columns<QByteArray, QString>("length", "name");
+        QTest::newRow("empty") << QByteArray() << "A.mp3";
+        QTest::newRow("out of range") << QByteArray("150") << "Abcdefghijklmnopqrstuvwxyz0123.mp3";
+    }
+    void storedLength()
+    {
+        QFETCH(QByteArray, length);
+        QFETCH(QString, name);
+        QFile settings(settingsFile());
+        QVERIFY(settings.open(QIODevice::WriteOnly)
+                && settings.write("[Optionen]\nOverwrite.Value=1\nMaxFileLength.Text=" + length + '\n') > 0);
+        settings.close();
+        makeFiles({"Abcdefghijklmnopqrstuvwxyz0123456789.mp3"});
+        QCOMPARE(kappwerk({"--dry-run", "--settings", folder()}).lines,
+                 QStringList{"Abcdefghijklmnopqrstuvwxyz0123456789.mp3\t" + name + "\twürde umbenannt"});
+    }
     // A run whose journal cannot be written changes nothing unless told to go ahead without it.
     void runThatCannotBeTakenBack()
     {
@@ -418,6 +441,9 @@ private:
 Result TestCommandLine::kappwerk(const QStringList &arguments) const
 {
     const QFileInfo settingsBefore(settingsFile());
+    QFile settings(settingsFile());
+    const QByteArray stored = settings.open(QIODevice::ReadOnly) ? settings.readAll() : QByteArray();
+    settings.close();
     QProcess process;
     start(process, arguments);
     Result result;
@@ -430,8 +456,7 @@ Result TestCommandLine::kappwerk(const QStringList &arguments) const
     result.lines = list(QString::fromUtf8(process.readAllStandardOutput()).remove(u'\r'), u'\n');
     result.errors = QString::fromUtf8(process.readAllStandardError()).remove(u'\r');
     // The command line only ever reads the stored options.
-    QFile settings(settingsFile());
-    if (!settings.open(QIODevice::ReadOnly) || settings.readAll() != StoredOptions
+    if (!settings.open(QIODevice::ReadOnly) || settings.readAll() != stored
         || QFileInfo(settingsFile()).lastModified() != settingsBefore.lastModified()
         || QDir(m_home->filePath(QStringLiteral("config/Kappwerk"))).count() != 3) {
         qWarning() << "the stored options were touched by" << arguments;

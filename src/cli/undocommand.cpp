@@ -36,15 +36,16 @@ int runUndoCommand(const QString &folder, QTextStream &out, QTextStream &err)
         return BadUsage;
     }
     // One line per operation taken back or refused: the name the run gave, the old name, what
-    // became of it; the names escaped as the run's lines are.
+    // became of it; the names escaped from their bytes as the run's lines are, so a byte that
+    // is not UTF-8 reads \xHH there too.
     for (const UndoResult &result : report.results) {
-        const QString name = result.intoMobix ? MobixFolderName + QLatin1Char('/') + result.name : result.name;
+        const QByteArray name = escapedName(result.nativeName);
         QString outcome = result.done ? (result.copy ? QStringLiteral("entfernt") : QStringLiteral("zurückbenannt"))
                                       : QStringLiteral("nicht rückgängig");
         if (!result.reason.isEmpty())
             outcome += QStringLiteral(": ") + result.reason;
-        out << QString::fromUtf8(escapedName(name)) << '\t' << QString::fromUtf8(escapedName(result.oldName)) << '\t'
-            << outcome << '\n';
+        out << (result.intoMobix ? MobixFolderName + QLatin1Char('/') : QString()) << QString::fromUtf8(name) << '\t'
+            << QString::fromUtf8(escapedName(result.nativeOldName)) << '\t' << outcome << '\n';
     }
     out.flush();
     if (!report.journalProblem.isEmpty())

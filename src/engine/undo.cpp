@@ -180,6 +180,8 @@ UndoReport undoLastRun(const QString &folderPath)
         result.intoMobix = it->step.intoMobix;
         result.name = decodeNativeName(it->step.newName);
         result.oldName = decodeNativeName(it->step.oldName);
+        result.nativeName = it->step.newName;
+        result.nativeOldName = it->step.oldName;
         if (!it->valid)
             result.reason = invalid;
         else if (folderError != 0)

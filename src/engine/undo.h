@@ -14,6 +14,10 @@ struct UndoResult {
     bool intoMobix = false;
     QString name;           // the name the run gave
     QString oldName;        // the listed file's name before the run
+    // The two names as the folder holds them (bytes on POSIX), for output that must tell
+    // every name apart, one that is not UTF-8 too.
+    NativeName nativeName;
+    NativeName nativeOldName;
     bool done = false;
     QString reason;         // why it was not done, or what could not be restored
 };

@@ -88,7 +88,9 @@ RenameOptions runOptions(const StoredOptions &stored)
     options.CutAfterLength = stored.cutAfterLength;
     options.Rename = stored.rename;
     const LengthValue length = readLengthText(stored.maxFileLength);
-    options.MaxFileLength = length.kind == LengthKind::Valid ? length.value : DefaultCutLength;
+    options.MaxFileLength = length.kind == LengthKind::Valid ? length.value
+        : length.kind == LengthKind::Empty                     ? MinimumLength
+                                                                : DefaultCutLength;
     options.NewFilename = stored.newFilename;
     options.Special = stored.special == 1;
     options.SpecialListe = stored.specialListe;

@@ -43,8 +43,8 @@ StoredOptions readOptions(QSettings &settings);
 bool writeOptions(QSettings &settings, const StoredOptions &options);
 
 // The options of a run as the window's controls (or the stored options) give them. Only a real
-// tick counts (a greyed check box is off); a length the length check would not let through
-// gives the default length.
+// tick counts (a greyed check box is off); an empty length is 1, as the length check makes an
+// emptied field, and any other length it would not let through gives the default length.
 RenameOptions runOptions(const StoredOptions &stored);
 
 // "true"/"false" in any letter case, or a decimal number (0 false, anything else true);
