@@ -234,6 +234,17 @@ private slots:
                  QStringList({"t.mp3\t\\xE9t\\xE9.mp3\tentfernt", "cd.mp3\tc\\nd\\\\.mp3\tentfernt",
                               "ab.mp3\ta\\tb.mp3\tentfernt"}));
         QCOMPARE(state(), before);
+        // A folder whose path is not UTF-8 cannot be shown and is not used: the command line says
+        // so, given the path or "." in it, rather than calling it no folder.
+        QVERIFY(::mkdir((QFile::encodeName(folder()) + "/caf\xE9").constData(), 0700) == 0);
+        for (const QString &given : {QStringLiteral("."), QStringLiteral("\"$PWD\"")}) {
+            QProcess shell;
+            shell.start("sh", {"-c", "cd \"$1\"/\"$(printf 'caf\\351')\" && exec \"$0\" -n " + given,
+                               QStringLiteral(KAPPWERK_BINARY), folder()});
+            QVERIFY(shell.waitForFinished(60000));
+            QCOMPARE(shell.exitCode(), 2);
+            QVERIFY2(shell.readAllStandardError().contains("nicht darstellen kann"), qPrintable(given));
+        }
 #endif
     }
 

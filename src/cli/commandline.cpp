@@ -218,11 +218,11 @@ bool applyOptions(const Parser &p, RenameOptions &options, QString &filterText, 
 bool listFolder(const QString &argument, const QString &filterText, std::vector<BatchEntry> &entries,
                 QString &folderPath, QTextStream &err)
 {
-    const QFileInfo info(argument);
-    if (!info.isDir()) {
-        badUsage(err, QStringLiteral("%1 ist kein Ordner.").arg(quoted(argument)));
+    if (const QString problem = folderArgumentProblem(argument); !problem.isEmpty()) {
+        badUsage(err, problem);
         return false;
     }
+    const QFileInfo info(argument);
     FileListData files;
     folderPath = FillFileList(files, filterText, false, info.absoluteFilePath(), {});
     // FillFileList answers "" both for a folder without files and for one it cannot read.

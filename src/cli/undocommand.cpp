@@ -9,13 +9,23 @@
 
 #include "engine/batchrun.h"
 #include "engine/undo.h"
+#include "selection/filelist.h"
 #include "selection/platformdir.h"
+
+QString folderArgumentProblem(const QString &argument)
+{
+    const QFileInfo info(argument);
+    if (!isRepresentableFolder(info.absoluteFilePath()))
+        return QStringLiteral("Der Name des Ordners „%1“ enthält Zeichen, die Kappwerk nicht darstellen kann; "
+                              "bitte benennen Sie den Ordner um.").arg(info.absoluteFilePath());
+    return info.isDir() ? QString() : QStringLiteral("„%1“ ist kein Ordner.").arg(argument);
+}
 
 int runUndoCommand(const QString &folder, QTextStream &out, QTextStream &err)
 {
     const QFileInfo info(folder);
-    if (!info.isDir()) {
-        err << QStringLiteral("kappwerk: „%1“ ist kein Ordner.").arg(folder) << Qt::endl;
+    if (const QString problem = folderArgumentProblem(folder); !problem.isEmpty()) {
+        err << QStringLiteral("kappwerk: ") << problem << Qt::endl;
         return BadUsage;
     }
     const UndoReport report = undoLastRun(folderWithSeparator(info.absoluteFilePath()));
