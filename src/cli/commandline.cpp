@@ -91,10 +91,10 @@ const QString Description = QStringLiteral(
     "Jeder Lauf wird vorher im Protokoll verzeichnet, damit --undo ihn zurücknehmen kann; lässt\n"
     "sich das Protokoll nicht schreiben, unterbleibt der Lauf, außer mit --no-undo.\n"
     "\n"
-    "Endestatus: 0 alle Dateien erledigt, 1 einige übersprungen, 2 falscher Aufruf, ein Ordner,\n"
-    "der sich nicht auflisten lässt, ein anderer Lauf im selben Ordner, ein Lauf, der sich nicht\n"
-    "rückgängig machen ließe, oder --undo ohne verzeichneten Lauf; 3 die Ausgabe ließ sich nicht\n"
-    "vollständig schreiben. Mehr in „man kappwerk“.");
+    "Endestatus: 0 alle Dateien erledigt, 1 einige übersprungen oder nicht alles zurückgenommen,\n"
+    "2 falscher Aufruf, ein Ordner, der sich nicht auflisten lässt, ein anderer Lauf im selben\n"
+    "Ordner, ein Lauf, der sich nicht rückgängig machen ließe, oder --undo ohne verzeichneten Lauf;\n"
+    "3 die Ausgabe ließ sich nicht vollständig schreiben. Mehr in „man kappwerk“.");
 
 struct Parser {
     QCommandLineParser parser;
