@@ -217,6 +217,10 @@ void MainControls::showOptions(const StoredOptions &options)
     rename->setChecked(options.rename);
     maxFileLength->setText(options.maxFileLength);
     newFilename->setText(options.newFilename);
+    // Setting a text leaves the cursor at its end, and a field shows where its cursor is: a
+    // pattern wider than its field would show without its start, "%#" and all.
+    maxFileLength->setCursorPosition(0);
+    newFilename->setCursorPosition(0);
     toolkit::setCheckValue(overwrite, options.overwrite);
     toolkit::setCheckValue(subdirectory, options.subdirectory);
     subdirectory->setEnabled(options.subdirectoryEnabled);
