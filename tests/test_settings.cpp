@@ -78,6 +78,12 @@ private slots:
             // Whatever was stored, exactly one of the two modes is on.
             QVERIFY(shown("CutAfterLength") != shown("Rename"));
         }
+        // Greyed comes only from the store: the user's clicks tick and clear.
+        for (auto *box : m_window->findChildren<QCheckBox *>(Qt::FindChildrenRecursively))
+            for (int click = 0; click < 3 && box->isEnabled(); ++click) {
+                QTest::mouseClick(box, Qt::LeftButton);
+                QVERIFY2(toolkit::checkValue(box) != 2, qPrintable(box->objectName()));
+            }
     }
     void corruptFileAndUnwritableFolder()
     {
