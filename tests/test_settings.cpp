@@ -39,6 +39,8 @@ private slots:
         row("ini syntax", "NewFilename.Text", "  \"a'b\";=#[]\\, x  ", "  \"a'b\";=#[]\\, x  ");
         row("codes 1 to 255", "SpecialListe.Text", codes, codes);
         row("beyond", "NewFilename.Text", "€ŸĀ日本😀@Variant(x)", "€ŸĀ日本😀@Variant(x)");
+        row("pattern wider than its field", "NewFilename.Text", "%## - Best of Classics Vol 1 - Track",
+            "%## - Best of Classics Vol 1 - Track");
         // A stored choice is an index into the list, so entries are only ever added at its end.
         row("index of the last entry of the first list", "Extension.ListIndex", "24", "*.*");
         row("index of the last entry", "Extension.ListIndex", "44", "*.m4v");
@@ -76,6 +78,12 @@ private slots:
             // Whatever was stored, exactly one of the two modes is on.
             QVERIFY(shown("CutAfterLength") != shown("Rename"));
         }
+        // Greyed comes only from the store: the user's clicks tick and clear.
+        for (auto *box : m_window->findChildren<QCheckBox *>(Qt::FindChildrenRecursively))
+            for (int click = 0; click < 3 && box->isEnabled(); ++click) {
+                QTest::mouseClick(box, Qt::LeftButton);
+                QVERIFY2(toolkit::checkValue(box) != 2, qPrintable(box->objectName()));
+            }
     }
     void corruptFileAndUnwritableFolder()
     {
@@ -138,8 +146,8 @@ private:
                 values << QString::number(toolkit::checkValue(box)) + (box->isEnabled() ? "" : " greyed");
             else if (auto *option = qobject_cast<QRadioButton *>(widget))
                 values << (option->isChecked() ? "on" : "off");
-            else
-                values << qobject_cast<QLineEdit *>(widget)->text();
+            else if (auto *field = qobject_cast<QLineEdit *>(widget)) // showing its start, not its end
+                values << field->text() + (field->cursorPosition() == 0 ? "" : " from its end");
         }
         return values.join(u'|');
     }

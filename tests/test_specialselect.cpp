@@ -32,9 +32,15 @@ struct FakeMain {
             dialog.close();
         else if (name == u"Escape")
             QTest::keyClick(&dialog, Qt::Key_Escape);
-        else
-            QTest::mouseClick(name.size() == 1 ? dialog.box(name[0].unicode() - 32)
-                                               : dialog.findChild<QWidget *>(name), Qt::LeftButton);
+        else if (name.startsWith(u"Return@")) { // Return on the focused button or box
+            widget(name.mid(7))->setFocus();
+            QTest::keyClick(widget(name.mid(7)), Qt::Key_Return);
+        } else
+            QTest::mouseClick(widget(name), Qt::LeftButton);
+    }
+    QWidget *widget(const QString &name)
+    {
+        return name.size() == 1 ? dialog.box(name[0].unicode() - 32) : dialog.findChild<QWidget *>(name);
     }
 
     QString liste;
@@ -94,6 +100,10 @@ private slots:
         QTest::newRow("Abbrechen") << a26 << "OK show NoSigns Abort" << "" << a26 << 0;
         QTest::newRow("close box") << a26 << "OK show NoSigns close" << "" << a26 << 0;
         QTest::newRow("Escape") << a26 << "OK show NoSigns Escape" << "" << a26 << 0;
+        // Return clicks the focused button, as Space does; on a box it closes nothing.
+        QTest::newRow("Return on OK") << a26 << "Return@OK" << a26 << a26 << 0;
+        QTest::newRow("Return on a range button") << "xyz" << "Return@großAbisZ" << "xyz" + a26 << "" << 0;
+        QTest::newRow("Return on a box") << a26 << "Return@A" << a26 << "" << 0;
     }
     void steps()
     {

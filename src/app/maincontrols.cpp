@@ -77,8 +77,12 @@ MainControls::MainControls(QWidget *window)
     connect(rename, &QRadioButton::toggled, this, &MainControls::runInputChanged);
     connect(maxFileLength, &QLineEdit::textChanged, this, &MainControls::runInputChanged);
     connect(newFilename, &QLineEdit::textChanged, this, &MainControls::runInputChanged);
-    for (QCheckBox *box : {overwrite, subdirectory, special})
+    for (QCheckBox *box : {overwrite, subdirectory, special}) {
         connect(box, &QCheckBox::stateChanged, this, &MainControls::runInputChanged);
+        // A greyed state comes only from the store; the user's first click ticks the box, and
+        // from then on clicks tick and clear it, never grey it again.
+        connect(box, &QCheckBox::clicked, box, [box] { box->setTristate(false); });
+    }
     QAbstractItemModel *model = fileList->model();
     connect(model, &QAbstractItemModel::modelReset, this, &MainControls::runInputChanged);
     connect(model, &QAbstractItemModel::dataChanged, this,
@@ -217,6 +221,10 @@ void MainControls::showOptions(const StoredOptions &options)
     rename->setChecked(options.rename);
     maxFileLength->setText(options.maxFileLength);
     newFilename->setText(options.newFilename);
+    // Setting a text leaves the cursor at its end, and a field shows where its cursor is: a
+    // pattern wider than its field would show without its start, "%#" and all.
+    maxFileLength->setCursorPosition(0);
+    newFilename->setCursorPosition(0);
     toolkit::setCheckValue(overwrite, options.overwrite);
     toolkit::setCheckValue(subdirectory, options.subdirectory);
     subdirectory->setEnabled(options.subdirectoryEnabled);

@@ -122,11 +122,13 @@ void SpecialSelect::createControls()
     m_transliterate->setGeometry(16, 503, 393, 19);
     m_transliterate->setToolTip(QStringLiteral("Statt sie zu entfernen: ä → ae, ß → ss, é → e, Кино → Kino"));
 
-    // Neither button is the dialog's default: Return must not close it by surprise.
+    // Neither button is the dialog's default: Return must not close it by surprise. Return on
+    // a focused button still clicks that button, as Space does.
     for (QPushButton *button : frame->findChildren<QPushButton *>()) {
         button->setAutoDefault(false);
         button->setDefault(false);
     }
+    toolkit::clickFocusedButtonOnReturn(this);
 }
 
 void SpecialSelect::showDialog()
