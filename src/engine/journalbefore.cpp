@@ -3,6 +3,7 @@
 #include "engine/batchrun.h"
 #include "engine/journalformat.h"
 #include "engine/leftovers.h"
+#include "engine/namecase.h"
 #include "engine/platformfs.h"
 
 #include <cerrno>
@@ -13,6 +14,18 @@
 
 namespace {
 const QByteArray magic = QByteArrayLiteral("Kappwerk-Journal-Before ");
+
+// Where case is ignored, a new name that differs from the old one in case alone leads to the
+// file whether it was renamed or not: only the folder's listing tells which spelling it holds.
+bool stillInOldCase(const Folder &folder, const JournalStep &step)
+{
+    if (step.kind != JournalStep::Rename || step.newName == step.oldName
+        || foldedNativeName(step.newName) != foldedNativeName(step.oldName))
+        return false;
+    bool listed = false;
+    return listNames(folder, [&](const ListedName &entry) { listed = listed || entry.name == step.newName; }) == 0
+        && !listed;
+}
 }
 
 QString journalBeforePath(const QString &journalPath)
@@ -94,6 +107,8 @@ StepsTaken journalStepsTaken(const QString &folderPath, const JournalContents &c
         const JournalStep &step = record.step;
         const Folder &in = step.kind == JournalStep::Copy && step.intoMobix ? mobix : folder;
         const int error = in.isOpen() ? statAt(in, step.newName, false, &facts) : ENOENT;
+        if (error == 0 && stillInOldCase(folder, step))
+            continue;
         if (error == 0 && (!step.replacesOlder || !in.identityStable || facts.identity == step.identity)) {
             taken = StepsTaken::Some;
             break;
