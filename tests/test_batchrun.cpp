@@ -573,6 +573,49 @@ private slots:
         QVERIFY(!QFile::exists(journalBeforePath(journal)));
 #endif
     }
+    // An undo killed while its empty file holds an old name (where the name is taken with one
+    // before the rename onto it, as on FAT and exFAT through FUSE): the next undo, or first a
+    // run that changes nothing, clears it away, and the undo brings the file back under that name.
+    void killedUndo_data()
+    {
+        columns<bool>("runFirst");
+        QTest::newRow("then the undo again") << false;
+        QTest::newRow("then a run that changes nothing") << true;
+    }
+    void killedUndo()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("undos are killed in processes of their own on POSIX systems");
+#else
+        QFETCH(bool, runFirst);
+        const StateFolder state;
+        TestFolder folder({"Lied eins.mp3", "Lied zwei.mp3"}, "");
+        const QStringList before = folder.state();
+        QCOMPARE(journaledRun({entry("Lied eins.mp3")}, options(InPlace, 4), folder.path()).countDone(), 1);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            setPublishLimitForTest(PublishLimit::NoLinks);
+            setReservationPauseForTest(20000);
+            undoLastRun(folder.path());
+            ::_exit(1);
+        }
+        const QFileInfo reserved(folder.path() + "Lied eins.mp3");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(reserved.filePath()).exists(), 10000);
+        ::kill(child, SIGKILL);
+        int status = 0;
+        QVERIFY(::waitpid(child, &status, 0) == child && WIFSIGNALED(status));
+        QCOMPARE(QFileInfo(reserved.filePath()).size(), 0);
+        if (runFirst) {
+            JournalObserver again(folder.path(), nullptr);
+            QCOMPARE(again.open(), 0);
+            QCOMPARE(again.prepare(), 0);
+            again.close();
+            QVERIFY(!QFileInfo::exists(reserved.filePath()));
+        }
+        QCOMPARE(undoLastRun(folder.path()).countDone(), 1);
+        QCOMPARE(folder.state(), before);
+#endif
+    }
     // The folder's journal is found whichever way the folder is named: through a link, with a
     // detour or without its trailing separator. Of the journals, those of the 20 folders run in
     // last are kept, the older ones go.

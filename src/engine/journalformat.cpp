@@ -230,6 +230,14 @@ bool parseJournal(const QByteArray &bytes, const QString &folderPath, JournalCon
                 if (earlier.step.kind == JournalStep::Copy && earlier.done == 1)
                     earlier.done = -1;
             }
+        } else if (line.startsWith("U\t")) {
+            const QByteArrayList fields = line.split('\t');
+            JournalUndoMark &mark = contents->undoing;
+            mark = JournalUndoMark();
+            if (fields.size() == 5) {
+                mark = {decodeName(fields[1]), decodeName(fields[2]), {fields[3].toLongLong(), fields[4].toLongLong()}};
+                mark.valid = plainName(mark.oldName) && plainName(mark.newName);
+            }
         } else if (line.startsWith("T\t")) {
             const QByteArrayList fields = line.split('\t');
             const NativeName name = fields.size() == 3 ? decodeName(fields[2]) : NativeName();
@@ -289,6 +297,12 @@ bool LeftoverLines::parse(const QString &folderPath, JournalContents *contents)
         m_partial.clear();
     }
     return parseJournal(m_kept + m_last, folderPath, contents);
+}
+
+QByteArray undoMarkLine(const JournalStep &step, const qint64 time[2])
+{
+    return "U\t" + encodeName(step.oldName) + '\t' + encodeName(step.newName) + '\t' + QByteArray::number(time[0])
+        + '\t' + QByteArray::number(time[1]) + '\n';
 }
 
 QByteArray journalText(const QString &folderPath, const JournalContents &contents)

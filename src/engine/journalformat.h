@@ -23,11 +23,25 @@ struct JournalTemporary {
     NativeName name;
 };
 
+// The rename an undo was taking back when it last wrote to the journal, and when it began it:
+// an undo killed there may have left an empty file under the old name (see leftovers).
+struct JournalUndoMark {
+    NativeName oldName;
+    NativeName newName;
+    qint64 time[2] = {0, 0};
+    bool valid = false;
+};
+
 struct JournalContents {
     qint64 startTime[2] = {0, 0}; // when the run began, on the file system's clock (0: unknown)
     std::vector<JournalRecord> records;
     std::vector<JournalTemporary> temporaries;
+    JournalUndoMark undoing;
 };
+
+// The line an undo writes after the journal's text (ended by a zero byte) before it takes the
+// rename step back: its names and the time now.
+QByteArray undoMarkLine(const JournalStep &step, const qint64 time[2]);
 
 // Reads a journal's bytes; false when they are not a journal of this folder.
 bool parseJournal(const QByteArray &bytes, const QString &folderPath, JournalContents *contents);

@@ -7,7 +7,7 @@
 void removeWhatAKilledRunLeft(const QString &folderPath, const JournalContents &contents)
 {
     const JournalRecord *last = contents.records.empty() ? nullptr : &contents.records.back();
-    if (contents.temporaries.empty() && (!last || last->done != -1 || !last->valid))
+    if (contents.temporaries.empty() && (!last || last->done != -1 || !last->valid) && !contents.undoing.valid)
         return;
     Folder folder;
     Folder mobix;
@@ -39,6 +39,17 @@ void removeWhatAKilledRunLeft(const QString &folderPath, const JournalContents &
             && reserved.modifyTime[0] + 2 * fileTimeSecond >= contents.startTime[0]
             && !(step.kind == JournalStep::Rename && sameFile(folder, original, reserved)))
             removeAt(in, step.newName);
+    }
+    // An undo killed between taking an old name back and the rename onto it: the old name holds
+    // an empty file made after the undo began, while the file is still under its new name.
+    if (const JournalUndoMark &mark = contents.undoing; mark.valid) {
+        FileFacts reserved;
+        FileFacts file;
+        if (statAt(folder, mark.oldName, false, &reserved) == 0 && reserved.type == FileType::Regular
+            && reserved.size == 0 && reserved.modifyTime[0] + 2 * fileTimeSecond >= mark.time[0]
+            && statAt(folder, mark.newName, false, &file) == 0 && file.type != FileType::Missing
+            && !sameFile(folder, file, reserved))
+            removeAt(folder, mark.oldName);
     }
     closeFolder(&mobix);
     closeFolder(&folder);

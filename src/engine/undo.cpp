@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <functional>
 
 #include <QFileInfo>
 
@@ -80,7 +81,7 @@ bool originalStillThere(const Folder &folder, const JournalStep &step, qint64 sh
 }
 
 void undoStep(Folder &folder, Folder &target, const JournalRecord &record, const qint64 runStart[2],
-              UndoResult &result)
+              const std::function<void(const JournalStep &)> &beforeRename, UndoResult &result)
 {
     const JournalStep &step = record.step;
     FileFacts facts;
@@ -99,6 +100,8 @@ void undoStep(Folder &folder, Folder &target, const JournalRecord &record, const
         result.reason = originalGone;
         return;
     }
+    if (step.kind == JournalStep::Rename)
+        beforeRename(step);
     const int error = step.kind == JournalStep::Rename ? renameInFolder(folder, step.newName, step.oldName)
                                                        : removeAt(target, step.newName);
     result.done = error == 0;
@@ -171,6 +174,17 @@ UndoReport undoLastRun(const QString &folderPath)
         openSubfolder(folder, encodeNativeName(MobixFolderName), false, &mobix);
     std::vector<JournalRecord> kept;
     bool nothingThere = true; // of the run's files, neither the new names nor the old ones
+    // Before each rename back, the journal says which one it is and since when, after its text:
+    // where the old name is taken with an empty file first (FAT and exFAT through FUSE), a kill
+    // in between leaves that file, which the next undo or run then removes.
+    const qsizetype textEnd = bytes.contains('\0') ? bytes.indexOf('\0') : bytes.size();
+    const auto beforeRename = [&](const JournalStep &step) {
+        qint64 now[2];
+        fileSystemNow(now);
+        const QByteArray mark = undoMarkLine(step, now) + '\0';
+        if (file.isWritable())
+            file.write(textEnd, mark.constData(), mark.size());
+    };
     // Backwards, so that a name the run freed and gave again is free when its turn comes.
     for (auto it = contents.records.rbegin(); it != contents.records.rend(); ++it) {
         if (it->done == 0)
@@ -187,7 +201,8 @@ UndoReport undoLastRun(const QString &folderPath)
         else if (folderError != 0)
             result.reason = skipReasonText(SkipReason::SourceGone);
         else
-            undoStep(folder, result.copy && result.intoMobix ? mobix : folder, *it, contents.startTime, result);
+            undoStep(folder, result.copy && result.intoMobix ? mobix : folder, *it, contents.startTime, beforeRename,
+                     result);
         // A step without outcome whose file is under neither name may have taken effect on the
         // files that are not there now: it counts as missing, which keeps the journal.
         if (taken == StepsTaken::Unknown && it->done < 0 && !result.done && result.reason.isEmpty())
