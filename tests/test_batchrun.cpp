@@ -133,8 +133,9 @@ private slots:
         const QString olderKept = "MOBIX/,MOBIX/Schubert.mp3," + s;
         row("numbering skips unticked", "a.mp3,x.mp3,b.wav,c.mp3", "x.xx", options(InPlace, 30, "%# - Dateiname", true), "",
             "1 - Dateiname.mp3=a.mp3,2 - Dateiname.wav=b.wav,3 - Dateiname.mp3=c.mp3,x.mp3", "rrr");
-        row("removal, unchanged", "Grüße.MP3,äöü.mp3,ok.mp3", "xxx", options(InPlace, 30, {}, true), "",
-            "Gre.MP3=Grüße.MP3,äöü.mp3,ok.mp3", "rvu");
+        // Nothing but blanks or dots left before the extension is as good as nothing.
+        row("removal, unchanged", "Grüße.MP3,äöü.mp3,ok.mp3,ä.ö.mp3,Кино фильм.mp3", "xxxxx", options(InPlace, 30, {}, true),
+            "", "Gre.MP3=Grüße.MP3,äöü.mp3,ok.mp3,ä.ö.mp3,Кино фильм.mp3", "rvuvv");
         // A rename never replaces: not a file another ticked file got first, not a dangling link;
         // and it renames only a regular file, not a folder that took the listed name.
         const QString taken = "ab 1.mp3,ab 2.mp3,-ab.wav->gone.wav,ab 3.wav,-real,cd 1.mp3->real,/ef 1.mp3";

@@ -35,10 +35,30 @@ int RunReport::countSkipped() const
     return int(results.size()) - countDone();
 }
 
+namespace {
+
+// Nothing before the extension but blanks and dots: ".mp3", "..mp3" would be hidden files and
+// " .mp3" a name without a word in it, each taken by the next name of its kind.
+bool nothingBeforeExtension(const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (name.isEmpty() || dot == 0)
+        return true;
+    // A name ending in its dot has no extension; "." and ".." are no file names at all.
+    if (dot < 0 || dot + 1 == name.size())
+        return false;
+    for (qsizetype i = 0; i < dot; ++i) {
+        if (name.at(i) != u' ' && name.at(i) != u'.')
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 SkipReason newNameProblem(const QString &name, qint64 storedLength, qint64 nameMax, bool renamedToItself)
 {
-    // Nothing before the extension: ".mp3" would be a hidden file, and the next one taken.
-    if (name.isEmpty() || name.lastIndexOf(QLatin1Char('.')) == 0)
+    if (nothingBeforeExtension(name))
         return SkipReason::NameEmpty;
     if (!isPlainFileName(name))
         return SkipReason::NameNotAllowed;
@@ -71,7 +91,7 @@ std::vector<QString> planNames(const std::vector<BatchEntry> &entries, const Ren
     std::vector<QString> wantedKeys(entries.size());
     const auto given = [&entries, &natural](size_t i) {
         // A name with nothing before its extension is never given (newNameProblem).
-        return entries[i].selected && !natural[i].isEmpty() && natural[i].lastIndexOf(QLatin1Char('.')) != 0;
+        return entries[i].selected && !nothingBeforeExtension(natural[i]);
     };
     NameIndex wanted(entries.size(), [&wantedKeys](size_t at) -> const QString & { return wantedKeys[at]; });
     // The entries whose name an earlier one gets, with that one.
