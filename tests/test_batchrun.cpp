@@ -954,6 +954,7 @@ private slots:
         };
         row("remove", "ABCabc", "abc", "abc");
         row("remove", QStringLiteral("x€–y"), QStringLiteral("€y"), QStringLiteral("€y"));
+        row("remove", QStringLiteral("Lu\u0308ge Gru\u0308n"), QStringLiteral("GLegnü"), QStringLiteral("LügeGün")); // decomposed
         row("number", "%##", "99", "99|100");
         row("number", "Lied %###", "999", "Lied 999|Lied 1000");
         // With removal the placeholder stays where it is; the text around it is cleaned.

@@ -2,6 +2,7 @@
 
 #include "engine/perthread.h"
 
+#include <algorithm>
 #include <limits>
 
 #include <QTextBoundaryFinder>
@@ -63,6 +64,14 @@ QString RemoveSpecial(QStringView name, const QString &allowed)
     // A character repeated in the allowed string keeps the name's character once: appending it
     // once per repeat would double letters in the new name.
     const AllowedTable &table = allowedTable(allowed);
+    // A letter stored as its base letter and a combining accent ("u" and U+0308, as some
+    // systems keep names) is made one character first, so that an allowed "ü" stays and a
+    // removed one goes whole, as in a name stored the other way.
+    const bool accents = std::any_of(name.begin(), name.end(),
+                                     [](QChar c) { return c.unicode() >= 0x300 && c.unicode() < 0x370; });
+    const QString composed = accents ? name.toString().normalized(QString::NormalizationForm_C) : QString();
+    if (accents)
+        name = composed;
     QString result(name.size(), Qt::Uninitialized);
     QChar *out = result.data();
     for (const QChar c : name) {

@@ -22,7 +22,8 @@ struct AllowedTable {
 // The table of an allowed string; valid on this thread until it asks for another string.
 const AllowedTable &allowedTable(const QString &allowed);
 
-// The name with every character that is not in allowed removed (exact, case-sensitive).
+// The name with every character that is not in allowed removed (exact, case-sensitive); a letter
+// with combining accents is composed into one character first where it has such a form.
 QString RemoveSpecial(QStringView name, const QString &allowed);
 // A numbering pattern split at its first placeholder: "%" and one or more "#", as many digits at
 // least as there are "#" ("%##" gives 01 … 99, 100). Without a placeholder, width is 0 and the
