@@ -977,6 +977,7 @@ private slots:
         row("spell", "東京.mp3", "30", "dong jing.mp3");
         row("spell", "Μουσική - Музыка.mp3", "30", "Mousike - Muzyka.mp3");
         row("spell", "Stück ♫.mp3", "30", "Stueck.mp3");
+        row("spell", "Symphonie ½.mp3", "30", "Symphonie 1-2.mp3"); // not "12"
         row("spell", "ACDC - Highway.mp3", "5", "ACDC.mp3"); // no blank, dash or dot dangles before the extension
         // A new name is a name in its folder, and one that Windows takes unchanged.
         for (const QString &name : QStringList{"", ".", "..", "../a.mp3", "a\\b.mp3", "a" + QString(QChar(0)),
