@@ -979,6 +979,8 @@ private slots:
         row("spell", "Stück ♫.mp3", "30", "Stueck.mp3");
         row("spell", "Symphonie ½.mp3", "30", "Symphonie 1-2.mp3"); // not "12"
         row("spell", "ACDC - Highway.mp3", "5", "ACDC.mp3"); // no blank, dash or dot dangles before the extension
+        row("spell", "…Baby One More Time.mp3", "30", "Baby One More Time.mp3"); // nor starts it: no hidden file
+        row("spell", "« Titel ».mp3", "5", "Titel.mp3");
         // A new name is a name in its folder, and one that Windows takes unchanged.
         for (const QString &name : QStringList{"", ".", "..", "../a.mp3", "a\\b.mp3", "a" + QString(QChar(0)),
                                                "x\t.mp3", "song.", "song ", "a.mp3.", "con", "CON.mp3", "prn.tar.gz",

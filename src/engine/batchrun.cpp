@@ -71,14 +71,17 @@ QString newFileName(const BatchEntry &entry, const RenameOptions &options, qint3
             base = cleaned(hasDot ? QStringView(entry.text).first(dot) : QStringView(entry.text), options);
         else
             base = hasDot ? StripExtension(entry.text) : entry.text;
-        // The length counts the characters after the spelling out.
+        // The length counts the characters after the spelling out, and not a blank or dot
+        // that the tidying drops from the start.
+        if (transliterates(options))
+            base = TrimLeading(std::move(base), entry.text.startsWith(QLatin1Char('.')));
         base = CutFilename(std::move(base), options.MaxFileLength);
         named = true;
     }
     if (options.Rename) {
         base = NumberFilename(cleanedPattern(options), NextNumber);
         if (transliterates(options))
-            base = CollapseBlanks(std::move(base));
+            base = TrimLeading(CollapseBlanks(std::move(base)), false);
         named = true;
     }
     if (!named)

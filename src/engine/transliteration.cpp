@@ -213,3 +213,12 @@ QString TrimDangling(QString name)
     name.truncate(end);
     return name;
 }
+
+QString TrimLeading(QString name, bool keepDots)
+{
+    qsizetype start = 0;
+    while (start < name.size() && (name.at(start) == u' ' || (!keepDots && name.at(start) == u'.')))
+        ++start;
+    name.remove(0, start);
+    return name;
+}

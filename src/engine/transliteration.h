@@ -13,3 +13,6 @@ QString SpellSpecial(QStringView name, const QString &allowed);
 QString CollapseBlanks(QString name);
 // No blank, dot or dash left dangling at the end, before the extension goes on.
 QString TrimDangling(QString name);
+// No blank at the start where a character went, nor a dot there that would hide the file
+// ("…Baby" spelled "...Baby"); keepDots keeps the dots of a name that was hidden already.
+QString TrimLeading(QString name, bool keepDots);
