@@ -978,6 +978,7 @@ private slots:
         row("spell", "Μουσική - Музыка.mp3", "30", "Mousike - Muzyka.mp3");
         row("spell", "Stück ♫.mp3", "30", "Stueck.mp3");
         row("spell", "Symphonie ½.mp3", "30", "Symphonie 1-2.mp3"); // not "12"
+        row("spell", "H₂O in 50 m³.mp3", "30", "H2O in 50 m3.mp3");
         row("spell", "ACDC - Highway.mp3", "5", "ACDC.mp3"); // no blank, dash or dot dangles before the extension
         row("spell", "…Baby One More Time.mp3", "30", "Baby One More Time.mp3"); // nor starts it: no hidden file
         row("spell", "« Titel ».mp3", "5", "Titel.mp3");

@@ -18,10 +18,11 @@ namespace {
 
 // German writes umlauts out instead of dropping their dots, and the names are German first;
 // typographic quotes become the one quote a file name may hold. Everything else is ICU's, but
-// for the slash of its fractions (½ is "1/2"), which no file name may hold: "1-2", not "12".
+// for the digits written small (H₂O, m³), which ICU leaves and the removal would then drop,
+// and for the slash of its fractions (½ is "1/2"), which no file name may hold: "1-2", not "12".
 const char16_t OwnRules[] = u"ä > ae; ö > oe; ü > ue; Ä > Ae; Ö > Oe; Ü > Ue; ß > ss; ẞ > SS; "
                             u"[„“”«»‹›‚‘’′″] > \\'; "
-                            u":: Any-Latin; :: Latin-ASCII; \\/ > \\-;";
+                            u":: Any-Latin; :: Latin-ASCII; :: [¹²³⁰-⁹₀-₉] NFKC; \\/ > \\-;";
 
 // Spellings of the runs of characters outside the allowed set, as they come again and again in
 // one folder (the same umlaut, the same artist); the transliterator itself is costly to make
