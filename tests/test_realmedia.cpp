@@ -284,16 +284,18 @@ private slots:
         }
     }
     // Each row: the medium, on a small tmpfs filled up to the given free bytes before the
-    // originals are written, what the run reports and what it leaves. A copy that does not fit
-    // is skipped and leaves nothing behind. An ext4 image whose own file sits on the full tmpfs
-    // takes the originals and the copies into its cache but cannot write them out: the copies
-    // are reported failed, not done.
+    // originals are written (a FAT card filled up itself), what the run reports and what it
+    // leaves. A copy that does not fit is skipped for want of room, also where the driver
+    // answers a full card as a refused write (fusefat), and leaves nothing behind. An ext4 image
+    // whose own file sits on the full tmpfs takes the originals and the copies into its cache
+    // but cannot write them out: the copies are reported failed, not done.
     void deviceFull_data()
     {
         columns<QString, qint64, QString, QStringList>("kind", "free", "outcomes", "afterRun");
         QTest::newRow("no room for the copy") << "tmpfs" << qint64(136 << 10) << "sc" << QStringList{"MOBIX/", "MOBIX/a.mp3=a.mp3"};
+        QTest::newRow("no room for the copy on a FAT card") << "fat" << qint64(136 << 10) << "sc" << QStringList{"MOBIX/", "MOBIX/a.mp3=a.mp3"};
         QTest::newRow("no room to write the copies out") << "ext4 unjournaled" << qint64(0) << "ff"
-            << QStringList{"MOBIX/", "MOBIX/Schubert.mp3=Schubert - Ständchen.mp3", "MOBIX/a.mp3=a.mp3"};
+            << QStringList{"MOBIX/", "MOBIX/Schubert.mp3=Schubert - Staendchen.mp3", "MOBIX/a.mp3=a.mp3"};
     }
     void deviceFull()
     {
@@ -304,15 +306,15 @@ private slots:
         const StateFolder state;
         QTemporaryDir dir;
         const Medium small("tmpfs", dir.path(), 4 << 20);
-        const auto image = kind == "tmpfs" ? nullptr : std::make_unique<Medium>(kind, small.point, 64 << 20);
+        const auto image = kind == "tmpfs" ? nullptr : std::make_unique<Medium>(kind, small.point, kind == "fat" ? 2 << 20 : 64 << 20);
         const Medium &medium = image ? *image : small;
         if (!medium.why.isEmpty() || !small.why.isEmpty())
             QSKIP(qPrintable(kind + ": " + medium.why + small.why));
         const QString folder = medium.point + "/Musik/";
         QVERIFY(QDir().mkpath(folder + "MOBIX"));
         ::sync(); // the empty file system is on the device, the rest of the room then taken
-        fillUp(small.point, free);
-        const QStringList originals{"Schubert - Ständchen.mp3", "a.mp3"};
+        fillUp(kind == "fat" ? medium.point : small.point, free);
+        const QStringList originals{"Schubert - Staendchen.mp3", "a.mp3"};
         QCOMPARE(::outcomes(journaledRun(filesIn(folder, originals), options(IntoMobix, 8), folder)), outcomes);
         QCOMPARE(folderState(folder), afterRun + originals);
         // The journal claims no copy done that may not be on the device, so undo removes them all.

@@ -12,6 +12,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #ifdef Q_OS_LINUX
 #include <sys/sendfile.h>
@@ -220,6 +221,17 @@ int replaceOlder(Folder &folder, const QByteArray &from, const NativeName &to, c
     return error == 0 ? 0 : removeFrom(error);
 }
 
+// Why a step of the copy failed. Some drivers (fusefat) answer a write to a full medium with
+// EPERM: where the copy's own file system has no room left for the rest of the file, the
+// medium is full, which is what the user is told.
+int copyStepError(int to, int error, qint64 remaining)
+{
+    struct statvfs room;
+    if ((error != EPERM && error != EACCES) || remaining <= 0 || ::fstatvfs(to, &room) != 0)
+        return error;
+    return qint64(room.f_bavail) * qint64(room.f_frsize) < remaining ? ENOSPC : error;
+}
+
 } // namespace
 
 int createTempAt(Folder &folder, TempFile *temp)
@@ -285,7 +297,7 @@ int copyFileData(FileHandle from, FileHandle to, qint64 expectedSize, const std:
             continue;
         }
         if (count < 0)
-            return errno ? errno : EIO;
+            return copyStepError(int(to), errno ? errno : EIO, expectedSize - copied);
         if (count == 0)
             return 0;
         if (const int error = countCopied(count, chunk, &copied, &inChunk, between))
