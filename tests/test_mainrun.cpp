@@ -193,17 +193,20 @@ private slots:
         QCOMPARE(toolkit::checkValue(c<QCheckBox>("Subdirectory")), boxes[1]);
     }
     // A run from the window is taken back by the window (Ctrl+Z, after asking) or by the command
-    // line; either way the folder is as before, and then there is nothing left to undo.
+    // line; either way the folder is as before, and then there is nothing left to undo. An undo
+    // cannot be stopped: Escape during it asks nothing.
     void undo_data()
     {
-        columns<bool, QStringList>("byCommandLine", "messages");
-        QTest::newRow("Ctrl+Z in the window") << false << QStringList{"Kappwerk, question, yes or no: Den letzten Lauf in "
-                                                                      "%1 rückgängig machen?"};
-        QTest::newRow("kappwerk --undo, two lines of output") << true << QStringList{"status 0, 2 lines"};
+        columns<bool, bool, QStringList>("byCommandLine", "escape", "messages");
+        const QString asked = "Kappwerk, question, yes or no: Den letzten Lauf in %1 rückgängig machen?";
+        QTest::newRow("Ctrl+Z in the window") << false << false << QStringList{asked};
+        QTest::newRow("Ctrl+Z, then Escape during the undo") << false << true << QStringList{asked};
+        QTest::newRow("kappwerk --undo, two lines of output") << true << false << QStringList{"status 0, 2 lines"};
     }
     void undo()
     {
         QFETCH(bool, byCommandLine);
+        QFETCH(bool, escape);
         QFETCH(QStringList, messages);
         const QStringList before{"Schubert - Ständchen.mp3", "Schubert.mp3", "Wanderer.mp3"};
         makeFiles(before);
@@ -220,8 +223,23 @@ private slots:
         QVERIFY(m_window->canUndo());
         m_messages.clear();
         // Either way gives what it said: the window's question, or the command line's status and output.
+        // Escape comes while the undo, on its worker, holds an old name before the rename onto it.
+        const auto restore = qScopeGuard([] {
+            setPublishLimitForTest(PublishLimit::None);
+            setReservationPauseForTest(0);
+        });
+        if (escape) {
+            m_window->setWorkInline(false);
+            setPublishLimitForTest(PublishLimit::NoLinks);
+            setReservationPauseForTest(300);
+        }
         if (!byCommandLine)
             QTest::keyClick(m_window->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+        if (escape) {
+            QTest::keyClick(m_window.get(), Qt::Key_Escape);
+            const RunController *runner = m_window->findChild<RunController *>();
+            QVERIFY(QTest::qWaitFor([&] { return !runner->isBusy() && list()->texts() == before; }, 30000));
+        }
         QCOMPARE(byCommandLine ? undoByCommandLine() : this->messages(),
                  messages.replaceInStrings("%1", QDir::toNativeSeparators(m_folder->path())));
         QCOMPARE(list()->texts(), before);

@@ -86,9 +86,9 @@ void Main::connectEvents()
 
     connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, this, &Main::openClick);
     connect(new QShortcut(QKeySequence(Qt::Key_F5), this), &QShortcut::activated, this, &Main::extensionClick);
-    // Escape during a run asks whether to stop it; at other times it does nothing here.
+    // Escape during a run asks whether to stop it; at other times (an undo too) it does nothing here.
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, [this] {
-        if (m_runner->isBusy())
+        if (m_runner->canStop())
             askToStopRun();
     });
 
@@ -158,8 +158,8 @@ void Main::workDone()
 void Main::closeEvent(QCloseEvent *event)
 {
     // A close during a run asks whether to stop it; the window closes when the run (stopped or
-    // not) is over, storing the options as always.
-    if (m_runner->isBusy() && m_state == State::Running && !askToStopRun()) {
+    // not) or the undo is over, storing the options as always.
+    if (m_runner->canStop() && m_state == State::Running && !askToStopRun()) {
         event->ignore();
         return;
     }

@@ -89,6 +89,11 @@ void RunController::startUndo(const QString &folderPath)
     start(job);
 }
 
+bool RunController::canStop() const
+{
+    return m_job && !m_job->undo;
+}
+
 void RunController::cancel()
 {
     if (m_job)

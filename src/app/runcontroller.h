@@ -31,6 +31,8 @@ public:
     // returns: tests use that to stay synchronous.
     void setRunInline(bool runInline) { m_inline = runInline; }
     bool isBusy() const { return m_job != nullptr; }
+    // A run can be asked to stop; an undo cannot: it takes back all it can, and is quick.
+    bool canStop() const;
 
     // The options and entries are taken as they are now: nothing the user does during the run
     // changes them. The run writes the journal, opened by the caller, before every operation, so
