@@ -192,6 +192,8 @@ private slots:
         row("late write error", older, "x", options(IntoMobix, 8), "readwrite closefail named", olderKept, "e");
         row("never onto itself", "a.mp3,-MOBIX/a.mp3=>a.mp3", "x", options(IntoMobix, 9), "",
             "MOBIX/,MOBIX/a.mp3==a.mp3,a.mp3==a.mp3", "t");
+        row("never onto a link in MOBIX", "a.mp3,-MOBIX/a.mp3->gone.mp3", "x", options(IntoMobix, 9), "",
+            "MOBIX/,MOBIX/a.mp3->gone.mp3,a.mp3", "t");
         // "café" in Latin-1 is shown as "caf\uFFFD", whose UTF-8 names another file.
         row("source by its native name", "~café live.mp3,-caf\uFFFD live.mp3", "x", options(InPlace, 3), "",
             "caf.mp3=café live.mp3,caf\uFFFD live.mp3", "r");
@@ -275,7 +277,8 @@ private slots:
         setWriteErrorForTest(seams.contains("writefail") ? EIO : 0, 40000);
         setCheckErrorForTest(seams.contains("closefail") ? EIO : 0);
         // The preview foresees the run's names and outcomes, but for what changes or fails during the
-        // run, listed entries that are no regular files ("g") and a copy onto the file itself.
+        // run, listed entries that are no regular files ("g") and a copy onto the file itself or a
+        // link in "MOBIX", whose entries it does not read where case counts.
         if (seams.contains("again")) // a run before, whose copies this one finds
             runBatch(folder.entries, options, folder.path(), nullptr);
         const std::vector<PlannedEntry> plan = previewRun(folder.entries, options, folder.path());
@@ -310,7 +313,8 @@ private slots:
         QCOMPARE(foreseenNames, given);
         // The preview foresees every outcome, but where the folder changes after it was made.
         const bool changedAfterPreview = QRegularExpression("full|late|swap|fail|gone|vanish").match(seams).hasMatch()
-            || outcomes.contains('g') || QByteArray(QTest::currentDataTag()) == "never onto itself";
+            || outcomes.contains('g')
+            || QByteArrayList{"never onto itself", "never onto a link in MOBIX"}.contains(QTest::currentDataTag());
         QCOMPARE(foreseen == outcomes, !changedAfterPreview);
     }
     // The preview reads a folder's names again after a change that kept the folder's time, as

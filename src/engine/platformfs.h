@@ -20,6 +20,18 @@ struct FileIdentity {
 
 enum class FileType { Missing, Regular, Directory, Link, Other };
 
+// Whether what stands under a name in "MOBIX" may be an older copy that a refresh replaces: a
+// regular file, never a folder, a pipe or a link the user put there; on Windows a link too, as
+// every reparse point counts as one there, a cloud file's placeholder included.
+inline bool mayBeOlderCopy(FileType type)
+{
+#ifdef Q_OS_WIN
+    return type == FileType::Regular || type == FileType::Link;
+#else
+    return type == FileType::Regular;
+#endif
+}
+
 // How many units of a time's first field (below) make a second.
 #ifdef Q_OS_WIN
 constexpr qint64 fileTimeSecond = 10000000; // FILETIME: 100-nanosecond ticks

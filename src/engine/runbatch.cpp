@@ -329,7 +329,7 @@ void Run::copy(const BatchEntry &entry, Folder &into, const NativeName &target, 
         FileFacts followed;
         statAt(into, target, true, &followed);
         if (!intoMobix || !m_mobixBefore.contains(target) || followed.identity == facts.identity
-            || existing.type == FileType::Directory) {
+            || !mayBeOlderCopy(existing.type)) {
             closeFile(source);
             return skip(result, SkipReason::NameTaken, EEXIST);
         }
