@@ -179,6 +179,9 @@ UndoReport undoLastRun(const QString &folderPath)
     // in between leaves that file, which the next undo or run then removes.
     const qsizetype textEnd = bytes.contains('\0') ? bytes.indexOf('\0') : bytes.size();
     const auto beforeRename = [&](const JournalStep &step) {
+        // Where the folder's renames turned out to need no empty file, nothing is written.
+        if (folder.publish == PublishMethod::NoReplaceRename || folder.publish == PublishMethod::LinkUnlink)
+            return;
         qint64 now[2];
         fileSystemNow(now);
         const QByteArray mark = undoMarkLine(step, now) + '\0';
