@@ -100,19 +100,25 @@ PreviewNamesPtr readPreviewNames(const QString &folderPath, bool intoMobix, cons
         } else if (target.isOpen()) {
             now.ignoresCase = mobix.isOpen() ? namesIgnoreCase(folder, encodeNativeName(MobixFolderName))
                                              : folderIgnoresCase(folder);
-            std::vector<QString> exact, folded;
-            if (mobix.isOpen() && now.ignoresCase)
+            std::vector<QString> exact, folded, others;
+            if (mobix.isOpen())
                 listNamesButTemporaries(mobix, [&](const ListedName &listed) {
-                    exact.push_back(decodeNativeName(listed.name));
-                    folded.push_back(foldedName(exact.back()));
+                    // A type the listing does not tell may be an older copy.
+                    if (listed.type != FileType::Missing && !mayBeOlderCopy(listed.type))
+                        others.push_back(decodeNativeName(listed.name));
+                    if (now.ignoresCase) {
+                        exact.push_back(decodeNativeName(listed.name));
+                        folded.push_back(foldedName(exact.back()));
+                    }
                 });
             now.mobixNames = NameSet<QString>(std::move(exact));
             now.mobixFolded = NameSet<QString>(std::move(folded));
+            now.mobixOthers = NameSet<QString>(std::move(others));
         }
         // Read again only because the folder's time was too recent to trust, the same names
         // keep the names known: the preview is not made anew for nothing.
         const bool same = known && !now.settled && sameTarget(*known, now) && known->names.sameNames(now.names)
-            && known->mobixNames.sameNames(now.mobixNames);
+            && known->mobixNames.sameNames(now.mobixNames) && known->mobixOthers.sameNames(now.mobixOthers);
         if (!same)
             result = std::make_shared<const PreviewNames>(std::move(now));
     }
@@ -225,7 +231,9 @@ std::vector<PlannedEntry> previewRun(const std::vector<BatchEntry> &entries, con
                    && (lossy ? found.contains(folded ? foldedNativeName(native) : native) : target.shownNames.contains(keys[i]))
                    && !freedBefore(lossy ? native : encodeNativeName(name), i))
             planned.problem = SkipReason::NameTaken;
-        else if (intoMobix && target.mobixFolded.contains(keys[i]) && !target.mobixNames.contains(name))
+        else if (intoMobix
+                 && ((target.mobixFolded.contains(keys[i]) && !target.mobixNames.contains(name))
+                     || target.mobixOthers.contains(name)))
             planned.problem = SkipReason::NameTaken;
         else if (target.writeError != 0)
             // The run meets the folder's permissions as it writes: "MOBIX" cannot be made, or

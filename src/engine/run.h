@@ -153,6 +153,7 @@ struct PreviewNames {
     // Into "MOBIX" where case is ignored: its names as they are and folded. An older copy there
     // is refreshed under its very name only; one differing in case keeps the name taken.
     NameSet<QString> mobixNames, mobixFolded;
+    NameSet<QString> mobixOthers;  // names in "MOBIX" that are no older copy: folders, links, pipes
     qint64 nameMax = 255;
     bool ignoresCase = false;      // its file system ignores case: the sets hold folded names
     int error = 0;                 // the listed folder cannot be opened
@@ -165,7 +166,8 @@ using PreviewNamesPtr = std::shared_ptr<const PreviewNames>;
 // from and unchanged (same identity, size and modification time, which lay seconds before that
 // read, so that no later change can have kept it); else reads its names afresh.
 // This touches the folder, which on a memory card, a phone or a share can take long: the window
-// calls it on a worker. Only beside the originals and in place are the names read.
+// calls it on a worker. Beside the originals and in place the names are read; in "MOBIX" those
+// that are no older copy, and all of them where case is ignored.
 PreviewNamesPtr readPreviewNames(const QString &folderPath, bool intoMobix, const PreviewNamesPtr &known = {});
 
 // What a run would do with every ticked entry, against names read for the options' target.
