@@ -2,10 +2,12 @@
 
 #include <cerrno>
 #include <type_traits>
+#include <vector>
 
 #include "engine/platformseams.h"
 
 #include <QDirIterator>
+#include <QRandomGenerator>
 
 namespace {
 
@@ -44,6 +46,34 @@ NativeName thirdSpelling(const NativeName &from, const NativeName &to)
     return NativeName();
 }
 
+// A spelling of name in other case drawn at random, other than those given; "" where its ASCII
+// letters allow none. A FUSE mount keeps what a spelling led to for a second or so, even after
+// that file was renamed: a fixed spelling, looked up by the probe of a run just before, could
+// lead to a file that has gone from the name since.
+NativeName randomSpelling(const NativeName &name, const NativeName &other = {})
+{
+    using Unit = std::decay_t<decltype(name.at(0))>;
+    std::vector<qsizetype> letters;
+    for (qsizetype i = 0; i < name.size() && letters.size() < 62; ++i) {
+        const char16_t c = unit(name.at(i));
+        if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'))
+            letters.push_back(i);
+    }
+    const quint64 spellings = (quint64(1) << letters.size()) - 1; // all but the name itself
+    if (spellings < (other.isEmpty() ? 1u : 2u))
+        return NativeName();
+    for (;;) {
+        const quint64 flips = 1 + QRandomGenerator::global()->generate64() % spellings;
+        NativeName spelled = name;
+        for (size_t bit = 0; bit < letters.size(); ++bit) {
+            if (flips & (quint64(1) << bit))
+                spelled[letters[bit]] = Unit(unit(spelled.at(letters[bit])) ^ 0x20);
+        }
+        if (spelled != other)
+            return spelled;
+    }
+}
+
 } // namespace
 
 bool sameFile(const Folder &folder, const FileFacts &a, const FileFacts &b)
@@ -76,8 +106,8 @@ bool namesIgnoreCase(const Folder &folder, const NativeName &name)
     if (platformSeams().ignoreCase)
         return true;
     // Two other spellings, so that a hard link in other case is not taken for the file itself.
-    const NativeName variant = otherCase(name);
-    const NativeName third = variant.isEmpty() ? NativeName() : thirdSpelling(name, variant);
+    const NativeName variant = randomSpelling(name);
+    const NativeName third = variant.isEmpty() ? NativeName() : randomSpelling(name, variant);
     FileFacts facts;
     FileFacts other;
     return !third.isEmpty() && statAt(folder, name, false, &facts) == 0 && statAt(folder, variant, false, &other) == 0
