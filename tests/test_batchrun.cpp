@@ -621,7 +621,7 @@ private slots:
 #endif
     }
     // The folder's journal is found whichever way the folder is named: through a link, with a
-    // detour or without its trailing separator. Of the journals, those of the 20 folders run in
+    // detour, without its trailing separator or, on Windows, in other case. Of the journals, those of the 20 folders run in
     // last are kept, the older ones go.
     void journalFoundAndKept_data()
     {
@@ -629,6 +629,9 @@ private slots:
         QTest::newRow("through a link to it") << "link/";
         QTest::newRow("with a detour") << "link/../folder/";
         QTest::newRow("without the trailing separator") << "folder";
+#ifdef Q_OS_WIN // where a folder's name is found in any case
+        QTest::newRow("in other case") << "FOLDER/";
+#endif
     }
     void journalFoundAndKept()
     {

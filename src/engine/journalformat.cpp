@@ -175,9 +175,14 @@ bool parseStep(const QByteArray &line, JournalRecord *record)
 // line find one journal whichever way the folder was reached.
 QString journalKey(const QString &folderPath)
 {
-    const QString canonical = QFileInfo(folderPath).canonicalFilePath();
+    QString canonical = QFileInfo(folderPath).canonicalFilePath();
     if (canonical.isEmpty())
         return folderPath;
+#ifdef Q_OS_WIN
+    // Windows finds a folder by its name in any case and keeps the case it was given in
+    // ("d:\karte" for D:\Karte): one case for all, else an undo typed so finds no run.
+    canonical = canonical.toCaseFolded();
+#endif
     return canonical.endsWith(QLatin1Char('/')) ? canonical : canonical + QLatin1Char('/');
 }
 
