@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#else
+#include <qt_windows.h>
 #endif
 
 #include <QDateTime>
@@ -236,13 +238,19 @@ private slots:
         QFETCH(QString, seams);
         QFETCH(QString, expected);
         QFETCH(QString, outcomes);
+        bool caseKept = false;
 #ifdef Q_OS_WIN
         if (names.join(',').contains(QRegularExpression("->|=>|(^|,)[|~]")))
             QSKIP("links, pipes and names in other encodings are POSIX only");
         if (seams.contains("vanish"))
             QSKIP("on Windows no other program can remove a file the run holds open");
-        if (QString(QTest::currentDataTag()) == "renamed to other case")
-            QSKIP("Wine reports a rename to the same name in other case done but keeps the old case");
+        // Wine reports a rename to other case alone done, but keeps the old case: not renamed.
+        caseKept = QString(QTest::currentDataTag()) == "renamed to other case"
+            && GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version");
+        if (caseKept) {
+            expected = "LIED 1.mp3,lied 2.mp3";
+            outcomes = "tt";
+        }
         if (QString(QTest::currentDataTag()) == "umlauts count twice")
             QSKIP("Windows counts UTF-16 units, of which the name has 131; under Wine the host's byte limit refuses it");
         if (names.join(',').contains(QRegularExpression("[\\x{370}-\\x{9fff}]")))
@@ -312,7 +320,7 @@ private slots:
         QCOMPARE(foreseenNames, given);
         // The preview foresees every outcome, but where the folder changes after it was made.
         const bool changedAfterPreview = QRegularExpression("full|late|swap|fail|gone|vanish").match(seams).hasMatch()
-            || outcomes.contains('g')
+            || outcomes.contains('g') || caseKept
             || QByteArray(QTest::currentDataTag()) == "never onto itself";
         QCOMPARE(foreseen == outcomes, !changedAfterPreview);
     }
@@ -621,8 +629,8 @@ private slots:
 #endif
     }
     // The folder's journal is found whichever way the folder is named: through a link, with a
-    // detour, without its trailing separator or, on Windows, in other case. Of the journals, those of the 20 folders run in
-    // last are kept, the older ones go.
+    // detour, without its trailing separator or, on Windows, in other case. Of the journals,
+    // those of the 20 folders run in last are kept, the older ones go.
     void journalFoundAndKept_data()
     {
         columns<QString>("path");

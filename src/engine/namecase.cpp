@@ -136,10 +136,32 @@ bool folderIgnoresCase(const Folder &folder)
     return false;
 }
 
+namespace {
+
+// Whether a rename to to, a spelling in other case alone, changed the stored name: the first
+// such rename in the folder is checked in its listing, and the answer holds for the later ones.
+// Where the name kept its old case, the file was not renamed.
+bool caseChanged(Folder &folder, const NativeName &to)
+{
+    if (folder.caseRenames == Folder::CaseRenames::Unknown) {
+        bool changed = false;
+        if (listNames(folder, [&](const ListedName &entry) { changed = changed || entry.name == to; }) != 0)
+            return true;
+        folder.caseRenames = changed ? Folder::CaseRenames::Change : Folder::CaseRenames::Kept;
+    }
+    return folder.caseRenames == Folder::CaseRenames::Change;
+}
+
+} // namespace
+
 int renameInFolder(Folder &folder, const NativeName &from, const NativeName &to)
 {
     const int error = renameNoReplaceAt(folder, from, folder, to);
-    if (error != EEXIST || from == to || foldedNativeName(from) != foldedNativeName(to))
+    const bool caseAlone = from != to && foldedNativeName(from) == foldedNativeName(to);
+    // Wine reports the no-replace rename to other case alone done, yet keeps the old case.
+    if (error == 0 && caseAlone)
+        return caseChanged(folder, to) ? 0 : EEXIST;
+    if (error != EEXIST || !caseAlone)
         return error;
     // The new spelling must lead to the file itself, and so must a third one: a file system that
     // tells case apart holds a second file (or hard link) under the new spelling, but hardly a
@@ -161,13 +183,7 @@ int renameInFolder(Folder &folder, const NativeName &from, const NativeName &to)
     if (folder.caseRenames == Folder::CaseRenames::Kept)
         return error;
     const int renamed = renameCaseAt(folder, from, to);
-    if (renamed != 0 || folder.caseRenames == Folder::CaseRenames::Change)
+    if (renamed != 0)
         return renamed;
-    // The first such rename in the folder is checked in its listing: where the name kept its
-    // case, the file was not renamed, and none of the later ones is tried.
-    bool changed = false;
-    if (listNames(folder, [&](const ListedName &entry) { changed = changed || entry.name == to; }) != 0)
-        return 0;
-    folder.caseRenames = changed ? Folder::CaseRenames::Change : Folder::CaseRenames::Kept;
-    return changed ? 0 : error;
+    return caseChanged(folder, to) ? 0 : error;
 }
