@@ -999,10 +999,10 @@ private slots:
         // A new name is a name in its folder, and one that Windows takes unchanged.
         for (const QString &name : QStringList{"", ".", "..", "../a.mp3", "a\\b.mp3", "a" + QString(QChar(0)),
                                                "x\t.mp3", "song.", "song ", "a.mp3.", "con", "CON.mp3", "prn.tar.gz",
-                                               "Aux", "nul .mp3", "COM1", "com9.wav", "LPT1.mp3", "lpt9", "a<b", "a>b",
-                                               "a:b.mp3", "a\"b", "a|b", "a?b", "a*b"})
+                                               "Aux", "nul .mp3", "COM1", "com9.wav", "LPT1.mp3", "lpt9", "COM¹.mp3", "lpt³",
+                                               "a<b", "a>b", "a:b.mp3", "a\"b", "a|b", "a?b", "a*b"})
             row("allowed", name, "", "no");
-        for (const QString &name : QStringList{".mp3", "a b.mp3", "console.mp3", "COM0.mp3", "com10", "LPT", "nullify",
+        for (const QString &name : QStringList{".mp3", "a b.mp3", "console.mp3", "COM0.mp3", "com10", "COM⁴", "LPT", "nullify",
                                                ".profile", "x..mp3", "Grüße €.mp3"})
             row("allowed", name, "", "yes");
     }

@@ -133,7 +133,9 @@ bool isDeviceName(QStringView name)
             || base.compare(QLatin1String("PRN"), Qt::CaseInsensitive) == 0
             || base.compare(QLatin1String("AUX"), Qt::CaseInsensitive) == 0
             || base.compare(QLatin1String("NUL"), Qt::CaseInsensitive) == 0;
-    return base.size() == 4 && base[3] >= QLatin1Char('1') && base[3] <= QLatin1Char('9')
+    // The digits written raised (¹ ² ³) name the same ports.
+    const char16_t digit = base.size() == 4 ? base[3].unicode() : 0;
+    return ((digit >= u'1' && digit <= u'9') || digit == u'¹' || digit == u'²' || digit == u'³')
         && (base.first(3).compare(QLatin1String("COM"), Qt::CaseInsensitive) == 0
             || base.first(3).compare(QLatin1String("LPT"), Qt::CaseInsensitive) == 0);
 }
