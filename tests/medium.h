@@ -2,6 +2,7 @@
 
 // Small file systems mounted inside a test (as root): FAT and exFAT through FUSE, tmpfs, ext4.
 #ifndef _WIN32
+#include <csignal>
 #include <unistd.h>
 #endif
 
@@ -89,6 +90,22 @@ struct Medium {
         mounted = why.isEmpty();
         return why;
     }
+#ifndef _WIN32
+    // Ends the FUSE driver of a card (fat, exfat), as when the card is pulled: every call on the
+    // medium fails from then on, until mountAgain().
+    bool pull()
+    {
+        for (const QString &entry : QDir("/proc").entryList(QDir::Dirs)) {
+            QFile cmdline("/proc/" + entry + "/cmdline");
+            bool number = false;
+            const int pid = entry.toInt(&number);
+            if (number && pid > 0 && cmdline.open(QIODevice::ReadOnly)
+                && cmdline.readAll().split('\0').contains(QFile::encodeName(point)))
+                return ::kill(pid, SIGKILL) == 0;
+        }
+        return false;
+    }
+#endif
     bool mounted = false;
 };
 

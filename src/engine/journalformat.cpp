@@ -323,6 +323,13 @@ QByteArray journalText(const QString &folderPath, const JournalContents &content
         if (record.done >= 0)
             text += record.done ? "+\n" : "-\n";
     }
+    // Last, where a run reads only the last line of a long journal for what was left.
+    if (contents.undoing.valid) {
+        JournalStep step;
+        step.oldName = contents.undoing.oldName;
+        step.newName = contents.undoing.newName;
+        text += undoMarkLine(step, contents.undoing.time);
+    }
     return text;
 }
 

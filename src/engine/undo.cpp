@@ -80,14 +80,19 @@ bool originalStillThere(const Folder &folder, const JournalStep &step, qint64 sh
         && (!folder.identityStable || original.identity == step.source.identity);
 }
 
-void undoStep(Folder &folder, Folder &target, const JournalRecord &record, const qint64 runStart[2],
+void undoStep(Folder &folder, Folder &target, int targetError, const JournalRecord &record, const qint64 runStart[2],
               const std::function<void(const JournalStep &)> &beforeRename, UndoResult &result)
 {
     const JournalStep &step = record.step;
     FileFacts facts;
-    if (!target.isOpen() || statAt(target, step.newName, step.kind == JournalStep::Rename, &facts) != 0) {
-        // A step the run never got to do leaves nothing to take back.
-        if (record.done == 1)
+    const int statError = targetError != 0 ? targetError
+                                           : statAt(target, step.newName, step.kind == JournalStep::Rename, &facts);
+    if (statError != 0) {
+        // A step the run never got to do leaves nothing to take back. A file that cannot be
+        // looked at (a card pulled midway, a share gone) is not missing: the step stays.
+        if (statError != ENOENT && statError != ENOTDIR)
+            result.reason = errorText(statError);
+        else if (record.done == 1)
             result.reason = missing;
         return;
     }
@@ -170,24 +175,30 @@ UndoReport undoLastRun(const QString &folderPath)
     Folder folder;
     Folder mobix;
     const int folderError = openFolder(encodeNativeName(folderPath), &folder);
-    if (folderError == 0)
-        openSubfolder(folder, encodeNativeName(MobixFolderName), false, &mobix);
+    const int mobixError = folderError != 0 ? folderError
+                                            : openSubfolder(folder, encodeNativeName(MobixFolderName), false, &mobix);
     std::vector<JournalRecord> kept;
     bool nothingThere = true; // of the run's files, neither the new names nor the old ones
     // Before each rename back, the journal says which one it is and since when, after its text:
     // where the old name is taken with an empty file first (FAT and exFAT through FUSE), a kill
     // in between leaves that file, which the next undo or run then removes.
     const qsizetype textEnd = bytes.contains('\0') ? bytes.indexOf('\0') : bytes.size();
+    JournalUndoMark written; // the last one written
     const auto beforeRename = [&](const JournalStep &step) {
+        written = JournalUndoMark();
         // Where the folder's renames turned out to need no empty file, nothing is written.
         if (folder.publish == PublishMethod::NoReplaceRename || folder.publish == PublishMethod::LinkUnlink)
             return;
         qint64 now[2];
         fileSystemNow(now);
         const QByteArray mark = undoMarkLine(step, now) + '\0';
-        if (file.isWritable())
-            file.write(textEnd, mark.constData(), mark.size());
+        if (file.isWritable() && file.write(textEnd, mark.constData(), mark.size()) == 0)
+            written = {step.oldName, step.newName, {now[0], now[1]}, true};
     };
+    // A rename back that failed otherwise than on an old name taken by another file may have
+    // left its empty file there, when that could not be removed either (the card pulled in
+    // between): its mark stays in the journal, for the next undo or run to clear it away.
+    JournalUndoMark failed;
     // Backwards, so that a name the run freed and gave again is free when its turn comes.
     for (auto it = contents.records.rbegin(); it != contents.records.rend(); ++it) {
         if (it->done == 0)
@@ -203,9 +214,14 @@ UndoReport undoLastRun(const QString &folderPath)
             result.reason = invalid;
         else if (folderError != 0)
             result.reason = skipReasonText(SkipReason::SourceGone);
-        else
-            undoStep(folder, result.copy && result.intoMobix ? mobix : folder, *it, contents.startTime, beforeRename,
+        else {
+            written = JournalUndoMark();
+            const bool inMobix = result.copy && result.intoMobix;
+            undoStep(folder, inMobix ? mobix : folder, inMobix ? mobixError : 0, *it, contents.startTime, beforeRename,
                      result);
+            if (written.valid && !result.done && result.reason != errorText(EEXIST))
+                failed = written;
+        }
         // A step without outcome whose file is under neither name may have taken effect on the
         // files that are not there now: it counts as missing, which keeps the journal.
         if (taken == StepsTaken::Unknown && it->done < 0 && !result.done && result.reason.isEmpty())
@@ -232,6 +248,7 @@ UndoReport undoLastRun(const QString &folderPath)
         return report;
     }
     contents.records = std::move(kept);
+    contents.undoing = failed;
     // Written over the old start with a zero byte after it, then cut there: killed in between,
     // the file holds the journal of what is left, never none.
     const QByteArray text = journalText(folderPath, contents) + '\0';
