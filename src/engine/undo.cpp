@@ -80,6 +80,16 @@ bool originalStillThere(const Folder &folder, const JournalStep &step, qint64 sh
         && (!folder.identityStable || original.identity == step.source.identity);
 }
 
+// A renamed file that is under its old name again, as an undo killed later left it: there is
+// nothing left to take back, and nothing to report.
+bool backUnderOldName(const Folder &folder, const JournalStep &step)
+{
+    FileFacts facts;
+    return statAt(folder, step.oldName, true, &facts) == 0 && facts.type == FileType::Regular
+        && (folder.identityStable ? facts.identity == step.identity
+                                  : facts.size == step.size && sameTime(facts.modifyTime, step.modifyTime, false));
+}
+
 void undoStep(Folder &folder, Folder &target, int targetError, const JournalRecord &record, const qint64 runStart[2],
               const std::function<void(const JournalStep &)> &beforeRename, UndoResult &result)
 {
@@ -92,7 +102,7 @@ void undoStep(Folder &folder, Folder &target, int targetError, const JournalReco
         // looked at (a card pulled midway, a share gone) is not missing: the step stays.
         if (statError != ENOENT && statError != ENOTDIR)
             result.reason = errorText(statError);
-        else if (record.done == 1)
+        else if (record.done == 1 && !(step.kind == JournalStep::Rename && backUnderOldName(folder, step)))
             result.reason = missing;
         return;
     }
