@@ -19,12 +19,10 @@ const QByteArray magic = QByteArrayLiteral("Kappwerk-Journal-Before ");
 // file whether it was renamed or not: only the folder's listing tells which spelling it holds.
 bool stillInOldCase(const Folder &folder, const JournalStep &step)
 {
-    if (step.kind != JournalStep::Rename || step.newName == step.oldName
-        || foldedNativeName(step.newName) != foldedNativeName(step.oldName))
+    if (step.kind != JournalStep::Rename || !differInCaseAlone(step.newName, step.oldName))
         return false;
     bool listed = false;
-    return listNames(folder, [&](const ListedName &entry) { listed = listed || entry.name == step.newName; }) == 0
-        && !listed;
+    return listsSpelling(folder, step.newName, &listed) == 0 && !listed;
 }
 }
 

@@ -1,5 +1,6 @@
 #include "namecase.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <type_traits>
 #include <vector>
@@ -14,19 +15,14 @@ namespace {
 [[maybe_unused]] char16_t unit(char c) { return uchar(c); }
 [[maybe_unused]] char16_t unit(QChar c) { return c.unicode(); }
 
-// The name with its first ASCII letter in the other case, or "" for a name without one.
-NativeName otherCase(const NativeName &name)
+bool isAsciiLetter(char16_t c)
 {
-    using Unit = std::decay_t<decltype(name.at(0))>;
-    NativeName variant = name;
-    for (qsizetype i = 0; i < variant.size(); ++i) {
-        const char16_t c = unit(variant.at(i));
-        if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')) {
-            variant[i] = Unit(c ^ 0x20);
-            return variant;
-        }
-    }
-    return NativeName();
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+bool hasAsciiLetter(const NativeName &name)
+{
+    return std::any_of(name.begin(), name.end(), [](auto c) { return isAsciiLetter(unit(c)); });
 }
 
 // A third spelling of to in other case, neither from nor to, or "" where its letters allow none.
@@ -37,7 +33,7 @@ NativeName thirdSpelling(const NativeName &from, const NativeName &to)
         NativeName spelled = to;
         for (qsizetype i = 0; i < spelled.size(); ++i) {
             const char16_t c = unit(spelled.at(i));
-            if (upper ? (c >= u'a' && c <= u'z') : (c >= u'A' && c <= u'Z'))
+            if (isAsciiLetter(c) && bool(c & 0x20) == upper)
                 spelled[i] = Unit(c ^ 0x20);
         }
         if (spelled != from && spelled != to)
@@ -55,8 +51,7 @@ NativeName randomSpelling(const NativeName &name, const NativeName &other = {})
     using Unit = std::decay_t<decltype(name.at(0))>;
     std::vector<qsizetype> letters;
     for (qsizetype i = 0; i < name.size() && letters.size() < 62; ++i) {
-        const char16_t c = unit(name.at(i));
-        if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'))
+        if (isAsciiLetter(unit(name.at(i))))
             letters.push_back(i);
     }
     const quint64 spellings = (quint64(1) << letters.size()) - 1; // all but the name itself
@@ -101,6 +96,28 @@ NativeName foldedNativeName(const NativeName &name)
 #endif
 }
 
+bool differInCaseAlone(const NativeName &a, const NativeName &b)
+{
+    if (a == b)
+        return false;
+    // Plain ASCII names, as most new names are, are compared without folding: this is asked of
+    // every rename.
+    const auto ascii = [](const NativeName &name) {
+        return std::all_of(name.begin(), name.end(), [](auto c) { return unit(c) < 0x80; });
+    };
+    if (ascii(a) && ascii(b)) {
+        const auto lower = [](auto c) { const char16_t u = unit(c); return isAsciiLetter(u) ? char16_t(u | 0x20) : u; };
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](auto x, auto y) { return lower(x) == lower(y); });
+    }
+    return foldedNativeName(a) == foldedNativeName(b);
+}
+
+int listsSpelling(const Folder &folder, const NativeName &name, bool *listed)
+{
+    *listed = false;
+    return listNames(folder, [&](const ListedName &entry) { *listed = *listed || entry.name == name; });
+}
+
 bool namesIgnoreCase(const Folder &folder, const NativeName &name)
 {
     if (platformSeams().ignoreCase)
@@ -117,7 +134,7 @@ bool namesIgnoreCase(const Folder &folder, const NativeName &name)
 bool ignoresCaseByNames(const Folder &folder, const std::vector<NativeName> &names)
 {
     for (const NativeName &name : names) {
-        if (!otherCase(name).isEmpty())
+        if (hasAsciiLetter(name))
             return namesIgnoreCase(folder, name);
     }
     return false;
@@ -130,7 +147,7 @@ bool folderIgnoresCase(const Folder &folder)
     for (int looked = 0; looked < 64 && entries.hasNext(); ++looked) {
         entries.next();
         const QString name = entries.fileName();
-        if (!name.contains(QChar::ReplacementCharacter) && !otherCase(encodeNativeName(name)).isEmpty())
+        if (!name.contains(QChar::ReplacementCharacter) && hasAsciiLetter(encodeNativeName(name)))
             return namesIgnoreCase(folder, encodeNativeName(name));
     }
     return false;
@@ -145,7 +162,7 @@ bool caseChanged(Folder &folder, const NativeName &to)
 {
     if (folder.caseRenames == Folder::CaseRenames::Unknown) {
         bool changed = false;
-        if (listNames(folder, [&](const ListedName &entry) { changed = changed || entry.name == to; }) != 0)
+        if (listsSpelling(folder, to, &changed) != 0)
             return true;
         folder.caseRenames = changed ? Folder::CaseRenames::Change : Folder::CaseRenames::Kept;
     }
@@ -157,7 +174,7 @@ bool caseChanged(Folder &folder, const NativeName &to)
 int renameInFolder(Folder &folder, const NativeName &from, const NativeName &to)
 {
     const int error = renameNoReplaceAt(folder, from, folder, to);
-    const bool caseAlone = from != to && foldedNativeName(from) == foldedNativeName(to);
+    const bool caseAlone = differInCaseAlone(from, to);
     // Wine reports the no-replace rename to other case alone done, yet keeps the old case.
     if (error == 0 && caseAlone)
         return caseChanged(folder, to) ? 0 : EEXIST;
@@ -177,7 +194,7 @@ int renameInFolder(Folder &folder, const NativeName &from, const NativeName &to)
             return error;
     } else {
         bool listed = false;
-        if (listNames(folder, [&](const ListedName &entry) { listed = listed || entry.name == to; }) != 0 || listed)
+        if (listsSpelling(folder, to, &listed) != 0 || listed)
             return error;
     }
     if (folder.caseRenames == Folder::CaseRenames::Kept)

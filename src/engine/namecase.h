@@ -13,6 +13,11 @@
 QString foldedName(const QString &name);
 NativeName foldedNativeName(const NativeName &name);
 
+// Whether a and b are two spellings of one name in folded case.
+bool differInCaseAlone(const NativeName &a, const NativeName &b);
+// Whether the folder's listing holds exactly this spelling of a name; the listing's error, or 0.
+int listsSpelling(const Folder &folder, const NativeName &name, bool *listed);
+
 // Whether facts found in folder under two spellings of a name describe one file: by identity
 // where identities last, else (FUSE numbers each spelling anew) by type, size and time.
 bool sameFile(const Folder &folder, const FileFacts &a, const FileFacts &b);
