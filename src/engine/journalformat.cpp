@@ -304,10 +304,10 @@ bool LeftoverLines::parse(const QString &folderPath, JournalContents *contents)
     return parseJournal(m_kept + m_last, folderPath, contents);
 }
 
-QByteArray undoMarkLine(const JournalStep &step, const qint64 time[2])
+QByteArray undoMarkLine(const JournalUndoMark &mark)
 {
-    return "U\t" + encodeName(step.oldName) + '\t' + encodeName(step.newName) + '\t' + QByteArray::number(time[0])
-        + '\t' + QByteArray::number(time[1]) + '\n';
+    return "U\t" + encodeName(mark.oldName) + '\t' + encodeName(mark.newName) + '\t' + QByteArray::number(mark.time[0])
+        + '\t' + QByteArray::number(mark.time[1]) + '\n';
 }
 
 QByteArray journalText(const QString &folderPath, const JournalContents &contents)
@@ -324,12 +324,8 @@ QByteArray journalText(const QString &folderPath, const JournalContents &content
             text += record.done ? "+\n" : "-\n";
     }
     // Last, where a run reads only the last line of a long journal for what was left.
-    if (contents.undoing.valid) {
-        JournalStep step;
-        step.oldName = contents.undoing.oldName;
-        step.newName = contents.undoing.newName;
-        text += undoMarkLine(step, contents.undoing.time);
-    }
+    if (contents.undoing.valid)
+        text += undoMarkLine(contents.undoing);
     return text;
 }
 

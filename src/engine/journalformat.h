@@ -39,9 +39,9 @@ struct JournalContents {
     JournalUndoMark undoing;
 };
 
-// The line an undo writes after the journal's text (ended by a zero byte) before it takes the
-// rename step back: its names and the time now.
-QByteArray undoMarkLine(const JournalStep &step, const qint64 time[2]);
+// The line an undo writes after the journal's text (ended by a zero byte) before it takes a
+// rename back.
+QByteArray undoMarkLine(const JournalUndoMark &mark);
 
 // Reads a journal's bytes; false when they are not a journal of this folder.
 bool parseJournal(const QByteArray &bytes, const QString &folderPath, JournalContents *contents);

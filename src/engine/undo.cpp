@@ -192,18 +192,18 @@ UndoReport undoLastRun(const QString &folderPath)
     // Before each rename back, the journal says which one it is and since when, after its text:
     // where the old name is taken with an empty file first (FAT and exFAT through FUSE), a kill
     // in between leaves that file, which the next undo or run then removes.
-    const qsizetype textEnd = bytes.contains('\0') ? bytes.indexOf('\0') : bytes.size();
-    JournalUndoMark written; // the last one written
+    const qsizetype zero = bytes.indexOf('\0');
+    const qsizetype textEnd = zero < 0 ? bytes.size() : zero;
+    JournalUndoMark written; // the one written for this step
     const auto beforeRename = [&](const JournalStep &step) {
-        written = JournalUndoMark();
         // Where the folder's renames turned out to need no empty file, nothing is written.
         if (folder.publish == PublishMethod::NoReplaceRename || folder.publish == PublishMethod::LinkUnlink)
             return;
-        qint64 now[2];
-        fileSystemNow(now);
-        const QByteArray mark = undoMarkLine(step, now) + '\0';
-        if (file.isWritable() && file.write(textEnd, mark.constData(), mark.size()) == 0)
-            written = {step.oldName, step.newName, {now[0], now[1]}, true};
+        JournalUndoMark mark{step.oldName, step.newName};
+        fileSystemNow(mark.time);
+        const QByteArray line = undoMarkLine(mark) + '\0';
+        mark.valid = file.isWritable() && file.write(textEnd, line.constData(), line.size()) == 0;
+        written = mark;
     };
     // A rename back that failed otherwise than on an old name taken by another file may have
     // left its empty file there, when that could not be removed either (the card pulled in
