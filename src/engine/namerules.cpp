@@ -67,11 +67,11 @@ QString RemoveSpecial(QStringView name, const QString &allowed)
     // A letter stored as its base letter and a combining accent ("u" and U+0308, as some
     // systems keep names) is made one character first, so that an allowed "ü" stays and a
     // removed one goes whole, as in a name stored the other way.
-    const bool accents = std::any_of(name.begin(), name.end(),
-                                     [](QChar c) { return c.unicode() >= 0x300 && c.unicode() < 0x370; });
-    const QString composed = accents ? name.toString().normalized(QString::NormalizationForm_C) : QString();
-    if (accents)
+    QString composed;
+    if (std::any_of(name.begin(), name.end(), [](QChar c) { return c.unicode() >= 0x300 && c.unicode() < 0x370; })) {
+        composed = name.toString().normalized(QString::NormalizationForm_C);
         name = composed;
+    }
     QString result(name.size(), Qt::Uninitialized);
     QChar *out = result.data();
     for (const QChar c : name) {
